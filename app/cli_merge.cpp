@@ -1,0 +1,82 @@
+#include "app/cli_merge.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "app/cli_ports.h"
+#include "wizard/frm_assistente.h"
+
+namespace {
+
+// The output folder, handed to the form as the folder chooser would.
+class FixedFolder : public FolderChooser {
+ public:
+  explicit FixedFolder(std::string dir) : dir_(std::move(dir)) {}
+  std::string ChooseFolder(std::string_view, bool) override { return dir_; }
+
+ private:
+  std::string dir_;
+};
+
+}  // namespace
+
+int RunMergeCommand(const MergeOptions& options) {
+  CliMessages messages;
+  CliProgress progress(options.progress);
+  FixedFolder folder(options.outputDir);
+  frmAssistente::Ports ports;
+  ports.folders = &folder;
+  ports.ui = UiPorts{&messages, &progress, &messages};
+  frmAssistente form(ports, options.database);
+  try {
+    form.Form_Load();
+  } catch (const std::exception& e) {
+    progress.Clear();
+    std::fprintf(stderr, "quelvar: %s\n", e.what());
+    return 1;
+  }
+  if (options.sameCnpj) {
+    form.controls.OptionUnificaArquivo.Value = true;
+    form.controls.OptionUnificaMatrizFilial.Value = false;
+    form.OptionUnificaArquivo_Click();
+  }
+  if (options.sameCnpj || options.noHeadOfficeCheck) {
+    form.controls.checkValidarMatriz.Value = false;
+    form.checkValidarMatriz_Click();
+  }
+
+  bool allAccepted = true;
+  for (const std::string& file : options.files) {
+    messages.currentFile = file;
+    ImportOutcome outcome = form.ImportFile(file);
+    progress.Clear();
+    if (outcome != ImportOutcome::Imported) {
+      allAccepted = false;
+      if (outcome == ImportOutcome::Refused && messages.shown == 0)
+        std::fprintf(stderr, "quelvar: %s: arquivo vazio, ignorado\n", file.c_str());
+    }
+    messages.shown = 0;
+  }
+  messages.currentFile.clear();
+  if (form.controls.ListBoxSelecionados.empty()) {
+    std::fprintf(stderr, "quelvar: nenhum arquivo importado; nada a unificar\n");
+    return 1;
+  }
+
+  form.m_CaminhoSalvo = options.outputDir;
+  bool single = form.m_MesmoCNPJ;
+  RunResult result = form.RunUnification(single);
+  progress.Clear();
+  if (!result.ok) {
+    std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());
+    return 1;
+  }
+  if (!result.dropped.empty()) {
+    std::string list;
+    for (const auto& [code, n] : result.dropped)
+      list += (list.empty() ? "" : ", ") + code + " (" + std::to_string(n) + ")";
+    std::fprintf(stderr, "quelvar: linhas de registros não unificados: %s\n", list.c_str());
+  }
+  std::printf("%s\n", result.path.c_str());
+  return allAccepted ? 0 : 1;
+}

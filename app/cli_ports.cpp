@@ -1,0 +1,47 @@
+#include "app/cli_ports.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+void CliMessages::ShowMessage(std::string_view text, MsgIcon) {
+  ++shown;
+  if (currentFile.empty())
+    std::fprintf(stderr, "quelvar: %.*s\n", static_cast<int>(text.size()), text.data());
+  else
+    std::fprintf(stderr, "quelvar: %s: %.*s\n", currentFile.c_str(), static_cast<int>(text.size()),
+                 text.data());
+}
+
+void CliMessages::ReportError(std::string_view, std::string_view procedure, std::string_view message) {
+  ShowMessage(std::string(message) + " (" + std::string(procedure) + ")", MsgIcon::Critical);
+}
+
+CliProgress::CliProgress(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO)) {}
+
+CliProgress::~CliProgress() { Clear(); }
+
+void CliProgress::Clear() {
+  if (drawn_) std::fprintf(stderr, "\r\033[K");
+  drawn_ = false;
+}
+
+void CliProgress::Progress(const ProgressEvent& e) {
+  if (!enabled_ || e.kind < 0 || e.kind > 4) return;
+  auto now = std::chrono::steady_clock::now();
+  // Remember only the texts of the bars; compose and print a few times a second.
+  if (now < next_) return;
+  next_ = now + std::chrono::milliseconds(200);
+  labels_[e.kind] = e.Label();
+  std::string line;
+  if (e.kind == 0) {
+    line = labels_[0];
+  } else {
+    for (int k : {1, 2, 3, 4})
+      if (!labels_[k].empty()) line += (line.empty() ? "" : "  ") + labels_[k];
+  }
+  if (line.size() > 150) line.resize(150);
+  std::fprintf(stderr, "\r\033[K%s", line.c_str());
+  std::fflush(stderr);
+  drawn_ = true;
+}

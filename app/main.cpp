@@ -1,0 +1,61 @@
+// quelvar: the wizard (no arguments), `merge` and `check` on the command line.
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/cli_merge.h"
+#include "app/gui/gui_main.h"
+#include "checker/efd_check.h"
+
+int main(int argc, char** argv) {
+  if (argc == 1) return RunWizardGui(argc, argv);
+
+  CLI::App app{
+      "Quelvar merges the EFD-Contribuições (PIS/COFINS) files of a head office and its\n"
+      "branches into one file. Without arguments it opens the wizard window."};
+  app.require_subcommand(0, 1);
+
+  MergeOptions merge;
+  const char* envDatabase = std::getenv("QUELVAR_DATABASE");
+  if (envDatabase) merge.database = envDatabase;
+  CLI::App* mergeCmd = app.add_subcommand(
+      "merge",
+      "Import the files (the first is the head office) and write the merged file\n"
+      "EFDPISCOFINS_<CNPJ>_<start>_<end>_Unificado.txt into the output folder; its path\n"
+      "is printed on stdout. Exit status 0 when every file was accepted and the file\n"
+      "was written, 1 otherwise, 2 for a usage error.");
+  mergeCmd->add_flag("--same-cnpj", merge.sameCnpj,
+                     "merge kind \"Unifica Arquivo (Mesmo CNPJ)\": files of one and the same CNPJ");
+  mergeCmd->add_flag("--no-head-office-check", merge.noHeadOfficeCheck,
+                     "do not require the first file to be the head office (\"Validar CNPJ Matriz\" unticked)");
+  mergeCmd->add_option("--output-dir", merge.outputDir, "folder that receives the merged file")->required();
+  mergeCmd->add_option("--database", merge.database,
+                       "staging database: a temporary SQLite file in the system's temp folder by\n"
+                       "default (removed at exit); sqlite:PATH places it at PATH; memory keeps it\n"
+                       "in memory; odbc:CONNECTION-STRING uses SQL Server through ODBC.\n"
+                       "The environment variable QUELVAR_DATABASE sets the same.");
+  bool noProgress = false;
+  mergeCmd->add_flag("--no-progress", noProgress, "no progress line on the terminal");
+  mergeCmd->add_option("FILE", merge.files, "input files, head office first")->required();
+
+  std::string checkFile;
+  CLI::App* checkCmd = app.add_subcommand(
+      "check",
+      "Check the structure of an EFD-Contribuições file (line shape, block order, X990,\n"
+      "9900, 9990 and 9999 counts, field counts). Exit status 0 when it is valid.");
+  checkCmd->add_option("FILE", checkFile, "the file to check")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int rc = app.exit(e);
+    return rc == 0 ? 0 : 2;
+  }
+  if (mergeCmd->parsed()) {
+    merge.progress = !noProgress;
+    return RunMergeCommand(merge);
+  }
+  if (checkCmd->parsed()) return RunCheckCommand(checkFile, std::cout, std::cerr);
+  return RunWizardGui(argc, argv);
+}

@@ -1,0 +1,8 @@
+// Placeholder, replaced by the block's writer.
+#include <stdexcept>
+#include "blocks/bloco9.h"
+
+namespace Bloco9 {
+void md_WriteRecords(std::string_view, Objeto_Collection&) { throw std::logic_error("not built yet: Bloco9::md_WriteRecords"); }
+void md_UnifyBlock(bool&) { throw std::logic_error("not built yet: Bloco9::md_UnifyBlock"); }
+}  // namespace Bloco9

@@ -1,0 +1,94 @@
+// The staging database as the program sees it: one DatabaseConnection that
+// executes T-SQL texts and returns Recordset results. Backends: embedded SQLite
+// (default), a recording backend for tests, ODBC.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A column value of the current row: SQL NULL, a whole number, a floating
+// number or a text (bytes as stored: the input files' single-byte code page).
+class Value {
+ public:
+  enum class Kind : uint8_t { Null, Int, Float, Text };
+
+  Value() = default;
+  static Value Int(int64_t v) { Value x; x.kind_ = Kind::Int; x.i_ = v; return x; }
+  static Value Float(double v) { Value x; x.kind_ = Kind::Float; x.d_ = v; return x; }
+  static Value Text(std::string v) { Value x; x.kind_ = Kind::Text; x.s_ = std::move(v); return x; }
+
+  Kind kind() const { return kind_; }
+  bool IsNull() const { return kind_ == Kind::Null; }
+  int64_t AsInt() const;        // numbers truncated, texts parsed (0 when not a number)
+  double AsDouble() const;      // texts parsed with '.' or ',' as decimal mark (0 when not a number)
+  // The value as output text: texts as they are, numbers as FormatNumber
+  // writes them (decimal comma, at most 15 significant digits), NULL empty.
+  std::string AsText() const;
+  const std::string& TextRef() const { return s_; }  // the text of a Text value
+
+ private:
+  Kind kind_ = Kind::Null;
+  int64_t i_ = 0;
+  double d_ = 0;
+  std::string s_;
+};
+
+// A statement the database rejected, a connection that failed: the message
+// names the cause and, for statements, quotes the statement.
+class DatabaseError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The result of one statement, positioned on its first row. Statements without
+// result give an empty Recordset (Eof() true at once).
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+  // True when there is no current row.
+  virtual bool Eof() const = 0;
+  // Number of rows of the whole result (may run a count the first time).
+  virtual int64_t RecordCount() = 0;
+  virtual void MoveNext() = 0;
+  virtual int ColumnCount() const = 0;
+  // The column's name as the statement gave it.
+  virtual const std::string& ColumnName(int i) const = 0;
+  // Position of the column named `name`, compared without regard to case; -1 when none.
+  virtual int FindColumn(std::string_view name) const = 0;
+  // Value of column i of the current row (Null when Eof()).
+  virtual const Value& Column(int i) const = 0;
+
+  // Value of the named column of the current row; throws DatabaseError when
+  // the result has no such column.
+  const Value& operator[](std::string_view name) const;
+};
+
+class DatabaseConnection {
+ public:
+  virtual ~DatabaseConnection() = default;
+  // Opens the connection; throws DatabaseError with a clear message on failure.
+  virtual void Open() = 0;
+  // Runs one T-SQL text. Statements without result take effect before it
+  // returns; a SELECT gives its rows. Throws DatabaseError (server's message and
+  // the statement) when the statement is rejected.
+  virtual std::unique_ptr<Recordset> Execute(std::string_view sql) = 0;
+  // The identity generated for the row just inserted into `table` ("###C100").
+  virtual int64_t LastIdentity(std::string_view table) = 0;
+  // Releases the connection; the staging tables vanish with it. Idempotent.
+  virtual void Close() = 0;
+  // A short description of the target for messages (never a password).
+  virtual std::string Describe() const = 0;
+};
+
+// A connection for `target`: "" or "sqlite" (a private temporary database),
+// "sqlite:PATH" (a fresh database file at PATH, removed on Close), "memory"
+// (in memory), "odbc:CONNECTION STRING". Not yet opened. Throws DatabaseError
+// for an unknown kind of target.
+std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target);
+
+// An empty result, for statements that yield no rows.
+std::unique_ptr<Recordset> MakeEmptyRecordset();

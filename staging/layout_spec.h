@@ -1,0 +1,38 @@
+// Record layouts as data. Each block module keeps one table of LayoutSpec rows
+// (its record codes in staging-table creation order); md_GetLayout builds a
+// fresh Objeto_Collection from the row of the asked code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "staging/layout.h"
+
+// The run-state text a link column refers to.
+enum class RunRef : uint8_t { None, ParentID, EcfID, CaixaID };
+
+struct FieldSpec {
+  const char* name;
+  bool integer;  // Tipo "Integer" (INT column) instead of "String"
+  int16_t key;   // 1..n line position, -1 link column
+  RunRef ref = RunRef::None;
+};
+
+struct LayoutSpec {
+  const char* code;
+  bool pkIdentity;
+  std::vector<FieldSpec> fields;
+
+  // Number of fields that come from the record line (Key > 0).
+  int LineFieldCount() const;
+};
+
+// The row of `reg` in `table` (exact, case-sensitive), or nullptr.
+const LayoutSpec* FindLayoutSpec(const std::vector<LayoutSpec>& table, std::string_view reg);
+
+// A new layout for `reg`; an unknown code gives an empty layout (IsPkIdentity false).
+Objeto_Collection BuildLayout(const std::vector<LayoutSpec>& table, std::string_view reg);
+
+// md_CreateTable for every row of `table`, in table order.
+void CreateTablesOf(const std::vector<LayoutSpec>& table);

@@ -1,0 +1,6 @@
+#include "staging/ui_ports.h"
+
+UiPorts& Ports() {
+  static UiPorts ports;
+  return ports;
+}

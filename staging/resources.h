@@ -1,0 +1,55 @@
+// Shared procedures of the block modules: staging tables, record loading,
+// output lines and their counters, progress.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "staging/database.h"
+#include "staging/layout.h"
+
+// ---- Staging tables --------------------------------------------------------
+
+// The control table: "CREATE TABLE ###Registros(ID INT IDENTITY(1,1), ...)".
+void md_CreateControlTable();
+// Creates the staging table of `reg` from `layout` and registers it in
+// ###Registros (two statements). Throws DatabaseError.
+void md_CreateTable(std::string_view reg, const Objeto_Collection& layout);
+// Empties every record table ("DELETE FROM ###code"), ###Registros untouched.
+void md_ClearTables();
+
+// ---- Record loading --------------------------------------------------------
+
+// Binds `line` to `layout` and inserts one row into ###reg. Errors are caught,
+// stored in g_LastError and reported through ReportError; the row is then not
+// stored. Returns the statement text that was run (empty on error).
+std::string md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout);
+bool md_TableHasRows(std::string_view reg);
+bool md_FindUnit(std::string_view unid, std::string_view idCnpj);
+bool md_FindAccount(std::string_view codCta);
+
+// ---- Output lines and counters ---------------------------------------------
+
+// The column list and line expression of a SELECT for `layout`, ending in
+// " {NAMECOL} "; "*" when layout is null.
+std::string md_BuildLineExpr(std::string_view reg, const Objeto_Collection* layout);
+// Writes the current row of `rs` as one line to file number 1 and counts
+// Block 9 lines. Throws on a failing statement or write.
+void md_WriteLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout);
+// Adds n to the counters of reg and of "9999".
+void md_AddRecordCount(std::string_view reg, int32_t n);
+// Writes a block opener (0001, A001, ... 9001) from the current row of `rs`:
+// the stored line with its Ind_Mov set to "0" when the merged block holds lines
+// besides its opener and closer, "1" otherwise. Counts like md_WriteLine.
+void md_WriteOpener(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
+                    bool blockHasData);
+bool md_HasField(Recordset& rs, std::string_view name);
+std::string md_MaxCodEst();
+std::string md_MaxColumn(std::string_view table, std::string_view column);
+
+// ---- Progress --------------------------------------------------------------
+
+// Feeds the progress port: kind 0 import, 1 blocks of the run, 2 establishments,
+// 3 lines of a record code, 4 lines of child records.
+void md_ShowProgress(int kind, std::string_view text, double done, double total);

@@ -1,0 +1,48 @@
+// Staging tables: the control table ###Registros and one table per record code.
+#include <string>
+#include <vector>
+
+#include "staging/resources.h"
+#include "staging/run_state.h"
+
+void md_CreateControlTable() {
+  g_Connection->Execute(
+      "CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),"
+      "QtdeReg NVARCHAR(MAX))");
+}
+
+void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
+  std::string cols;
+  for (int i = 1; i <= layout.Count(); ++i) {
+    const Campos_Collection* f = layout.Item(i);
+    if (f->Nome_Campo == "ID" && layout.IsPkIdentity()) continue;
+    if (!cols.empty()) cols += ",";
+    cols += f->Nome_Campo;
+    cols += " ";
+    cols += f->Tipo == "Integer" ? "INT" : "VARCHAR(MAX)";
+  }
+  if (layout.IsPkIdentity()) cols = "ID INT IDENTITY(1,1)," + cols;
+  std::string create = "CREATE TABLE ###";
+  create.append(reg).append("(").append(cols).append(")");
+  g_Connection->Execute(create);
+  std::string registration = "INSERT INTO ###Registros VALUES ('";
+  registration.append(reg.substr(0, 1)).append("','").append(reg).append("',0)");
+  g_Connection->Execute(registration);
+}
+
+// Every registered record table, in registration order, with 0035 last.
+void md_ClearTables() {
+  std::vector<std::string> codes;
+  for (auto rs = g_Connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof();
+       rs->MoveNext())
+    codes.push_back((*rs)["Reg"].AsText());
+  bool has0035 = false;
+  for (const std::string& code : codes) {
+    if (code == "0035") {
+      has0035 = true;
+      continue;
+    }
+    g_Connection->Execute("DELETE FROM ###" + code);
+  }
+  if (has0035) g_Connection->Execute("DELETE FROM ###0035");
+}

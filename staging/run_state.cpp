@@ -1,0 +1,27 @@
+#include "staging/run_state.h"
+
+#include <ctime>
+
+std::unique_ptr<DatabaseConnection> g_Connection;
+std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, g_LastError;
+bool g_MatrizSelected = false;
+std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
+std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
+std::string g_StartTime, g_EndTime;
+
+void ResetRunState() {
+  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID,
+                         &g_CurrentCST, &g_LastError, &g_MatrizCNPJ, &g_MatrizDtIni, &g_MatrizDtFin,
+                         &g_FileCNPJ, &g_FileDtIni, &g_FileDtFin, &g_StartTime, &g_EndTime})
+    s->clear();
+  g_MatrizSelected = false;
+}
+
+std::string NowText() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%d/%m/%Y %H:%M:%S", &tm);
+  return buf;
+}

@@ -1,0 +1,28 @@
+// Run state shared by the import, the loaders and the block writers. Every
+// value starts empty and keeps its value until ResetRunState (a new program run).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "staging/database.h"
+
+extern std::unique_ptr<DatabaseConnection> g_Connection;
+
+extern std::string g_CurrentCNPJ;       // CNPJ linking stored rows to their file / establishment written
+extern std::string g_CurrentParentID;   // identity of the parent row of the children stored or written
+extern std::string g_CurrentEcfID;      // identity of the current C400 row
+extern std::string g_CurrentCaixaID;    // identity of the current C405 row
+extern std::string g_CurrentCST;        // CST of the current M400 / M800 line
+extern std::string g_LastError;         // last error caught while inserting
+
+extern bool g_MatrizSelected;
+extern std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
+extern std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
+extern std::string g_StartTime, g_EndTime;
+
+// Empties every run-state value (closes nothing: g_Connection is left as it is).
+void ResetRunState();
+
+// The current date and time as "dd/mm/yyyy hh:mm:ss".
+std::string NowText();

@@ -1,0 +1,47 @@
+// The form's start and end, and what the other parts of the form share.
+#include "wizard/frm_assistente.h"
+
+#include "blocks/registry.h"
+#include "staging/database.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+
+frmAssistente::frmAssistente(Ports ports, std::string databaseTarget)
+    : ports_(ports), databaseTarget_(std::move(databaseTarget)) {}
+
+frmAssistente::~frmAssistente() { Form_Unload(); }
+
+void frmAssistente::Form_Load() {
+  ResetRunState();
+  ::Ports() = ports_.ui;
+  controls.checkValidarMatriz.Value = true;
+  checkValidarMatriz_Click();
+  controls.OptionUnificaMatrizFilial.Value = true;
+  controls.OptionUnificaArquivo.Value = false;
+  OptionUnificaMatrizFilial_Click();
+  Navigate(0);
+  g_Connection = CreateConnection(databaseTarget_);
+  g_Connection->Open();
+  md_CreateControlTable();
+  for (const BlockModule& block : BlockModules()) block.createTables();
+  g_StartTime = NowText();
+  Changed();
+}
+
+void frmAssistente::Form_Unload() {
+  if (m_Unloaded) return;
+  m_Unloaded = true;
+  if (g_Connection) {
+    g_Connection->Close();
+    g_Connection.reset();
+  }
+  ::Ports() = UiPorts{};
+}
+
+void frmAssistente::Changed() {
+  if (ports_.view) ports_.view->ControlsChanged();
+}
+
+void frmAssistente::ShowMessage(std::string_view text, MsgIcon icon) {
+  if (ports_.ui.messages) ports_.ui.messages->ShowMessage(text, icon);
+}

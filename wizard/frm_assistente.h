@@ -1,0 +1,142 @@
+// frmAssistente: the wizard's logic, free of any window toolkit. It keeps the
+// state of its controls (what a window shows) and talks to the user only
+// through ports, so that the Qt window, the command line and the tests can
+// each drive it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/ui_ports.h"
+#include "wizard/ports.h"
+
+// What a window shows of one control.
+struct Control {
+  bool Visible = true;
+  bool Enabled = true;
+  std::string Caption;  // labels, buttons, options, frames' titles (tag)
+  std::string Text;     // text boxes
+  bool Value = false;   // check box ticked / option selected
+};
+
+struct FormControls {
+  std::array<Control, 5> fraAssistente;  // the five pages; Caption = page title (tag)
+  Control Image1, Frame2, Frame3, lblRotulo;
+  Control cmdVoltar, cmdAvancar, cmdCancelar;
+  Control OptionUnificaArquivo, OptionUnificaMatrizFilial;
+  Control checkValidarMatriz, txtLocalMagnetico, cmdLocalArquivoMagnetico, Label15;
+  Control TxtCaminhoSalvo, ButtonLocalidadeSalvar;
+  Control lblResultadoFinal;
+  // the progress bars' labels and visibility (fill and text come through the progress port)
+  Control sspProgressoPovoacaoTabela, lblProgressoPovoacaoTabela;
+  Control sspProgressoBlocosGeral, lblProgressoBlocosGeral, sspProgressoEmpresa, lblProgressoEmpresa;
+  Control sspProgressoBlocosParcial, lblProgressoBlocosParcial;
+  Control sspProgressoBlocosParcialInterno, lblProgressoBlocosParcialInterno;
+  std::vector<std::string> ListBoxSelecionados;
+};
+
+enum class ImportOutcome { Imported, Refused, Failed, Cancelled };
+
+// What the run produced.
+struct RunResult {
+  bool ok = false;
+  std::string path;   // the merged file (when ok)
+  std::string error;  // why it failed (when not ok)
+  // Record codes whose lines were dropped by design, with their numbers of lines.
+  std::vector<std::pair<std::string, int64_t>> dropped;
+};
+
+class frmAssistente {
+ public:
+  struct Ports {
+    FileChooser* files = nullptr;
+    FolderChooser* folders = nullptr;
+    FormView* view = nullptr;
+    UiPorts ui;  // messages, progress, errors (installed as the engine's ports)
+  };
+  explicit frmAssistente(Ports ports, std::string databaseTarget = "");
+  ~frmAssistente();
+  frmAssistente(const frmAssistente&) = delete;
+  frmAssistente& operator=(const frmAssistente&) = delete;
+
+  // ---- Start and end ----
+  // Opens the staging database, creates ###Registros and every staging table,
+  // shows page 0. Throws DatabaseError when the database cannot be opened.
+  void Form_Load();
+  // Closes the database (the staging tables vanish). Idempotent.
+  void Form_Unload();
+
+  // ---- Handlers of the controls ----
+  void cmdAvancar_Click();
+  void cmdVoltar_Click();
+  void cmdCancelar_Click();
+  void cmdLocalArquivoMagnetico_Click();
+  void ButtonLocalidadeSalvar_Click();
+  void OptionUnificaArquivo_Click();
+  void OptionUnificaMatrizFilial_Click();
+  // Call after the box's Value changed (by the user or the program).
+  void checkValidarMatriz_Click();
+
+  // ---- Page machine ----
+  void Navigate(int action);
+  void GoFirst();
+  void GoNext();
+  void GoBack();
+  void ShowPage();
+  bool ValidatePage(int page, std::string& message);
+
+  // ---- Import ----
+  void ChooseInputFile();
+  ImportOutcome ImportFile(const std::string& path);
+  static int64_t CountLines(const std::string& path);
+  void CaptureHeaderFields(std::string_view code, const std::vector<std::string_view>& fields);
+  void DispatchRecord(std::string_view code, std::string& line);
+  std::string RenumberEstablishment(std::string& line);
+  // Asks the running import to stop; the file's rows are rolled back.
+  void RequestCancelImport() { m_CancelImport = true; }
+
+  // ---- File checks ----
+  bool CheckChosenFile(const std::string& path);
+  bool AcceptHeadOffice(std::vector<std::string>& fields);
+  bool CheckAgainstHeadOffice(std::vector<std::string>& fields, std::string& message);
+
+  // ---- Run ----
+  // Writes the merged file into m_CaminhoSalvo. Never throws: failures come
+  // back in the result (and in m_Resultado).
+  RunResult RunUnification(bool& singleCnpj);
+
+  // ---- State ----
+  FormControls controls;
+  int m_Page = 0;
+  bool m_MesmoCNPJ = false;
+  std::string m_ValidarMatrizTexto;
+  std::string m_CaminhoSalvo;
+  std::string m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont;
+  bool m_Importing = false;
+  bool m_Running = false;
+  bool m_Unloaded = false;
+  RunResult m_Resultado;
+  // Lines of record codes dropped by design, counted per code during the import.
+  std::map<std::string, int64_t> m_Descartados;
+  // Per code: lines shorter / longer than the code's layout (reported once per code).
+  std::map<std::string, int64_t> m_LinhasCurtas, m_LinhasLongas;
+  // Paths and content fingerprints of the imported files.
+  std::vector<std::string> m_ImportedPaths;
+  std::vector<uint64_t> m_ImportedDigests;
+
+  static constexpr int kPages = 5;
+  static constexpr const char* kFilter = "Texto. TXT(*.txt)|*.txt";
+
+ private:
+  void Changed();
+  void ShowMessage(std::string_view text, MsgIcon icon);
+  void SetPage1Note();
+
+  Ports ports_;
+  std::string databaseTarget_;
+  bool m_CancelImport = false;
+};
