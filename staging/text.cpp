@@ -11,7 +11,5 @@ std::string_view TrimBlanks(std::string_view) { throw std::logic_error("not buil
 std::string PrepareSqlText(std::string_view) { throw std::logic_error("not built yet: PrepareSqlText"); }
 std::string PrepareLikeText(std::string_view) { throw std::logic_error("not built yet: PrepareLikeText"); }
 double RoundValue(double, int) { throw std::logic_error("not built yet: RoundValue"); }
-std::string FormatNumber(double) { throw std::logic_error("not built yet: FormatNumber"); }
-std::string FormatNumber(long long) { throw std::logic_error("not built yet: FormatNumber"); }
 bool IsWholeNumber(std::string_view) { throw std::logic_error("not built yet: IsWholeNumber"); }
 void ReportError(std::string_view, std::string_view, std::string_view, int) { throw std::logic_error("not built yet: ReportError"); }
