@@ -1,0 +1,143 @@
+// End-to-end benchmark of a large network: generates 1 head office and 49
+// branches (about 2,000,000 lines in all, and the same at half size), then
+// times in one run (a) sqlite3's own .import of every input line into a
+// one-column table — the floor for "read every line and store it" — and
+// (b) `quelvar merge` of the network. Prints both times, their ratio, the
+// merged file's lines per second and the merge's peak memory (RSS).
+//
+//   build/bench/merge_e2e_bench [--lines N] [--establishments N] [--dir DIR]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/efdgen/network.h"
+
+extern char** environ;
+
+namespace {
+
+struct Measure {
+  double seconds = 0;
+  long peakKb = 0;
+  int status = -1;
+};
+
+// Runs argv (stdout to `out` when given), waits, and measures wall time and peak RSS.
+Measure Run(const std::vector<std::string>& args, const std::string& stdinPath,
+            const std::string& stdoutPath) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  if (!stdinPath.empty()) posix_spawn_file_actions_addopen(&fa, 0, stdinPath.c_str(), O_RDONLY, 0);
+  if (!stdoutPath.empty())
+    posix_spawn_file_actions_addopen(&fa, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  auto t0 = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  Measure m;
+  if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    return m;
+  }
+  int status = 0;
+  rusage ru{};
+  wait4(pid, &status, 0, &ru);
+  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  m.peakKb = ru.ru_maxrss;
+  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return m;
+}
+
+int64_t CountLinesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  int64_t n = 0;
+  std::string line;
+  while (std::getline(in, line)) ++n;
+  return n;
+}
+
+struct Row {
+  int64_t inputLines = 0, outputLines = 0;
+  Measure import, merge;
+};
+
+Row RunSize(const std::string& dir, int establishments, int64_t lines) {
+  Row row;
+  std::filesystem::remove_all(dir);
+  NetworkOptions options;
+  options.establishments = establishments;
+  options.targetLines = lines;
+  options.seed = 7;
+  std::vector<std::string> files = WriteNetwork(options, dir + "/in");
+  for (const auto& f : files) row.inputLines += CountLinesOf(f);
+
+  // (a) sqlite3's .import of every line into a one-column table.
+  std::string script = dir + "/import.sql";
+  {
+    std::ofstream s(script);
+    s << ".mode ascii\n.separator \"\\037\" \"\\n\"\nCREATE TABLE t(l TEXT);\n";
+    for (const auto& f : files) s << ".import " << f << " t\n";
+  }
+  std::string db = dir + "/import.db";
+  row.import = Run({"sqlite3", db}, script, "/dev/null");
+  std::filesystem::remove(db);
+
+  // (b) quelvar merge of the network.
+  std::filesystem::create_directories(dir + "/out");
+  std::vector<std::string> args = {QUELVAR_BINARY, "merge", "--no-progress", "--output-dir", dir + "/out"};
+  args.insert(args.end(), files.begin(), files.end());
+  std::string pathFile = dir + "/merged-path.txt";
+  row.merge = Run(args, "", pathFile);
+  std::ifstream p(pathFile);
+  std::string merged;
+  std::getline(p, merged);
+  if (!merged.empty()) row.outputLines = CountLinesOf(merged);
+  return row;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int64_t lines = 2000000;
+  int establishments = 50;
+  std::string dir = (std::filesystem::temp_directory_path() / "quelvar-e2e-bench").string();
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--lines") lines = std::atoll(argv[i + 1]);
+    else if (a == "--establishments") establishments = std::atoi(argv[i + 1]);
+    else if (a == "--dir") dir = argv[i + 1];
+  }
+  std::printf("%-6s %10s %10s %10s %8s %12s %10s %10s\n", "size", "in lines", "import s", "merge s",
+              "ratio", "out lines/s", "peak MB", "s/M lines");
+  double perLine[2] = {0, 0};
+  int k = 0;
+  for (int64_t size : {lines / 2, lines}) {
+    Row r = RunSize(dir, establishments, size);
+    if (r.merge.status != 0 || r.import.status != 0) {
+      std::fprintf(stderr, "run failed: sqlite3 status %d, quelvar status %d\n", r.import.status,
+                   r.merge.status);
+      return 1;
+    }
+    perLine[k] = r.merge.seconds / r.inputLines;
+    std::printf("%-6s %10lld %10.2f %10.2f %8.2f %12.0f %10.1f %10.2f\n", k == 0 ? "half" : "full",
+                static_cast<long long>(r.inputLines), r.import.seconds, r.merge.seconds,
+                r.merge.seconds / r.import.seconds, r.outputLines / r.merge.seconds,
+                r.merge.peakKb / 1024.0, perLine[k] * 1e6);
+    ++k;
+  }
+  std::printf("time per line, full / half: %.2f\n", perLine[1] / perLine[0]);
+  std::filesystem::remove_all(dir);
+  return 0;
+}
