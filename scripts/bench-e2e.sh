@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs the end-to-end benchmark: a generated network of 50
+# establishments (about 2,000,000 lines, and half of it), sqlite3's .import of
+# every line against `quelvar merge`. Extra arguments go to the benchmark
+# (--lines N, --establishments N, --dir DIR).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh >/dev/null
+./build/bench/merge_e2e_bench "$@"
