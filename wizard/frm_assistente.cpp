@@ -7,7 +7,9 @@
 #include "staging/run_state.h"
 
 frmAssistente::frmAssistente(Ports ports, std::string databaseTarget)
-    : ports_(ports), databaseTarget_(std::move(databaseTarget)) {}
+    : ports_(ports), databaseTarget_(std::move(databaseTarget)) {
+  InitControls();
+}
 
 frmAssistente::~frmAssistente() { Form_Unload(); }
 

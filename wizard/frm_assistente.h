@@ -135,6 +135,8 @@ class frmAssistente {
   void Changed();
   void ShowMessage(std::string_view text, MsgIcon icon);
   void SetPage1Note();
+  // Captions of pages, buttons and options before the first page is shown.
+  void InitControls();
 
   Ports ports_;
   std::string databaseTarget_;
