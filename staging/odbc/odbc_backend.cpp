@@ -1,0 +1,167 @@
+// The ODBC connection: one environment and one connection handle for the whole
+// run; every Execute allocates a statement handle, runs the text as it is,
+// reads the result into memory and frees the handle before returning.
+#include "staging/odbc/odbc_backend.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/odbc/odbc_api.h"
+
+namespace {
+
+// Seconds allowed for reaching the server and logging in, and for any later
+// request that is not a statement (statements themselves have no limit: a
+// large merge runs long).
+constexpr SQLULEN kLoginTimeoutSeconds = 10;
+
+// Frees a statement handle when the statement is done.
+struct StatementHandle {
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  ~StatementHandle() {
+    if (h != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h);
+  }
+};
+
+class OdbcConnection : public DatabaseConnection {
+ public:
+  explicit OdbcConnection(std::string cs)
+      : cs_(std::move(cs)), passwords_(OdbcPasswords(cs_)), shown_(HideOdbcPasswords(cs_)) {}
+  ~OdbcConnection() override { Close(); }
+
+  void Open() override;
+  std::unique_ptr<Recordset> Execute(std::string_view sql) override;
+  int64_t LastIdentity(std::string_view table) override;
+  void Close() override;
+  std::string Describe() const override { return "ODBC " + shown_; }
+
+ private:
+  [[noreturn]] void Fail(const std::string& message) const {
+    throw DatabaseError(ScrubSecrets(message, passwords_));
+  }
+  [[noreturn]] void FailStatement(SQLHSTMT stmt, std::string_view sql) const {
+    Fail(OdbcDiagnostics(SQL_HANDLE_STMT, stmt) + " | comando: " + std::string(sql));
+  }
+
+  std::string cs_;
+  std::vector<std::string> passwords_;
+  std::string shown_;  // the connection string without passwords
+  std::string dbmsName_;
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+};
+
+void OdbcConnection::Open() {
+  if (connected_) return;
+  const std::string failure = "Não foi possível conectar ao banco de dados (" + Describe() + "): ";
+  if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
+    env_ = SQL_NULL_HENV;
+    Fail(failure + "o gerenciador de drivers ODBC não está disponível");
+  }
+  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
+    std::string diag = OdbcDiagnostics(SQL_HANDLE_ENV, env_);
+    dbc_ = SQL_NULL_HDBC;
+    Close();
+    Fail(failure + diag);
+  }
+  // Drivers that do not know an attribute refuse it; the connection then
+  // keeps the driver's own timeouts.
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+
+  SQLCHAR completed[1024];
+  SQLSMALLINT completedLen = 0;
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(cs_.data()), SQL_NTS,
+                                  completed, sizeof completed,
+                                  &completedLen, SQL_DRIVER_NOPROMPT);
+  if (!OdbcOk(rc)) {
+    std::string diag = OdbcDiagnostics(SQL_HANDLE_DBC, dbc_);
+    Close();
+    Fail(failure + diag);
+  }
+  connected_ = true;
+
+  SQLCHAR name[128] = {};
+  SQLSMALLINT nameLen = 0;
+  if (OdbcOk(SQLGetInfo(dbc_, SQL_DBMS_NAME, name, sizeof name, &nameLen)))
+    dbmsName_ = reinterpret_cast<const char*>(name);
+}
+
+std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
+  if (!connected_) Fail("A conexão " + Describe() + " não está aberta | comando: " + std::string(sql));
+  StatementHandle stmt;
+  if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt.h))) {
+    stmt.h = SQL_NULL_HSTMT;
+    Fail(OdbcDiagnostics(SQL_HANDLE_DBC, dbc_) + " | comando: " + std::string(sql));
+  }
+  std::string text(sql);
+  SQLRETURN rc = SQLExecDirect(stmt.h, reinterpret_cast<SQLCHAR*>(text.data()),
+                               static_cast<SQLINTEGER>(text.size()));
+  // SQL_NO_DATA: a searched UPDATE or DELETE that touched no row.
+  if (!OdbcOk(rc) && rc != SQL_NO_DATA) FailStatement(stmt.h, sql);
+
+  // A batch may start with row counts before its first result set; the
+  // first result with columns is the statement's result. Errors of later
+  // statements of the batch surface while the rest is drained.
+  std::unique_ptr<Recordset> result;
+  for (;;) {
+    SQLSMALLINT cols = 0;
+    if (!OdbcOk(SQLNumResultCols(stmt.h, &cols))) FailStatement(stmt.h, sql);
+    if (cols > 0 && !result) {
+      try {
+        result = FetchOdbcResult(stmt.h);
+      } catch (const DatabaseError& e) {
+        Fail(std::string(e.what()) + " | comando: " + std::string(sql));
+      }
+    }
+    rc = SQLMoreResults(stmt.h);
+    if (rc == SQL_NO_DATA) break;
+    if (!OdbcOk(rc)) FailStatement(stmt.h, sql);
+  }
+  return result ? std::move(result) : EmptyOdbcResult();
+}
+
+int64_t OdbcConnection::LastIdentity(std::string_view table) {
+  std::string sql = OdbcIdentityQuery(dbmsName_, table);
+  std::unique_ptr<Recordset> rs = Execute(sql);
+  const Value null;
+  const Value& v = rs->Eof() || rs->ColumnCount() == 0 ? null : rs->Column(0);
+  switch (v.kind()) {
+    case Value::Kind::Int:
+      return v.AsInt();
+    case Value::Kind::Float:
+      return static_cast<int64_t>(v.AsDouble());
+    case Value::Kind::Text: {
+      const std::string& t = v.TextRef();
+      try {
+        size_t used = 0;
+        long long n = std::stoll(t, &used);
+        if (used == t.size()) return n;
+      } catch (const std::exception&) {
+      }
+      break;
+    }
+    case Value::Kind::Null:
+      break;
+  }
+  Fail("Nenhuma identidade gerada em " + std::string(table) + " | comando: " + sql);
+}
+
+void OdbcConnection::Close() {
+  if (connected_) SQLDisconnect(dbc_);
+  connected_ = false;
+  if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+  dbc_ = SQL_NULL_HDBC;
+  if (env_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  env_ = SQL_NULL_HENV;
+}
+
+}  // namespace
+
+std::unique_ptr<DatabaseConnection> CreateOdbcConnection(std::string connectionString) {
+  return std::make_unique<OdbcConnection>(std::move(connectionString));
+}

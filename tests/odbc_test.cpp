@@ -1,0 +1,159 @@
+// The ODBC backend against Debian's SQLite ODBC driver (no SQL Server runs on
+// the build machines): connection, statements, result values, errors and the
+// messages that must never show a password.
+#ifdef QUELVAR_HAVE_ODBC
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "staging/database.h"
+#include "staging/odbc/odbc_backend.h"
+#include "tests/support/odbc_support.h"
+
+namespace {
+
+constexpr const char* kUnreachable = "Driver=nonexistent;Server=10.255.255.1;UID=a;PWD=secret";
+
+TEST(OdbcConnectionString, PasswordsAreHiddenWhateverTheirSpelling) {
+  EXPECT_EQ(HideOdbcPasswords(kUnreachable), "Driver=nonexistent;Server=10.255.255.1;UID=a;PWD=***");
+  EXPECT_EQ(HideOdbcPasswords("Server=s; password = hunter2 ;Database=d"), "Server=s; password =***;Database=d");
+  // A braced value may hold ";" and "}}"; all of it is hidden, the rest kept.
+  EXPECT_EQ(HideOdbcPasswords("Pwd={a;b}}c};UID=u;Password=x"), "Pwd=***;UID=u;Password=***");
+  EXPECT_EQ(HideOdbcPasswords("DSN=staging"), "DSN=staging");
+  // A key that merely contains the word is not a password.
+  EXPECT_EQ(HideOdbcPasswords("PWDX=keep;OldPassword=keep"), "PWDX=keep;OldPassword=keep");
+
+  EXPECT_EQ(OdbcPasswords("Pwd={a;b}}c};PWD=plain"),
+            (std::vector<std::string>{"{a;b}}c}", "a;b}c", "plain"}));
+  EXPECT_EQ(ScrubSecrets("login for a;b}c failed, a;b}c", {"a;b}c"}), "login for *** failed, ***");
+  EXPECT_EQ(ScrubSecrets("a short one stays", {"a"}), "a short one stays");
+}
+
+class OdbcSqlite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    driver_ = SqliteOdbcDriverPath();
+    if (driver_.empty())
+      GTEST_SKIP() << "SQLite ODBC driver not installed (Debian package libsqliteodbc); "
+                      "set QUELVAR_TEST_ODBC_DRIVER to its library to run these tests";
+    db_ = std::make_unique<ScratchOdbcDatabase>(driver_);
+    conn_ = CreateOdbcConnection(db_->connectionString);
+    conn_->Open();
+  }
+  void TearDown() override {
+    if (conn_) conn_->Close();
+  }
+
+  std::string driver_;
+  std::unique_ptr<ScratchOdbcDatabase> db_;
+  std::unique_ptr<DatabaseConnection> conn_;
+};
+
+TEST_F(OdbcSqlite, RowsComeBackWithTypedValuesNullsAndColumnsByName) {
+  EXPECT_TRUE(conn_->Execute("CREATE TABLE t(ID INTEGER PRIMARY KEY, Qtd INT, VL FLOAT, Nome VARCHAR(100))")->Eof());
+  conn_->Execute("INSERT INTO t(Qtd, VL, Nome) VALUES (7, 2.5, 'um')");
+  conn_->Execute("INSERT INTO t(Qtd, VL, Nome) VALUES (NULL, NULL, NULL)");
+  conn_->Execute("INSERT INTO t(Qtd, VL, Nome) VALUES (-3, 0.125, '')");
+
+  auto rs = conn_->Execute("SELECT Qtd, VL, Nome AS Retorna FROM t ORDER BY ID");
+  ASSERT_EQ(rs->RecordCount(), 3);
+  ASSERT_EQ(rs->ColumnCount(), 3);
+  EXPECT_EQ(rs->ColumnName(2), "Retorna");
+  EXPECT_EQ(rs->FindColumn("retorna"), 2);
+  EXPECT_EQ(rs->FindColumn("QTD"), 0);
+  EXPECT_EQ(rs->FindColumn("missing"), -1);
+
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Column(0).kind(), Value::Kind::Int);
+  EXPECT_EQ(rs->Column(1).kind(), Value::Kind::Float);
+  EXPECT_EQ(rs->Column(2).kind(), Value::Kind::Text);
+  EXPECT_EQ(rs->Column(2).TextRef(), "um");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Column(0).IsNull());
+  EXPECT_TRUE(rs->Column(1).IsNull());
+  EXPECT_TRUE(rs->Column(2).IsNull());
+  rs->MoveNext();
+  EXPECT_EQ(rs->Column(2).kind(), Value::Kind::Text);  // an empty text is not NULL
+  EXPECT_EQ(rs->Column(2).TextRef(), "");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_TRUE(rs->Column(0).IsNull());
+  rs->MoveNext();  // past the end stays at the end
+  EXPECT_TRUE(rs->Eof());
+}
+
+TEST_F(OdbcSqlite, TextsKeepTheirBytesWhateverTheirLength) {
+  const std::string accents = "A\xc7\xc3O DE S\xc3O JO\xc3O - \xe9\xea\xe7\xf5";  // Latin-1
+  std::string longText;
+  for (int i = 0; longText.size() < 20000; ++i) longText += "linha " + std::to_string(i) + " \xe1|";
+  conn_->Execute("CREATE TABLE t(Txt TEXT)");
+  conn_->Execute("INSERT INTO t VALUES ('" + accents + "')");
+  conn_->Execute("INSERT INTO t VALUES ('" + longText + "')");
+  auto rs = conn_->Execute("SELECT Txt FROM t ORDER BY rowid");
+  EXPECT_EQ(rs->Column(0).TextRef(), accents);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Column(0).TextRef().size(), longText.size());
+  EXPECT_EQ(rs->Column(0).TextRef(), longText);
+}
+
+TEST_F(OdbcSqlite, StatementsWithoutRowsAndTheIdentityJustGenerated) {
+  conn_->Execute("CREATE TABLE c100(ID INTEGER PRIMARY KEY, Reg TEXT)");
+  // An UPDATE or DELETE that touches nothing is not a failure.
+  EXPECT_TRUE(conn_->Execute("DELETE FROM c100")->Eof());
+  EXPECT_TRUE(conn_->Execute("UPDATE c100 SET Reg = 'x' WHERE ID = 99")->Eof());
+  conn_->Execute("INSERT INTO c100(Reg) VALUES ('C100')");
+  conn_->Execute("INSERT INTO c100(Reg) VALUES ('C100')");
+  EXPECT_EQ(conn_->LastIdentity("c100"), 2);
+  EXPECT_EQ(conn_->Execute("SELECT * FROM c100 WHERE ID = 0")->RecordCount(), 0);
+}
+
+TEST_F(OdbcSqlite, RejectedStatementRaisesTheDriversMessageAndTheStatement) {
+  const std::string bad = "SELECT x FROM no_such_table";
+  try {
+    conn_->Execute(bad);
+    FAIL() << "a statement the database rejects must raise";
+  } catch (const DatabaseError& e) {
+    std::string what = e.what();
+    EXPECT_NE(what.find("no such table: no_such_table"), std::string::npos) << what;
+    EXPECT_NE(what.find("| comando: " + bad), std::string::npos) << what;
+  }
+  // T-SQL goes out as composed: SQLite itself trips over the "###" names.
+  const std::string tsql =
+      "CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),QtdeReg NVARCHAR(MAX))";
+  try {
+    conn_->Execute(tsql);
+    FAIL() << "SQLite does not take \"###\" names";
+  } catch (const DatabaseError& e) {
+    std::string what = e.what();
+    EXPECT_NE(what.find("unrecognized token: \"#\""), std::string::npos) << what;
+    EXPECT_NE(what.find("| comando: " + tsql), std::string::npos) << what;
+  }
+  // The connection stays usable after a rejected statement.
+  EXPECT_EQ(conn_->Execute("SELECT 1 AS um")->RecordCount(), 1);
+}
+
+TEST_F(OdbcSqlite, CloseIsIdempotentAndLaterStatementsFailClearly) {
+  conn_->Close();
+  conn_->Close();
+  EXPECT_THROW(conn_->Execute("SELECT 1"), DatabaseError);
+}
+
+TEST(OdbcOpen, UnreachableTargetFailsAtOnceNamingItWithoutThePassword) {
+  auto conn = CreateOdbcConnection(kUnreachable);
+  EXPECT_EQ(conn->Describe().find("secret"), std::string::npos);
+  try {
+    conn->Open();
+    FAIL() << "a connection through a driver that does not exist must not open";
+  } catch (const DatabaseError& e) {
+    std::string what = e.what();
+    EXPECT_EQ(what.find("secret"), std::string::npos) << what;
+    EXPECT_NE(what.find("Driver=nonexistent;Server=10.255.255.1;UID=a;PWD=***"), std::string::npos) << what;
+  }
+  conn->Close();  // nothing open: still fine
+  EXPECT_THROW(conn->Execute("SELECT 1"), DatabaseError);
+}
+
+}  // namespace
+
+#endif  // QUELVAR_HAVE_ODBC
