@@ -38,9 +38,11 @@ class OdbcConnection : public DatabaseConnection {
   std::string Describe() const override { return "ODBC " + shown_; }
 
  private:
+  // Raises DatabaseError with `message`, passwords scrubbed.
   [[noreturn]] void Fail(const std::string& message) const {
     throw DatabaseError(ScrubSecrets(message, passwords_));
   }
+  // Raises the statement handle's diagnostics with the statement.
   [[noreturn]] void FailStatement(SQLHSTMT stmt, std::string_view sql) const {
     Fail(OdbcDiagnostics(SQL_HANDLE_STMT, stmt) + " | comando: " + std::string(sql));
   }
@@ -54,6 +56,9 @@ class OdbcConnection : public DatabaseConnection {
   bool connected_ = false;
 };
 
+// Connects once (a second call on an open connection does nothing) and learns
+// the DBMS name for LastIdentity. Any failure frees what was allocated and
+// raises one DatabaseError naming the target without its password.
 void OdbcConnection::Open() {
   if (connected_) return;
   const std::string failure = "Não foi possível conectar ao banco de dados (" + Describe() + "): ";
@@ -91,6 +96,9 @@ void OdbcConnection::Open() {
     dbmsName_ = reinterpret_cast<const char*>(name);
 }
 
+// Sends `sql` unchanged through SQLExecDirect and returns its first result
+// set, read in full. Throws DatabaseError (diagnostics + statement) when the
+// connection is not open or the database rejects the statement.
 std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
   if (!connected_) Fail("A conexão " + Describe() + " não está aberta | comando: " + std::string(sql));
   StatementHandle stmt;
@@ -125,6 +133,8 @@ std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
   return result ? std::move(result) : EmptyOdbcResult();
 }
 
+// The identity last generated in `table` (OdbcIdentityQuery); throws
+// DatabaseError when the server gives none (NULL: no row inserted yet).
 int64_t OdbcConnection::LastIdentity(std::string_view table) {
   std::string sql = OdbcIdentityQuery(dbmsName_, table);
   std::unique_ptr<Recordset> rs = Execute(sql);
@@ -151,6 +161,7 @@ int64_t OdbcConnection::LastIdentity(std::string_view table) {
   Fail("Nenhuma identidade gerada em " + std::string(table) + " | comando: " + sql);
 }
 
+// Disconnects and frees the handles; safe to call at any time, any number of times.
 void OdbcConnection::Close() {
   if (connected_) SQLDisconnect(dbc_);
   connected_ = false;

@@ -17,12 +17,14 @@ struct Attribute {
   bool braced = false;
 };
 
+// `s` without leading and trailing white space.
 std::string_view TrimSpaces(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 
+// ASCII comparison without regard to case (ODBC keys are ASCII).
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -31,6 +33,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// True for the keys whose value is a password.
 bool IsPasswordKey(std::string_view key) {
   return EqualsNoCase(key, "PWD") || EqualsNoCase(key, "Password");
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+// How a column is asked for: SQL_C_SBIGINT, SQL_C_DOUBLE, or SQL_C_CHAR (read
+// as text, then a whole number or a floating number, or kept as text).
 enum class Fetch : uint8_t { Int, Float, Decimal, Text };
 
 // A finished result held in memory.
@@ -25,6 +27,7 @@ class MemoryRecordset : public Recordset {
   }
   int ColumnCount() const override { return static_cast<int>(names_.size()); }
   const std::string& ColumnName(int i) const override { return names_.at(static_cast<size_t>(i)); }
+  // ASCII case-insensitive, first match wins.
   int FindColumn(std::string_view name) const override {
     for (size_t c = 0; c < names_.size(); ++c) {
       const std::string& n = names_[c];
@@ -37,6 +40,7 @@ class MemoryRecordset : public Recordset {
     }
     return -1;
   }
+  // Null past the end or for a position out of range.
   const Value& Column(int i) const override {
     static const Value kNull;
     if (Eof() || i < 0 || static_cast<size_t>(i) >= names_.size()) return kNull;
@@ -49,10 +53,12 @@ class MemoryRecordset : public Recordset {
   size_t pos_ = 0;
 };
 
+// Raises DatabaseError with the statement handle's diagnostics.
 [[noreturn]] void FailFetch(SQLHSTMT stmt, const std::string& what) {
   throw DatabaseError("Falha ao ler o resultado (" + what + "): " + OdbcDiagnostics(SQL_HANDLE_STMT, stmt));
 }
 
+// The way to fetch a column of SQL type `type` with `scale` decimals.
 Fetch FetchKindOf(SQLSMALLINT type, SQLSMALLINT scale) {
   switch (type) {
     case SQL_BIT:
@@ -113,6 +119,7 @@ Value DecimalValue(const std::string& text) {
   return Value::Float(d);
 }
 
+// Column `col` of the fetched row as a Value; throws DatabaseError (FailFetch).
 Value GetValue(SQLHSTMT stmt, SQLUSMALLINT col, Fetch kind) {
   SQLLEN ind = 0;
   switch (kind) {
