@@ -1,8 +1,49 @@
-// Placeholder, replaced by the generator.
 #include "tools/efdgen/network.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
-std::vector<std::string> WriteNetwork(const NetworkOptions&, const std::string&) {
-  throw std::logic_error("not built yet: WriteNetwork");
+#include "tools/efdgen/efd_file.h"
+
+namespace {
+
+// Name of file `index` (0-based) of `count`: a zero-padded number first so
+// that the names sort head office first.
+std::string FileName(int index, int count, bool parts, const std::string& cnpj) {
+  int width = 2;
+  for (int n = count; n >= 100; n /= 10) ++width;
+  std::string number = std::to_string(index + 1);
+  number.insert(0, static_cast<size_t>(std::max(0, width - static_cast<int>(number.size()))), '0');
+  if (parts) return number + "-parte-" + cnpj + ".txt";
+  return number + (index == 0 ? "-matriz-" : "-filial-") + cnpj + ".txt";
+}
+
+}  // namespace
+
+std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::string& dir) {
+  if (options.establishments < 1 || options.establishments > 9999)
+    throw std::invalid_argument("establishments must be between 1 and 9999");
+  if (options.sameCnpjParts < 0) throw std::invalid_argument("sameCnpjParts must not be negative");
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) throw std::runtime_error("cannot create folder " + dir + ": " + ec.message());
+
+  const bool parts = options.sameCnpjParts > 0;
+  const int files = parts ? options.sameCnpjParts : options.establishments;
+  const CompanyPlan company = PlanCompany(options);
+  const int64_t perFile = std::max<int64_t>(1, options.targetLines / files);
+
+  std::vector<std::string> paths;
+  for (int i = 0; i < files; ++i) {
+    FilePlan plan;
+    plan.index = i;
+    plan.establishment = parts ? 0 : i;
+    plan.targetLines = perFile;
+    const std::string cnpj = company.Cnpj(plan.establishment);
+    std::string path = (std::filesystem::path(dir) / FileName(i, files, parts, cnpj)).string();
+    WriteEfdFile(company, plan, path);
+    paths.push_back(std::move(path));
+  }
+  return paths;
 }

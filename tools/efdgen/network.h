@@ -10,8 +10,17 @@ struct NetworkOptions {
   int establishments = 3;       // head office + branches
   int64_t targetLines = 1000;   // about this many lines in all files together
   uint32_t seed = 1;
+  // When above 0: instead of a network, this many parts of one establishment's
+  // file (same CNPJ and period, overlapping participants, units and items).
+  int sameCnpjParts = 0;
+  // Cumulative regime: contributions under code 51 at 0,65 / 3,00 and no
+  // credits, instead of the non-cumulative 01 at 1,65 / 7,60.
+  bool cumulative = false;
 };
 
 // Writes one file per establishment into `dir` (created when missing) and
-// returns their paths, head office first.
+// returns their paths, head office first; the names sort in that order.
+// Deterministic for equal options. Throws std::runtime_error when a file
+// cannot be written and std::invalid_argument for options out of range
+// (establishments < 1 or > 9999, sameCnpjParts < 0).
 std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::string& dir);
