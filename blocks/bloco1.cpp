@@ -1,8 +1,18 @@
-// Placeholder, replaced by the block's writer.
-#include <stdexcept>
+// Block 1 of the merged file: its opener and closer only (the shared writer
+// of such blocks, with the block's codes).
 #include "blocks/bloco1.h"
 
+#include "blocks/opener_closer_block.h"
+
 namespace Bloco1 {
-void md_WriteRecords(std::string_view, Objeto_Collection&) { throw std::logic_error("not built yet: Bloco1::md_WriteRecords"); }
-void md_UnifyBlock(bool&) { throw std::logic_error("not built yet: Bloco1::md_UnifyBlock"); }
+namespace {
+const OpenerCloserBlock kBlock{'1', "1001", "1990", "Qtd_Lin_1", &md_GetLayout, false};
+}  // namespace
+
+void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
+  WriteOpenerCloserRecords(kBlock, reg, layout);
+}
+
+void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+
 }  // namespace Bloco1

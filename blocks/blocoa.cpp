@@ -1,8 +1,18 @@
-// Placeholder, replaced by the block's writer.
-#include <stdexcept>
+// Block A of the merged file: its opener and closer only (the shared writer
+// of such blocks, with the block's codes).
 #include "blocks/blocoa.h"
 
+#include "blocks/opener_closer_block.h"
+
 namespace BlocoA {
-void md_WriteRecords(std::string_view, Objeto_Collection&) { throw std::logic_error("not built yet: BlocoA::md_WriteRecords"); }
-void md_UnifyBlock(bool&) { throw std::logic_error("not built yet: BlocoA::md_UnifyBlock"); }
+namespace {
+const OpenerCloserBlock kBlock{'A', "A001", "A990", "Qtd_Lin_A", &md_GetLayout, false};
+}  // namespace
+
+void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
+  WriteOpenerCloserRecords(kBlock, reg, layout);
+}
+
+void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+
 }  // namespace BlocoA

@@ -1,8 +1,18 @@
-// Placeholder, replaced by the block's writer.
-#include <stdexcept>
+// Block I of the merged file: its opener and closer only (the shared writer
+// of such blocks, with the block's codes).
 #include "blocks/blocoi.h"
 
+#include "blocks/opener_closer_block.h"
+
 namespace BlocoI {
-void md_WriteRecords(std::string_view, Objeto_Collection&) { throw std::logic_error("not built yet: BlocoI::md_WriteRecords"); }
-void md_UnifyBlock(bool&) { throw std::logic_error("not built yet: BlocoI::md_UnifyBlock"); }
+namespace {
+const OpenerCloserBlock kBlock{'I', "I001", "I990", "Qtd_Lin_I", &md_GetLayout, true};
+}  // namespace
+
+void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
+  WriteOpenerCloserRecords(kBlock, reg, layout);
+}
+
+void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+
 }  // namespace BlocoI

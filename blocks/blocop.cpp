@@ -1,8 +1,18 @@
-// Placeholder, replaced by the block's writer.
-#include <stdexcept>
+// Block P of the merged file: its opener and closer only (the shared writer
+// of such blocks, with the block's codes).
 #include "blocks/blocop.h"
 
+#include "blocks/opener_closer_block.h"
+
 namespace BlocoP {
-void md_WriteRecords(std::string_view, Objeto_Collection&) { throw std::logic_error("not built yet: BlocoP::md_WriteRecords"); }
-void md_UnifyBlock(bool&) { throw std::logic_error("not built yet: BlocoP::md_UnifyBlock"); }
+namespace {
+const OpenerCloserBlock kBlock{'P', "P001", "P990", "Qtd_Lin_P", &md_GetLayout, true};
+}  // namespace
+
+void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
+  WriteOpenerCloserRecords(kBlock, reg, layout);
+}
+
+void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+
 }  // namespace BlocoP

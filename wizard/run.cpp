@@ -1,5 +1,140 @@
-// Placeholder definitions, replaced as the pieces are built.
-#include <stdexcept>
+// The unification run: names the merged file from the stored header, writes
+// it block by block in file order under a temporary name, and puts it under
+// its final name only when every block has been written.
+#include <exception>
+#include <iterator>
+#include <string>
+
+#include "blocks/bloco0.h"
+#include "blocks/bloco1.h"
+#include "blocks/bloco9.h"
+#include "blocks/blocoa.h"
+#include "blocks/blococ.h"
+#include "blocks/blocod.h"
+#include "blocks/blocof.h"
+#include "blocks/blocoi.h"
+#include "blocks/blocom.h"
+#include "blocks/blocop.h"
+#include "staging/output_file.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
 
-RunResult frmAssistente::RunUnification(bool&) { throw std::logic_error("not built yet: RunUnification"); }
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// A failure of the run that carries its own message for the user.
+struct RunFailure {
+  std::string message;
+};
+
+// The folder and the name joined by exactly one separator; a folder that
+// already ends in "/" or "\" (a drive root, a chooser's trailing separator)
+// is followed directly by the name.
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) return folder + name;
+  return folder + kSeparator + name;
+}
+
+// The merged file's name from the stored header. Throws RunFailure when no
+// header is stored.
+std::string OutputName() {
+  auto rs = g_Connection->Execute("SELECT * FROM ###0000");
+  if (rs->Eof())
+    throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
+                     "trouxe o registro 0000); nada a unificar"};
+  return "EFDPISCOFINS_" + (*rs)["CNPJ"].AsText() + "_" + (*rs)["Dt_Ini"].AsText() + "_" +
+         (*rs)["Dt_Fin"].AsText() + "_Unificado.txt";
+}
+
+struct Step {
+  const char* text;
+  void (*unify)(bool& singleCnpj);
+  bool passesMergeKind;  // Blocks 0, C and D receive the merge kind; the others False
+};
+
+void UnifyM(bool&) { BlocoM::md_UnifyBlock(); }
+
+// The blocks in the order of the merged file.
+constexpr Step kSteps[] = {
+    {"Unificando Bloco 0...", &Bloco0::md_UnifyBlock, true},
+    {"Unificando Bloco A...", &BlocoA::md_UnifyBlock, false},
+    {"Unificando Bloco C...", &BlocoC::md_UnifyBlock, true},
+    {"Unificando Bloco D...", &BlocoD::md_UnifyBlock, true},
+    {"Unificando Bloco F...", &BlocoF::md_UnifyBlock, false},
+    {"Unificando Bloco I...", &BlocoI::md_UnifyBlock, false},
+    {"Unificando Bloco M...", &UnifyM, false},
+    {"Unificando Bloco P...", &BlocoP::md_UnifyBlock, false},
+    {"Unificando Bloco 1...", &Bloco1::md_UnifyBlock, false},
+    {"Unificando Bloco 9...", &Bloco9::md_UnifyBlock, false},
+};
+
+// Writes every block to file number 1. Throws whatever a block throws.
+void WriteBlocks(bool& singleCnpj) {
+  // The overall bar counts the blocks plus the final step, so that it is full
+  // only once every block has returned.
+  const double total = static_cast<double>(std::size(kSteps) + 1);
+  double done = 0;
+  for (const Step& step : kSteps) {
+    md_ShowProgress(3, "Aguardando...", 0, 0);
+    md_ShowProgress(4, "Aguardando...", 0, 0);
+    md_ShowProgress(2, "Aguardando...", 0, 0);
+    md_ShowProgress(1, step.text, ++done, total);
+    bool notSingle = false;
+    step.unify(step.passesMergeKind ? singleCnpj : notSingle);
+  }
+  md_ShowProgress(1, "Finalizado todos os BLOCOS...", total, total);
+  md_ShowProgress(2, "", 0, 0);
+  md_ShowProgress(3, "", 0, 0);
+  md_ShowProgress(4, "", 0, 0);
+}
+
+}  // namespace
+
+RunResult frmAssistente::RunUnification(bool& singleCnpj) {
+  RunResult result;
+  for (const auto& [code, lines] : m_Descartados) result.dropped.emplace_back(code, lines);
+  m_Running = true;
+  OutputFile& out = FileNumber1();
+  bool inTransaction = false;
+  try {
+    if (!g_Connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
+    if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
+    std::string path = JoinPath(m_CaminhoSalvo, OutputName());
+    out.Open(path);
+    // One transaction for the run: the counters of ###Registros start at zero
+    // and are left as they were when the run fails.
+    g_Connection->Execute("BEGIN TRANSACTION");
+    inTransaction = true;
+    g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
+    WriteBlocks(singleCnpj);
+    g_EndTime = NowText();
+    g_Connection->Execute("COMMIT TRANSACTION");
+    inTransaction = false;
+    out.Commit();
+    result.ok = true;
+    result.path = path;
+  } catch (const RunFailure& f) {
+    result.error = f.message;
+  } catch (const std::exception& e) {
+    result.error = std::string("A unificação falhou: ") + e.what();
+  }
+  if (!result.ok) {
+    out.Abort();
+    if (inTransaction) {
+      try {
+        g_Connection->Execute("ROLLBACK TRANSACTION");
+      } catch (const std::exception&) {
+        // The run has already failed; its message is the one that matters.
+      }
+    }
+  }
+  m_Running = false;
+  m_Resultado = result;
+  return result;
+}

@@ -1,0 +1,55 @@
+#include "blocks/block_statement.h"
+
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+std::string StatementTemplate(std::string_view reg) {
+  std::string sql = "SELECT {TOP} {COLUMNS} FROM ###";
+  sql.append(reg).append(" ");
+  return sql;
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+  if (from.empty()) return text;
+  for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
+    text.replace(pos, from.size(), to);
+  return text;
+}
+
+std::string FinishStatement(std::string sql, std::string_view reg, const Objeto_Collection& layout) {
+  std::string expr = md_BuildLineExpr(reg, &layout);
+  sql = ReplaceAll(std::move(sql), "{TOP}", "");
+  sql = ReplaceAll(std::move(sql), "{COLUMNS}", expr);
+  return ReplaceAll(std::move(sql), "{NAMECOL}", " AS Linha ");
+}
+
+int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
+                  RowWriter writer, int progressKind) {
+  auto rs = g_Connection->Execute(sql);
+  int32_t n = 0;
+  double total = 0;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    ++n;
+    if (n == 1) total = static_cast<double>(rs->RecordCount());
+    md_ShowProgress(progressKind, reg, n, total);
+    if (writer == RowWriter::Line)
+      md_WriteLine(reg, *rs, layout);
+    else
+      md_WriteOpener(reg, *rs, layout, writer == RowWriter::OpenerWithData);
+  }
+  return n;
+}
+
+bool HasRows(std::string_view reg) {
+  std::string sql = "SELECT TOP(1) * FROM ###";
+  sql.append(reg);
+  return !g_Connection->Execute(sql)->Eof();
+}
+
+std::string CnpjValue(std::string_view cnpj) {
+  bool digits = !cnpj.empty();
+  for (char c : cnpj) digits = digits && c >= '0' && c <= '9';
+  if (digits) return std::string(cnpj);
+  return "'" + PrepareSqlText(cnpj) + "'";
+}

@@ -1,0 +1,41 @@
+// What every block writer shares: the statement template "SELECT {TOP}
+// {COLUMNS} FROM ###<code> ", its placeholders, and the walk that writes each
+// returned row as one line with its progress.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "staging/database.h"
+#include "staging/layout.h"
+
+// "SELECT {TOP} {COLUMNS} FROM ###" + reg + " ".
+std::string StatementTemplate(std::string_view reg);
+// `text` with every occurrence of `from` replaced by `to` (exact, case-sensitive).
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to);
+// The last step of every statement: "{TOP}" removed, "{COLUMNS}" replaced by
+// the line expression of `layout`, "{NAMECOL}" by " AS Linha ".
+std::string FinishStatement(std::string sql, std::string_view reg, const Objeto_Collection& layout);
+
+// How the rows of a statement become lines.
+enum class RowWriter {
+  Line,               // md_WriteLine
+  OpenerWithData,     // md_WriteOpener, Ind_Mov "0"
+  OpenerWithoutData,  // md_WriteOpener, Ind_Mov "1"
+};
+
+// Runs `sql` and writes every row as one line of `reg`, showing progress of
+// `progressKind` (3 for records, 4 for child records) with the record code.
+// Returns the number of lines written; the caller counts them. Throws on a
+// failing statement or write.
+int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
+                  RowWriter writer = RowWriter::Line, int progressKind = 3);
+
+// True when ###<reg> holds at least one row.
+bool HasRows(std::string_view reg);
+
+// The condition value for a CNPJ taken from a stored row: the digits as they
+// are when the CNPJ is made of digits only (compared as a number, so leading
+// zeros do not matter), otherwise a quoted text literal.
+std::string CnpjValue(std::string_view cnpj);
