@@ -1,7 +1,74 @@
-// Placeholder, replaced by the block's loader.
-#include <stdexcept>
+// Loading of Block 0 lines: the header and the block's opener and closer once,
+// the company records of every file, units and accounts without repeats.
 #include "blocks/bloco0.h"
+#include "blocks/load_rules.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+#include "staging/ui_ports.h"
 
 namespace Bloco0 {
-void md_LoadRecord(std::string_view, std::string_view, std::string_view, std::string_view, std::string_view, std::string_view) { throw std::logic_error("not built yet: Bloco0::md_LoadRecord"); }
+
+using namespace load_rules;
+
+namespace {
+
+// The accountant (0100) is kept once per CPF: a later file's 0100 is stored
+// only when no stored row has its CPF.
+void Load0100(std::string_view line, std::string_view cpf) {
+  std::string normalized = UpperLatin1(TrimBlanks(cpf));
+  auto rs = g_Connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
+  if (rs->Eof()) Store(Layouts(), "0100", line);
+}
+
+// The tax regime (0110) must be the same in every file: the first file's line is
+// stored; a later line that differs from a stored row is reported and not stored.
+void Load0110(std::string_view line, std::string_view codIncTrib, std::string_view codTipoCont,
+              std::string_view indAproCred) {
+  if (!md_TableHasRows("0110")) {
+    Store(Layouts(), "0110", line);
+    return;
+  }
+  const std::string inc = UpperLatin1(TrimBlanks(codIncTrib));
+  const std::string apro = UpperLatin1(TrimBlanks(indAproCred));
+  const std::string tipo = UpperLatin1(TrimBlanks(codTipoCont));
+  auto rs = g_Connection->Execute("SELECT * FROM ###0110");
+  for (; !rs->Eof(); rs->MoveNext()) {
+    if ((*rs)["Cod_Inc_Trib"].AsText() != inc || (*rs)["Ind_Apro_Cred"].AsText() != apro ||
+        (*rs)["Cod_Tipo_Cont"].AsText() != tipo) {
+      if (MessagePort* port = Ports().messages) port->ShowMessage("O registro 0110 DIFERE!", MsgIcon::Critical);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+// Stores one Block 0 line by the block's rules. Throws DatabaseError when a
+// look-up fails; a failing insert is reported by md_InsertTable and skipped.
+void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view cpf,
+                   std::string_view codIncTrib, std::string_view codTipoCont,
+                   std::string_view indAproCred) {
+  if (reg == "0000") {
+    g_CurrentCNPJ = StoredField(line, 9);
+    StoreIfEmpty(Layouts(), reg, line);
+  } else if (reg == "0001" || reg == "0990") {
+    StoreIfEmpty(Layouts(), reg, line);
+  } else if (reg == "0100") {
+    Load0100(line, cpf);
+  } else if (reg == "0110") {
+    Load0110(line, codIncTrib, codTipoCont, indAproCred);
+  } else if (reg == "0200") {
+    // the 0205 lines that follow (former descriptions of the item) link to it
+    StoreParent(Layouts(), reg, line, g_CurrentParentID);
+  } else if (OneOf(reg, {"0111", "0140", "0150", "0205", "0450"})) {
+    Store(Layouts(), reg, line);
+  } else if (reg == "0190") {
+    if (!md_FindUnit(StoredField(line, 2), g_CurrentCNPJ)) Store(Layouts(), reg, line);
+  } else if (reg == "0500") {
+    if (!md_FindAccount(StoredField(line, 6))) Store(Layouts(), reg, line);
+  }
+  // any other code (0035 among them) is not stored
+}
+
 }  // namespace Bloco0

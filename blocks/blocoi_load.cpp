@@ -1,7 +1,14 @@
-// Placeholder, replaced by the block's loader.
-#include <stdexcept>
+// Loading of Block I lines: only the block's opener and closer are kept, from
+// the first file that has them; the block's other records are not stored.
 #include "blocks/blocoi.h"
+#include "blocks/load_rules.h"
 
 namespace BlocoI {
-void md_LoadRecord(std::string_view, std::string_view) { throw std::logic_error("not built yet: BlocoI::md_LoadRecord"); }
+
+// Stores I001 and I990 when their table is still empty; ignores other codes.
+// Throws DatabaseError when the check fails.
+void md_LoadRecord(std::string_view reg, std::string_view line) {
+  if (reg == "I001" || reg == "I990") load_rules::StoreIfEmpty(Layouts(), reg, line);
+}
+
 }  // namespace BlocoI

@@ -1,7 +1,14 @@
-// Placeholder, replaced by the block's loader.
-#include <stdexcept>
+// Loading of Block P lines: only the block's opener and closer are kept, from
+// the first file that has them; the block's other records are not stored.
 #include "blocks/blocop.h"
+#include "blocks/load_rules.h"
 
 namespace BlocoP {
-void md_LoadRecord(std::string_view, std::string_view) { throw std::logic_error("not built yet: BlocoP::md_LoadRecord"); }
+
+// Stores P001 and P990 when their table is still empty; ignores other codes.
+// Throws DatabaseError when the check fails.
+void md_LoadRecord(std::string_view reg, std::string_view line) {
+  if (reg == "P001" || reg == "P990") load_rules::StoreIfEmpty(Layouts(), reg, line);
+}
+
 }  // namespace BlocoP

@@ -1,7 +1,158 @@
-// Placeholder definitions, replaced as the pieces are built.
-#include <stdexcept>
+// The checks a chosen file passes before it is imported: its header (0000)
+// decides whether it belongs to the head office's company and period, and
+// whether it is already part of the merge.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
 #include "wizard/frm_assistente.h"
 
-bool frmAssistente::CheckChosenFile(const std::string&) { throw std::logic_error("not built yet: CheckChosenFile"); }
-bool frmAssistente::AcceptHeadOffice(std::vector<std::string>&) { throw std::logic_error("not built yet: AcceptHeadOffice"); }
-bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>&, std::string&) { throw std::logic_error("not built yet: CheckAgainstHeadOffice"); }
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+enum class FirstLine { Read, Empty, Unreadable };
+
+// Reads the first line of `path` (up to its first CR or LF) and, when `digest`
+// is given, the 64-bit FNV-1a digest of all the file's bytes.
+FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string& why, uint64_t* digest) {
+  line.clear();
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    why = "é uma pasta, não um arquivo";
+    return FirstLine::Unreadable;
+  }
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+  if (!f) {
+    why = std::strerror(errno);
+    return FirstLine::Unreadable;
+  }
+  uint64_t h = 14695981039346656037ull;
+  bool inFirst = true, any = false;
+  std::vector<char> buf(1 << 16);
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
+    any = true;
+    if (inFirst) {
+      size_t i = 0;
+      while (i < n && buf[i] != '\r' && buf[i] != '\n') ++i;
+      line.append(buf.data(), i);
+      inFirst = i == n;
+    }
+    if (digest) {
+      for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(buf[i])) * 1099511628211ull;
+    } else if (!inFirst) {
+      break;
+    }
+  }
+  if (std::ferror(f.get())) {
+    why = std::strerror(errno ? errno : EIO);
+    return FirstLine::Unreadable;
+  }
+  if (digest) *digest = h;
+  return any ? FirstLine::Read : FirstLine::Empty;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : p.string();
+}
+
+}  // namespace
+
+// Reads the chosen file's header and decides whether it may join the merge.
+// An empty file is refused silently; an unreadable one, or one whose first
+// line is not a 0000 record with its CNPJ (field 9), is refused with a message;
+// the other refusals show the message of the failed test.
+bool frmAssistente::CheckChosenFile(const std::string& path) {
+  m_CandidatePath = CanonicalPath(path);
+  m_CandidateDigest = 0;
+  std::string line, why;
+  FirstLine got = ReadFirstLine(path, line, why, m_MesmoCNPJ ? &m_CandidateDigest : nullptr);
+  if (got == FirstLine::Empty) return false;
+  if (got == FirstLine::Unreadable) {
+    ShowMessage("Não foi possível ler o arquivo " + path + ": " + why, MsgIcon::Critical);
+    return false;
+  }
+  std::vector<std::string_view> views = SplitBars(line);
+  if (views.size() < 10 || views[1] != "0000") {
+    ShowMessage("O arquivo não começa por um registro 0000 completo (com o CNPJ no campo 9)!",
+                MsgIcon::Information);
+    return false;
+  }
+  std::vector<std::string> fields(views.begin(), views.end());
+  g_FileCNPJ = fields[9];
+  g_FileDtIni = fields[6];
+  g_FileDtFin = fields[7];
+  if (!g_MatrizSelected) {
+    if (AcceptHeadOffice(fields)) return true;
+    ShowMessage("Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!", MsgIcon::Information);
+    return false;
+  }
+  std::string message;
+  if (CheckAgainstHeadOffice(fields, message)) return true;
+  ShowMessage(message, MsgIcon::Information);
+  return false;
+}
+
+// Accepts the first file as the reference of the merge. With "Validar CNPJ
+// Matriz" ticked it must be the head office (branch number 0001); otherwise
+// every staging table is emptied and the file refused, and the next file is
+// again taken as the first. Throws DatabaseError from emptying the tables.
+bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
+  const std::string& cnpj = fields.size() > 9 ? fields[9] : std::string();
+  if (controls.checkValidarMatriz.Value && (cnpj.size() < 12 || cnpj.compare(8, 4, "0001") != 0)) {
+    md_ClearTables();
+    return false;
+  }
+  g_MatrizCNPJ = cnpj;
+  g_MatrizDtIni = fields.size() > 6 ? fields[6] : std::string();
+  g_MatrizDtFin = fields.size() > 7 ? fields[7] : std::string();
+  g_MatrizSelected = true;
+  return true;
+}
+
+// Checks a later file against the reference: not already in the merge (merge
+// of branches: its CNPJ among the stored establishments; merge of one CNPJ:
+// the same path or the same bytes imported before), the same CNPJ root, the
+// same period start and end. On refusal `message` receives the text to show.
+// Throws DatabaseError.
+bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std::string& message) {
+  const std::string cnpj = fields.size() > 9 ? fields[9] : std::string();
+  bool already;
+  if (m_MesmoCNPJ) {
+    already = false;
+    for (size_t i = 0; i < m_ImportedPaths.size() && !already; ++i) already = m_ImportedPaths[i] == m_CandidatePath;
+    for (size_t i = 0; i < m_ImportedDigests.size() && !already; ++i)
+      already = m_ImportedDigests[i] == m_CandidateDigest;
+  } else {
+    const std::string stored = UpperLatin1(TrimBlanks(cnpj));
+    already = !g_Connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")
+                   ->Eof();
+  }
+  if (already) {
+    message = "Arquivo já selecionado!!!";
+    return false;
+  }
+  if (g_MatrizCNPJ.substr(0, 8) != g_FileCNPJ.substr(0, 8)) {
+    message = "Arquivo selecionado não pertence a Matriz!!!";
+    return false;
+  }
+  if (g_MatrizDtIni != g_FileDtIni) {
+    message = "Arquivo selecionado não pertence ao mesmo periodo (INICIAL)!!!";
+    return false;
+  }
+  if (g_MatrizDtFin != g_FileDtFin) {
+    message = "Arquivo selecionado não pertence ao mesmo periodo (FINAL)!!!";
+    return false;
+  }
+  return true;
+}

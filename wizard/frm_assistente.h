@@ -127,6 +127,9 @@ class frmAssistente {
   // Paths and content fingerprints of the imported files.
   std::vector<std::string> m_ImportedPaths;
   std::vector<uint64_t> m_ImportedDigests;
+  // The file being checked: its canonical path and (merge of one CNPJ) its digest.
+  std::string m_CandidatePath;
+  uint64_t m_CandidateDigest = 0;
 
   static constexpr int kPages = 5;
   static constexpr const char* kFilter = "Texto. TXT(*.txt)|*.txt";

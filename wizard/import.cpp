@@ -1,10 +1,369 @@
-// Placeholder definitions, replaced as the pieces are built.
+// The import of one input file: chosen on page 1, checked against the head
+// office, then read line by line in one transaction, each line handed to the
+// loader of its block.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
 #include <stdexcept>
+#include <unordered_map>
+
+#include "blocks/bloco0.h"
+#include "blocks/bloco1.h"
+#include "blocks/bloco9.h"
+#include "blocks/blocoa.h"
+#include "blocks/blococ.h"
+#include "blocks/blocod.h"
+#include "blocks/blocof.h"
+#include "blocks/blocoi.h"
+#include "blocks/blocom.h"
+#include "blocks/blocop.h"
+#include "blocks/registry.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
 #include "wizard/frm_assistente.h"
 
-void frmAssistente::ChooseInputFile() { throw std::logic_error("not built yet: ChooseInputFile"); }
-ImportOutcome frmAssistente::ImportFile(const std::string&) { throw std::logic_error("not built yet: ImportFile"); }
-int64_t frmAssistente::CountLines(const std::string&) { throw std::logic_error("not built yet: CountLines"); }
-void frmAssistente::CaptureHeaderFields(std::string_view, const std::vector<std::string_view>&) { throw std::logic_error("not built yet: CaptureHeaderFields"); }
-void frmAssistente::DispatchRecord(std::string_view, std::string&) { throw std::logic_error("not built yet: DispatchRecord"); }
-std::string frmAssistente::RenumberEstablishment(std::string&) { throw std::logic_error("not built yet: RenumberEstablishment"); }
+namespace {
+
+// Reads a file line by line. A line ends in CR LF, LF alone or CR alone (the
+// line end is not part of the line); the last line may lack a line break.
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* f) : f_(f), buf_(1 << 20) {}
+
+  // The next line into `line`; false at the end of the file or on a read
+  // error (Failed() tells which).
+  bool Next(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+      if (pos_ == len_ && !Fill()) return any;
+      if (skipLf_) {
+        skipLf_ = false;
+        if (buf_[pos_] == '\n') {
+          ++pos_;
+          continue;
+        }
+      }
+      const char* begin = buf_.data() + pos_;
+      const char* end = buf_.data() + len_;
+      const char* p = begin;
+      while (p != end && *p != '\n' && *p != '\r') ++p;
+      line.append(begin, p);
+      any = true;
+      if (p == end) {
+        pos_ = len_;
+        continue;
+      }
+      skipLf_ = *p == '\r';
+      pos_ = static_cast<size_t>(p - buf_.data()) + 1;
+      return true;
+    }
+  }
+  bool Failed() const { return error_ != 0; }
+  int Error() const { return error_; }
+
+ private:
+  bool Fill() {
+    if (error_ || std::feof(f_)) return false;
+    len_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    pos_ = 0;
+    if (len_ == 0 && std::ferror(f_)) error_ = errno ? errno : EIO;
+    return len_ > 0;
+  }
+
+  std::FILE* f_;
+  std::vector<char> buf_;
+  size_t pos_ = 0, len_ = 0;
+  bool skipLf_ = false;
+  int error_ = 0;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` for reading; null with `why` set when it cannot be opened or is
+// not a regular file.
+FilePtr OpenInput(const std::string& path, std::string& why) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    why = "é uma pasta, não um arquivo";
+    return nullptr;
+  }
+  FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) why = std::strerror(errno);
+  return f;
+}
+
+// Number of fields of a split line (the bar that ends the line opens no field).
+size_t FieldCount(const std::vector<std::string_view>& elems) {
+  size_t n = elems.size() - 1;
+  if (n > 1 && elems.back().empty()) --n;
+  return n;
+}
+
+uint32_t CodeKey(std::string_view code) {
+  uint32_t k = 0;
+  for (size_t i = 0; i < code.size() && i < 4; ++i) k = k << 8 | static_cast<unsigned char>(code[i]);
+  return k | static_cast<uint32_t>(code.size() > 4) << 31;
+}
+
+// What a file that fails or is cancelled must give back.
+struct Snapshot {
+  std::string cpf, incTrib, aproCred, tipoCont;
+  bool matrizSelected;
+  std::string matrizCnpj, matrizDtIni, matrizDtFin;
+  std::string cnpj, parent, ecf, caixa, cst;
+  std::map<std::string, int64_t> dropped;
+};
+
+struct Cancelled {};
+
+}  // namespace
+
+// Asks for a file and imports it, the file button and Next disabled meanwhile.
+// A cancelled dialog changes nothing.
+void frmAssistente::ChooseInputFile() {
+  std::string name = ports_.files ? ports_.files->ChooseOpenFile(kFilter) : std::string();
+  controls.txtLocalMagnetico.Text = name;
+  Changed();
+  if (name.empty()) {
+    controls.txtLocalMagnetico.Text.clear();
+    Changed();
+    return;
+  }
+  controls.cmdLocalArquivoMagnetico.Enabled = false;
+  controls.cmdAvancar.Enabled = false;
+  Changed();
+  ImportFile(name);
+  controls.cmdLocalArquivoMagnetico.Enabled = true;
+  controls.cmdAvancar.Enabled = true;
+  controls.txtLocalMagnetico.Text.clear();
+  Changed();
+}
+
+// Lines of the file as the import reads them (CR LF, LF or CR each end one
+// line; a last line without a break counts too), so that the import bar ends
+// at its total. 0 for an empty or unreadable file.
+int64_t frmAssistente::CountLines(const std::string& path) {
+  std::string why;
+  FilePtr f = OpenInput(path, why);
+  if (!f) return 0;
+  std::vector<char> buf(1 << 20);
+  int64_t lines = 0;
+  bool prevCr = false, open = false;  // open: bytes after the last line end
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
+    for (size_t i = 0; i < n; ++i) {
+      char c = buf[i];
+      if (c == '\n') {
+        if (!prevCr) ++lines;
+        prevCr = false;
+        open = false;
+      } else if (c == '\r') {
+        ++lines;
+        prevCr = true;
+        open = false;
+      } else {
+        prevCr = false;
+        open = true;
+      }
+    }
+  }
+  return lines + (open ? 1 : 0);
+}
+
+// Keeps the accountant's CPF (0100) and the tax regime (0110) for the Block 0
+// loader; missing fields give empty values.
+void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector<std::string_view>& fields) {
+  auto field = [&](size_t k) { return k < fields.size() ? std::string(fields[k]) : std::string(); };
+  if (code == "0100") {
+    m_CPF = field(3);
+  } else if (code == "0110") {
+    m_Cod_Inc_Trib = field(2);
+    m_Ind_Apro_Cred = field(3);
+    m_Cod_Tipo_Cont = field(4);
+  }
+}
+
+// Hands the line to the loader of its block (0140 renumbered first). Lines of a
+// block nobody knows, of a code without a layout, and 0035 lines are not stored
+// and are counted in m_Descartados. Throws DatabaseError from the loaders.
+void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
+  if (code.empty()) return;
+  const BlockModule* block = FindBlock(code[0]);
+  if (!block || code == "0035" || !FindLayoutSpec(block->layouts(), code)) {
+    ++m_Descartados[std::string(code)];
+    return;
+  }
+  switch (code[0]) {
+    case '0':
+      if (code == "0140") RenumberEstablishment(line);
+      Bloco0::md_LoadRecord(code, line, m_CPF, m_Cod_Inc_Trib, m_Cod_Tipo_Cont, m_Ind_Apro_Cred);
+      break;
+    case 'A': BlocoA::md_LoadRecord(code, line); break;
+    case 'C': BlocoC::md_LoadRecord(code, line); break;
+    case 'D': BlocoD::md_LoadRecord(code, line); break;
+    case 'F': BlocoF::md_LoadRecord(code, line); break;
+    case 'I': BlocoI::md_LoadRecord(code, line); break;
+    case 'M': BlocoM::md_LoadRecord(code, line); break;
+    case 'P': BlocoP::md_LoadRecord(code, line); break;
+    case '1': Bloco1::md_LoadRecord(code, line); break;
+    case '9': Bloco9::md_LoadRecord(code, line); break;
+    default: break;
+  }
+}
+
+// Gives a 0140 line the next establishment code: one above the highest stored,
+// or, for the first establishment, its own code when that is a whole number
+// and 1 otherwise. A line too short to hold a code is returned unchanged.
+// Throws DatabaseError.
+std::string frmAssistente::RenumberEstablishment(std::string& line) {
+  static constexpr std::string_view kHead = "|0140|";
+  if (line.size() < kHead.size() || std::string_view(line).substr(0, kHead.size()) != kHead) return line;
+  std::string_view rest = std::string_view(line).substr(kHead.size());
+  size_t bar = rest.find('|');
+  std::string_view code = TrimBlanks(rest.substr(0, bar));
+  auto rs = g_Connection->Execute("SELECT    Max(Cod_Est) as retorna FROM    ###0140");
+  int64_t next;
+  if (rs->Eof() || (*rs)["retorna"].IsNull()) {
+    if (IsWholeNumber(code)) return line;
+    next = 1;
+  } else {
+    next = (*rs)["retorna"].AsInt() + 1;
+  }
+  std::string renumbered = std::string(kHead) + std::to_string(next);
+  if (bar != std::string_view::npos) renumbered += rest.substr(bar);
+  line = renumbered;
+  return renumbered;
+}
+
+// Checks and imports one file in one transaction. Refusals and failures are
+// shown through the message port; a file that fails or is cancelled leaves
+// nothing in the staging tables and gives back the state it changed.
+ImportOutcome frmAssistente::ImportFile(const std::string& path) {
+  m_CancelImport = false;
+  auto waiting = [] { md_ShowProgress(0, "Aguardando Proximo arquivo...", 0, 0); };
+
+  std::string why;
+  if (!OpenInput(path, why)) {
+    ShowMessage("Não foi possível abrir o arquivo " + path + ": " + why, MsgIcon::Critical);
+    waiting();
+    return ImportOutcome::Failed;
+  }
+
+  Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, g_MatrizSelected,
+                  g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin, g_CurrentCNPJ, g_CurrentParentID,
+                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados};
+  if (!CheckChosenFile(path)) {
+    waiting();
+    return ImportOutcome::Refused;
+  }
+
+  const int64_t total = CountLines(path);
+  std::map<std::string, int64_t> shortLines, longLines;
+  ImportOutcome outcome = ImportOutcome::Imported;
+  std::string failure;
+  bool inTransaction = false;
+  m_Importing = true;
+  try {
+    FilePtr f = OpenInput(path, why);
+    if (!f) throw std::runtime_error(why);
+    g_Connection->Execute("BEGIN TRANSACTION");
+    inTransaction = true;
+
+    LineReader reader(f.get());
+    std::string line;
+    std::vector<std::string_view> fields;
+    std::unordered_map<uint32_t, int> lineFields;  // per code: fields of its layout, -1 none
+    int64_t n = 0;
+    while (reader.Next(line)) {
+      ++n;
+      if (!line.empty()) {
+        SplitBars(line, fields);
+        std::string_view code = fields.size() > 1 ? fields[1] : std::string_view();
+        if (!code.empty()) {
+          auto [it, added] = lineFields.try_emplace(CodeKey(code), -1);
+          if (added && code != "0035")
+            if (const LayoutSpec* spec = FindAnyLayout(code)) it->second = spec->LineFieldCount();
+          if (it->second >= 0) {
+            size_t have = FieldCount(fields);
+            if (have < static_cast<size_t>(it->second)) ++shortLines[std::string(code)];
+            else if (have > static_cast<size_t>(it->second)) ++longLines[std::string(code)];
+          }
+          CaptureHeaderFields(code, fields);
+          std::string codeText(code);  // the line may be rewritten, and the views with it
+          DispatchRecord(codeText, line);
+        }
+      }
+      md_ShowProgress(0, "Arquivo: ", static_cast<double>(n), static_cast<double>(total));
+      if (m_CancelImport) throw Cancelled{};
+    }
+    if (reader.Failed()) throw std::runtime_error(std::strerror(reader.Error()));
+    g_Connection->Execute("COMMIT TRANSACTION");
+    inTransaction = false;
+  } catch (const Cancelled&) {
+    outcome = ImportOutcome::Cancelled;
+  } catch (const std::exception& e) {
+    outcome = ImportOutcome::Failed;
+    failure = e.what();
+  }
+  m_Importing = false;
+  m_CancelImport = false;
+
+  if (outcome != ImportOutcome::Imported) {
+    if (inTransaction) {
+      try {
+        g_Connection->Execute("ROLLBACK TRANSACTION");
+      } catch (const std::exception&) {
+        // the transaction is already gone; nothing more can be undone
+      }
+    }
+    m_CPF = before.cpf;
+    m_Cod_Inc_Trib = before.incTrib;
+    m_Ind_Apro_Cred = before.aproCred;
+    m_Cod_Tipo_Cont = before.tipoCont;
+    g_MatrizSelected = before.matrizSelected;
+    g_MatrizCNPJ = before.matrizCnpj;
+    g_MatrizDtIni = before.matrizDtIni;
+    g_MatrizDtFin = before.matrizDtFin;
+    g_CurrentCNPJ = before.cnpj;
+    g_CurrentParentID = before.parent;
+    g_CurrentEcfID = before.ecf;
+    g_CurrentCaixaID = before.caixa;
+    g_CurrentCST = before.cst;
+    m_Descartados = before.dropped;
+    if (outcome == ImportOutcome::Failed)
+      ShowMessage("Não foi possível importar o arquivo " + path + ": " + failure +
+                      ". Nada deste arquivo foi gravado.",
+                  MsgIcon::Critical);
+    else
+      ShowMessage("Importação do arquivo " + path + " cancelada. Nada deste arquivo foi gravado.",
+                  MsgIcon::Information);
+    waiting();
+    return outcome;
+  }
+
+  controls.ListBoxSelecionados.push_back(path);
+  m_ImportedPaths.push_back(m_CandidatePath.empty() ? path : m_CandidatePath);
+  m_ImportedDigests.push_back(m_CandidateDigest);
+  for (const auto& [code, count] : shortLines) {
+    m_LinhasCurtas[code] += count;
+    ShowMessage("Registro " + code + ": " + std::to_string(count) +
+                    " linha(s) com menos campos que o leiaute; os campos ausentes foram gravados vazios.",
+                MsgIcon::Information);
+  }
+  for (const auto& [code, count] : longLines) {
+    m_LinhasLongas[code] += count;
+    ShowMessage("Registro " + code + ": " + std::to_string(count) +
+                    " linha(s) com mais campos que o leiaute; os campos excedentes foram ignorados.",
+                MsgIcon::Information);
+  }
+  Changed();
+  waiting();
+  return outcome;
+}

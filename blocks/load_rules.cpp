@@ -1,0 +1,46 @@
+#include "blocks/load_rules.h"
+
+#include <map>
+
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+namespace load_rules {
+
+Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::string_view reg) {
+  static std::map<std::string, Objeto_Collection, std::less<>> cache;
+  auto it = cache.find(reg);
+  if (it == cache.end()) it = cache.emplace(std::string(reg), BuildLayout(table, reg)).first;
+  return it->second;
+}
+
+bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
+  return !md_InsertTable(line, reg, CachedLayout(table, reg)).empty();
+}
+
+void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
+  if (!md_TableHasRows(reg)) Store(table, reg, line);
+}
+
+void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
+                 std::string& target) {
+  if (Store(table, reg, line))
+    target = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
+  else
+    target.clear();
+}
+
+std::string StoredField(std::string_view line, size_t k) {
+  std::vector<std::string_view> elems;
+  SplitBars(line, elems);
+  return k < elems.size() ? UpperLatin1(TrimBlanks(elems[k])) : std::string();
+}
+
+bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes) {
+  for (std::string_view c : codes)
+    if (reg == c) return true;
+  return false;
+}
+
+}  // namespace load_rules

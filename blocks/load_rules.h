@@ -1,0 +1,40 @@
+// What the block loaders share: one layout per record code, built once and
+// reused for every line, and the storing rules common to several blocks.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/layout.h"
+#include "staging/layout_spec.h"
+
+namespace load_rules {
+
+// The layout of `reg` from `table`, built on first use and kept for the run
+// (layouts only refer to run-state texts, so one instance serves every line).
+Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::string_view reg);
+
+// Stores `line` as a row of ###reg. True when the row was stored; false when
+// the insert failed (already reported by md_InsertTable).
+bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line);
+
+// Stores `line` only when ###reg holds no row yet (block openers and closers:
+// the first file's line is the one kept). Throws DatabaseError from the check.
+void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line);
+
+// Stores `line` and then sets `target` to the identity of the new row, so that
+// the child lines that follow link to it; when the insert failed, `target` is
+// emptied (the children then link to no row rather than to another parent).
+void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
+                 std::string& target);
+
+// Field `k` of `line` (element k of its split on "|"), upper-cased and trimmed
+// as it is stored; empty when the line has no such field.
+std::string StoredField(std::string_view line, size_t k);
+
+// True when `reg` is one of `codes`.
+bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes);
+
+}  // namespace load_rules
