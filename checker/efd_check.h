@@ -2,8 +2,50 @@
 // closing counts, Block 9 counts, field counts of known records.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <vector>
+
+// One finding: the line (1-based; 0 when it concerns the whole file), the
+// record code of that line as read, and what is wrong. A warning does not make
+// the file invalid.
+struct CheckProblem {
+  int64_t line = 0;
+  std::string code;
+  std::string message;
+  bool warning = false;
+};
+
+// One block as found in the file, in file order.
+struct CheckBlock {
+  char letter = 0;
+  int64_t firstLine = 0;
+  int64_t lines = 0;      // lines of the block, opener and closer included
+  int64_t declared = -1;  // what its X990 says; -1 without a readable X990
+};
+
+struct CheckReport {
+  int64_t lines = 0;
+  int64_t errors = 0;    // every error found, also those beyond `problems`
+  int64_t warnings = 0;
+  std::vector<CheckProblem> problems;  // the first kMaxListed findings, in line order per rule
+  std::vector<CheckBlock> blocks;
+  bool Valid() const { return errors == 0; }
+  static constexpr size_t kMaxListed = 1000;
+};
+
+// Checks the bytes of a whole file held in memory.
+CheckReport CheckEfdText(std::string_view bytes);
+
+// Checks the file at `path` in one pass. Returns false (with `error` set and
+// `report` incomplete) when the file cannot be opened or read.
+bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error);
+
+// Writes the findings (one line each: line number, record code, message) and
+// the per-block summary (block, lines, X990 said) to `out`.
+void PrintCheckReport(const CheckReport& report, std::ostream& out);
 
 // Checks the file at `path`, writes one line per problem found (line number and
 // record code) and a per-block summary to `out`. Returns 0 when the file is

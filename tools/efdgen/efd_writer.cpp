@@ -119,7 +119,7 @@ void EfdWriter::End() {
 
 void EfdWriter::OpenBlock(char letter, bool withData) {
   block_ = letter;
-  blockLines_ = 0;
+  if (letter != '0') blockLines_ = 0;  // Block 0 counts the 0000 line written before its opener
   char code[5] = {letter, '0', '0', '1', 0};
   Start(code).Text(withData ? "0" : "1").End();
 }

@@ -1,0 +1,311 @@
+#include "checker/efd_rules.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "blocks/registry.h"
+
+namespace {
+
+// The blocks in file order; I and P may be left out.
+constexpr std::string_view kBlockOrder = "0ACDFIMP19";
+constexpr std::string_view kOptionalBlocks = "IP";
+
+int BlockPosition(char letter) {
+  size_t p = kBlockOrder.find(letter);
+  return p == std::string_view::npos ? -1 : static_cast<int>(p);
+}
+
+uint32_t PackCode(std::string_view code) {
+  uint32_t k = 0;
+  for (char ch : code) k = (k << 8) | static_cast<unsigned char>(ch);
+  return k;
+}
+
+std::string UnpackCode(uint32_t k) {
+  std::string s(4, ' ');
+  for (int i = 3; i >= 0; --i, k >>= 8) s[i] = static_cast<char>(k & 0xFF);
+  return s;
+}
+
+bool IsRecordCode(std::string_view code) {
+  if (code.size() != 4) return false;
+  for (char ch : code)
+    if (!((ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z'))) return false;
+  return true;
+}
+
+// Field k of a well-shaped line ("|" + code + "|" + ...): k = 1 is the code.
+// Empty when the line has fewer fields.
+std::string_view Field(std::string_view line, int k) {
+  size_t start = 1;
+  for (int i = 1; i < k; ++i) {
+    size_t bar = line.find('|', start);
+    if (bar == std::string_view::npos) return {};
+    start = bar + 1;
+  }
+  size_t end = line.find('|', start);
+  if (end == std::string_view::npos) return {};
+  return line.substr(start, end - start);
+}
+
+// A whole non-negative number, or -1.
+int64_t Count(std::string_view text) {
+  int64_t v = -1;
+  if (text.empty()) return -1;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size() || v < 0) return -1;
+  return v;
+}
+
+std::string Quoted(std::string_view v) { return "\"" + std::string(v) + "\""; }
+
+std::string BlockCode(char letter, const char* tail) { return std::string(1, letter) + tail; }
+
+}  // namespace
+
+void EfdRules::Problem(int64_t line, std::string_view code, std::string message, bool warning) {
+  (warning ? report_.warnings : report_.errors)++;
+  if (report_.problems.size() < CheckReport::kMaxListed)
+    report_.problems.push_back({line, std::string(code), std::move(message), warning});
+}
+
+EfdRules::CodeStat& EfdRules::Stat(std::string_view code) {
+  uint32_t key = PackCode(code);
+  auto [it, added] = stats_.try_emplace(key);
+  if (added) {
+    codeOrder_.push_back(key);
+    const LayoutSpec* spec = FindAnyLayout(code);
+    it->second.expectedFields = spec ? spec->LineFieldCount() : -1;
+  }
+  return it->second;
+}
+
+void EfdRules::Line(std::string_view line) {
+  const int64_t n = ++lineNo_;
+  report_.lines = n;
+
+  const bool shaped = line.size() >= 2 && line.front() == '|' && line.back() == '|';
+  std::string_view code;
+  if (!line.empty() && line.front() == '|') {
+    size_t bar = line.find('|', 1);
+    code = line.substr(1, (bar == std::string_view::npos ? line.size() : bar) - 1);
+  }
+  if (!shaped) Problem(n, code, "the line does not start and end with \"|\"");
+  if (n == 1 && code != "0000") Problem(n, code, "the first line is not the 0000 record");
+  lastCode_.assign(code);
+
+  if (!IsRecordCode(code)) {
+    if (shaped) Problem(n, code, Quoted(code) + " is not a record code (four capital letters or digits)");
+    if (inBlock_) ++block_.info.lines, ++block_.dataLines;
+    prevCode_.clear();
+    return;
+  }
+
+  CodeStat& stat = Stat(code);
+  if (stat.count++ == 0) stat.firstLine = n;
+
+  const char letter = code[0];
+  if (!inBlock_ || letter != block_.info.letter) EnterBlock(letter, code);
+  ++block_.info.lines;
+
+  if (shaped) {
+    CheckFields(line, code, stat);
+    CheckRecord(line, code);
+  }
+  prevCode_.assign(code);
+}
+
+void EfdRules::EnterBlock(char letter, std::string_view code) {
+  if (inBlock_) EndBlock();
+  const int64_t n = lineNo_;
+  const int position = BlockPosition(letter);
+  const std::string opener = BlockCode(letter, "001");
+  if (position < 0) {
+    Problem(n, code, "there is no block " + std::string(1, letter) + " in an EFD-Contribuições file");
+  } else if (seen_[static_cast<unsigned char>(letter)]) {
+    Problem(n, code, "block " + std::string(1, letter) + " starts again after block " +
+                         std::string(1, block_.info.letter));
+  } else if (position < order_) {
+    Problem(n, code, "block " + std::string(1, letter) + " comes after block " + std::string(1, block_.info.letter) +
+                         ": the order is 0, A, C, D, F, I, M, P, 1, 9");
+  } else {
+    // Blocks skipped between the previous one and this one.
+    for (int p = order_ + 1; p < position; ++p)
+      if (kOptionalBlocks.find(kBlockOrder[p]) == std::string_view::npos)
+        Problem(n, BlockCode(kBlockOrder[p], "001"), "block " + std::string(1, kBlockOrder[p]) + " is missing");
+    order_ = position;
+  }
+  seen_[static_cast<unsigned char>(letter)] = true;
+  const bool headerFirst = letter == '0' && code == "0000";
+  if (code != opener && !headerFirst)
+    Problem(n, code, "block " + std::string(1, letter) + " does not begin with its opener " + opener);
+  inBlock_ = true;
+  block_ = OpenBlock{};
+  block_.info.letter = letter;
+  block_.info.firstLine = n;
+}
+
+void EfdRules::EndBlock() {
+  if (!inBlock_) return;
+  inBlock_ = false;
+  const char letter = block_.info.letter;
+  const std::string closer = BlockCode(letter, "990");
+  const int64_t lastLine = block_.info.firstLine + block_.info.lines - 1;
+  if (block_.closerLine == 0) {
+    Problem(lastLine, lastCode_, "block " + std::string(1, letter) + " ends without its closer " + closer);
+  } else if (block_.info.declared >= 0 && block_.info.declared != block_.info.lines) {
+    Problem(block_.closerLine, closer,
+            closer + " says " + std::to_string(block_.info.declared) + " lines, block " + std::string(1, letter) +
+                " has " + std::to_string(block_.info.lines));
+  }
+  if (block_.openerLine != 0) {
+    const std::string opener = BlockCode(letter, "001");
+    const std::string& v = block_.openerValue;
+    if (v != "0" && v != "1")
+      Problem(block_.openerLine, opener, "Ind_Mov is " + Quoted(v) + ", not \"0\" or \"1\"");
+    else if (v == "1" && block_.dataLines > 0)
+      Problem(block_.openerLine, opener,
+              "Ind_Mov is \"1\" (no data) but block " + std::string(1, letter) + " holds " +
+                  std::to_string(block_.dataLines) + " lines besides its opener and closer");
+    else if (v == "0" && block_.dataLines == 0)
+      Problem(block_.openerLine, opener,
+              "Ind_Mov is \"0\" (with data) but block " + std::string(1, letter) +
+                  " holds no lines besides its opener and closer");
+  }
+  if (letter == '9') block9Lines_ = block_.info.lines;
+  report_.blocks.push_back(block_.info);
+}
+
+void EfdRules::CheckFields(std::string_view line, std::string_view code, CodeStat& stat) {
+  if (stat.expectedFields < 0) return;
+  const int fields = static_cast<int>(std::count(line.begin(), line.end(), '|')) - 1;
+  if (fields == stat.expectedFields) return;
+  // Two forms of older layouts that files still carry: the merge stores them
+  // with the missing last field empty.
+  if (code == "0110" && fields == 4) {
+    Problem(lineNo_, code, "older layout: 4 fields, without Ind_Reg_Cum (the layout has 5)", true);
+    return;
+  }
+  if (code == "C500" && fields == 14) {
+    Problem(lineNo_, code, "older layout: 14 fields, without Chv_DocE (the layout has 15)", true);
+    return;
+  }
+  Problem(lineNo_, code,
+          std::to_string(fields) + " fields, the layout of " + std::string(code) + " has " +
+              std::to_string(stat.expectedFields));
+}
+
+void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
+  const int64_t n = lineNo_;
+  const char letter = code[0];
+  const std::string_view tail = code.substr(1);
+
+  if (block_.closerLine != 0 && tail != "990" && code != "9999")
+    Problem(n, code, "line after the closer " + BlockCode(letter, "990") + " of block " + std::string(1, letter));
+
+  if (tail == "001") {
+    if (block_.openerLine != 0)
+      Problem(n, code, "a second opener in block " + std::string(1, letter));
+    else if (block_.info.lines != 1 && !(letter == '0' && block_.info.lines == 2 && prevCode_ == "0000"))
+      Problem(n, code, "the opener is not the first line of block " + std::string(1, letter));
+    if (block_.openerLine == 0) {
+      block_.openerLine = n;
+      block_.openerValue.assign(Field(line, 2));
+    }
+    return;
+  }
+  if (tail == "990") {
+    if (block_.closerLine != 0) {
+      Problem(n, code, "a second closer in block " + std::string(1, letter));
+      return;
+    }
+    block_.closerLine = n;
+    std::string_view v = Field(line, 2);
+    block_.info.declared = Count(v);
+    if (block_.info.declared < 0) Problem(n, code, Quoted(v) + " is not a number of lines");
+    return;
+  }
+  if (code == "0000" || code == "9999") {
+    if (code == "9999") {
+      line9999_ = n;
+      std::string_view v = Field(line, 2);
+      said9999_ = Count(v);
+      if (said9999_ < 0) Problem(n, code, Quoted(v) + " is not a number of lines");
+    }
+    return;
+  }
+  ++block_.dataLines;
+
+  if (code == "9900") {
+    std::string_view reg = Field(line, 2), qty = Field(line, 3);
+    if (!IsRecordCode(reg)) {
+      Problem(n, code, Quoted(reg) + " is not a record code");
+      return;
+    }
+    int64_t declared = Count(qty);
+    if (declared < 0) {
+      Problem(n, code, Quoted(qty) + " is not a number of lines");
+      return;
+    }
+    CodeStat& stat = Stat(reg);
+    if (stat.declaredLine != 0) {
+      Problem(n, code, "a second 9900 for " + std::string(reg));
+      return;
+    }
+    stat.declared = declared;
+    stat.declaredLine = n;
+    return;
+  }
+  if (code == "0140") {
+    std::string_view cnpj = Field(line, 4);
+    if (std::find(cnpj0140_.begin(), cnpj0140_.end(), cnpj) == cnpj0140_.end()) cnpj0140_.emplace_back(cnpj);
+    return;
+  }
+  if (code == "0205") {
+    if (prevCode_ != "0200" && prevCode_ != "0205")
+      Problem(n, code, "0205 does not stand directly after a 0200 or another 0205");
+    return;
+  }
+  if (tail == "010" && std::string_view("ACDFIP").find(letter) != std::string_view::npos) {
+    std::string_view cnpj = Field(line, 2);
+    if (std::find(cnpj0140_.begin(), cnpj0140_.end(), cnpj) == cnpj0140_.end())
+      Problem(n, code, "CNPJ " + Quoted(cnpj) + " is not the CNPJ of any 0140 record");
+  }
+}
+
+void EfdRules::Finish() {
+  EndBlock();
+  const int64_t total = lineNo_;
+  if (total == 0) {
+    Problem(0, "", "the file is empty");
+    return;
+  }
+  if (lastCode_ != "9999") Problem(total, lastCode_, "the last line is not the 9999 record");
+  // Required blocks that never came (after the last block seen).
+  for (int p = order_ + 1; p < static_cast<int>(kBlockOrder.size()); ++p)
+    if (kOptionalBlocks.find(kBlockOrder[p]) == std::string_view::npos)
+      Problem(total, BlockCode(kBlockOrder[p], "001"), "block " + std::string(1, kBlockOrder[p]) + " is missing");
+
+  if (line9999_ != 0 && said9999_ >= 0 && said9999_ != total)
+    Problem(line9999_, "9999", "9999 says " + std::to_string(said9999_) + " lines, the file has " + std::to_string(total));
+
+  // Block 9: one 9900 per code present, with that code's number of lines.
+  for (uint32_t key : codeOrder_) {
+    const CodeStat& s = stats_[key];
+    const std::string code = UnpackCode(key);
+    if (s.declaredLine == 0) {
+      if (s.count > 0)
+        Problem(s.firstLine, code, "no 9900 line for " + code + " (" + std::to_string(s.count) + " lines)");
+    } else if (s.count == 0) {
+      Problem(s.declaredLine, "9900", "9900 for " + code + ", a record the file does not hold");
+    } else if (s.declared != s.count) {
+      Problem(s.declaredLine, "9900",
+              "9900 says " + std::to_string(s.declared) + " lines of " + code + ", the file has " +
+                  std::to_string(s.count));
+    }
+  }
+  std::stable_sort(report_.problems.begin(), report_.problems.end(),
+                   [](const CheckProblem& a, const CheckProblem& b) { return a.line < b.line; });
+}

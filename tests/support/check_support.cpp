@@ -1,0 +1,103 @@
+#include "tests/support/check_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "checker/efd_check.h"
+
+void ExpectValidEfd(const std::string& path) {
+  CheckReport report;
+  std::string error;
+  if (!CheckEfdFile(path, report, error)) {
+    ADD_FAILURE() << "cannot check " << path << ": " << error;
+    return;
+  }
+  if (!report.Valid()) {
+    std::ostringstream text;
+    PrintCheckReport(report, text);
+    ADD_FAILURE() << path << " is not a valid EFD file:\n" << text.str();
+  }
+}
+
+std::string CheckFindings(const std::string& path) {
+  CheckReport report;
+  std::string error;
+  if (!CheckEfdFile(path, report, error)) return "unreadable: " + error;
+  std::ostringstream text;
+  for (const CheckProblem& p : report.problems)
+    text << "line " << p.line << " " << p.code << ": " << (p.warning ? "warning: " : "") << p.message << "\n";
+  return text.str();
+}
+
+namespace {
+
+std::string ReadAll(int fd) {
+  std::string s;
+  char buf[65536];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+  close(fd);
+  return s;
+}
+
+}  // namespace
+
+ProcessResult RunQuelvar(const std::vector<std::string>& args) {
+  ProcessResult result;
+  // stdout and stderr go to temporary files, so that neither pipe can fill
+  // up and block the child while the other is being read.
+  char outName[] = "/tmp/quelvar-out-XXXXXX";
+  char errName[] = "/tmp/quelvar-err-XXXXXX";
+  int outFd = mkstemp(outName), errFd = mkstemp(errName);
+  if (outFd < 0 || errFd < 0) {
+    ADD_FAILURE() << "cannot create temporary files";
+    return result;
+  }
+  std::vector<std::string> argv = {QUELVAR_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargs;
+  for (std::string& a : argv) cargs.push_back(a.data());
+  cargs.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    execv(cargs[0], cargs.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (pid > 0) waitpid(pid, &status, 0);
+  lseek(outFd, 0, SEEK_SET);
+  lseek(errFd, 0, SEEK_SET);
+  result.out = ReadAll(outFd);
+  result.err = ReadAll(errFd);
+  unlink(outName);
+  unlink(errName);
+  if (pid < 0) {
+    ADD_FAILURE() << "cannot start " << QUELVAR_BINARY;
+    return result;
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}

@@ -1,0 +1,29 @@
+// Test helpers around EFD files: the structural check run in-process, and the
+// quelvar binary run as a user would.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs the structural check on `path`; a gtest failure (non-fatal) lists the
+// findings when the file is not valid or cannot be read.
+void ExpectValidEfd(const std::string& path);
+
+// The findings of the check of `path` as printed by `quelvar check` (empty
+// text when the file is valid and has no warning).
+std::string CheckFindings(const std::string& path);
+
+struct ProcessResult {
+  int exitCode = -1;  // exit status; -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs the built quelvar (QUELVAR_BINARY) with `args` and captures stdout,
+// stderr and the exit status. Arguments are passed without a shell.
+ProcessResult RunQuelvar(const std::vector<std::string>& args);
+
+// Reads a whole file as bytes; "" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+// Writes `bytes` to `path` (replacing it); a fatal-free gtest failure when it cannot.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
