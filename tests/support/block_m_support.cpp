@@ -1,0 +1,142 @@
+#include "tests/support/block_m_support.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+#include "blocks/blocom.h"
+#include "blocks/registry.h"
+#include "staging/output_file.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+namespace fs = std::filesystem;
+
+namespace block_m {
+
+bool ParseDecimal(std::string_view text, Micros& out) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  Micros v = 0;
+  int decimals = -1;  // -1: no comma seen yet
+  for (char c : text) {
+    if (c == ',' && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9') {
+      if (decimals >= 6) return false;
+      v = v * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  for (int d = decimals < 0 ? 0 : decimals; d < 6; ++d) v *= 10;
+  out = negative ? -v : v;
+  return true;
+}
+
+std::string DecimalText(Micros v) {
+  const bool negative = v < 0;
+  if (negative) v = -v;
+  std::string digits;
+  for (Micros w = v; w > 0; w /= 10) digits.insert(digits.begin(), char('0' + int(w % 10)));
+  digits.insert(0, 7 - std::min<size_t>(digits.size(), 7), '0');  // at least "0" + 6 decimals
+  std::string whole = digits.substr(0, digits.size() - 6), frac = digits.substr(digits.size() - 6);
+  while (!frac.empty() && frac.back() == '0') frac.pop_back();
+  std::string s = negative && v != 0 ? "-" : "";
+  s += whole;
+  if (!frac.empty()) s += "," + frac;
+  return s;
+}
+
+std::vector<std::string> SplitRecord(std::string_view line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t bar = line.find('|'); bar != std::string_view::npos; bar = line.find('|', start)) {
+    out.emplace_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  out.emplace_back(line.substr(start));
+  return out;
+}
+
+BlockMStage::BlockMStage() {
+  static std::atomic<int> serial{0};
+  dir_ = (fs::temp_directory_path() /
+          ("quelvar-block-m-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+             .string();
+  fs::create_directories(dir_);
+  ResetRunState();
+  g_Connection = CreateConnection("memory");
+  g_Connection->Open();
+  md_CreateControlTable();
+  for (const BlockModule& block : BlockModules()) block.createTables();
+  FileNumber1().Open(dir_ + "/out.txt");
+}
+
+BlockMStage::~BlockMStage() {
+  FileNumber1().Abort();
+  if (g_Connection) g_Connection->Close();
+  g_Connection.reset();
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+void BlockMStage::Stage(std::string_view line, std::string_view cnpj, std::string_view cst) {
+  const std::vector<std::string> fields = SplitRecord(line);
+  if (fields.size() < 2) throw std::invalid_argument("not a record line: " + std::string(line));
+  const std::string& reg = fields[1];
+  Objeto_Collection layout = BlocoM::md_GetLayout(reg);
+  std::string columns, values;
+  for (const Campos_Collection& f : layout) {
+    std::string value;
+    if (f.Key > 0)
+      value = static_cast<size_t>(f.Key) < fields.size() ? fields[f.Key] : "";
+    else if (f.Nome_Campo == "Id_CNPJ")
+      value = cnpj;
+    else if (f.Nome_Campo == "CST")
+      value = cst;
+    else
+      continue;
+    if (!columns.empty()) columns += ",", values += ",";
+    columns += f.Nome_Campo;
+    values += "'" + PrepareSqlText(value) + "'";
+  }
+  g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
+}
+
+std::vector<std::string> BlockMStage::Unify() {
+  BlocoM::md_UnifyBlock();
+  FileNumber1().Commit();
+  std::ifstream in(dir_ + "/out.txt", std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line.back() != '\r') throw std::runtime_error("line without CR LF: " + line);
+    line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+int64_t BlockMStage::Count(std::string_view reg) {
+  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
+                                  PrepareSqlText(reg) + "')");
+  return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
+}
+
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
+  std::vector<std::string> out;
+  const std::string prefix = "|" + std::string(reg) + "|";
+  for (const std::string& line : lines)
+    if (line.rfind(prefix, 0) == 0) out.push_back(line);
+  return out;
+}
+
+}  // namespace block_m
