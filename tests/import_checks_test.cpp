@@ -1,0 +1,111 @@
+// Which files may join the merge: the head office first, then files of the same
+// company root and period that are not in the merge yet.
+#include <gtest/gtest.h>
+
+#include "staging/run_state.h"
+#include "tests/support/import_support.h"
+
+namespace {
+
+const std::string kMatriz = "11111111000191";
+const std::string kFilial = "11111111000272";
+
+std::vector<std::string> Network(const std::string& cnpj, const std::string& dtIni = "01012020",
+                                 const std::string& dtFin = "31012020") {
+  return {HeaderLine(cnpj, dtIni, dtFin), "|0001|0|", EstablishmentLine("1", cnpj), "|0990|3|",
+          "|9999|4|"};
+}
+
+}  // namespace
+
+TEST(FileChecks, FirstFileOfABranchIsRefusedAndTheTablesEmptied) {
+  ImportStage s;
+  // A stray row, as if something had been staged before.
+  g_Connection->Execute("INSERT INTO ###0150(Id_CNPJ,Reg) VALUES ('x','0150')");
+  EXPECT_EQ(s.Import(s.Write("filial.txt", Network(kFilial))), ImportOutcome::Refused);
+  EXPECT_EQ(s.TakeMessages(),
+            std::vector<std::string>{"Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"});
+  EXPECT_EQ(s.Count("0150"), 0u);
+  EXPECT_FALSE(g_MatrizSelected);
+  EXPECT_TRUE(s.form->controls.ListBoxSelecionados.empty());
+  // The next file is again checked as the head office.
+  EXPECT_EQ(s.Import(s.Write("matriz.txt", Network(kMatriz))), ImportOutcome::Imported);
+  EXPECT_EQ(g_MatrizCNPJ, kMatriz);
+  EXPECT_EQ(s.Import(s.Write("filial2.txt", Network(kFilial))), ImportOutcome::Imported);
+  EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 2u);
+}
+
+TEST(FileChecks, LaterFilesNeedTheSameRootAndPeriodAndNotToBeInTheMergeYet) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("matriz.txt", Network(kMatriz))), ImportOutcome::Imported);
+  struct Case {
+    std::vector<std::string> lines;
+    std::string message;
+  } cases[] = {
+      {Network(kMatriz), "Arquivo já selecionado!!!"},
+      {Network("22222222000191"), "Arquivo selecionado não pertence a Matriz!!!"},
+      {Network(kFilial, "02012020"), "Arquivo selecionado não pertence ao mesmo periodo (INICIAL)!!!"},
+      {Network(kFilial, "01012020", "30012020"), "Arquivo selecionado não pertence ao mesmo periodo (FINAL)!!!"},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    EXPECT_EQ(s.Import(s.Write("f" + std::to_string(i++) + ".txt", c.lines)), ImportOutcome::Refused);
+    EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{c.message});
+  }
+  EXPECT_EQ(s.Count("0140"), 1u);
+  EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
+}
+
+TEST(FileChecks, AlreadySelectedComparesTheCnpjAsTheTextItIs) {
+  ImportStage s;
+  s.NoHeadOfficeCheck();
+  // A head office whose CNPJ field holds LIKE wildcards and a quote.
+  ASSERT_EQ(s.Import(s.Write("m.txt", Network("1111111%'_01"))), ImportOutcome::Imported);
+  EXPECT_EQ(s.Import(s.Write("f.txt", Network("1111111%'_01"))), ImportOutcome::Refused);
+  EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{"Arquivo já selecionado!!!"});
+  // A CNPJ that the wildcards would match as a pattern is another establishment.
+  EXPECT_EQ(s.Import(s.Write("g.txt", Network("1111111%X'A01"))), ImportOutcome::Imported);
+}
+
+TEST(FileChecks, UntickedBoxStillMakesTheFirstFileTheReference) {
+  ImportStage s;
+  s.NoHeadOfficeCheck();
+  ASSERT_EQ(s.Import(s.Write("filial.txt", Network(kFilial))), ImportOutcome::Imported);
+  EXPECT_EQ(g_MatrizCNPJ, kFilial);
+  EXPECT_EQ(g_MatrizDtIni, "01012020");
+  EXPECT_EQ(s.Import(s.Write("matriz.txt", Network(kMatriz))), ImportOutcome::Imported);
+  EXPECT_EQ(s.Import(s.Write("outra.txt", Network("22222222000191"))), ImportOutcome::Refused);
+}
+
+TEST(FileChecks, SameCnpjMergeRefusesOnlyTheSameFileChosenAgain) {
+  ImportStage s;
+  s.SameCnpj();
+  std::vector<std::string> part1 = Network(kMatriz), part2 = Network(kMatriz);
+  part2.insert(part2.begin() + 3, "|0150|P2|OUTRO|||||||||||");
+  std::string p1 = s.Write("parte1.txt", part1);
+  ASSERT_EQ(s.Import(p1), ImportOutcome::Imported);
+  // A second part of the same CNPJ joins, although its CNPJ is stored in 0140.
+  EXPECT_EQ(s.Import(s.Write("parte2.txt", part2)), ImportOutcome::Imported);
+  // The same path again, also written another way, and the same bytes under another name.
+  EXPECT_EQ(s.Import(p1), ImportOutcome::Refused);
+  EXPECT_EQ(s.Import((s.dir / "." / "parte1.txt").string()), ImportOutcome::Refused);
+  EXPECT_EQ(s.Import(s.Write("copia.txt", part1)), ImportOutcome::Refused);
+  EXPECT_EQ(s.TakeMessages(), std::vector<std::string>(3, "Arquivo já selecionado!!!"));
+  // The root and the period still decide.
+  EXPECT_EQ(s.Import(s.Write("x.txt", Network(kMatriz, "01022020"))), ImportOutcome::Refused);
+  EXPECT_EQ(s.Import(s.Write("y.txt", Network("22222222000191"))), ImportOutcome::Refused);
+  EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 2u);
+}
+
+TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
+  ImportStage s;
+  EXPECT_EQ(s.Import(s.WriteBytes("vazio.txt", "")), ImportOutcome::Refused);
+  EXPECT_TRUE(s.TakeMessages().empty());  // silently
+  EXPECT_EQ(s.Import(s.Write("curto.txt", {"|0000|006|0|||01012020|31012020|EMPRESA|", "|0001|0|"})),
+            ImportOutcome::Refused);
+  EXPECT_EQ(s.Import(s.Write("sem0000.txt", {"|0001|0|", HeaderLine(kMatriz)})), ImportOutcome::Refused);
+  EXPECT_EQ(s.Import(s.WriteBytes("branco.txt", "\r\n")), ImportOutcome::Refused);
+  EXPECT_EQ(s.TakeMessages().size(), 3u);
+  EXPECT_FALSE(g_MatrizSelected);
+  EXPECT_EQ(s.Count("0001"), 0u);
+}

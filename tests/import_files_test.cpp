@@ -1,0 +1,165 @@
+// Reading whole files: line ends, establishment renumbering across files,
+// files that fail or are cancelled midway, and the public sample.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "staging/run_state.h"
+#include "tests/support/import_support.h"
+
+namespace {
+
+const std::string kMatriz = "11111111000191";
+const std::string kFilial = "11111111000272";
+const std::string kFilial3 = "11111111000353";
+
+std::vector<std::string> File(const std::string& cnpj, std::vector<std::string> body) {
+  std::vector<std::string> lines{HeaderLine(cnpj), "|0001|0|"};
+  lines.insert(lines.end(), body.begin(), body.end());
+  lines.insert(lines.end(), {"|0990|9|", "|9999|20|"});
+  return lines;
+}
+
+// Remembers the import bar's last event and can press Cancel at a given line.
+class Bar : public ProgressPort {
+ public:
+  double lastDone = -1, lastTotal = -1;
+  std::string lastLabel;
+  frmAssistente* form = nullptr;
+  double cancelAt = -1;
+  void Progress(const ProgressEvent& e) override {
+    if (e.kind != 0) return;
+    if (e.total > 0 || e.done > 0) {
+      lastDone = e.done;
+      lastTotal = e.total;
+    }
+    lastLabel = e.Label();
+    if (form && e.done == cancelAt) form->RequestCancelImport();
+  }
+};
+
+}  // namespace
+
+TEST(ImportFiles, EveryLineEndIsReadAndTheBarEndsAtItsTotal) {
+  struct Case {
+    const char* name;
+    std::string eol;
+    bool finalEol;
+  } cases[] = {{"crlf", "\r\n", true}, {"lf", "\n", false}, {"cr", "\r", true}, {"cr_nofinal", "\r", false}};
+  for (const Case& c : cases) {
+    ImportStage s;
+    Bar bar;
+    ::Ports().progress = &bar;
+    std::string path = s.Write(std::string(c.name) + ".txt",
+                               File(kMatriz, {EstablishmentLine("1", kMatriz), "|0150|P1|NOME||||||||||"}),
+                               c.eol, c.finalEol);
+    EXPECT_EQ(frmAssistente::CountLines(path), 6) << c.name;
+    ASSERT_EQ(s.Import(path), ImportOutcome::Imported) << c.name;
+    EXPECT_EQ(bar.lastDone, 6) << c.name;
+    EXPECT_EQ(bar.lastTotal, 6) << c.name;
+    EXPECT_EQ(bar.lastLabel, "Aguardando Proximo arquivo... (0/0) Registros...");
+    EXPECT_EQ(s.Column("0150", "Bairro"), std::vector<std::string>{""}) << c.name;
+    EXPECT_EQ(s.Count("9999"), 1u) << c.name;
+    ::Ports().progress = nullptr;
+  }
+  ImportStage s;
+  EXPECT_EQ(frmAssistente::CountLines(s.WriteBytes("mixed.txt", "a\r\nb\nc\rd")), 4);
+  EXPECT_EQ(frmAssistente::CountLines(s.WriteBytes("blank.txt", "\r\n\r\n")), 2);
+  EXPECT_EQ(frmAssistente::CountLines((s.dir / "missing.txt").string()), 0);
+}
+
+TEST(ImportFiles, EstablishmentsNumberedAcrossFiles) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("5", kMatriz),
+                                                      EstablishmentLine("1", kFilial)}))),
+            ImportOutcome::Imported);
+  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial3, {EstablishmentLine("1", kFilial3)}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.Column("0140", "Cod_Est"), (std::vector<std::string>{"5", "6", "7"}));
+  EXPECT_EQ(s.Column("0140", "Nome"), (std::vector<std::string>{"LOJA 5", "LOJA 1", "LOJA 1"}));
+  EXPECT_EQ(s.Column("0140", "CNPJ"), (std::vector<std::string>{kMatriz, kFilial, kFilial3}));
+}
+
+TEST(ImportFiles, RenumberingKeepsEveryOtherFieldAndCopesWithOddLines) {
+  ImportStage s;
+  std::string first = "|0140|CE0000001|LOJA|" + kMatriz + "|SP||3550308|||";
+  EXPECT_EQ(s.form->RenumberEstablishment(first), "|0140|1|LOJA|" + kMatriz + "|SP||3550308|||");
+  g_Connection->Execute("INSERT INTO ###0140(Id_CNPJ,Reg,Cod_Est) VALUES ('x','0140','3')");
+  std::string later = "|0140|1|LOJA|x|";
+  s.form->RenumberEstablishment(later);
+  EXPECT_EQ(later, "|0140|4|LOJA|x|");
+  std::string bare = "|0140|12";
+  EXPECT_EQ(s.form->RenumberEstablishment(bare), "|0140|4");
+  std::string tooShort = "|0140";
+  EXPECT_EQ(s.form->RenumberEstablishment(tooShort), "|0140");
+}
+
+TEST(ImportFiles, AFileThatCannotBeReadChangesNothing) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz), "|0100|A|111|"}))),
+            ImportOutcome::Imported);
+  s.TakeMessages();
+  std::string missing = (s.dir / "missing.txt").string();
+  EXPECT_EQ(s.Import(missing), ImportOutcome::Failed);
+  EXPECT_EQ(s.Import(s.dir.string()), ImportOutcome::Failed);  // a folder
+  auto shown = s.TakeMessages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_NE(shown[0].find("missing.txt"), std::string::npos);
+  EXPECT_NE(shown[1].find(s.dir.string()), std::string::npos);
+  EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
+  EXPECT_EQ(s.Count("0140"), 1u);
+}
+
+TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
+  ImportStage s;
+  Bar bar;
+  bar.form = s.form.get();
+  ::Ports().progress = &bar;
+  // The first file cancelled: nothing stays, and the next file is again the first.
+  bar.cancelAt = 4;
+  EXPECT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz), "|0100|A|111|",
+                                                      "|0110|1|1|1||"}))),
+            ImportOutcome::Cancelled);
+  EXPECT_FALSE(g_MatrizSelected);
+  EXPECT_EQ(g_MatrizCNPJ, "");
+  EXPECT_EQ(s.form->m_CPF, "");
+  EXPECT_EQ(g_CurrentCNPJ, "");
+  for (const char* t : {"0000", "0001", "0140", "0100"}) EXPECT_EQ(s.Count(t), 0u) << t;
+  EXPECT_TRUE(s.form->controls.ListBoxSelecionados.empty());
+  bar.cancelAt = -1;
+  ASSERT_EQ(s.Import(s.Write("m2.txt", File(kMatriz, {EstablishmentLine("1", kMatriz), "|0100|A|111|",
+                                                       "|0110|1|1|1||"}))),
+            ImportOutcome::Imported);
+  // A later file cancelled after its 0100 and 0140: the earlier file stays whole.
+  bar.cancelAt = 5;
+  EXPECT_EQ(s.Import(s.Write("f.txt", File(kFilial, {EstablishmentLine("1", kFilial), "|0100|B|222|",
+                                                      "|A100|X|"}))),
+            ImportOutcome::Cancelled);
+  ::Ports().progress = nullptr;
+  EXPECT_EQ(s.form->m_CPF, "111");
+  EXPECT_EQ(g_CurrentCNPJ, kMatriz);
+  EXPECT_EQ(g_MatrizCNPJ, kMatriz);
+  EXPECT_TRUE(s.form->m_Descartados.empty());
+  EXPECT_EQ(s.Column("0140", "CNPJ"), std::vector<std::string>{kMatriz});
+  EXPECT_EQ(s.Column("0100", "CPF"), std::vector<std::string>{"111"});
+  EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
+  // After the rollback the same file can be imported.
+  EXPECT_EQ(s.Import(s.Write("f2.txt", File(kFilial, {EstablishmentLine("1", kFilial)}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.Column("0140", "Cod_Est"), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST(ImportFiles, PublicSampleImportsWhole) {
+  std::filesystem::path sample =
+      std::filesystem::path(QUELVAR_SOURCE_DIR) / ".." / "shared" / "samples" / "official-multi-establishment-2011.txt";
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "sample not present: " << sample;
+  ImportStage s;
+  ASSERT_EQ(s.Import(sample.string()), ImportOutcome::Imported);
+  EXPECT_TRUE(s.messages.errors.empty());
+  EXPECT_EQ(s.Column("0140", "Cod_Est"), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(s.Count("0110"), 1u);  // four fields in this layout version: stored, reported as short
+  EXPECT_GT(s.form->m_LinhasCurtas["0110"], 0);
+  EXPECT_GT(s.form->m_Descartados["0400"], 0);
+  EXPECT_GT(s.Count("C180"), 0u);
+  EXPECT_EQ(s.Count("9999"), 1u);
+}

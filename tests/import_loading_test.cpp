@@ -1,0 +1,134 @@
+// How imported lines are stored: openers and closers once, de-duplicated
+// records, the links of child rows to their parents, and the stored text.
+#include <gtest/gtest.h>
+
+#include "staging/run_state.h"
+#include "tests/support/import_support.h"
+
+namespace {
+
+const std::string kMatriz = "11111111000191";
+const std::string kFilial = "11111111000272";
+
+std::vector<std::string> File(const std::string& cnpj, std::vector<std::string> body) {
+  std::vector<std::string> lines{HeaderLine(cnpj), "|0001|0|"};
+  lines.insert(lines.end(), body.begin(), body.end());
+  lines.insert(lines.end(), {"|0990|9|", "|C001|0|", "|C990|2|", "|M001|0|", "|M990|2|", "|9001|0|",
+                             "|9900|0000|1|", "|9990|3|", "|9999|20|"});
+  return lines;
+}
+
+}  // namespace
+
+TEST(Loading, OpenersAndClosersOnceDocumentsOfEveryFile) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz),
+                                                      "|0110|1|1|1||", "|0100|CONTADOR|12345678901|"}))),
+            ImportOutcome::Imported);
+  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {EstablishmentLine("1", kFilial), "|0110|1|1|1||",
+                                                      "|0100|CONTADOR|12345678901|"}))),
+            ImportOutcome::Imported);
+  for (const char* once : {"0000", "0001", "0990", "C001", "C990", "M001", "M990", "9001", "9990", "9999",
+                           "0110", "0100"})
+    EXPECT_EQ(s.Count(once), 1u) << once;
+  EXPECT_EQ(s.Column("0000", "CNPJ"), std::vector<std::string>{kMatriz});
+  EXPECT_EQ(s.Column("9900", "Id_CNPJ"), (std::vector<std::string>{kMatriz, kFilial}));
+  EXPECT_EQ(s.Column("0140", "Id_CNPJ"), (std::vector<std::string>{kMatriz, kFilial}));
+  EXPECT_TRUE(s.messages.errors.empty());
+}
+
+TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
+  ImportStage s;
+  s.NoHeadOfficeCheck();
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0100|A|111|", "|0100|B|222|", "|0110|1|1|1||"}))),
+            ImportOutcome::Imported);
+  // A later file: a known CPF is not stored again, a new one once (not once
+  // per stored row); a 0110 that differs is reported and not stored.
+  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0100|A|111|", "|0100|C|333|", "|0110|2|1|1||"}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.Column("0100", "CPF"), (std::vector<std::string>{"111", "222", "333"}));
+  EXPECT_EQ(s.Column("0110", "Cod_Inc_Trib"), std::vector<std::string>{"1"});
+  int differs = 0;
+  for (const ShownMessage& m : s.messages.shown)
+    if (m.text == "O registro 0110 DIFERE!" && m.icon == MsgIcon::Critical) ++differs;
+  EXPECT_EQ(differs, 1);
+  // The rest of the file was imported.
+  EXPECT_EQ(s.Count("9900"), 2u);
+}
+
+TEST(Loading, UnitsPerCompanyAccountsOnce) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0190|UN|UNIDADE|", "|0190|un |UNIDADE|", "|0190|KG|QUILO|",
+                                                      "|0500|01012020|01|A|1|1.1|CONTA||"}))),
+            ImportOutcome::Imported);
+  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0190|UN|UNIDADE|", "|0500|01012020|01|A|1|1.1|CONTA||",
+                                                      "|0500|01012020|01|A|1|1.2|OUTRA||"}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Unid FROM ###0190 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "UN"}, {kMatriz, "KG"}, {kFilial, "UN"}}));
+  EXPECT_EQ(s.Column("0500", "Cod_Cta"), (std::vector<std::string>{"1.1", "1.2"}));
+}
+
+TEST(Loading, ChildRowsLinkToTheirParents) {
+  ImportStage s;
+  const std::string c100 = "|C100|0|1|P1|55|00|1|1||01012020|01012020|10,00|0|0|0|10,00|0|0|0|0|0|0|0|0|0|0|0|0|0|";
+  const std::string c170 = "|C170|1|I1||1|UN|10,00|0|0|000|1102||0|0|0|0|0|0||0|0|0|0|0|0|50|10,00|1,65|||0,17|50|10,00|7,6|||0,76||";
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {
+      "|C010|" + kMatriz + "|1|", c170 /* before any parent */, c100, c170, c170, c100, c170,
+      "|0200|I1|ITEM UM|||UN|00|||||||", "|0205|ANTIGA|01012019|31122019||",
+      "|C400|2D|ECF|123|1|", "|C405|01012020|1|1|1|100|100|", "|C481|01|100|0|0|0|0|0|I1||",
+      "|C490|01012020|31012020|02|", "|C491|I1|01|5102|100|100|0|1,65|||1,65||",
+      "|M400|06|100|1.1|", "|M410|999|100|1.1||", "|M800|07|100|1.1|", "|M810|999|100|1.1||"}))),
+            ImportOutcome::Imported);
+  auto c100ids = s.Column("C100", "ID");
+  ASSERT_EQ(c100ids.size(), 2u);
+  EXPECT_EQ(s.Column("C170", "ID"), (std::vector<std::string>{"0", c100ids[0], c100ids[0], c100ids[1]}));
+  EXPECT_EQ(s.Column("0205", "ID"), s.Column("0200", "ID"));
+  EXPECT_EQ(s.Column("C405", "IDECF"), s.Column("C400", "ID"));
+  EXPECT_EQ(s.Rows("SELECT IDECF, IDCaixa FROM ###C481"),
+            (std::vector<std::vector<std::string>>{{s.Column("C400", "ID")[0], s.Column("C405", "ID")[0]}}));
+  EXPECT_EQ(s.Column("C491", "ID"), s.Column("C490", "ID"));
+  EXPECT_EQ(s.Column("M410", "CST"), std::vector<std::string>{"06"});
+  EXPECT_EQ(s.Column("M810", "CST"), std::vector<std::string>{"07"});
+  EXPECT_TRUE(s.messages.errors.empty());
+}
+
+TEST(Loading, TextIsUpperCasedTrimmedAndStoredAsItIs) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {
+      "|0150|P1| a\xE7\xE3o |1058||||||RUA D'AVILA; --DROP|50%_[x]|||",
+  }))), ImportOutcome::Imported);
+  EXPECT_EQ(s.Rows("SELECT Nome, Ende, Num FROM ###0150"),
+            (std::vector<std::vector<std::string>>{{"A\xC7\xC3O", "RUA D'AVILA; --DROP", "50%_[X]"}}));
+  EXPECT_TRUE(s.messages.errors.empty());
+}
+
+TEST(Loading, ShortLinesStoredWithEmptyFieldsLongLinesCutBothReported) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0110|1|1|1|", "|0110|1|1|1|", "|0150|P1|NOME|",
+                                                      "|0001|0|extra|"}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.Rows("SELECT Cod_Inc_Trib, Cod_Tipo_Cont, Ind_Reg_Cum FROM ###0110"),
+            (std::vector<std::vector<std::string>>{{"1", "1", ""}}));
+  EXPECT_EQ(s.Rows("SELECT Nome, Cod_Pais, Ende FROM ###0150"),
+            (std::vector<std::vector<std::string>>{{"NOME", "", ""}}));
+  EXPECT_EQ(s.form->m_LinhasCurtas["0110"], 2);
+  EXPECT_EQ(s.form->m_LinhasCurtas["0150"], 1);
+  EXPECT_EQ(s.form->m_LinhasLongas["0001"], 1);
+  auto shown = s.TakeMessages();
+  ASSERT_EQ(shown.size(), 3u);  // once per code, after the file
+  EXPECT_NE(shown[0].find("0110"), std::string::npos);
+  EXPECT_NE(shown[0].find("2 "), std::string::npos);
+  EXPECT_TRUE(s.messages.errors.empty());
+}
+
+TEST(Loading, DroppedLinesAreCountedPerCode) {
+  ImportStage s;
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0035|X|Y|Z|", "|0400|N|NAT|", "|A100|0|", "|A100|1|",
+                                                      "|X123|1|", "|c100|0|", "", "sem barras"}))),
+            ImportOutcome::Imported);
+  EXPECT_EQ(s.form->m_Descartados,
+            (std::map<std::string, int64_t>{{"0035", 1}, {"0400", 1}, {"A100", 2}, {"X123", 1}, {"c100", 1}}));
+  EXPECT_EQ(s.Count("0035"), 0u);
+  EXPECT_EQ(s.Count("C100"), 0u);
+}
