@@ -1,9 +1,32 @@
-// Placeholder, replaced by the Qt window.
+// The wizard window as the program's entry without arguments.
 #include "app/gui/gui_main.h"
 
-#include <cstdio>
+#include <cstdlib>
+#include <exception>
 
-int RunWizardGui(int, char**) {
-  std::fprintf(stderr, "quelvar: the wizard window is not built yet; use 'quelvar merge'\n");
-  return 1;
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/gui/qt_ports.h"
+#include "app/gui/wizard_window.h"
+
+int RunWizardGui(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quelvar"));
+
+  WizardWindowOptions options;
+  // Staging database, as `merge --database`: "" a temporary SQLite file,
+  // sqlite:PATH, memory, odbc:CONNECTION-STRING.
+  if (const char* target = std::getenv("QUELVAR_DATABASE")) options.databaseTarget = target;
+  WizardWindow window(options);
+  try {
+    window.Load();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("Quelvar"),
+                          QString::fromUtf8("Não foi possível abrir o banco de dados de trabalho:\n") +
+                              EngineText(e.what()));
+    return 1;
+  }
+  window.show();
+  return app.exec();
 }

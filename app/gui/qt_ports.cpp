@@ -1,0 +1,108 @@
+#include "app/gui/qt_ports.h"
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStringDecoder>
+
+QString EngineText(std::string_view text) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString s = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+  if (utf8.hasError()) s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return s;
+}
+
+QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString QtFilter(std::string_view filter) {
+  QStringList parts = EngineText(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString desc = parts[i].trimmed();
+    QString pattern = parts[i + 1].trimmed();
+    // Qt reads the patterns from the last parentheses of each entry.
+    if (!desc.contains(QLatin1Char('('))) desc += QStringLiteral(" (") + pattern + QLatin1Char(')');
+    out << desc;
+  }
+  if (out.isEmpty()) return EngineText(filter);
+  return out.join(QStringLiteral(";;"));
+}
+
+void QtMessages::ShowMessage(std::string_view text, MsgIcon icon) {
+  QMessageBox::Icon qicon = icon == MsgIcon::Information ? QMessageBox::Information
+                            : icon == MsgIcon::Exclamation ? QMessageBox::Warning
+                                                            : QMessageBox::Critical;
+  QMessageBox box(qicon, QStringLiteral("Quelvar"), EngineText(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void QtMessages::ReportError(std::string_view source, std::string_view procedure, std::string_view message) {
+  std::fprintf(stderr, "quelvar: %.*s: %.*s: %.*s\n", static_cast<int>(source.size()), source.data(),
+               static_cast<int>(procedure.size()), procedure.data(), static_cast<int>(message.size()),
+               message.data());
+  if (errorsShown_ >= kErrorBoxes) return;
+  ++errorsShown_;
+  QString text = EngineText(message) + QStringLiteral("\n(") + EngineText(procedure) + QLatin1Char(')');
+  if (errorsShown_ == kErrorBoxes)
+    text += QStringLiteral("\n\nOs próximos erros desta execução serão mostrados apenas no terminal.");
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Quelvar"), text, QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void QtProgress::Attach(int kind, QProgressBar* bar, QLabel* label) {
+  Q_ASSERT(kind >= 0 && kind < 5);
+  bars_[kind] = bar;
+  labels_[kind] = label;
+}
+
+void QtProgress::Progress(const ProgressEvent& e) {
+  if (e.kind >= 0 && e.kind < 5) {
+    Pending& p = pending_[e.kind];
+    p.dirty = true;
+    p.text.assign(e.text.data(), e.text.size());
+    p.done = e.done;
+    p.total = e.total;
+  }
+  auto now = std::chrono::steady_clock::now();
+  if (now < next_) return;
+  next_ = now + kInterval;
+  Flush();
+  QCoreApplication::processEvents();
+}
+
+void QtProgress::Flush() {
+  for (int kind = 0; kind < 5; ++kind) {
+    Pending& p = pending_[kind];
+    if (!p.dirty) continue;
+    p.dirty = false;
+    ProgressEvent e{kind, p.text, p.done, p.total};
+    if (bars_[kind]) bars_[kind]->setValue(e.Percent());
+    if (labels_[kind]) labels_[kind]->setText(EngineText(e.Label()));
+  }
+}
+
+std::string QtFileChooser::ChooseOpenFile(std::string_view filter) {
+  QString path = QFileDialog::getOpenFileName(parent_, QStringLiteral("Abrir"), lastFolder_, QtFilter(filter));
+  if (path.isEmpty()) return "";
+  lastFolder_ = QFileInfo(path).absolutePath();
+  return PathBytes(path);
+}
+
+std::string QtFolderChooser::ChooseFolder(std::string_view title, bool flag) {
+  QFileDialog dialog(parent_, EngineText(title));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setOption(QFileDialog::ReadOnly, !flag);  // read-only: no new folder
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
+  return PathBytes(dialog.selectedFiles().first());
+}

@@ -1,0 +1,91 @@
+// The wizard's ports in Qt: message boxes, the five progress bars, the
+// open-file dialog and the folder chooser.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include <QString>
+
+#include "staging/ui_ports.h"
+#include "wizard/ports.h"
+
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+// Text of the engine as a QString: texts of the program are UTF-8, values
+// taken from the input files are Latin-1; a text that is not valid UTF-8 is
+// read as Latin-1. CRLF and lone CR become line feeds.
+QString EngineText(std::string_view text);
+
+// A path as the file system names it (local 8-bit encoding), and back.
+QString PathText(const std::string& path);
+std::string PathBytes(const QString& path);
+
+// The open-file filter "desc|pattern|desc|pattern" as Qt writes it
+// ("desc (pattern);;desc (pattern)").
+QString QtFilter(std::string_view filter);
+
+// Message boxes titled "Quelvar". Errors reported by the engine go to stderr;
+// the first few of a program run are also shown in a box (a failing row would
+// otherwise open one box per line).
+class QtMessages : public MessagePort, public ErrorPort {
+ public:
+  explicit QtMessages(QWidget* parent) : parent_(parent) {}
+  void ShowMessage(std::string_view text, MsgIcon icon) override;
+  void ReportError(std::string_view source, std::string_view procedure,
+                   std::string_view message) override;
+
+  static constexpr int kErrorBoxes = 3;
+
+ private:
+  QWidget* parent_;
+  int errorsShown_ = 0;
+};
+
+// The five progress bars and their labels. Every event is remembered; bars
+// and labels are repainted and window events run at most every 100 ms, and
+// Flush() shows the latest state of every bar (called when the work ends).
+class QtProgress : public ProgressPort {
+ public:
+  void Attach(int kind, QProgressBar* bar, QLabel* label);
+  void Progress(const ProgressEvent& e) override;
+  // Shows every event not shown yet.
+  void Flush();
+
+  static constexpr std::chrono::milliseconds kInterval{100};
+
+ private:
+  struct Pending {
+    bool dirty = false;
+    std::string text;
+    double done = 0, total = 0;
+  };
+  QProgressBar* bars_[5] = {};
+  QLabel* labels_[5] = {};
+  Pending pending_[5];
+  std::chrono::steady_clock::time_point next_{};
+};
+
+// The open-file dialog; "" when cancelled.
+class QtFileChooser : public FileChooser {
+ public:
+  explicit QtFileChooser(QWidget* parent) : parent_(parent) {}
+  std::string ChooseOpenFile(std::string_view filter) override;
+
+ private:
+  QWidget* parent_;
+  QString lastFolder_;
+};
+
+// The folder chooser; `flag` lets the user create a new folder. "" when cancelled.
+class QtFolderChooser : public FolderChooser {
+ public:
+  explicit QtFolderChooser(QWidget* parent) : parent_(parent) {}
+  std::string ChooseFolder(std::string_view title, bool flag) override;
+
+ private:
+  QWidget* parent_;
+};

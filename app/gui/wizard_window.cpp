@@ -1,0 +1,448 @@
+#include "app/gui/wizard_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "app/gui/pictures.h"
+
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+// A wrapped label with the given object name.
+QLabel* TextLabel(const QString& text, const char* name = nullptr) {
+  auto* label = new QLabel(text);
+  label->setWordWrap(true);
+  label->setTextFormat(Qt::PlainText);
+  if (name) label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+QFont Bold(QFont font, qreal scale = 1.0) {
+  font.setBold(true);
+  if (scale != 1.0) font.setPointSizeF(font.pointSizeF() * scale);
+  return font;
+}
+
+void Apply(QWidget* widget, const Control& c) {
+  widget->setVisible(c.Visible);
+  widget->setEnabled(c.Enabled);
+}
+
+constexpr const char* kBarNames[5] = {"sspProgressoPovoacaoTabela", "sspProgressoBlocosGeral",
+                                      "sspProgressoEmpresa", "sspProgressoBlocosParcial",
+                                      "sspProgressoBlocosParcialInterno"};
+constexpr const char* kBarLabelNames[5] = {"lblProgressoPovoacaoTabela", "lblProgressoBlocosGeral",
+                                           "lblProgressoEmpresa", "lblProgressoBlocosParcial",
+                                           "lblProgressoBlocosParcialInterno"};
+
+}  // namespace
+
+const char* const WizardWindow::kConfirmCancelImport =
+    "Interromper a importação do arquivo em andamento? O arquivo não será incluído na unificação.";
+const char* const WizardWindow::kConfirmCloseImport =
+    "A importação em andamento será interrompida e o assistente será fechado. Deseja continuar?";
+
+WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
+    : QWidget(parent),
+      options_(std::move(options)),
+      messages_(this),
+      fileChooser_(this),
+      folderChooser_(this) {
+  frmAssistente::Ports ports;
+  ports.files = options_.files ? options_.files : &fileChooser_;
+  ports.folders = options_.folders ? options_.folders : &folderChooser_;
+  ports.view = this;
+  ports.ui.messages = options_.messages ? options_.messages : &messages_;
+  ports.ui.errors = options_.errors ? options_.errors : &messages_;
+  ports.ui.progress = &progress_;
+  form_ = std::make_unique<frmAssistente>(ports, options_.databaseTarget);
+  BuildWindow();
+  ControlsChanged();
+}
+
+WizardWindow::~WizardWindow() {
+  // The form goes first: its unload closes the database while the ports live.
+  form_.reset();
+}
+
+void WizardWindow::Load() {
+  form_->Form_Load();
+  ControlsChanged();
+}
+
+void WizardWindow::BuildWindow() {
+  setWindowTitle(QStringLiteral("Quelvar"));
+  setWindowIcon(QIcon(HeaderPicture(64)));
+  setObjectName(QStringLiteral("frmAssistente"));
+  setFixedSize(680, 500);
+
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+
+  // Header band of pages 1 to 4: the page title and the header picture.
+  frame2_ = new QFrame;
+  frame2_->setObjectName(QStringLiteral("Frame2"));
+  frame2_->setStyleSheet(QStringLiteral("#Frame2 { background: white; border-bottom: 1px solid #a8b4b8; }"));
+  auto* header = new QHBoxLayout(frame2_);
+  header->setContentsMargins(18, 10, 14, 10);
+  lblRotulo_ = new QLabel;
+  lblRotulo_->setObjectName(QStringLiteral("lblRotulo"));
+  lblRotulo_->setTextFormat(Qt::RichText);
+  header->addWidget(lblRotulo_, 1);
+  frame3_ = new QFrame;
+  frame3_->setObjectName(QStringLiteral("Frame3"));
+  auto* pictureBox = new QHBoxLayout(frame3_);
+  pictureBox->setContentsMargins(0, 0, 0, 0);
+  auto* headerPicture = new QLabel;
+  headerPicture->setPixmap(HeaderPicture(48));
+  pictureBox->addWidget(headerPicture);
+  header->addWidget(frame3_);
+  root->addWidget(frame2_);
+
+  // Body: the welcome picture beside page 0; pages 1 to 4 share one area.
+  auto* body = new QHBoxLayout;
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(0);
+  image1_ = new QLabel;
+  image1_->setObjectName(QStringLiteral("Image1"));
+  image1_->setPixmap(WelcomePicture(170, 440));
+  image1_->setAlignment(Qt::AlignTop);
+  body->addWidget(image1_);
+  auto* pageArea = new QGridLayout;
+  pageArea->setContentsMargins(22, 16, 22, 10);
+  QWidget* pages[frmAssistente::kPages] = {BuildPage0(), BuildPage1(), BuildPage2(), BuildPage3(),
+                                            BuildPage4()};
+  for (int i = 0; i < frmAssistente::kPages; ++i) {
+    pages_[i] = static_cast<QFrame*>(pages[i]);
+    pages_[i]->setObjectName(QStringLiteral("fraAssistente_%1").arg(i));
+    pageArea->addWidget(pages_[i], 0, 0);
+  }
+  body->addLayout(pageArea, 1);
+  root->addLayout(body, 1);
+
+  // Button bar.
+  auto* line = new QFrame;
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  root->addWidget(line);
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(12, 10, 12, 10);
+  buttons->addStretch(1);
+  cmdVoltar_ = new QPushButton;
+  cmdVoltar_->setObjectName(QStringLiteral("cmdVoltar"));
+  cmdAvancar_ = new QPushButton;
+  cmdAvancar_->setObjectName(QStringLiteral("cmdAvancar"));
+  cmdAvancar_->setDefault(true);
+  cmdCancelar_ = new QPushButton;
+  cmdCancelar_->setObjectName(QStringLiteral("cmdCancelar"));
+  for (QPushButton* b : {cmdVoltar_, cmdAvancar_, cmdCancelar_}) b->setMinimumWidth(96);
+  buttons->addWidget(cmdVoltar_);
+  buttons->addWidget(cmdAvancar_);
+  buttons->addSpacing(14);
+  buttons->addWidget(cmdCancelar_);
+  root->addLayout(buttons);
+
+  connect(cmdAvancar_, &QPushButton::clicked, this, &WizardWindow::OnNext);
+  connect(cmdVoltar_, &QPushButton::clicked, this, &WizardWindow::OnBack);
+  connect(cmdCancelar_, &QPushButton::clicked, this, &WizardWindow::OnCancel);
+  connect(cmdLocalArquivo_, &QPushButton::clicked, this, &WizardWindow::OnChooseFile);
+  connect(buttonLocalidade_, &QPushButton::clicked, this, &WizardWindow::OnChooseFolder);
+  connect(optionArquivo_, &QRadioButton::clicked, this, [this] { form_->OptionUnificaArquivo_Click(); });
+  connect(optionMatrizFilial_, &QRadioButton::clicked, this,
+          [this] { form_->OptionUnificaMatrizFilial_Click(); });
+  connect(checkValidarMatriz_, &QCheckBox::clicked, this, [this](bool checked) {
+    form_->controls.checkValidarMatriz.Value = checked;
+    form_->checkValidarMatriz_Click();
+  });
+}
+
+QWidget* WizardWindow::BuildPage0() {
+  auto* page = new QFrame;
+  auto* v = new QVBoxLayout(page);
+  v->setContentsMargins(0, 0, 0, 0);
+  auto* title = TextLabel(U("Bem vindo ao 'Quelvar de Arquivos Pis/Cofins Lumora'"));
+  title->setFont(Bold(title->font(), 1.35));
+  v->addWidget(title);
+  v->addSpacing(10);
+  v->addWidget(TextLabel(U("Este assistente o ajudará no processo de unificar os arquivos Pis/Cofins, que se "
+                           "encontram como Matriz e Filiais. Serve para criar um arquivo unico de apuração "
+                           "de Pis/Cofins da rede.")));
+  v->addSpacing(8);
+  v->addWidget(TextLabel(U("O usuário deverá gerar os arquivos Pis/Cofins e validar no programa PVA (Programa "
+                           "da Sefaz) para verificar possiveis erros e correção da mesma, e após ultilizar o "
+                           "Quelvar de Arquivos.")));
+  v->addSpacing(16);
+  auto* kind = TextLabel(U("Selecione o tipo de Unificação.:"));
+  kind->setFont(Bold(kind->font()));
+  v->addWidget(kind);
+  optionArquivo_ = new QRadioButton;
+  optionArquivo_->setObjectName(QStringLiteral("OptionUnificaArquivo"));
+  optionMatrizFilial_ = new QRadioButton;
+  optionMatrizFilial_->setObjectName(QStringLiteral("OptionUnificaMatrizFilial"));
+  auto* group = new QButtonGroup(page);
+  group->addButton(optionArquivo_);
+  group->addButton(optionMatrizFilial_);
+  auto* options = new QVBoxLayout;
+  options->setContentsMargins(16, 2, 0, 0);
+  options->addWidget(optionArquivo_);
+  options->addWidget(optionMatrizFilial_);
+  v->addLayout(options);
+  v->addStretch(1);
+  v->addWidget(TextLabel(U("Para continuar, clique em 'Avançar'.")));
+  return page;
+}
+
+QWidget* WizardWindow::BuildPage1() {
+  auto* page = new QFrame;
+  auto* v = new QVBoxLayout(page);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(4);
+  checkValidarMatriz_ = new QCheckBox;
+  checkValidarMatriz_->setObjectName(QStringLiteral("checkValidarMatriz"));
+  v->addWidget(checkValidarMatriz_);
+  v->addSpacing(4);
+  v->addWidget(TextLabel(U("Local dos Arquivos Magnéticos")));
+  auto* row = new QHBoxLayout;
+  txtLocalMagnetico_ = new QLineEdit;
+  txtLocalMagnetico_->setObjectName(QStringLiteral("txtLocalMagnetico"));
+  txtLocalMagnetico_->setReadOnly(true);  // filled by the open-file dialog only
+  cmdLocalArquivo_ = new QPushButton;
+  cmdLocalArquivo_->setObjectName(QStringLiteral("cmdLocalArquivoMagnetico"));
+  cmdLocalArquivo_->setFixedWidth(36);
+  row->addWidget(txtLocalMagnetico_, 1);
+  row->addWidget(cmdLocalArquivo_);
+  v->addLayout(row);
+  v->addSpacing(4);
+  v->addWidget(TextLabel(U("Relação de arquivos povoados para unificação")));
+  listSelecionados_ = new QListWidget;
+  listSelecionados_->setObjectName(QStringLiteral("ListBoxSelecionados"));
+  listSelecionados_->setMinimumHeight(70);
+  v->addWidget(listSelecionados_, 1);
+  label15_ = TextLabel(QString(), "Label15");
+  label15_->setWordWrap(false);
+  QFont small = label15_->font();
+  small.setPointSizeF(small.pointSizeF() * 0.9);
+  label15_->setFont(small);
+  v->addWidget(label15_);
+  v->addSpacing(4);
+  bars_[0] = new QProgressBar;
+  barLabels_[0] = TextLabel(QString());
+  v->addWidget(barLabels_[0]);
+  v->addWidget(bars_[0]);
+  return page;
+}
+
+QWidget* WizardWindow::BuildPage2() {
+  auto* page = new QFrame;
+  auto* v = new QVBoxLayout(page);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->addWidget(TextLabel(U("Local do Arquivo Magnético")));
+  auto* row = new QHBoxLayout;
+  txtCaminhoSalvo_ = new QLineEdit;
+  txtCaminhoSalvo_->setObjectName(QStringLiteral("TxtCaminhoSalvo"));
+  // Read-only: the run writes into the chosen folder, so a typed one would
+  // pass the page test without reaching the run.
+  txtCaminhoSalvo_->setReadOnly(true);
+  buttonLocalidade_ = new QPushButton;
+  buttonLocalidade_->setObjectName(QStringLiteral("ButtonLocalidadeSalvar"));
+  buttonLocalidade_->setFixedWidth(36);
+  row->addWidget(txtCaminhoSalvo_, 1);
+  row->addWidget(buttonLocalidade_);
+  v->addLayout(row);
+  v->addSpacing(14);
+  v->addWidget(TextLabel(U("Observação: Pra que o assistente possa continuar é necessário que destine um caminho "
+                           "pro arquivo, onde será salvo.")));
+  v->addStretch(1);
+  return page;
+}
+
+QWidget* WizardWindow::BuildPage3() {
+  auto* page = new QFrame;
+  auto* v = new QVBoxLayout(page);
+  v->setContentsMargins(0, 0, 0, 0);
+  auto* attention = TextLabel(U("Atenção"));
+  attention->setFont(Bold(attention->font(), 1.2));
+  v->addWidget(attention);
+  v->addSpacing(8);
+  v->addWidget(TextLabel(U("Ao concluir o assistente o processo de unificação será iniciado e não poderá ser "
+                           "interrompido. Este processo poderá durar alguns minutos.")));
+  v->addStretch(1);
+  v->addWidget(TextLabel(U("Para finalizar, clique em 'Concluir'.")));
+  return page;
+}
+
+QWidget* WizardWindow::BuildPage4() {
+  auto* page = new QFrame;
+  auto* v = new QVBoxLayout(page);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(3);
+  for (int kind = 1; kind < 5; ++kind) {
+    bars_[kind] = new QProgressBar;
+    barLabels_[kind] = TextLabel(QString());
+    v->addWidget(barLabels_[kind]);
+    v->addWidget(bars_[kind]);
+    v->addSpacing(8);
+  }
+  lblResultadoFinal_ = TextLabel(QString(), "lblResultadoFinal");
+  lblResultadoFinal_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  v->addWidget(lblResultadoFinal_);
+  v->addStretch(1);
+  for (int kind = 0; kind < 5; ++kind) {
+    bars_[kind]->setObjectName(QString::fromLatin1(kBarNames[kind]));
+    bars_[kind]->setRange(0, 100);
+    bars_[kind]->setValue(0);
+    barLabels_[kind]->setObjectName(QString::fromLatin1(kBarLabelNames[kind]));
+    progress_.Attach(kind, bars_[kind], barLabels_[kind]);
+  }
+  return page;
+}
+
+void WizardWindow::ControlsChanged() {
+  const FormControls& c = form_->controls;
+  progress_.Flush();
+
+  image1_->setVisible(c.Image1.Visible);
+  frame2_->setVisible(c.Frame2.Visible);
+  frame3_->setVisible(c.Frame3.Visible);
+  for (int i = 0; i < frmAssistente::kPages; ++i) pages_[i]->setVisible(c.fraAssistente[i].Visible);
+  // The header: the page title in bold, then the start time.
+  QString rotulo = EngineText(c.lblRotulo.Caption);
+  qsizetype br = rotulo.indexOf(QLatin1Char('\n'));
+  QString first = br < 0 ? rotulo : rotulo.left(br);
+  QString rest = br < 0 ? QString() : rotulo.mid(br + 1);
+  lblRotulo_->setText(QStringLiteral("<b style='font-size:large'>%1</b><br>%2")
+                          .arg(first.toHtmlEscaped(), rest.toHtmlEscaped()));
+
+  const std::pair<QPushButton*, const Control*> buttons[] = {
+      {cmdVoltar_, &c.cmdVoltar}, {cmdAvancar_, &c.cmdAvancar}, {cmdCancelar_, &c.cmdCancelar},
+      {cmdLocalArquivo_, &c.cmdLocalArquivoMagnetico}, {buttonLocalidade_, &c.ButtonLocalidadeSalvar}};
+  for (const auto& [button, control] : buttons) {
+    Apply(button, *control);
+    button->setText(EngineText(control->Caption));
+  }
+  {
+    QSignalBlocker b1(optionArquivo_), b2(optionMatrizFilial_), b3(checkValidarMatriz_);
+    optionArquivo_->setText(EngineText(c.OptionUnificaArquivo.Caption));
+    optionMatrizFilial_->setText(EngineText(c.OptionUnificaMatrizFilial.Caption));
+    Apply(optionArquivo_, c.OptionUnificaArquivo);
+    Apply(optionMatrizFilial_, c.OptionUnificaMatrizFilial);
+    if (c.OptionUnificaArquivo.Value) optionArquivo_->setChecked(true);
+    if (c.OptionUnificaMatrizFilial.Value) optionMatrizFilial_->setChecked(true);
+    checkValidarMatriz_->setText(EngineText(c.checkValidarMatriz.Caption));
+    Apply(checkValidarMatriz_, c.checkValidarMatriz);
+    checkValidarMatriz_->setChecked(c.checkValidarMatriz.Value);
+  }
+  Apply(txtLocalMagnetico_, c.txtLocalMagnetico);
+  txtLocalMagnetico_->setText(PathText(c.txtLocalMagnetico.Text));
+  Apply(txtCaminhoSalvo_, c.TxtCaminhoSalvo);
+  txtCaminhoSalvo_->setText(PathText(c.TxtCaminhoSalvo.Text));
+  label15_->setText(EngineText(c.Label15.Caption));
+
+  // Entries are only ever added; rebuild when the list differs.
+  bool same = listSelecionados_->count() == static_cast<int>(c.ListBoxSelecionados.size());
+  for (int i = 0; same && i < listSelecionados_->count(); ++i)
+    same = listSelecionados_->item(i)->text() == PathText(c.ListBoxSelecionados[i]);
+  if (!same) {
+    listSelecionados_->clear();
+    for (const std::string& path : c.ListBoxSelecionados) listSelecionados_->addItem(PathText(path));
+  }
+
+  const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
+                            &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
+  const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
+                              &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
+  for (int kind = 0; kind < 5; ++kind) {
+    bars_[kind]->setVisible(bars[kind]->Visible);
+    barLabels_[kind]->setVisible(labels[kind]->Visible);
+    // A caption set by the form replaces what the progress port wrote last.
+    if (labels[kind]->Caption != shownCaption_[kind]) {
+      shownCaption_[kind] = labels[kind]->Caption;
+      barLabels_[kind]->setText(EngineText(labels[kind]->Caption));
+    }
+  }
+  lblResultadoFinal_->setVisible(c.lblResultadoFinal.Visible);
+  lblResultadoFinal_->setText(EngineText(c.lblResultadoFinal.Caption));
+  update();
+}
+
+void WizardWindow::DoEvents() {
+  progress_.Flush();
+  QCoreApplication::processEvents();
+}
+
+bool WizardWindow::Confirm(const QString& question) {
+  if (options_.confirm) return options_.confirm(question);
+  return QMessageBox::question(this, QStringLiteral("Quelvar"), question, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+void WizardWindow::OnNext() {
+  form_->cmdAvancar_Click();
+  ControlsChanged();
+  CloseIfDone();
+}
+
+void WizardWindow::OnBack() {
+  form_->cmdVoltar_Click();
+  ControlsChanged();
+}
+
+void WizardWindow::OnCancel() {
+  if (form_->m_Running) return;  // the run cannot be interrupted
+  if (form_->m_Importing) {
+    if (Confirm(U(kConfirmCancelImport)) && form_->m_Importing) form_->cmdCancelar_Click();
+    return;
+  }
+  form_->cmdCancelar_Click();
+  CloseIfDone();
+}
+
+void WizardWindow::OnChooseFile() {
+  form_->cmdLocalArquivoMagnetico_Click();
+  ControlsChanged();
+  CloseIfDone();
+}
+
+void WizardWindow::OnChooseFolder() {
+  form_->ButtonLocalidadeSalvar_Click();
+  ControlsChanged();
+}
+
+void WizardWindow::CloseIfDone() {
+  if (form_->m_Importing || form_->m_Running) return;
+  if (closeWhenIdle_ && !form_->m_Unloaded) form_->Form_Unload();
+  if (form_->m_Unloaded) close();
+}
+
+void WizardWindow::closeEvent(QCloseEvent* event) {
+  if (form_->m_Running) {
+    event->ignore();
+    return;
+  }
+  if (form_->m_Importing) {
+    event->ignore();
+    if (!closeWhenIdle_ && Confirm(U(kConfirmCloseImport)) && form_->m_Importing) {
+      closeWhenIdle_ = true;
+      form_->RequestCancelImport();
+    }
+    return;
+  }
+  form_->Form_Unload();
+  event->accept();
+}

@@ -1,0 +1,105 @@
+// The wizard window: shows the state of frmAssistente's controls and hands
+// the user's clicks to the form's handlers. Widgets carry the controls' names
+// as object names ("cmdAvancar", "fraAssistente_1", ...).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QWidget>
+
+#include "app/gui/qt_ports.h"
+#include "wizard/frm_assistente.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+struct WizardWindowOptions {
+  std::string databaseTarget;          // as `merge --database`; "" = temporary SQLite file
+  FileChooser* files = nullptr;        // null: the open-file dialog
+  FolderChooser* folders = nullptr;    // null: the folder dialog
+  MessagePort* messages = nullptr;     // null: message boxes
+  ErrorPort* errors = nullptr;         // null: message boxes and stderr
+  // Asks the user a yes/no question; null: a question box.
+  std::function<bool(const QString&)> confirm;
+};
+
+class WizardWindow : public QWidget, public FormView {
+  Q_OBJECT
+
+ public:
+  explicit WizardWindow(WizardWindowOptions options, QWidget* parent = nullptr);
+  ~WizardWindow() override;
+
+  // Starts the form: opens the database, creates the staging tables, shows
+  // page 0. Throws DatabaseError when the database cannot be opened.
+  void Load();
+  frmAssistente& form() { return *form_; }
+
+  // FormView: repaints the widgets from the form's controls / runs pending events.
+  void ControlsChanged() override;
+  void DoEvents() override;
+
+  static const char* const kConfirmCancelImport;
+  static const char* const kConfirmCloseImport;
+
+ protected:
+  // Closing never happens under running work: ignored during the run; during
+  // an import it asks, stops the import and closes once the file is rolled back.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildWindow();
+  QWidget* BuildPage0();
+  QWidget* BuildPage1();
+  QWidget* BuildPage2();
+  QWidget* BuildPage3();
+  QWidget* BuildPage4();
+  bool Confirm(const QString& question);
+  void OnNext();
+  void OnBack();
+  void OnCancel();
+  void OnChooseFile();
+  void OnChooseFolder();
+  // Closes the window when the form has been unloaded (or a close waits).
+  void CloseIfDone();
+
+  WizardWindowOptions options_;
+  QtMessages messages_;
+  QtProgress progress_;
+  QtFileChooser fileChooser_;
+  QtFolderChooser folderChooser_;
+  std::unique_ptr<frmAssistente> form_;
+  bool closeWhenIdle_ = false;
+  // Captions last taken from the controls (the progress port also writes labels).
+  std::string shownCaption_[5];
+
+  QLabel* image1_ = nullptr;
+  QFrame* frame2_ = nullptr;
+  QFrame* frame3_ = nullptr;
+  QLabel* lblRotulo_ = nullptr;
+  QFrame* pages_[frmAssistente::kPages] = {};
+  QPushButton* cmdVoltar_ = nullptr;
+  QPushButton* cmdAvancar_ = nullptr;
+  QPushButton* cmdCancelar_ = nullptr;
+  QRadioButton* optionArquivo_ = nullptr;
+  QRadioButton* optionMatrizFilial_ = nullptr;
+  QCheckBox* checkValidarMatriz_ = nullptr;
+  QLineEdit* txtLocalMagnetico_ = nullptr;
+  QPushButton* cmdLocalArquivo_ = nullptr;
+  QListWidget* listSelecionados_ = nullptr;
+  QLabel* label15_ = nullptr;
+  QLineEdit* txtCaminhoSalvo_ = nullptr;
+  QPushButton* buttonLocalidade_ = nullptr;
+  QLabel* lblResultadoFinal_ = nullptr;
+  QProgressBar* bars_[5] = {};
+  QLabel* barLabels_[5] = {};
+};

@@ -1,0 +1,337 @@
+// The wizard's page machine driven without a window: start state, navigation,
+// page tests, the notes of the file page, the run on the last page, and the
+// rules of the cancel button.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "staging/run_state.h"
+#include "tests/support/wizard_fakes.h"
+#include "tools/efdgen/network.h"
+#include "wizard/frm_assistente.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kNoteHeadOffice =
+    "OBS: Para que o assistente funcione corretamente: \r\n"
+    "               1º Selecione o ARQUIVO MATRIZ; \r\n"
+    "               2º Selecione o(s) ARQUIVO(s) FILIAI(S). \r\n"
+    "Arquivo(s) que não pertence a mesma máscara de CNPJ Matriz, ou possui data diferente da matriz "
+    "selecionada não será importada.";
+const std::string kNoteHeadOfficeUnticked =
+    "OBS: Para que o assistente funcione corretamente: \r\n"
+    "               1º Selecione o ARQUIVO MATRIZ; \r\n"
+    "               2º Selecione o(s) ARQUIVO(s) FILIAI(S). \r\n"
+    "Arquivo(s) que não pertence a mesma máscara de CNPJ , ou possui data diferente da matriz "
+    "selecionada não será importada.";
+const std::string kNoteSameCnpj =
+    "OBS: Para que o assistente funcione corretamente: \r\n"
+    "               1º Selecione os ARQUIVOS a serem importados. \r\n"
+    "Arquivo(s) que não pertence a mesma máscara de CNPJ, ou possui \r\n"
+    "data diferente da matriz selecionada não será importada.";
+
+// A progress port that runs a hook on each event (to press buttons while the
+// form works).
+class HookedProgress : public ProgressPort {
+ public:
+  std::function<void(const ProgressEvent&)> hook;
+  void Progress(const ProgressEvent& e) override {
+    if (hook) hook(e);
+  }
+};
+
+class PagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quelvar_pages_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "out");
+    frmAssistente::Ports ports;
+    ports.files = &files_;
+    ports.folders = &folders_;
+    ports.view = &view_;
+    ports.ui = UiPorts{&messages_, &progress_, &messages_};
+    form_ = std::make_unique<frmAssistente>(ports, "memory");
+    form_->Form_Load();
+  }
+  void TearDown() override {
+    form_.reset();
+    fs::remove_all(dir_);
+  }
+
+  int VisiblePage() const {
+    int shown = -1;
+    for (int i = 0; i < frmAssistente::kPages; ++i)
+      if (form_->controls.fraAssistente[i].Visible) {
+        EXPECT_EQ(shown, -1) << "two pages visible";
+        shown = i;
+      }
+    return shown;
+  }
+  // Goes from page 0 to page 2 with one (pretended) file listed.
+  void ToPage2() {
+    form_->cmdAvancar_Click();
+    form_->controls.ListBoxSelecionados.push_back("/pretend/file.txt");
+    form_->cmdAvancar_Click();
+    ASSERT_EQ(form_->m_Page, 2);
+  }
+  // A small network of `establishments` files written into the test folder.
+  std::vector<std::string> Network(int establishments) {
+    NetworkOptions options;
+    options.establishments = establishments;
+    options.targetLines = 300;
+    return WriteNetwork(options, (dir_ / "in").string());
+  }
+
+  fs::path dir_;
+  RecordingMessages messages_;
+  HookedProgress progress_;
+  ScriptedFiles files_;
+  FixedFolderChooser folders_;
+  CountingView view_;
+  std::unique_ptr<frmAssistente> form_;
+};
+
+TEST_F(PagesTest, StartsOnWelcomePageWithHeadOfficeKindAndTickedBox) {
+  const FormControls& c = form_->controls;
+  EXPECT_EQ(form_->m_Page, 0);
+  EXPECT_EQ(VisiblePage(), 0);
+  EXPECT_TRUE(c.Image1.Visible);
+  EXPECT_FALSE(c.Frame2.Visible);
+  EXPECT_FALSE(c.Frame3.Visible);
+  EXPECT_TRUE(c.OptionUnificaMatrizFilial.Value);
+  EXPECT_FALSE(c.OptionUnificaArquivo.Value);
+  EXPECT_FALSE(form_->m_MesmoCNPJ);
+  EXPECT_TRUE(c.checkValidarMatriz.Value);
+  EXPECT_EQ(form_->m_ValidarMatrizTexto, "Matriz");
+  EXPECT_FALSE(c.cmdVoltar.Enabled);
+  EXPECT_EQ(c.cmdVoltar.Caption, "< &Voltar");
+  EXPECT_EQ(c.cmdAvancar.Caption, "&Avançar >");
+  EXPECT_EQ(c.cmdCancelar.Caption, "Cancelar");
+  EXPECT_FALSE(c.lblResultadoFinal.Visible);
+  EXPECT_FALSE(g_StartTime.empty());
+  EXPECT_GT(view_.changes, 0);
+}
+
+TEST_F(PagesTest, PageTestsHoldTheWizardAndBackNeverReachesTheWelcomePage) {
+  const FormControls& c = form_->controls;
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(form_->m_Page, 1);
+  EXPECT_EQ(VisiblePage(), 1);
+  EXPECT_FALSE(c.Image1.Visible);
+  EXPECT_TRUE(c.Frame2.Visible && c.Frame3.Visible);
+  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui os Arquivos do Pis/Cofins\r\nDt. Inicio: " + g_StartTime);
+  EXPECT_FALSE(c.cmdVoltar.Enabled);
+
+  // No file: the message, and the page stays.
+  form_->cmdAvancar_Click();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Selecione os arquivos para Unificação");
+  EXPECT_EQ(messages_.shown[0].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(form_->m_Page, 1);
+  // Back is not possible on page 1, neither by the button nor by the procedure.
+  form_->cmdVoltar_Click();
+  form_->GoBack();
+  form_->Navigate(2);
+  EXPECT_EQ(form_->m_Page, 1);
+  form_->Navigate(7);  // unknown action
+  EXPECT_EQ(form_->m_Page, 1);
+
+  form_->controls.ListBoxSelecionados.push_back("/pretend/file.txt");
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(form_->m_Page, 2);
+  EXPECT_TRUE(c.cmdVoltar.Enabled);
+  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui o local do arquivo magnético\r\nDt. Inicio: " + g_StartTime);
+  form_->cmdAvancar_Click();
+  ASSERT_EQ(messages_.shown.size(), 2u);
+  EXPECT_EQ(messages_.shown[1].text, "Selecione o local será salvo o arquivo");
+  EXPECT_EQ(messages_.shown[1].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(form_->m_Page, 2);
+
+  // Back on page 2 sets page 1's note again.
+  form_->controls.Label15.Caption = "changed";
+  form_->cmdVoltar_Click();
+  EXPECT_EQ(form_->m_Page, 1);
+  EXPECT_EQ(c.Label15.Caption, kNoteHeadOffice);
+}
+
+TEST_F(PagesTest, FolderButtonAsksTheChooserAndTheLastPageButtonReadsConcluir) {
+  ToPage2();
+  const FormControls& c = form_->controls;
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  EXPECT_EQ(folders_.lastTitle, "Selecione local para salvar");
+  EXPECT_TRUE(folders_.lastFlag);
+  EXPECT_EQ(form_->m_CaminhoSalvo, folders_.folder);
+  EXPECT_EQ(c.TxtCaminhoSalvo.Text, folders_.folder);
+  // A cancelled chooser keeps the folder chosen before.
+  folders_.folder.clear();
+  form_->ButtonLocalidadeSalvar_Click();
+  EXPECT_EQ(form_->m_CaminhoSalvo, (dir_ / "out").string());
+  EXPECT_EQ(c.TxtCaminhoSalvo.Text, (dir_ / "out").string());
+
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(form_->m_Page, 3);
+  EXPECT_EQ(c.cmdAvancar.Caption, "&Concluir");
+  EXPECT_TRUE(c.cmdVoltar.Enabled);
+  EXPECT_EQ(c.lblRotulo.Caption, "Você está prestes a iniciar a Unificação\r\nDt. Inicio: " + g_StartTime);
+  form_->cmdVoltar_Click();
+  EXPECT_EQ(form_->m_Page, 2);
+  EXPECT_EQ(c.cmdAvancar.Caption, "&Avançar >");
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(PagesTest, NoteOfTheFilePageFollowsMergeKindAndCheckBox) {
+  FormControls& c = form_->controls;
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(c.Label15.Caption, kNoteHeadOffice);
+  // Unticking changes the note's last line at once; ticking brings the word back.
+  c.checkValidarMatriz.Value = false;
+  form_->checkValidarMatriz_Click();
+  EXPECT_EQ(form_->m_ValidarMatrizTexto, "");
+  EXPECT_EQ(c.Label15.Caption, kNoteHeadOfficeUnticked);
+  c.checkValidarMatriz.Value = true;
+  form_->checkValidarMatriz_Click();
+  EXPECT_EQ(c.Label15.Caption, kNoteHeadOffice);
+  EXPECT_TRUE(c.checkValidarMatriz.Enabled);
+}
+
+TEST_F(PagesTest, SameCnpjKindUnticksAndDisablesTheBoxForGood) {
+  FormControls& c = form_->controls;
+  form_->OptionUnificaArquivo_Click();
+  EXPECT_TRUE(form_->m_MesmoCNPJ);
+  EXPECT_TRUE(c.OptionUnificaArquivo.Value);
+  EXPECT_FALSE(c.OptionUnificaMatrizFilial.Value);
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(c.Label15.Caption, kNoteSameCnpj);
+  EXPECT_FALSE(c.checkValidarMatriz.Value);
+  EXPECT_FALSE(c.checkValidarMatriz.Enabled);
+  EXPECT_EQ(form_->m_ValidarMatrizTexto, "");
+  // Page 2 and back: still the first note, the box still off.
+  c.ListBoxSelecionados.push_back("/pretend/file.txt");
+  form_->cmdAvancar_Click();
+  form_->cmdVoltar_Click();
+  EXPECT_EQ(form_->m_Page, 1);
+  EXPECT_EQ(c.Label15.Caption, kNoteSameCnpj);
+  EXPECT_FALSE(c.checkValidarMatriz.Enabled);
+  EXPECT_FALSE(c.checkValidarMatriz.Value);
+  // The other option afterwards sets the kind back but not the box.
+  form_->OptionUnificaMatrizFilial_Click();
+  EXPECT_FALSE(form_->m_MesmoCNPJ);
+}
+
+TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
+  files_.paths = Network(2);
+  form_->cmdAvancar_Click();
+  for (size_t i = 0; i < files_.paths.size(); ++i) form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), files_.paths.size())
+      << (messages_.shown.empty() ? "" : messages_.shown[0].text);
+  EXPECT_EQ(files_.lastFilter, "Texto. TXT(*.txt)|*.txt");
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  ASSERT_EQ(form_->m_Page, 3);
+
+  form_->cmdAvancar_Click();  // "&Concluir"
+  const FormControls& c = form_->controls;
+  EXPECT_EQ(form_->m_Page, 4);
+  EXPECT_EQ(VisiblePage(), 4);
+  ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
+  EXPECT_TRUE(fs::exists(form_->m_Resultado.path));
+  EXPECT_FALSE(g_EndTime.empty());
+  EXPECT_EQ(c.cmdCancelar.Caption, "Fechar");
+  EXPECT_TRUE(c.cmdCancelar.Enabled);
+  EXPECT_FALSE(c.cmdVoltar.Visible);
+  EXPECT_FALSE(c.cmdAvancar.Visible);
+  for (const Control* hidden : {&c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa, &c.sspProgressoBlocosParcial,
+                                &c.sspProgressoBlocosParcialInterno, &c.lblProgressoBlocosGeral,
+                                &c.lblProgressoEmpresa, &c.lblProgressoBlocosParcial,
+                                &c.lblProgressoBlocosParcialInterno})
+    EXPECT_FALSE(hidden->Visible);
+  EXPECT_TRUE(c.lblResultadoFinal.Visible);
+  const std::string expected = "Arquivo Magnético gerado com Sucesso. \r\nDt Inicio: " + g_StartTime +
+                               "\r\nDt Final: " + g_EndTime + "\r\nArquivo: " + form_->m_Resultado.path;
+  EXPECT_EQ(c.lblResultadoFinal.Caption.substr(0, expected.size()), expected);
+
+  // Page 4 holds: the hidden buttons do nothing, there is no second run.
+  form_->cmdAvancar_Click();
+  form_->cmdVoltar_Click();
+  EXPECT_EQ(form_->m_Page, 4);
+  form_->cmdCancelar_Click();
+  EXPECT_TRUE(form_->m_Unloaded);
+  EXPECT_EQ(g_Connection, nullptr);
+}
+
+TEST_F(PagesTest, FailedRunSaysWhyInsteadOfSuccess) {
+  files_.paths = Network(1);
+  form_->cmdAvancar_Click();
+  form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "missing" / "folder").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  form_->cmdAvancar_Click();
+  const FormControls& c = form_->controls;
+  ASSERT_EQ(form_->m_Page, 4);
+  EXPECT_FALSE(form_->m_Resultado.ok);
+  EXPECT_TRUE(c.lblResultadoFinal.Visible);
+  EXPECT_EQ(c.lblResultadoFinal.Caption.find("Sucesso"), std::string::npos) << c.lblResultadoFinal.Caption;
+  EXPECT_NE(c.lblResultadoFinal.Caption.find(form_->m_Resultado.error), std::string::npos);
+  EXPECT_FALSE(form_->m_Resultado.error.empty());
+  EXPECT_EQ(c.cmdCancelar.Caption, "Fechar");
+}
+
+TEST_F(PagesTest, CancelNeverClosesTheDatabaseUnderRunningWork) {
+  files_.paths = Network(1);
+  files_.paths.push_back(files_.paths[0]);
+  form_->cmdAvancar_Click();
+  // During the import: the press stops the file, which is not listed.
+  bool pressed = false;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 0 && e.done >= 1 && !pressed) {
+      pressed = true;
+      form_->cmdCancelar_Click();
+    }
+  };
+  form_->cmdLocalArquivoMagnetico_Click();
+  EXPECT_TRUE(pressed);
+  EXPECT_FALSE(form_->m_Unloaded);
+  ASSERT_NE(g_Connection, nullptr);
+  EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
+  EXPECT_TRUE(form_->controls.cmdLocalArquivoMagnetico.Enabled);
+  EXPECT_TRUE(form_->controls.cmdAvancar.Enabled);
+  // The same file imports afterwards as the head office.
+  progress_.hook = nullptr;
+  form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
+
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  // During the run: the button is disabled and a press is ignored.
+  bool sawDisabled = false, pressedInRun = false;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 1 && !pressedInRun) {
+      pressedInRun = true;
+      sawDisabled = !form_->controls.cmdCancelar.Enabled;
+      form_->cmdCancelar_Click();
+    }
+  };
+  form_->cmdAvancar_Click();
+  EXPECT_TRUE(pressedInRun);
+  EXPECT_TRUE(sawDisabled);
+  EXPECT_FALSE(form_->m_Unloaded);
+  EXPECT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
+  EXPECT_TRUE(form_->controls.cmdCancelar.Enabled);
+}
+
+}  // namespace

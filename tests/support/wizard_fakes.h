@@ -1,0 +1,67 @@
+// Fake ports for driving the wizard form without dialogs or message boxes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/ui_ports.h"
+#include "wizard/ports.h"
+
+struct ShownMessage {
+  std::string text;
+  MsgIcon icon;
+};
+
+// Records every message box and reported error instead of showing it.
+class RecordingMessages : public MessagePort, public ErrorPort {
+ public:
+  std::vector<ShownMessage> shown;
+  std::vector<std::string> errors;
+  void ShowMessage(std::string_view text, MsgIcon icon) override { shown.push_back({std::string(text), icon}); }
+  void ReportError(std::string_view, std::string_view procedure, std::string_view message) override {
+    errors.push_back(std::string(procedure) + ": " + std::string(message));
+  }
+};
+
+// Answers the open-file dialog with the given paths in turn, then "" (cancelled).
+class ScriptedFiles : public FileChooser {
+ public:
+  std::vector<std::string> paths;
+  size_t next = 0;
+  std::string lastFilter;
+  std::string ChooseOpenFile(std::string_view filter) override {
+    lastFilter = filter;
+    return next < paths.size() ? paths[next++] : std::string();
+  }
+};
+
+// Answers the folder chooser with `folder` ("" = cancelled), recording the question.
+class FixedFolderChooser : public FolderChooser {
+ public:
+  std::string folder;
+  std::string lastTitle;
+  bool lastFlag = false;
+  int calls = 0;
+  std::string ChooseFolder(std::string_view title, bool flag) override {
+    ++calls;
+    lastTitle = title;
+    lastFlag = flag;
+    return folder;
+  }
+};
+
+// Counts the form's repaint requests and event runs.
+class CountingView : public FormView {
+ public:
+  int changes = 0;
+  int events = 0;
+  void ControlsChanged() override { ++changes; }
+  void DoEvents() override { ++events; }
+};
+
+// The sample network of the project (samples/network/*.txt): the head office
+// (branch number 0001 in its 0000 line) first, the others by name; empty when
+// the samples are missing.
+std::vector<std::string> SampleNetworkFiles();
