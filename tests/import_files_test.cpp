@@ -149,6 +149,26 @@ TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
   EXPECT_EQ(s.Column("0140", "Cod_Est"), (std::vector<std::string>{"1", "2"}));
 }
 
+TEST(ImportFiles, ChoosingAFileImportsItAndACancelledDialogChangesNothing) {
+  ImportStage s;
+  ScriptedFiles files;
+  frmAssistente::Ports ports;
+  ports.files = &files;
+  ports.ui = UiPorts{&s.messages, nullptr, &s.messages};
+  frmAssistente form(ports, "memory");
+  form.Form_Load();
+  files.paths = {s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz)}))};
+  form.ChooseInputFile();
+  EXPECT_EQ(files.lastFilter, "Texto. TXT(*.txt)|*.txt");
+  EXPECT_EQ(form.controls.ListBoxSelecionados, files.paths);
+  EXPECT_TRUE(form.controls.cmdLocalArquivoMagnetico.Enabled);
+  EXPECT_TRUE(form.controls.cmdAvancar.Enabled);
+  EXPECT_EQ(form.controls.txtLocalMagnetico.Text, "");
+  form.ChooseInputFile();  // the dialog is cancelled
+  EXPECT_EQ(form.controls.ListBoxSelecionados.size(), 1u);
+  EXPECT_EQ(s.Count("0140"), 1u);
+}
+
 TEST(ImportFiles, PublicSampleImportsWhole) {
   std::filesystem::path sample =
       std::filesystem::path(QUELVAR_SOURCE_DIR) / ".." / "shared" / "samples" / "official-multi-establishment-2011.txt";

@@ -59,14 +59,16 @@ TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
 TEST(Loading, UnitsPerCompanyAccountsOnce) {
   ImportStage s;
   ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0190|UN|UNIDADE|", "|0190|un |UNIDADE|", "|0190|KG|QUILO|",
+                                                      "|0190|P'%|PE\xC7A|", "|0190|P'%|PE\xC7A|",
                                                       "|0500|01012020|01|A|1|1.1|CONTA||"}))),
             ImportOutcome::Imported);
   ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0190|UN|UNIDADE|", "|0500|01012020|01|A|1|1.1|CONTA||",
                                                       "|0500|01012020|01|A|1|1.2|OUTRA||"}))),
             ImportOutcome::Imported);
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Unid FROM ###0190 ORDER BY ID"),
-            (std::vector<std::vector<std::string>>{{kMatriz, "UN"}, {kMatriz, "KG"}, {kFilial, "UN"}}));
+            (std::vector<std::vector<std::string>>{{kMatriz, "UN"}, {kMatriz, "KG"}, {kMatriz, "P'%"}, {kFilial, "UN"}}));
   EXPECT_EQ(s.Column("0500", "Cod_Cta"), (std::vector<std::string>{"1.1", "1.2"}));
+  EXPECT_TRUE(s.messages.errors.empty());
 }
 
 TEST(Loading, ChildRowsLinkToTheirParents) {
