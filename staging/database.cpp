@@ -1,10 +1,100 @@
-// Placeholder definitions, replaced as the pieces are built.
-#include <stdexcept>
+// Value, the empty result and the choice of backend for a target text.
 #include "staging/database.h"
 
-int64_t Value::AsInt() const { throw std::logic_error("not built yet: Value::AsInt"); }
-double Value::AsDouble() const { throw std::logic_error("not built yet: Value::AsDouble"); }
-std::string Value::AsText() const { throw std::logic_error("not built yet: Value::AsText"); }
-const Value& Recordset::operator[](std::string_view) const { throw std::logic_error("not built yet: Recordset::operator[]"); }
-std::unique_ptr<DatabaseConnection> CreateConnection(const std::string&) { throw std::logic_error("not built yet: CreateConnection"); }
-std::unique_ptr<Recordset> MakeEmptyRecordset() { throw std::logic_error("not built yet: MakeEmptyRecordset"); }
+#include <charconv>
+#include <cmath>
+
+#include "staging/sqlite/sqlite_connection.h"
+#include "staging/text.h"
+
+namespace {
+
+// Reads a number written with '.' or ',' as decimal mark, blanks around it
+// allowed; false when the text is no number.
+bool ParseDecimalText(std::string_view s, double& out) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  if (s.empty()) return false;
+  std::string t(s);
+  for (char& c : t)
+    if (c == ',') c = '.';
+  const char* b = t.data();
+  const char* e = b + t.size();
+  if (*b == '+') ++b;
+  auto r = std::from_chars(b, e, out);
+  return r.ec == std::errc() && r.ptr == e;
+}
+
+class EmptyRecordset : public Recordset {
+ public:
+  bool Eof() const override { return true; }
+  int64_t RecordCount() override { return 0; }
+  void MoveNext() override {}
+  int ColumnCount() const override { return 0; }
+  const std::string& ColumnName(int) const override { return empty_; }
+  int FindColumn(std::string_view) const override { return -1; }
+  const Value& Column(int) const override { return null_; }
+
+ private:
+  std::string empty_;
+  Value null_;
+};
+
+}  // namespace
+
+int64_t Value::AsInt() const {
+  switch (kind_) {
+    case Kind::Int: return i_;
+    case Kind::Float:
+      if (!std::isfinite(d_)) return 0;
+      return static_cast<int64_t>(std::trunc(d_));
+    case Kind::Text: {
+      double d = 0;
+      if (!ParseDecimalText(s_, d) || !std::isfinite(d)) return 0;
+      return static_cast<int64_t>(std::trunc(d));
+    }
+    default: return 0;
+  }
+}
+
+double Value::AsDouble() const {
+  switch (kind_) {
+    case Kind::Int: return static_cast<double>(i_);
+    case Kind::Float: return d_;
+    case Kind::Text: {
+      double d = 0;
+      return ParseDecimalText(s_, d) ? d : 0;
+    }
+    default: return 0;
+  }
+}
+
+std::string Value::AsText() const {
+  switch (kind_) {
+    case Kind::Int: return FormatNumber(static_cast<long long>(i_));
+    case Kind::Float: return FormatNumber(d_);
+    case Kind::Text: return s_;
+    default: return std::string();
+  }
+}
+
+const Value& Recordset::operator[](std::string_view name) const {
+  int i = FindColumn(name);
+  if (i < 0) throw DatabaseError("The result has no column named \"" + std::string(name) + "\".");
+  return Column(i);
+}
+
+std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target) {
+  if (target.empty() || target == "sqlite") return MakeSqliteConnection(SqliteTarget::Temporary);
+  if (target == "memory") return MakeSqliteConnection(SqliteTarget::Memory);
+  if (target.rfind("sqlite:", 0) == 0) {
+    std::string path = target.substr(7);
+    if (path.empty()) throw DatabaseError("The database target \"sqlite:\" names no file.");
+    return MakeSqliteConnection(SqliteTarget::File, path);
+  }
+  if (target.rfind("odbc:", 0) == 0) throw DatabaseError("ODBC support is not built in this program");
+  throw DatabaseError("Unknown database target \"" + target +
+                      "\" (use \"sqlite\", \"memory\", \"sqlite:PATH\" or \"odbc:CONNECTION\").");
+}
+
+std::unique_ptr<Recordset> MakeEmptyRecordset() { return std::make_unique<EmptyRecordset>(); }

@@ -1,0 +1,377 @@
+#include "staging/sqlite/sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "staging/sqlite/sqlite_functions.h"
+#include "staging/sqlite/sqlite_translate.h"
+#include "staging/sqlite/tsql_parser.h"
+
+const char* const kStagingPragmas =
+    "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; "
+    "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;";
+
+namespace {
+
+using tsql::SqlType;
+
+constexpr size_t kChunkRows = 256;  // rows a result reads ahead
+constexpr size_t kIdleStatements = 4;
+
+[[noreturn]] void Fail(const std::string& message, std::string_view sql) {
+  throw DatabaseError(message + " (statement: " + std::string(sql) + ")");
+}
+
+// One statement shape: its translation and the prepared statements not in use.
+struct CachedStatement {
+  tsql::Translation tr;
+  std::vector<sqlite3_stmt*> idle;
+  int64_t* identity = nullptr;  // the target table's last identity (INSERT)
+};
+
+class SqliteRecordset;
+
+// State shared by the connection and the results it handed out.
+struct Engine {
+  sqlite3* db = nullptr;
+  tsql::Catalog catalog;
+  std::unordered_map<std::string, std::unique_ptr<CachedStatement>> cache;
+  std::unordered_map<std::string, int64_t> identities;  // key: upper-cased table name
+  std::unordered_set<SqliteRecordset*> live;
+  tsql::Lexed lexed;
+
+  // A prepared statement of `entry` that nobody is reading.
+  sqlite3_stmt* Borrow(CachedStatement& entry, std::string_view sql) {
+    if (!entry.idle.empty()) {
+      sqlite3_stmt* s = entry.idle.back();
+      entry.idle.pop_back();
+      return s;
+    }
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v3(db, entry.tr.sql.c_str(), static_cast<int>(entry.tr.sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+    if (rc != SQLITE_OK) Fail(std::string("cannot prepare the translated statement: ") + sqlite3_errmsg(db) + " [" + entry.tr.sql + "]", sql);
+    return s;
+  }
+  void Return(CachedStatement& entry, sqlite3_stmt* s) {
+    sqlite3_reset(s);
+    if (entry.idle.size() < kIdleStatements) entry.idle.push_back(s);
+    else sqlite3_finalize(s);
+  }
+};
+
+std::string UpperName(std::string_view s) {
+  std::string u(s);
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c -= 32;
+  return u;
+}
+
+// Binds the literals of the statement as parameters ?1..?n.
+void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits, bool copy) {
+  int count = sqlite3_bind_parameter_count(s);
+  for (int i = 0; i < count && i < static_cast<int>(lits.size()); ++i) {
+    const tsql::Literal& lit = lits[static_cast<size_t>(i)];
+    std::string_view v = lit.value;
+    switch (lit.kind) {
+      case tsql::TokKind::String:
+        sqlite3_bind_text(s, i + 1, v.data() ? v.data() : "", static_cast<int>(v.size()),
+                          copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+        break;
+      case tsql::TokKind::Integer: {
+        long long n = 0;
+        auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+        if (r.ec == std::errc()) {
+          sqlite3_bind_int64(s, i + 1, n);
+          break;
+        }
+        [[fallthrough]];
+      }
+      default: {
+        double d = 0;
+        std::from_chars(v.data(), v.data() + v.size(), d);
+        sqlite3_bind_double(s, i + 1, d);
+      }
+    }
+  }
+}
+
+// The column of the current row as a Value of the column's T-SQL type.
+Value ReadColumn(sqlite3_stmt* s, int i, SqlType type) {
+  int st = sqlite3_column_type(s, i);
+  if (st == SQLITE_NULL || type == SqlType::Null) return Value();
+  switch (type) {
+    case SqlType::Int:
+      if (st == SQLITE_FLOAT) return Value::Int(static_cast<int64_t>(std::trunc(sqlite3_column_double(s, i))));
+      return Value::Int(sqlite3_column_int64(s, i));
+    case SqlType::Float: case SqlType::Decimal:
+      return Value::Float(sqlite3_column_double(s, i));
+    default: {
+      if (st == SQLITE_INTEGER) return Value::Text(std::to_string(sqlite3_column_int64(s, i)));
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+      return Value::Text(std::string(p, static_cast<size_t>(sqlite3_column_bytes(s, i))));
+    }
+  }
+}
+
+class SqliteRecordset : public Recordset {
+ public:
+  SqliteRecordset(std::shared_ptr<Engine> engine, CachedStatement* entry, sqlite3_stmt* stmt)
+      : engine_(std::move(engine)), entry_(entry), stmt_(stmt), width_(entry->tr.columns.size()) {
+    engine_->live.insert(this);
+  }
+  ~SqliteRecordset() override {
+    Release();
+    engine_->live.erase(this);
+  }
+
+  // Reads the first chunk (or everything when `all`); throws DatabaseError.
+  void Start(std::string_view sql, bool all) {
+    Fetch(sql, all);
+    if (stmt_) {  // more rows to come: keep what a later count needs
+      sql_ = std::string(sql);
+      for (const auto& lit : engine_->lexed.literals) {
+        tsql::Literal copy{lit.kind, std::string_view(), std::string(lit.value)};
+        params_.push_back(std::move(copy));
+      }
+      for (auto& p : params_) p.value = p.owned;
+    }
+  }
+
+  bool Eof() const override { return pos_ >= count_; }
+  int64_t RecordCount() override {
+    if (!stmt_) return fetched_;
+    if (total_ < 0) total_ = CountRows();
+    return total_;
+  }
+  void MoveNext() override {
+    if (pos_ >= count_) return;
+    if (++pos_ == count_ && stmt_) Fetch(sql_, false);
+  }
+  int ColumnCount() const override { return static_cast<int>(width_); }
+  const std::string& ColumnName(int i) const override { return entry_->tr.columns[static_cast<size_t>(i)].name; }
+  int FindColumn(std::string_view name) const override {
+    for (size_t i = 0; i < width_; ++i)
+      if (tsql::SameName(entry_->tr.columns[i].name, name)) return static_cast<int>(i);
+    return -1;
+  }
+  const Value& Column(int i) const override {
+    if (Eof() || i < 0 || static_cast<size_t>(i) >= width_) return null_;
+    return rows_[pos_ * width_ + static_cast<size_t>(i)];
+  }
+
+  // Gives the statement back (or finalizes it when the connection closes).
+  void Release(bool finalize = false) {
+    if (!stmt_) return;
+    if (finalize) sqlite3_finalize(stmt_);
+    else engine_->Return(*entry_, stmt_);
+    stmt_ = nullptr;
+  }
+
+ private:
+  void Fetch(std::string_view sql, bool all) {
+    rows_.clear();
+    pos_ = 0;
+    count_ = 0;
+    const auto& cols = entry_->tr.columns;
+    for (;;) {
+      if (!all && count_ == kChunkRows) return;
+      int rc = sqlite3_step(stmt_);
+      if (rc == SQLITE_ROW) {
+        for (size_t c = 0; c < width_; ++c) rows_.push_back(ReadColumn(stmt_, static_cast<int>(c), cols[c].type));
+        ++count_;
+        ++fetched_;
+        continue;
+      }
+      if (rc == SQLITE_DONE) {
+        Release();
+        return;
+      }
+      std::string msg = sqlite3_errmsg(engine_->db);
+      Release();
+      rows_.clear();
+      count_ = 0;
+      Fail(msg, sql);
+    }
+  }
+
+  int64_t CountRows() {
+    std::string sql = "SELECT count(*) FROM (" + entry_->tr.sql + ")";
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(engine_->db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+      Fail(sqlite3_errmsg(engine_->db), sql_);
+    BindLiterals(s, params_, true);
+    int64_t n = 0;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
+    std::string msg = rc == SQLITE_ROW ? "" : sqlite3_errmsg(engine_->db);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_ROW) Fail(msg, sql_);
+    return n;
+  }
+
+  std::shared_ptr<Engine> engine_;
+  CachedStatement* entry_;
+  sqlite3_stmt* stmt_;
+  size_t width_;
+  std::vector<Value> rows_;
+  size_t pos_ = 0, count_ = 0;
+  int64_t fetched_ = 0, total_ = -1;
+  std::string sql_;
+  std::vector<tsql::Literal> params_;
+  Value null_;
+};
+
+class SqliteConnection : public DatabaseConnection {
+ public:
+  SqliteConnection(SqliteTarget target, std::string path) : target_(target), path_(std::move(path)) {}
+  ~SqliteConnection() override { Close(); }
+
+  void Open() override {
+    if (engine_) return;
+    if (target_ == SqliteTarget::File) {
+      std::error_code ec;
+      if (std::filesystem::exists(path_, ec))
+        throw DatabaseError("The database file \"" + path_ + "\" already exists; the staging database needs a new file.");
+    }
+    const char* name = target_ == SqliteTarget::Memory ? ":memory:" : target_ == SqliteTarget::File ? path_.c_str() : "";
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) rc = tsql::RegisterFunctions(db);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, kStagingPragmas, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+      sqlite3_close_v2(db);
+      RemoveFiles();
+      throw DatabaseError("Cannot open " + Describe() + ": " + msg);
+    }
+    engine_ = std::make_shared<Engine>();
+    engine_->db = db;
+  }
+
+  std::unique_ptr<Recordset> Execute(std::string_view sql) override {
+    if (!engine_) Fail("The database connection is not open.", sql);
+    Engine& e = *engine_;
+    std::string error;
+    if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
+    auto it = e.cache.find(e.lexed.shape);
+    CachedStatement* entry;
+    if (it != e.cache.end()) {
+      entry = it->second.get();
+    } else {
+      tsql::Translation tr;
+      try {
+        tsql::Statement st = tsql::Parse(e.lexed);
+        tr = tsql::Translate(st, e.lexed, e.catalog);
+      } catch (const tsql::SqlError& err) {
+        Fail(err.what(), sql);
+      }
+      switch (tr.kind) {
+        case tsql::StmtKind::Create: Create(tr, sql); return MakeEmptyRecordset();
+        case tsql::StmtKind::Begin: case tsql::StmtKind::Commit: case tsql::StmtKind::Rollback:
+          Exec(tr.sql, sql);
+          return MakeEmptyRecordset();
+        default: break;
+      }
+      auto owned = std::make_unique<CachedStatement>();
+      owned->tr = std::move(tr);
+      if (owned->tr.kind == tsql::StmtKind::Insert && owned->tr.identityTarget)
+        owned->identity = &e.identities[UpperName(owned->tr.table)];
+      entry = owned.get();
+      e.cache.emplace(e.lexed.shape, std::move(owned));
+    }
+    sqlite3_stmt* s = e.Borrow(*entry, sql);
+    bool select = entry->tr.kind == tsql::StmtKind::Select;
+    BindLiterals(s, e.lexed.literals, select);
+    if (select) {
+      auto rs = std::make_unique<SqliteRecordset>(engine_, entry, s);
+      rs->Start(sql, entry->tr.readsControlTable);
+      return rs;
+    }
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      std::string msg = sqlite3_errmsg(e.db);
+      e.Return(*entry, s);
+      Fail(msg, sql);
+    }
+    if (entry->identity) *entry->identity = sqlite3_last_insert_rowid(e.db);
+    e.Return(*entry, s);
+    return MakeEmptyRecordset();
+  }
+
+  int64_t LastIdentity(std::string_view table) override {
+    if (!engine_) throw DatabaseError("The database connection is not open.");
+    const tsql::CatalogTable* t = engine_->catalog.Find(table);
+    if (!t) throw DatabaseError("Invalid object name '" + std::string(table) + "'.");
+    if (!t->hasIdentity) throw DatabaseError("Table '" + t->name + "' has no identity column.");
+    auto it = engine_->identities.find(UpperName(t->name));
+    return it == engine_->identities.end() ? 0 : it->second;
+  }
+
+  void Close() override {
+    if (!engine_) return;
+    Engine& e = *engine_;
+    for (SqliteRecordset* rs : e.live) rs->Release(true);
+    for (auto& [shape, entry] : e.cache)
+      for (sqlite3_stmt* s : entry->idle) sqlite3_finalize(s);
+    e.cache.clear();
+    sqlite3_close_v2(e.db);
+    e.db = nullptr;
+    engine_.reset();
+    RemoveFiles();
+  }
+
+  std::string Describe() const override {
+    switch (target_) {
+      case SqliteTarget::Memory: return "SQLite database in memory";
+      case SqliteTarget::File: return "SQLite database file \"" + path_ + "\"";
+      default: return "SQLite temporary database";
+    }
+  }
+
+ private:
+  void Exec(const std::string& translated, std::string_view sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(engine_->db, translated.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : "unknown error";
+      sqlite3_free(err);
+      Fail(msg, sql);
+    }
+  }
+
+  // Creates the table and its indexes as one step: all or nothing.
+  void Create(tsql::Translation& tr, std::string_view sql) {
+    Exec("SAVEPOINT create_table", sql);
+    try {
+      Exec(tr.sql, sql);
+      for (const std::string& index : tr.indexSql) Exec(index, sql);
+    } catch (...) {
+      sqlite3_exec(engine_->db, "ROLLBACK TO create_table; RELEASE create_table", nullptr, nullptr, nullptr);
+      throw;
+    }
+    Exec("RELEASE create_table", sql);
+    engine_->catalog.Add(std::move(*tr.created));
+  }
+
+  void RemoveFiles() {
+    if (target_ != SqliteTarget::File) return;
+    std::error_code ec;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix, ec);
+  }
+
+  SqliteTarget target_;
+  std::string path_;
+  std::shared_ptr<Engine> engine_;
+};
+
+}  // namespace
+
+std::unique_ptr<DatabaseConnection> MakeSqliteConnection(SqliteTarget target, std::string path) {
+  return std::make_unique<SqliteConnection>(target, std::move(path));
+}

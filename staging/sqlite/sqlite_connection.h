@@ -1,0 +1,23 @@
+// The staging database on embedded SQLite: takes the program's T-SQL texts,
+// translates each statement shape once (cached with its prepared statements)
+// and binds the literals of every later statement of the same shape.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "staging/database.h"
+
+enum class SqliteTarget {
+  Temporary,  // a private on-disk database in the temp folder, deleted by SQLite itself
+  Memory,     // in memory
+  File,       // a new file at a given path, removed on Close
+};
+
+// A connection (not yet opened) to a fresh private SQLite database. For File,
+// Open refuses an existing file and Close removes the file and its journal.
+std::unique_ptr<DatabaseConnection> MakeSqliteConnection(SqliteTarget target, std::string path = {});
+
+// Pragmas fit for a throw-away staging database (no durability, exclusive
+// use, a large page cache). Exposed for the benchmark's baseline.
+extern const char* const kStagingPragmas;

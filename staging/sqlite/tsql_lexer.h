@@ -1,0 +1,44 @@
+// Tokenizer for the T-SQL texts the program sends to the staging database.
+// Literals are lifted out of the text: the shape of a statement (its tokens
+// with every literal replaced by a marker of its kind) identifies statements
+// that translate alike, and the literals are bound as parameters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsql {
+
+enum class TokKind : uint8_t { Ident, Op, String, Integer, Decimal, Float, End };
+
+struct Token {
+  TokKind kind;
+  std::string_view text;  // identifiers unquoted; operators as written
+  int literal = -1;       // index into Lexed::literals for literal tokens
+};
+
+// A literal's kind follows its T-SQL type: 'text' and N'text' are texts, 12
+// an integer, 1.5 a decimal, 1e5 a float.
+struct Literal {
+  TokKind kind;
+  std::string_view value;  // text of the literal (quotes removed, '' undoubled)
+  std::string owned;       // backing store when the value had doubled quotes
+};
+
+struct Lexed {
+  std::vector<Token> tokens;     // ends with one End token
+  std::vector<Literal> literals;
+  std::string shape;             // tokens with literals as ?s ?i ?d ?f
+};
+
+// Splits `sql` into tokens, filling `out` (its buffers are reused). Returns
+// false and sets `error` on an unterminated quote or an unknown character.
+// Views in `out` point into `sql`, which must outlive them.
+bool Lex(std::string_view sql, Lexed& out, std::string& error);
+
+// True when `a` and `b` are equal without regard to ASCII case.
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace tsql
