@@ -30,6 +30,11 @@ TEST(OdbcConnectionString, PasswordsAreHiddenWhateverTheirSpelling) {
   EXPECT_EQ(ScrubSecrets("a short one stays", {"a"}), "a short one stays");
 }
 
+TEST(OdbcConnectionString, IdentityQueryFollowsTheServer) {
+  EXPECT_EQ(OdbcIdentityQuery("Microsoft SQL Server", "###C100"), "SELECT IDENT_CURRENT('###C100')");
+  EXPECT_EQ(OdbcIdentityQuery("SQLite", "###C100"), "SELECT last_insert_rowid()");
+}
+
 class OdbcSqlite : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -116,7 +121,7 @@ TEST_F(OdbcSqlite, RejectedStatementRaisesTheDriversMessageAndTheStatement) {
   } catch (const DatabaseError& e) {
     std::string what = e.what();
     EXPECT_NE(what.find("no such table: no_such_table"), std::string::npos) << what;
-    EXPECT_NE(what.find("| comando: " + bad), std::string::npos) << what;
+    EXPECT_NE(what.find("(statement: " + bad + ")"), std::string::npos) << what;
   }
   // T-SQL goes out as composed: SQLite itself trips over the "###" names.
   const std::string tsql =
@@ -127,7 +132,7 @@ TEST_F(OdbcSqlite, RejectedStatementRaisesTheDriversMessageAndTheStatement) {
   } catch (const DatabaseError& e) {
     std::string what = e.what();
     EXPECT_NE(what.find("unrecognized token: \"#\""), std::string::npos) << what;
-    EXPECT_NE(what.find("| comando: " + tsql), std::string::npos) << what;
+    EXPECT_NE(what.find("(statement: " + tsql + ")"), std::string::npos) << what;
   }
   // The connection stays usable after a rejected statement.
   EXPECT_EQ(conn_->Execute("SELECT 1 AS um")->RecordCount(), 1);

@@ -22,7 +22,7 @@
 inline bool OdbcOk(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
 // Every diagnostic record of `handle` as "[SQLSTATE] message", joined by "; ";
-// "sem diagnóstico do driver" when there is none. Never throws.
+// "no diagnostics from the driver" when there is none. Never throws.
 std::string OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // Reads the current result of `stmt` (SQLNumResultCols > 0) into memory: every

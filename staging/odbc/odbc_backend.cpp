@@ -44,7 +44,7 @@ class OdbcConnection : public DatabaseConnection {
   }
   // Raises the statement handle's diagnostics with the statement.
   [[noreturn]] void FailStatement(SQLHSTMT stmt, std::string_view sql) const {
-    Fail(OdbcDiagnostics(SQL_HANDLE_STMT, stmt) + " | comando: " + std::string(sql));
+    Fail(OdbcDiagnostics(SQL_HANDLE_STMT, stmt) + " (statement: " + std::string(sql) + ")");
   }
 
   std::string cs_;
@@ -61,10 +61,10 @@ class OdbcConnection : public DatabaseConnection {
 // raises one DatabaseError naming the target without its password.
 void OdbcConnection::Open() {
   if (connected_) return;
-  const std::string failure = "Não foi possível conectar ao banco de dados (" + Describe() + "): ";
+  const std::string failure = "Cannot open " + Describe() + ": ";
   if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
     env_ = SQL_NULL_HENV;
-    Fail(failure + "o gerenciador de drivers ODBC não está disponível");
+    Fail(failure + "the ODBC driver manager is not available");
   }
   SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
@@ -100,11 +100,11 @@ void OdbcConnection::Open() {
 // set, read in full. Throws DatabaseError (diagnostics + statement) when the
 // connection is not open or the database rejects the statement.
 std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
-  if (!connected_) Fail("A conexão " + Describe() + " não está aberta | comando: " + std::string(sql));
+  if (!connected_) Fail("The database connection is not open (statement: " + std::string(sql) + ")");
   StatementHandle stmt;
   if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt.h))) {
     stmt.h = SQL_NULL_HSTMT;
-    Fail(OdbcDiagnostics(SQL_HANDLE_DBC, dbc_) + " | comando: " + std::string(sql));
+    Fail(OdbcDiagnostics(SQL_HANDLE_DBC, dbc_) + " (statement: " + std::string(sql) + ")");
   }
   std::string text(sql);
   SQLRETURN rc = SQLExecDirect(stmt.h, reinterpret_cast<SQLCHAR*>(text.data()),
@@ -123,7 +123,7 @@ std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
       try {
         result = FetchOdbcResult(stmt.h);
       } catch (const DatabaseError& e) {
-        Fail(std::string(e.what()) + " | comando: " + std::string(sql));
+        Fail(std::string(e.what()) + " (statement: " + std::string(sql) + ")");
       }
     }
     rc = SQLMoreResults(stmt.h);
@@ -158,7 +158,7 @@ int64_t OdbcConnection::LastIdentity(std::string_view table) {
     case Value::Kind::Null:
       break;
   }
-  Fail("Nenhuma identidade gerada em " + std::string(table) + " | comando: " + sql);
+  Fail("No identity generated in '" + std::string(table) + "' (statement: " + sql + ")");
 }
 
 // Disconnects and frees the handles; safe to call at any time, any number of times.

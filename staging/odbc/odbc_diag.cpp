@@ -4,7 +4,7 @@
 
 std::string OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
   std::string out;
-  if (handle == SQL_NULL_HANDLE) return "sem diagnóstico do driver";
+  if (handle == SQL_NULL_HANDLE) return "no diagnostics from the driver";
   for (SQLSMALLINT rec = 1; rec < 64; ++rec) {
     SQLCHAR state[8] = {};
     SQLINTEGER native = 0;
@@ -20,5 +20,5 @@ std::string OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     if (!out.empty()) out += "; ";
     out += "[" + std::string(reinterpret_cast<const char*>(state)) + "] " + message;
   }
-  return out.empty() ? "sem diagnóstico do driver" : out;
+  return out.empty() ? "no diagnostics from the driver" : out;
 }

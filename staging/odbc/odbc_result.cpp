@@ -55,7 +55,7 @@ class MemoryRecordset : public Recordset {
 
 // Raises DatabaseError with the statement handle's diagnostics.
 [[noreturn]] void FailFetch(SQLHSTMT stmt, const std::string& what) {
-  throw DatabaseError("Falha ao ler o resultado (" + what + "): " + OdbcDiagnostics(SQL_HANDLE_STMT, stmt));
+  throw DatabaseError("Cannot read the result (" + what + "): " + OdbcDiagnostics(SQL_HANDLE_STMT, stmt));
 }
 
 // The way to fetch a column of SQL type `type` with `scale` decimals.
@@ -89,7 +89,7 @@ std::string GetText(SQLHSTMT stmt, SQLUSMALLINT col, bool& null) {
     SQLLEN ind = 0;
     SQLRETURN rc = SQLGetData(stmt, col, SQL_C_CHAR, buf, sizeof buf, &ind);
     if (rc == SQL_NO_DATA) break;
-    if (!OdbcOk(rc)) FailFetch(stmt, "coluna " + std::to_string(col));
+    if (!OdbcOk(rc)) FailFetch(stmt, "column " + std::to_string(col));
     if (ind == SQL_NULL_DATA) {
       null = true;
       return {};
@@ -126,13 +126,13 @@ Value GetValue(SQLHSTMT stmt, SQLUSMALLINT col, Fetch kind) {
     case Fetch::Int: {
       SQLBIGINT v = 0;
       if (!OdbcOk(SQLGetData(stmt, col, SQL_C_SBIGINT, &v, sizeof v, &ind)))
-        FailFetch(stmt, "coluna " + std::to_string(col));
+        FailFetch(stmt, "column " + std::to_string(col));
       return ind == SQL_NULL_DATA ? Value() : Value::Int(static_cast<int64_t>(v));
     }
     case Fetch::Float: {
       SQLDOUBLE v = 0;
       if (!OdbcOk(SQLGetData(stmt, col, SQL_C_DOUBLE, &v, sizeof v, &ind)))
-        FailFetch(stmt, "coluna " + std::to_string(col));
+        FailFetch(stmt, "column " + std::to_string(col));
       return ind == SQL_NULL_DATA ? Value() : Value::Float(v);
     }
     case Fetch::Decimal: {
@@ -153,7 +153,7 @@ Value GetValue(SQLHSTMT stmt, SQLUSMALLINT col, Fetch kind) {
 
 std::unique_ptr<Recordset> FetchOdbcResult(SQLHSTMT stmt) {
   SQLSMALLINT cols = 0;
-  if (!OdbcOk(SQLNumResultCols(stmt, &cols))) FailFetch(stmt, "colunas");
+  if (!OdbcOk(SQLNumResultCols(stmt, &cols))) FailFetch(stmt, "columns");
   std::vector<std::string> names;
   std::vector<Fetch> kinds;
   for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(cols); ++c) {
@@ -161,7 +161,7 @@ std::unique_ptr<Recordset> FetchOdbcResult(SQLHSTMT stmt) {
     SQLSMALLINT nameLen = 0, type = 0, scale = 0, nullable = 0;
     SQLULEN size = 0;
     if (!OdbcOk(SQLDescribeCol(stmt, c, name, sizeof name, &nameLen, &type, &size, &scale, &nullable)))
-      FailFetch(stmt, "coluna " + std::to_string(c));
+      FailFetch(stmt, "column " + std::to_string(c));
     size_t n = nameLen < static_cast<SQLSMALLINT>(sizeof name) ? static_cast<size_t>(nameLen) : sizeof name - 1;
     names.emplace_back(reinterpret_cast<const char*>(name), n);
     kinds.push_back(FetchKindOf(type, scale));
@@ -170,7 +170,7 @@ std::unique_ptr<Recordset> FetchOdbcResult(SQLHSTMT stmt) {
   for (;;) {
     SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
-    if (!OdbcOk(rc)) FailFetch(stmt, "linha " + std::to_string(rows.size() + 1));
+    if (!OdbcOk(rc)) FailFetch(stmt, "row " + std::to_string(rows.size() + 1));
     std::vector<Value> row;
     row.reserve(kinds.size());
     for (size_t c = 0; c < kinds.size(); ++c)
