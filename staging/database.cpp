@@ -5,6 +5,9 @@
 #include <cmath>
 
 #include "staging/sqlite/sqlite_connection.h"
+#ifdef QUELVAR_HAVE_ODBC
+#include "staging/odbc/odbc_backend.h"
+#endif
 #include "staging/text.h"
 
 namespace {
@@ -92,7 +95,13 @@ std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target) 
     if (path.empty()) throw DatabaseError("The database target \"sqlite:\" names no file.");
     return MakeSqliteConnection(SqliteTarget::File, path);
   }
-  if (target.rfind("odbc:", 0) == 0) throw DatabaseError("ODBC support is not built in this program");
+  if (target.rfind("odbc:", 0) == 0) {
+#ifdef QUELVAR_HAVE_ODBC
+    return CreateOdbcConnection(target.substr(5));
+#else
+    throw DatabaseError("ODBC support is not built in this program");
+#endif
+  }
   throw DatabaseError("Unknown database target \"" + target +
                       "\" (use \"sqlite\", \"memory\", \"sqlite:PATH\" or \"odbc:CONNECTION\").");
 }
