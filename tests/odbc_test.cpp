@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 
 #include "staging/database.h"
 #include "staging/odbc/odbc_backend.h"
+#include "tests/support/check_support.h"
 #include "tests/support/odbc_support.h"
 
 namespace {
@@ -43,7 +47,8 @@ class OdbcSqlite : public ::testing::Test {
       GTEST_SKIP() << "SQLite ODBC driver not installed (Debian package libsqliteodbc); "
                       "set QUELVAR_TEST_ODBC_DRIVER to its library to run these tests";
     db_ = std::make_unique<ScratchOdbcDatabase>(driver_);
-    conn_ = CreateOdbcConnection(db_->connectionString);
+    conn_ = CreateConnection("odbc:" + db_->connectionString);
+    ASSERT_EQ(conn_->Describe(), "ODBC " + db_->connectionString);
     conn_->Open();
   }
   void TearDown() override {
@@ -157,6 +162,26 @@ TEST(OdbcOpen, UnreachableTargetFailsAtOnceNamingItWithoutThePassword) {
   }
   conn->Close();  // nothing open: still fine
   EXPECT_THROW(conn->Execute("SELECT 1"), DatabaseError);
+}
+
+// The whole program: the connection is opened before any file is read, so a
+// target that cannot be reached ends the merge at once, with status 1, one
+// message without the password, and nothing written.
+TEST(OdbcOpen, MergeAgainstAnUnreachableTargetStopsBeforeAnyFile) {
+  namespace fs = std::filesystem;
+  if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built: " << QUELVAR_BINARY;
+  fs::path dir = fs::temp_directory_path() / ("quelvar-odbc-cli-" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir / "out");
+  std::ofstream(dir / "in.txt") << "|0000|006|0|||01012020|31012020|EMPRESA|11222333000181|SP|3550308||00|0|\r\n";
+
+  ProcessResult r = RunQuelvar({"merge", "--no-progress", "--database", std::string("odbc:") + kUnreachable,
+                                "--output-dir", (dir / "out").string(), (dir / "in.txt").string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Driver=nonexistent;Server=10.255.255.1;UID=a;PWD=***"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("secret"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+  fs::remove_all(dir);
 }
 
 }  // namespace
