@@ -112,15 +112,16 @@ QPixmap HeaderPicture(int side) {
   p.setPen(Qt::NoPen);
   p.setBrush(kDeep);
   p.drawRoundedRect(QRectF(0, 0, side, side), side * 0.18, side * 0.18);
-  const qreal w = side * 0.30, h = w * 1.3;
-  DrawSheet(p, QRectF(side * 0.12, side * 0.10, w, h), kSea);
-  DrawSheet(p, QRectF(side * 0.58, side * 0.10, w, h), kSea);
-  DrawFlow(p, QPointF(side * 0.27, side * 0.10 + h), QPointF(side * 0.45, side * 0.60), kLeaf,
-           qMax<qreal>(1.5, side / 24.0));
-  DrawFlow(p, QPointF(side * 0.73, side * 0.10 + h), QPointF(side * 0.55, side * 0.60), kLeaf,
-           qMax<qreal>(1.5, side / 24.0));
-  p.setPen(Qt::NoPen);
-  p.setBrush(kLeaf);
-  p.drawRoundedRect(QRectF(side * 0.30, side * 0.68, side * 0.40, side * 0.20), side * 0.05, side * 0.05);
+  // Two small files at the top corners flow into one larger file below.
+  const qreal w = side * 0.24, h = w * 1.3;
+  DrawSheet(p, QRectF(side * 0.10, side * 0.08, w, h), kSea);
+  DrawSheet(p, QRectF(side * 0.66, side * 0.08, w, h), kSea);
+  const QRectF merged(side * 0.34, side * 0.46, side * 0.32, side * 0.32 * 1.3);
+  const qreal flow = qMax<qreal>(1.2, side / 30.0);
+  DrawFlow(p, QPointF(side * 0.22, side * 0.08 + h + flow), QPointF(merged.left() + flow, merged.top() + side * 0.06),
+           kLeaf, flow);
+  DrawFlow(p, QPointF(side * 0.78, side * 0.08 + h + flow), QPointF(merged.right() - flow, merged.top() + side * 0.06),
+           kLeaf, flow);
+  DrawSheet(p, merged, kDeep);
   return pixmap;
 }

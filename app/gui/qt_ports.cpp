@@ -73,8 +73,9 @@ void QtProgress::Progress(const ProgressEvent& e) {
     p.done = e.done;
     p.total = e.total;
   }
+  // The overall bar of the run moves once per block: always shown at once.
   auto now = std::chrono::steady_clock::now();
-  if (now < next_) return;
+  if (now < next_ && e.kind != 1) return;
   next_ = now + kInterval;
   Flush();
   QCoreApplication::processEvents();

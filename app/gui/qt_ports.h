@@ -46,8 +46,9 @@ class QtMessages : public MessagePort, public ErrorPort {
 };
 
 // The five progress bars and their labels. Every event is remembered; bars
-// and labels are repainted and window events run at most every 100 ms, and
-// Flush() shows the latest state of every bar (called when the work ends).
+// and labels are repainted and window events run at most every 100 ms (and at
+// each step of the overall bar, kind 1, a few per run), and Flush() shows the
+// latest state of every bar (called when the work ends).
 class QtProgress : public ProgressPort {
  public:
   void Attach(int kind, QProgressBar* bar, QLabel* label);

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -37,6 +38,16 @@ QFont Bold(QFont font, qreal scale = 1.0) {
   if (scale != 1.0) font.setPointSizeF(font.pointSizeF() * scale);
   return font;
 }
+
+// The welcome picture, drawn again whenever the label's size changes, so that
+// it fills the band beside page 0.
+class WelcomeLabel : public QLabel {
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    if (pixmap().size() != size()) setPixmap(WelcomePicture(width(), height()));
+  }
+};
 
 void Apply(QWidget* widget, const Control& c) {
   widget->setVisible(c.Visible);
@@ -119,10 +130,11 @@ void WizardWindow::BuildWindow() {
   auto* body = new QHBoxLayout;
   body->setContentsMargins(0, 0, 0, 0);
   body->setSpacing(0);
-  image1_ = new QLabel;
+  image1_ = new WelcomeLabel;
   image1_->setObjectName(QStringLiteral("Image1"));
-  image1_->setPixmap(WelcomePicture(170, 440));
-  image1_->setAlignment(Qt::AlignTop);
+  image1_->setFixedWidth(170);
+  image1_->setMinimumHeight(1);
+  image1_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   body->addWidget(image1_);
   auto* pageArea = new QGridLayout;
   pageArea->setContentsMargins(22, 16, 22, 10);
@@ -235,7 +247,6 @@ QWidget* WizardWindow::BuildPage1() {
   listSelecionados_->setMinimumHeight(70);
   v->addWidget(listSelecionados_, 1);
   label15_ = TextLabel(QString(), "Label15");
-  label15_->setWordWrap(false);
   QFont small = label15_->font();
   small.setPointSizeF(small.pointSizeF() * 0.9);
   label15_->setFont(small);
@@ -291,16 +302,17 @@ QWidget* WizardWindow::BuildPage4() {
   auto* page = new QFrame;
   auto* v = new QVBoxLayout(page);
   v->setContentsMargins(0, 0, 0, 0);
-  v->setSpacing(3);
+  v->setSpacing(6);  // hidden bars leave no gap: spacing only between shown widgets
   for (int kind = 1; kind < 5; ++kind) {
     bars_[kind] = new QProgressBar;
     barLabels_[kind] = TextLabel(QString());
     v->addWidget(barLabels_[kind]);
     v->addWidget(bars_[kind]);
-    v->addSpacing(8);
   }
   lblResultadoFinal_ = TextLabel(QString(), "lblResultadoFinal");
   lblResultadoFinal_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblResultadoFinal_->setFrameShape(QFrame::StyledPanel);
+  lblResultadoFinal_->setMargin(10);
   v->addWidget(lblResultadoFinal_);
   v->addStretch(1);
   for (int kind = 0; kind < 5; ++kind) {
@@ -326,8 +338,11 @@ void WizardWindow::ControlsChanged() {
   qsizetype br = rotulo.indexOf(QLatin1Char('\n'));
   QString first = br < 0 ? rotulo : rotulo.left(br);
   QString rest = br < 0 ? QString() : rotulo.mid(br + 1);
-  lblRotulo_->setText(QStringLiteral("<b style='font-size:large'>%1</b><br>%2")
-                          .arg(first.toHtmlEscaped(), rest.toHtmlEscaped()));
+  if (first.isEmpty())  // a page without title: the start time alone
+    lblRotulo_->setText(rest.toHtmlEscaped());
+  else
+    lblRotulo_->setText(QStringLiteral("<b style='font-size:large'>%1</b><br>%2")
+                            .arg(first.toHtmlEscaped(), rest.toHtmlEscaped()));
 
   const std::pair<QPushButton*, const Control*> buttons[] = {
       {cmdVoltar_, &c.cmdVoltar}, {cmdAvancar_, &c.cmdAvancar}, {cmdCancelar_, &c.cmdCancelar},

@@ -1,0 +1,283 @@
+// The wizard window driven as a user would, offscreen, with the dialogs
+// answered by fakes: the whole wizard on the sample network, the rules of
+// cancel and close while work runs, and the progress port's final state.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "app/gui/qt_ports.h"
+#include "app/gui/wizard_window.h"
+#include "staging/run_state.h"
+#include "tests/support/wizard_fakes.h"
+#include "tools/efdgen/network.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WizardWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           (std::string("quelvar_window_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "out");
+    WizardWindowOptions options;
+    options.databaseTarget = "memory";
+    options.files = &files_;
+    options.folders = &folders_;
+    options.messages = &messages_;
+    options.errors = &messages_;
+    options.confirm = [this](const QString& question) {
+      questions_ << question;
+      return true;
+    };
+    window_ = std::make_unique<WizardWindow>(options);
+    window_->Load();
+    window_->show();
+  }
+  void TearDown() override {
+    window_.reset();
+    fs::remove_all(dir_);
+  }
+
+  template <class W>
+  W* Find(const char* name) {
+    W* w = window_->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
+  int VisiblePage() {
+    int shown = -1;
+    for (int i = 0; i < frmAssistente::kPages; ++i)
+      if (Find<QWidget>(QStringLiteral("fraAssistente_%1").arg(i).toLatin1().constData())->isVisible()) {
+        EXPECT_EQ(shown, -1) << "two pages visible";
+        shown = i;
+      }
+    return shown;
+  }
+  // The sample network of the project, or a generated one when it is missing.
+  std::vector<std::string> InputFiles() {
+    std::vector<std::string> files = SampleNetworkFiles();
+    if (!files.empty()) return files;
+    NetworkOptions options;
+    options.establishments = 3;
+    options.targetLines = 600;
+    return WriteNetwork(options, (dir_ / "in").string());
+  }
+  void Screenshot(const char* name) {
+    QDir().mkpath(QStringLiteral(QUELVAR_SCREENSHOT_DIR));
+    QString path = QStringLiteral(QUELVAR_SCREENSHOT_DIR) + QLatin1Char('/') + QString::fromLatin1(name);
+    EXPECT_TRUE(window_->grab().save(path)) << path.toStdString();
+  }
+  // Imports `files` on page 1 and goes on to page 3 with the output folder chosen.
+  void ImportAndGoToPage3(const std::vector<std::string>& files) {
+    files_.paths = files;
+    Button("cmdAvancar")->click();
+    for (size_t i = 0; i < files.size(); ++i) Button("cmdLocalArquivoMagnetico")->click();
+    ASSERT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), static_cast<int>(files.size()))
+        << (messages_.shown.empty() ? "" : messages_.shown[0].text);
+    Button("cmdAvancar")->click();
+    folders_.folder = (dir_ / "out").string();
+    Button("ButtonLocalidadeSalvar")->click();
+    Button("cmdAvancar")->click();
+    ASSERT_EQ(VisiblePage(), 3);
+  }
+
+  fs::path dir_;
+  RecordingMessages messages_;
+  ScriptedFiles files_;
+  FixedFolderChooser folders_;
+  QStringList questions_;
+  std::unique_ptr<WizardWindow> window_;
+};
+
+TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Quelvar"));
+  EXPECT_EQ(VisiblePage(), 0);
+  EXPECT_TRUE(Find<QLabel>("Image1")->isVisible());
+  EXPECT_FALSE(Find<QWidget>("Frame2")->isVisible());
+  EXPECT_TRUE(Find<QRadioButton>("OptionUnificaMatrizFilial")->isChecked());
+  EXPECT_EQ(Find<QRadioButton>("OptionUnificaArquivo")->text(), QString::fromUtf8("Unifica Arquivo (Mesmo CNPJ)"));
+  EXPECT_FALSE(Button("cmdVoltar")->isEnabled());
+  EXPECT_EQ(Button("cmdVoltar")->text(), QStringLiteral("< &Voltar"));
+  EXPECT_EQ(Button("cmdAvancar")->text(), QString::fromUtf8("&Avançar >"));
+  Screenshot("page0.png");
+
+  // Page 1: Next without a file shows the page test's message (exclamation).
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(VisiblePage(), 1);
+  EXPECT_TRUE(Find<QWidget>("Frame2")->isVisible());
+  EXPECT_FALSE(Find<QLabel>("Image1")->isVisible());
+  EXPECT_TRUE(Find<QCheckBox>("checkValidarMatriz")->isChecked());
+  EXPECT_TRUE(Find<QLabel>("Label15")->text().contains(QString::fromUtf8("máscara de CNPJ Matriz, ou possui")));
+  Button("cmdAvancar")->click();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Selecione os arquivos para Unificação");
+  EXPECT_EQ(messages_.shown[0].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(VisiblePage(), 1);
+  // Unticking the box changes the note at once.
+  Find<QCheckBox>("checkValidarMatriz")->click();
+  EXPECT_TRUE(Find<QLabel>("Label15")->text().contains(QString::fromUtf8("máscara de CNPJ , ou possui")));
+  Find<QCheckBox>("checkValidarMatriz")->click();
+
+  std::vector<std::string> files = InputFiles();
+  ASSERT_GE(files.size(), 2u);
+  files_.paths = files;
+  for (size_t i = 0; i < files.size(); ++i) Button("cmdLocalArquivoMagnetico")->click();
+  ASSERT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), static_cast<int>(files.size()))
+      << (messages_.shown.size() > 1 ? messages_.shown[1].text : "");
+  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->item(0)->text(), PathText(files[0]));
+  EXPECT_EQ(Find<QLabel>("lblProgressoPovoacaoTabela")->text(),
+            QStringLiteral("Aguardando Proximo arquivo... (0/0) Registros..."));
+  EXPECT_TRUE(Button("cmdLocalArquivoMagnetico")->isEnabled());
+  EXPECT_TRUE(Find<QLineEdit>("txtLocalMagnetico")->text().isEmpty());
+  Screenshot("page1.png");
+
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(VisiblePage(), 2);
+  EXPECT_TRUE(Button("cmdVoltar")->isEnabled());
+  folders_.folder = (dir_ / "out").string();
+  Button("ButtonLocalidadeSalvar")->click();
+  EXPECT_EQ(Find<QLineEdit>("TxtCaminhoSalvo")->text(), PathText(folders_.folder));
+  EXPECT_TRUE(Find<QLineEdit>("TxtCaminhoSalvo")->isReadOnly());
+  Screenshot("page2.png");
+
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(VisiblePage(), 3);
+  EXPECT_EQ(Button("cmdAvancar")->text(), QStringLiteral("&Concluir"));
+  Screenshot("page3.png");
+
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(VisiblePage(), 4);
+  const RunResult& result = window_->form().m_Resultado;
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_FALSE(Button("cmdAvancar")->isVisible());
+  EXPECT_FALSE(Button("cmdVoltar")->isVisible());
+  EXPECT_EQ(Button("cmdCancelar")->text(), QStringLiteral("Fechar"));
+  EXPECT_TRUE(Button("cmdCancelar")->isEnabled());
+  EXPECT_FALSE(Find<QProgressBar>("sspProgressoBlocosGeral")->isVisible());
+  QLabel* resultLabel = Find<QLabel>("lblResultadoFinal");
+  EXPECT_TRUE(resultLabel->isVisible());
+  EXPECT_TRUE(resultLabel->text().startsWith(QString::fromUtf8("Arquivo Magnético gerado com Sucesso. \nDt Inicio: ") +
+                                             QString::fromStdString(g_StartTime)))
+      << resultLabel->text().toStdString();
+  Screenshot("page4.png");
+  EXPECT_EQ(messages_.shown.size(), 1u);
+  EXPECT_TRUE(messages_.errors.empty()) << messages_.errors[0];
+
+  // The merged file is there and passes the structure check.
+  ASSERT_TRUE(fs::exists(result.path));
+  QProcess check;
+  check.start(QStringLiteral(QUELVAR_BINARY), {QStringLiteral("check"), PathText(result.path)});
+  ASSERT_TRUE(check.waitForFinished(120000));
+  EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
+                                 << check.readAllStandardError().toStdString();
+
+  // "Fechar" closes the window and the database.
+  Button("cmdCancelar")->click();
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(window_->form().m_Unloaded);
+  EXPECT_EQ(g_Connection, nullptr);
+}
+
+TEST_F(WizardWindowTest, CancelDuringAnImportAsksAndStopsThatFileOnly) {
+  std::vector<std::string> files = InputFiles();
+  files_.paths = {files[0], files[0]};
+  Button("cmdAvancar")->click();
+  // The press arrives while the import lets window events run.
+  bool disabledDuringImport = false;
+  QTimer::singleShot(0, window_.get(), [&] {
+    disabledDuringImport = !Button("cmdLocalArquivoMagnetico")->isEnabled() && !Button("cmdAvancar")->isEnabled();
+    EXPECT_TRUE(Button("cmdCancelar")->isEnabled());
+    Button("cmdCancelar")->click();
+  });
+  Button("cmdLocalArquivoMagnetico")->click();
+  EXPECT_TRUE(disabledDuringImport);
+  ASSERT_EQ(questions_.size(), 1);
+  EXPECT_EQ(questions_[0], QString::fromUtf8(WizardWindow::kConfirmCancelImport));
+  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), 0);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->form().m_Unloaded);
+  EXPECT_TRUE(Button("cmdLocalArquivoMagnetico")->isEnabled());
+  // The same file is accepted afterwards, as the head office.
+  Button("cmdLocalArquivoMagnetico")->click();
+  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), 1);
+  // At most the import's own word about the stopped file.
+  EXPECT_LE(messages_.shown.size(), 1u);
+}
+
+TEST_F(WizardWindowTest, ClosingDuringAnImportWaitsForTheRollbackThenCloses) {
+  std::vector<std::string> files = InputFiles();
+  files_.paths = {files[0]};
+  Button("cmdAvancar")->click();
+  bool unloadedWhileImporting = true;
+  QTimer::singleShot(0, window_.get(), [&] {
+    window_->close();
+    unloadedWhileImporting = window_->form().m_Unloaded;
+  });
+  Button("cmdLocalArquivoMagnetico")->click();
+  EXPECT_FALSE(unloadedWhileImporting);
+  ASSERT_EQ(questions_.size(), 1);
+  EXPECT_EQ(questions_[0], QString::fromUtf8(WizardWindow::kConfirmCloseImport));
+  EXPECT_TRUE(window_->form().controls.ListBoxSelecionados.empty());
+  EXPECT_TRUE(window_->form().m_Unloaded);
+  EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(WizardWindowTest, TheRunCannotBeCancelledNorClosed) {
+  ImportAndGoToPage3({InputFiles()[0]});
+  bool cancelEnabled = true, closedDuringRun = true;
+  QTimer::singleShot(0, window_.get(), [&] {
+    cancelEnabled = Button("cmdCancelar")->isEnabled();
+    Screenshot("page4_running.png");
+    window_->close();
+    closedDuringRun = !window_->isVisible() || window_->form().m_Unloaded;
+  });
+  Button("cmdAvancar")->click();
+  EXPECT_FALSE(cancelEnabled);
+  EXPECT_FALSE(closedDuringRun);
+  EXPECT_TRUE(questions_.isEmpty());
+  EXPECT_TRUE(window_->form().m_Resultado.ok) << window_->form().m_Resultado.error;
+  EXPECT_TRUE(window_->isVisible());
+  // Afterwards the window closes.
+  window_->close();
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(window_->form().m_Unloaded);
+}
+
+TEST(QtPortsTest, ProgressShowsTheLastStateOfEveryBarAndTextsDecode) {
+  QtProgress progress;
+  QProgressBar bar;
+  QLabel label;
+  bar.setRange(0, 100);
+  progress.Attach(3, &bar, &label);
+  const int total = 200000;
+  for (int i = 1; i <= total; ++i) progress.Progress(ProgressEvent{3, "C100", double(i), double(total)});
+  progress.Progress(ProgressEvent{3, "C170", 5, 20});
+  progress.Flush();
+  EXPECT_EQ(label.text(), QStringLiteral("Registros (5/20) => C170"));
+  EXPECT_EQ(bar.value(), 25);
+
+  // Program texts are UTF-8, file values Latin-1; line breaks become "\n".
+  EXPECT_EQ(EngineText("Avan\xC3\xA7" "ar\r\nX"), QString::fromUtf8("Avançar\nX"));
+  EXPECT_EQ(EngineText("JO\xC3O"), QString::fromUtf8("JOÃO"));
+  EXPECT_EQ(QtFilter("Texto. TXT(*.txt)|*.txt"), QStringLiteral("Texto. TXT(*.txt)"));
+  EXPECT_EQ(QtFilter("Texto|*.txt|Todos|*.*"), QStringLiteral("Texto (*.txt);;Todos (*.*)"));
+}
+
+}  // namespace
