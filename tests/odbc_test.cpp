@@ -10,8 +10,12 @@
 #include <random>
 #include <string>
 
+#include "blocks/registry.h"
 #include "staging/database.h"
 #include "staging/odbc/odbc_backend.h"
+#include "staging/recording_backend.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
 #include "tests/support/check_support.h"
 #include "tests/support/odbc_support.h"
 
@@ -162,6 +166,43 @@ TEST(OdbcOpen, UnreachableTargetFailsAtOnceNamingItWithoutThePassword) {
   }
   conn->Close();  // nothing open: still fine
   EXPECT_THROW(conn->Execute("SELECT 1"), DatabaseError);
+}
+
+// The texts an ODBC connection receives at start, recorded instead of sent:
+// the control table and every staging table in T-SQL, each registered right
+// after its creation, in the blocks' order.
+TEST(OdbcStatements, StartOfRunSendsTheProgramsTsqlTexts) {
+  auto previous = std::move(g_Connection);
+  auto recording = std::make_unique<RecordingConnection>();
+  RecordingConnection* rec = recording.get();
+  g_Connection = std::move(recording);
+  g_Connection->Open();
+  md_CreateControlTable();
+  for (const BlockModule& block : BlockModules()) block.createTables();
+  std::vector<std::string> sent = rec->Statements();
+  g_Connection = std::move(previous);
+
+  std::vector<std::string> codes;
+  for (const BlockModule& block : BlockModules())
+    for (const LayoutSpec& layout : block.layouts()) codes.push_back(layout.code);
+  ASSERT_EQ(sent.size(), 1 + 2 * codes.size());
+  EXPECT_EQ(sent[0],
+            "CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),QtdeReg NVARCHAR(MAX))");
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const std::string& code = codes[i];
+    EXPECT_EQ(sent[1 + 2 * i].rfind("CREATE TABLE ###" + code + "(", 0), 0u) << sent[1 + 2 * i];
+    EXPECT_EQ(sent[2 + 2 * i], "INSERT INTO ###Registros VALUES ('" + code.substr(0, 1) + "','" + code + "',0)");
+  }
+  auto created = [&](const std::string& code) {
+    for (size_t i = 0; i < codes.size(); ++i)
+      if (codes[i] == code) return sent[1 + 2 * i];
+    return std::string();
+  };
+  EXPECT_EQ(created("0001"),
+            "CREATE TABLE ###0001(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX),Ind_Mov VARCHAR(MAX))");
+  EXPECT_EQ(created("C170").rfind("CREATE TABLE ###C170(Id_CNPJ VARCHAR(MAX),ID INT,Reg VARCHAR(MAX),", 0), 0u);
+  EXPECT_EQ(created("0000").rfind("CREATE TABLE ###0000(ID INT IDENTITY(1,1),Reg VARCHAR(MAX),Cod_Ver VARCHAR(MAX),", 0), 0u);
+  EXPECT_NE(created("0140").find("Cod_Est INT"), std::string::npos) << created("0140");
 }
 
 // The whole program: the connection is opened before any file is read, so a
