@@ -23,18 +23,6 @@ std::vector<std::string> Codes(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-TEST(BlockMSupport, DecimalTextsRoundTrip) {
-  Micros v = 0;
-  ASSERT_TRUE(ParseDecimal("100,10", v));
-  EXPECT_EQ(DecimalText(v), "100,1");
-  ASSERT_TRUE(ParseDecimal("-0,005", v));
-  EXPECT_EQ(DecimalText(v), "-0,005");
-  ASSERT_TRUE(ParseDecimal("", v));
-  EXPECT_EQ(DecimalText(v), "0");
-  EXPECT_FALSE(ParseDecimal("1.5", v));
-  EXPECT_FALSE(ParseDecimal("1,2,3", v));
-}
-
 // Amounts of several files are added per key, exactly as decimals.
 TEST(BlockM, TotalsOfSeveralFilesAreSummedPerKey) {
   BlockMStage stage;
