@@ -1,0 +1,170 @@
+#include "tests/support/writer_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "blocks/registry.h"
+#include "staging/output_file.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+namespace fs = std::filesystem;
+
+namespace writer_support {
+
+StagingDatabase::StagingDatabase() {
+  ResetRunState();
+  g_Connection = CreateConnection("memory");
+  g_Connection->Open();
+  md_CreateControlTable();
+  for (const BlockModule& m : BlockModules()) m.createTables();
+}
+
+StagingDatabase::~StagingDatabase() {
+  FileNumber1().Abort();
+  if (g_Connection) g_Connection->Close();
+  g_Connection.reset();
+  ResetRunState();
+}
+
+namespace {
+
+std::vector<std::string> Fields(std::string_view line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t bar = line.find('|'); bar != std::string_view::npos; bar = line.find('|', start)) {
+    out.emplace_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  out.emplace_back(line.substr(start));
+  return out;
+}
+
+}  // namespace
+
+int64_t StoreLine(std::string_view line, std::string_view idCnpj, int64_t parentId) {
+  std::vector<std::string> f = Fields(line);
+  const std::string code = f.size() > 1 ? f[1] : "";
+  const LayoutSpec* spec = FindAnyLayout(code);
+  if (!spec) {
+    ADD_FAILURE() << "no layout for " << code;
+    return 0;
+  }
+  std::string cols, vals;
+  for (const FieldSpec& field : spec->fields) {
+    std::string name = field.name, value;
+    if (name == "ID" && spec->pkIdentity) continue;
+    if (field.key > 0)
+      value = static_cast<size_t>(field.key) < f.size() ? f[field.key] : "";
+    else if (name == "Id_CNPJ")
+      value = idCnpj;
+    else if (name == "ID")
+      value = std::to_string(parentId);
+    cols += (cols.empty() ? "" : ",") + name;
+    vals += (vals.empty() ? "'" : ",'") + PrepareSqlText(value) + "'";
+  }
+  g_Connection->Execute("INSERT INTO ###" + code + "(" + cols + ") VALUES (" + vals + ")");
+  return spec->pkIdentity ? g_Connection->LastIdentity("###" + code) : 0;
+}
+
+void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj) {
+  int64_t parent = 0;
+  for (const std::string& line : lines) {
+    int64_t id = StoreLine(line, idCnpj, parent);
+    if (line.rfind("|0200|", 0) == 0) parent = id;
+  }
+}
+
+double CounterOf(std::string_view reg) {
+  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" + std::string(reg) + "')");
+  return rs->Eof() ? -1 : rs->Column(0).AsDouble();
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<int> serial{0};
+  path_ = (fs::temp_directory_path() /
+           ("quelvar-writer-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
+              .string();
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::string TempFolder::File(std::string_view name) const { return (fs::path(path_) / name).string(); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::string text = ReadFile(path);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "last line without CR LF: " << text.substr(start);
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+void WriteFileLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::ofstream out(path, std::ios::binary);
+  for (const std::string& l : lines) out << l << "\r\n";
+}
+
+std::vector<std::string> WriteAndRead(const std::string& path, const std::function<void()>& write) {
+  FileNumber1().Open(path);
+  write();
+  FileNumber1().Commit();
+  return ReadLines(path);
+}
+
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
+  std::vector<std::string> out;
+  std::string prefix = "|" + std::string(reg) + "|";
+  for (const std::string& l : lines)
+    if (l.rfind(prefix, 0) == 0) out.push_back(l);
+  return out;
+}
+
+int RunCheck(const std::string& path, std::string* output) {
+  std::string cmd = std::string("'") + QUELVAR_BINARY + "' check '" + path + "' 2>&1";
+  std::FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+  int status = pclose(p);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ExpectValidFile(const std::string& path) {
+  std::string report;
+  EXPECT_EQ(RunCheck(path, &report), 0) << "quelvar check " << path << ":\n" << report;
+}
+
+}  // namespace writer_support
