@@ -1,0 +1,168 @@
+#include "tests/support/blocks_cd_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include <unistd.h>
+
+#include "blocks/blococ.h"
+#include "blocks/blocod.h"
+#include "blocks/registry.h"
+#include "staging/output_file.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+namespace fs = std::filesystem;
+
+BlocksCdStage::BlocksCdStage() {
+  static std::atomic<int> serial{0};
+  dir_ = (fs::temp_directory_path() /
+          ("quelvar-blocks-cd-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+             .string();
+  fs::create_directories(dir_);
+  ResetRunState();
+  g_Connection = CreateConnection("memory");
+  g_Connection->Open();
+  md_CreateControlTable();
+  for (const BlockModule& block : BlockModules()) block.createTables();
+  FileNumber1().Open(dir_ + "/out.txt");
+}
+
+BlocksCdStage::~BlocksCdStage() {
+  FileNumber1().Abort();
+  if (g_Connection) g_Connection->Close();
+  g_Connection.reset();
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
+  static const std::set<std::string, std::less<>> kParents = {"C100", "C180", "C190", "C380",
+                                                              "C490", "C500", "D100", "D500"};
+  for (const std::string& line : lines) {
+    const std::vector<std::string> fields = RecordFields(line);
+    if (fields.size() < 2) throw std::invalid_argument("not a record line: " + line);
+    const std::string& reg = fields[1];
+    const LayoutSpec* spec = FindAnyLayout(reg);
+    if (!spec) continue;
+    std::string columns, values;
+    for (const FieldSpec& f : spec->fields) {
+      std::string value;
+      if (f.key > 0)
+        value = static_cast<size_t>(f.key) < fields.size() ? fields[f.key] : "";
+      else if (std::string_view(f.name) == "Id_CNPJ")
+        value = cnpj;
+      else if (f.ref == RunRef::ParentID || (!spec->pkIdentity && std::string_view(f.name) == "ID"))
+        value = std::to_string(parent_);
+      else if (f.ref == RunRef::EcfID)
+        value = std::to_string(ecf_);
+      else if (f.ref == RunRef::CaixaID)
+        value = std::to_string(caixa_);
+      else
+        continue;  // the identity, or a column the import leaves empty
+      if (!columns.empty()) columns += ",", values += ",";
+      columns += f.name;
+      values += "'" + PrepareSqlText(value) + "'";
+    }
+    g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
+    if (!spec->pkIdentity) continue;
+    int64_t id = g_Connection->LastIdentity("###" + reg);
+    if (kParents.count(reg)) parent_ = id;
+    if (reg == "C400") ecf_ = id;
+    if (reg == "C405") caixa_ = id;
+  }
+}
+
+std::vector<std::string> BlocksCdStage::UnifyC(bool singleCnpj) {
+  BlocoC::md_UnifyBlock(singleCnpj);
+  return Finish();
+}
+
+std::vector<std::string> BlocksCdStage::UnifyD(bool singleCnpj) {
+  BlocoD::md_UnifyBlock(singleCnpj);
+  return Finish();
+}
+
+std::vector<std::string> BlocksCdStage::Finish() {
+  FileNumber1().Commit();
+  std::ifstream in(dir_ + "/out.txt", std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line.back() != '\r') throw std::runtime_error("line without CR LF: " + line);
+    line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+int64_t BlocksCdStage::Count(std::string_view reg) {
+  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
+                                  PrepareSqlText(reg) + "')");
+  return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
+}
+
+std::vector<std::string> Tags(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    std::vector<std::string> f = RecordFields(line);
+    out.push_back(f.size() > 2 ? f[1] + " " + f[2] : line);
+  }
+  return out;
+}
+
+std::vector<std::string> RecordFields(std::string_view line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t bar = line.find('|'); bar != std::string_view::npos; bar = line.find('|', start)) {
+    out.emplace_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  out.emplace_back(line.substr(start));
+  return out;
+}
+
+std::vector<std::string> PlacedDocumentLines(const std::vector<std::string>& lines) {
+  static const std::set<std::string, std::less<>> kDocuments = {
+      "C100", "C180", "C190", "C380", "C400", "C490", "C500", "D100", "D500"};
+  static const std::set<std::string, std::less<>> kEnds = {"C001", "C990", "D001", "D990"};
+  std::vector<std::string> out;
+  std::string est, doc, caixa;
+  for (const std::string& line : lines) {
+    if (line.size() < 6 || (line[1] != 'C' && line[1] != 'D')) continue;
+    const std::string code = line.substr(1, 4);
+    if (kEnds.count(code)) continue;
+    if (code == "C010" || code == "D010") {
+      est = line, doc.clear(), caixa.clear();
+      continue;
+    }
+    if (kDocuments.count(code)) {
+      doc = line, caixa.clear();
+      out.push_back(est + " > " + line);
+    } else if (code == "C405") {
+      caixa = line;
+      out.push_back(est + " > " + doc + " > " + line);
+    } else if (code == "C481" || code == "C485") {
+      out.push_back(est + " > " + doc + " > " + caixa + " > " + line);
+    } else {
+      out.push_back(est + " > " + doc + " > " + line);
+    }
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
