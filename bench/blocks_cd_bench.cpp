@@ -31,15 +31,24 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
+// CPU seconds (user + system) of this process so far: unlike wall time, not
+// inflated by other work on a busy machine.
+double CpuSeconds() {
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
 // Remembers when the run entered Block C and when it left Block D.
 class BlockTimer : public ProgressPort {
  public:
   void Progress(const ProgressEvent& e) override {
     if (e.kind != 1) return;
-    if (e.text == "Unificando Bloco C...") cStart = Clock::now(), seenC = true;
-    if (e.text == "Unificando Bloco F...") dEnd = Clock::now(), seenF = true;
+    if (e.text == "Unificando Bloco C...") cStart = Clock::now(), cCpu = CpuSeconds(), seenC = true;
+    if (e.text == "Unificando Bloco F...") dEnd = Clock::now(), dCpu = CpuSeconds(), seenF = true;
   }
   Clock::time_point cStart, dEnd;
+  double cCpu = 0, dCpu = 0;
   bool seenC = false, seenF = false;
 };
 
@@ -64,7 +73,8 @@ class FixedFolder : public FolderChooser {
 };
 
 struct Result {
-  double importSeconds = 0, runSeconds = 0, cdSeconds = 0;
+  double importSeconds = 0, runSeconds = 0, cdSeconds = 0;  // wall
+  double cpuSeconds = 0, cdCpuSeconds = 0;                  // CPU: whole merge, C and D
   long long outputLines = 0, cdLines = 0;
 };
 
@@ -80,6 +90,7 @@ bool MergeInProcess(const std::vector<std::string>& files, const std::string& ou
   frmAssistente form(ports, "");
   form.Form_Load();
   auto t0 = Clock::now();
+  const double cpu0 = CpuSeconds();
   for (const std::string& f : files)
     if (form.ImportFile(f) != ImportOutcome::Imported) return false;
   r.importSeconds = Since(t0);
@@ -92,7 +103,9 @@ bool MergeInProcess(const std::vector<std::string>& files, const std::string& ou
     std::fprintf(stderr, "run failed: %s\n", run.error.c_str());
     return false;
   }
+  r.cpuSeconds = CpuSeconds() - cpu0;
   r.cdSeconds = std::chrono::duration<double>(timer.dEnd - timer.cStart).count();
+  r.cdCpuSeconds = timer.dCpu - timer.cCpu;
   std::ifstream in(run.path, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
     ++r.outputLines;
@@ -165,9 +178,11 @@ int main(int argc, char** argv) {
     else if (a == "--factor") factor = std::atoi(argv[i + 1]);
     else if (a == "--dir") dir = argv[i + 1];
   }
-  std::printf("%-5s %10s %9s %9s %9s %10s %9s %12s %9s\n", "size", "in lines", "import s", "run s",
-              "s/M in", "C+D lines", "C+D s", "C+D s/M out", "peak MB");
-  double perLine[2] = {0, 0}, cdPerLine[2] = {0, 0};
+  std::printf("Wall seconds, and CPU seconds (user + system) that a busy machine does not inflate.\n");
+  std::printf("%-5s %9s %8s %7s %8s %8s %9s %8s %8s %10s %10s %8s\n", "size", "in lines", "import s",
+              "run s", "s/M in", "cpu/M in", "C+D lines", "C+D s", "C+D cpu", "C+D s/M", "C+D cpu/M",
+              "peak MB");
+  double perLine[2] = {0, 0}, cdPerLine[2] = {0, 0}, cpuPerLine[2] = {0, 0}, cdCpuPerLine[2] = {0, 0};
   for (int k = 0; k < 2; ++k) {
     const long long size = k == 0 ? lines : lines * factor;
     Measure m = RunSize(dir, establishments, size);
@@ -177,13 +192,19 @@ int main(int argc, char** argv) {
     }
     const double total = m.r.importSeconds + m.r.runSeconds;
     perLine[k] = total / m.inputLines;
-    cdPerLine[k] = m.r.cdSeconds / std::max(1LL, m.r.cdLines);
-    std::printf("%-5s %10lld %9.2f %9.2f %9.2f %10lld %9.2f %12.2f %9.1f\n", k == 0 ? "base" : "large",
-                m.inputLines, m.r.importSeconds, m.r.runSeconds, perLine[k] * 1e6, m.r.cdLines,
-                m.r.cdSeconds, cdPerLine[k] * 1e6, m.peakKb / 1024.0);
+    cpuPerLine[k] = m.r.cpuSeconds / m.inputLines;
+    const double cdLines = static_cast<double>(std::max(1LL, m.r.cdLines));
+    cdPerLine[k] = m.r.cdSeconds / cdLines;
+    cdCpuPerLine[k] = m.r.cdCpuSeconds / cdLines;
+    std::printf("%-5s %9lld %8.2f %7.2f %8.2f %8.2f %9lld %8.2f %8.2f %10.2f %10.2f %8.1f\n",
+                k == 0 ? "base" : "large", m.inputLines, m.r.importSeconds, m.r.runSeconds,
+                perLine[k] * 1e6, cpuPerLine[k] * 1e6, m.r.cdLines, m.r.cdSeconds, m.r.cdCpuSeconds,
+                cdPerLine[k] * 1e6, cdCpuPerLine[k] * 1e6, m.peakKb / 1024.0);
   }
-  std::printf("time per line, large / base: whole merge %.2f, Blocks C and D %.2f\n",
-              perLine[1] / perLine[0], cdPerLine[1] / cdPerLine[0]);
+  std::printf("cost per line, large / base: whole merge %.2f wall, %.2f CPU; Blocks C and D %.2f wall, "
+              "%.2f CPU\n",
+              perLine[1] / perLine[0], cpuPerLine[1] / cpuPerLine[0], cdPerLine[1] / cdPerLine[0],
+              cdCpuPerLine[1] / cdCpuPerLine[0]);
   std::filesystem::remove_all(dir);
   return 0;
 }
