@@ -33,11 +33,11 @@ struct RunFailure {
   std::string message;
 };
 
-// The folder and the name joined by exactly one separator; a folder that
-// already ends in "/" or "\" (a drive root, a chooser's trailing separator)
-// is followed directly by the name.
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) return folder + name;
+// The folder and the name joined by exactly one separator: a trailing "/" or
+// "\" of the folder (a drive root, a chooser's trailing separator) stands for
+// that separator.
+std::string JoinPath(std::string folder, const std::string& name) {
+  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   return folder + kSeparator + name;
 }
 
