@@ -1,0 +1,99 @@
+// The built program end to end: `quelvar merge` on networks of files, then
+// `quelvar check` on every merged file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/writer_support.h"
+#include "tools/efdgen/network.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Merged {
+  int status = -1;
+  std::string output;  // stdout and stderr
+  std::string file;    // the merged file, when one was written
+};
+
+// Runs `quelvar merge [flags] --output-dir OUT FILES...`.
+Merged Merge(const std::vector<std::string>& files, const std::string& outDir, const std::string& flags = "") {
+  std::string cmd = std::string("'") + QUELVAR_BINARY + "' merge " + flags + " --output-dir '" + outDir + "'";
+  for (const std::string& f : files) cmd += " '" + f + "'";
+  cmd += " 2>&1";
+  Merged m;
+  std::FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return m;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) m.output.append(buf, n);
+  int status = pclose(p);
+  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  for (const auto& e : fs::directory_iterator(outDir))
+    if (e.path().string().ends_with("_Unificado.txt")) m.file = e.path().string();
+  return m;
+}
+
+std::vector<std::string> SortedFiles(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().extension() == ".txt") files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+TEST(MergeEndToEnd, SampleNetwork) {
+  std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
+  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
+  TempFolder out;
+  Merged m = Merge(SortedFiles(samples), out.path());
+  ASSERT_EQ(m.status, 0) << m.output;
+  ASSERT_FALSE(m.file.empty()) << m.output;
+  ExpectValidFile(m.file);
+  auto lines = ReadLines(m.file);
+  EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
+  EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
+}
+
+TEST(MergeEndToEnd, GeneratedNetworksOfBothKinds) {
+  struct Case {
+    NetworkOptions options;
+    std::string flags;
+  };
+  const Case cases[] = {
+      {{.establishments = 1, .targetLines = 200, .seed = 3}, ""},
+      {{.establishments = 12, .targetLines = 8000, .seed = 11}, ""},
+      {{.establishments = 4, .targetLines = 3000, .seed = 5, .cumulative = true}, ""},
+      {{.targetLines = 2000, .seed = 9, .sameCnpjParts = 4}, "--same-cnpj"},
+  };
+  for (const Case& c : cases) {
+    TempFolder in, out;
+    auto files = WriteNetwork(c.options, in.path());
+    Merged m = Merge(files, out.path(), c.flags);
+    ASSERT_EQ(m.status, 0) << m.output;
+    ASSERT_FALSE(m.file.empty()) << m.output;
+    ExpectValidFile(m.file);
+    auto lines = ReadLines(m.file);
+    size_t est = c.options.sameCnpjParts > 0 ? 1 : static_cast<size_t>(c.options.establishments);
+    EXPECT_EQ(LinesOf(lines, "0140").size(), est) << c.flags;
+  }
+}
+
+TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
+  std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/../shared/samples/official-multi-establishment-2011.txt";
+  if (!fs::exists(sample)) GTEST_SKIP() << "the public sample is not present at " << sample;
+  TempFolder out;
+  Merged m = Merge({sample}, out.path());
+  ASSERT_FALSE(m.file.empty()) << m.output;
+  ExpectValidFile(m.file);
+  EXPECT_NE(m.output.find("linhas de registros não unificados: 0400 (58)"), std::string::npos) << m.output;
+  auto lines = ReadLines(m.file);
+  EXPECT_EQ(LinesOf(lines, "0140").size(), 2u);
+  EXPECT_EQ(LinesOf(lines, "0500").size(), 31u);
+}
