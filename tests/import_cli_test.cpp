@@ -83,7 +83,9 @@ TEST_F(CliMerge, EveryEstablishmentAndDocumentReachesTheMergedFile) {
   EXPECT_EQ(out["0000"], 1);
   EXPECT_EQ(out["0140"], 3);
   for (const char* code : {"C100", "C170", "C010", "0150", "0200"})
-    if (in[code] > 0) EXPECT_GT(out[code], 0) << code;
+    if (in[code] > 0) {
+      EXPECT_GT(out[code], 0) << code;
+    }
   EXPECT_EQ(out["C100"], in["C100"]);
   EXPECT_EQ(out["C170"], in["C170"]);
 }

@@ -59,7 +59,7 @@ TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
 TEST(Loading, UnitsPerCompanyAccountsOnce) {
   ImportStage s;
   ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0190|UN|UNIDADE|", "|0190|un |UNIDADE|", "|0190|KG|QUILO|",
-                                                      "|0190|P'%|PE\xC7A|", "|0190|P'%|PE\xC7A|",
+                                                      "|0190|P'%|PE\xC7" "A|", "|0190|P'%|PE\xC7" "A|",
                                                       "|0500|01012020|01|A|1|1.1|CONTA||"}))),
             ImportOutcome::Imported);
   ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0190|UN|UNIDADE|", "|0500|01012020|01|A|1|1.1|CONTA||",

@@ -29,7 +29,9 @@ TEST(Latin1Case, AccentedLettersAndTheExceptions) {
   EXPECT_EQ(UpperLatin1("1|,'%"), "1|,'%");
   for (int c = 0; c < 256; ++c) {
     char ch = static_cast<char>(c);
-    if (UpperLatin1(ch) != ch) EXPECT_EQ(LowerLatin1(UpperLatin1(ch)), ch) << c;
+    if (UpperLatin1(ch) != ch) {
+      EXPECT_EQ(LowerLatin1(UpperLatin1(ch)), ch) << c;
+    }
   }
   EXPECT_EQ(LowerLatin1('\xD7'), '\xD7');  // × is no letter
   EXPECT_EQ(LowerLatin1('\xDF'), '\xDF');
