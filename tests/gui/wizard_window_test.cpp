@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -296,6 +298,37 @@ TEST(QtPortsTest, MessageBoxesCarryTheIconOfTheirKind) {
     EXPECT_EQ(title, QStringLiteral("Quelvar"));
     EXPECT_EQ(text, QString::fromUtf8("Arquivo já selecionado!!!"));
   }
+}
+
+TEST(QtPortsTest, DialogsGiveTheChosenPathOrNothingWhenCancelled) {
+  const fs::path dir = fs::temp_directory_path() / "quelvar_window_dialogs";
+  fs::create_directories(dir);
+  const std::string file = (dir / "matriz.txt").string();
+  { std::ofstream(file) << "|0000|\n"; }
+  auto answer = [](bool accept, const std::string& path, QStringList* filters = nullptr) {
+    QTimer::singleShot(0, [=] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      if (filters) *filters = dialog->nameFilters();
+      if (!accept) return dialog->reject();
+      dialog->selectFile(PathText(path));
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept takes the selection
+    });
+  };
+  QtFileChooser files(nullptr);
+  QStringList filters;
+  answer(true, file, &filters);
+  EXPECT_EQ(files.ChooseOpenFile("Texto. TXT(*.txt)|*.txt"), file);
+  EXPECT_EQ(filters, QStringList{QStringLiteral("Texto. TXT(*.txt)")});
+  answer(false, "");
+  EXPECT_EQ(files.ChooseOpenFile("Texto. TXT(*.txt)|*.txt"), "");
+
+  QtFolderChooser folders(nullptr);
+  answer(true, dir.string());
+  EXPECT_EQ(folders.ChooseFolder("Selecione local para salvar", true), dir.string());
+  answer(false, "");
+  EXPECT_EQ(folders.ChooseFolder("Selecione local para salvar", true), "");
+  fs::remove_all(dir);
 }
 
 }  // namespace
