@@ -39,7 +39,8 @@ TEST(OdbcConnectionString, PasswordsAreHiddenWhateverTheirSpelling) {
 }
 
 TEST(OdbcConnectionString, IdentityQueryFollowsTheServer) {
-  EXPECT_EQ(OdbcIdentityQuery("Microsoft SQL Server", "###C100"), "SELECT IDENT_CURRENT('###C100')");
+  EXPECT_EQ(OdbcIdentityQuery("Microsoft SQL Server", "###C100"), "SELECT IDENT_CURRENT('tempdb..###C100')");
+  EXPECT_EQ(OdbcIdentityQuery("Microsoft SQL Server", "dbo.T'x"), "SELECT IDENT_CURRENT('dbo.T''x')");
   EXPECT_EQ(OdbcIdentityQuery("SQLite", "###C100"), "SELECT last_insert_rowid()");
 }
 

@@ -33,5 +33,7 @@ std::string ScrubSecrets(std::string text, const std::vector<std::string>& secre
 
 // The statement that asks the server for the identity just generated in
 // `table`: "SELECT last_insert_rowid()" when `dbmsName` is SQLite (the
-// driver used by the tests), "SELECT IDENT_CURRENT('" + table + "')" otherwise.
+// driver used by the tests), else "SELECT IDENT_CURRENT('" + table + "')" with
+// "tempdb.." before a temporary table's name ("SELECT
+// IDENT_CURRENT('tempdb..###C100')").
 std::string OdbcIdentityQuery(std::string_view dbmsName, std::string_view table);

@@ -122,5 +122,9 @@ std::string ScrubSecrets(std::string text, const std::vector<std::string>& secre
 
 std::string OdbcIdentityQuery(std::string_view dbmsName, std::string_view table) {
   if (EqualsNoCase(dbmsName, "SQLite")) return "SELECT last_insert_rowid()";
-  return "SELECT IDENT_CURRENT('" + PrepareSqlText(table) + "')";
+  // Temporary tables ("#" and "##" names) live in tempdb, and SQL Server's
+  // metadata functions find them by name only from tempdb itself or with the
+  // database named, whatever database the connection is in.
+  std::string name = !table.empty() && table.front() == '#' ? "tempdb.." + std::string(table) : std::string(table);
+  return "SELECT IDENT_CURRENT('" + PrepareSqlText(name) + "')";
 }
