@@ -57,16 +57,23 @@ void DrawFlow(QPainter& p, QPointF from, QPointF to, const QColor& color, qreal 
   p.drawPath(head);
 }
 
+// A pixmap of `width` x `height` device-independent pixels, sharp at `dpr`.
+QPixmap Canvas(int width, int height, qreal dpr) {
+  QPixmap pixmap(qRound(width * dpr), qRound(height * dpr));
+  pixmap.setDevicePixelRatio(dpr);
+  return pixmap;
+}
+
 }  // namespace
 
-QPixmap WelcomePicture(int width, int height) {
-  QPixmap pixmap(width, height);
+QPixmap WelcomePicture(int width, int height, qreal dpr) {
+  QPixmap pixmap = Canvas(width, height, dpr);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient sky(0, 0, 0, height);
   sky.setColorAt(0, kSea);
   sky.setColorAt(1, kDeep);
-  p.fillRect(pixmap.rect(), sky);
+  p.fillRect(QRectF(0, 0, width, height), sky);
 
   // Three establishment files at the top...
   const qreal w = width * 0.24, h = w * 1.3;
@@ -104,8 +111,8 @@ QPixmap WelcomePicture(int width, int height) {
   return pixmap;
 }
 
-QPixmap HeaderPicture(int side) {
-  QPixmap pixmap(side, side);
+QPixmap HeaderPicture(int side, qreal dpr) {
+  QPixmap pixmap = Canvas(side, side, dpr);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);

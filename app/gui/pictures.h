@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 // A vertical band: several tax files flowing into one, and the program's name.
-QPixmap WelcomePicture(int width, int height);
+// Sizes are in device-independent pixels; `dpr` is the screen's pixel ratio.
+QPixmap WelcomePicture(int width, int height, qreal dpr = 1.0);
 // A square picture: two files joined into one.
-QPixmap HeaderPicture(int side);
+QPixmap HeaderPicture(int side, qreal dpr = 1.0);

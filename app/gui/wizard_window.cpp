@@ -45,7 +45,8 @@ class WelcomeLabel : public QLabel {
  protected:
   void resizeEvent(QResizeEvent* event) override {
     QLabel::resizeEvent(event);
-    if (pixmap().size() != size()) setPixmap(WelcomePicture(width(), height()));
+    if (pixmap().deviceIndependentSize().toSize() != size())
+      setPixmap(WelcomePicture(width(), height(), devicePixelRatioF()));
   }
 };
 
@@ -121,7 +122,7 @@ void WizardWindow::BuildWindow() {
   auto* pictureBox = new QHBoxLayout(frame3_);
   pictureBox->setContentsMargins(0, 0, 0, 0);
   auto* headerPicture = new QLabel;
-  headerPicture->setPixmap(HeaderPicture(48));
+  headerPicture->setPixmap(HeaderPicture(48, devicePixelRatioF()));
   pictureBox->addWidget(headerPicture);
   header->addWidget(frame3_);
   root->addWidget(frame2_);
