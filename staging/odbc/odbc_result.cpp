@@ -1,6 +1,7 @@
 // Results of ODBC statements, read into memory row by row.
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -97,7 +98,10 @@ std::string GetText(SQLHSTMT stmt, SQLUSMALLINT col, bool& null) {
     const bool truncated = rc == SQL_SUCCESS_WITH_INFO &&
                            (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf));
     if (truncated) {
-      out.append(buf, sizeof buf - 1);
+      // A full piece ends in its terminating zero; a driver that converts
+      // between character sets may stop short of a character that does not fit.
+      const void* end = std::memchr(buf, '\0', sizeof buf - 1);
+      out.append(buf, end ? static_cast<size_t>(static_cast<const char*>(end) - buf) : sizeof buf - 1);
       continue;
     }
     out.append(buf, static_cast<size_t>(ind));
