@@ -2,6 +2,8 @@
 // records, the links of child rows to their parents, and the stored text.
 #include <gtest/gtest.h>
 
+#include "blocks/registry.h"
+#include "staging/resources.h"
 #include "staging/run_state.h"
 #include "tests/support/import_support.h"
 
@@ -133,4 +135,27 @@ TEST(Loading, DroppedLinesAreCountedPerCode) {
             (std::map<std::string, int64_t>{{"0035", 1}, {"0400", 1}, {"A100", 2}, {"X123", 1}, {"c100", 1}}));
   EXPECT_EQ(s.Count("0035"), 0u);
   EXPECT_EQ(s.Count("C100"), 0u);
+}
+
+TEST(InsertTable, StatementTextAndFailuresReportedNotThrown) {
+  ImportStage s;
+  g_CurrentCNPJ = "O'C";
+  g_CurrentParentID.clear();
+  Objeto_Collection l0001 = BuildLayout(FindBlock('0')->layouts(), "0001");
+  EXPECT_EQ(md_InsertTable("|0001| x'y |", "0001", l0001),
+            "INSERT INTO ###0001(Id_CNPJ,Reg,Ind_Mov) VALUES ('O''C','0001','X''Y')");
+  // A child before any parent links to 0; the identity column of a parent is not sent.
+  Objeto_Collection c170 = BuildLayout(FindBlock('C')->layouts(), "C170");
+  std::string sql = md_InsertTable("|C170|1|", "C170", c170);
+  EXPECT_EQ(sql.rfind("INSERT INTO ###C170(Id_CNPJ,ID,Reg,Num_Item,Cod_Item,", 0), 0u) << sql;
+  EXPECT_NE(sql.find(") VALUES ('O''C','0','C170','1','',"), std::string::npos) << sql;
+  EXPECT_EQ(s.Column("C170", "ID"), std::vector<std::string>{"0"});
+  // A table that does not exist: reported, kept in g_LastError, nothing thrown.
+  EXPECT_EQ(md_InsertTable("|ZZZZ|1|", "ZZZZ", l0001), "");
+  ASSERT_EQ(s.messages.errors.size(), 1u);
+  EXPECT_NE(s.messages.errors[0].find(".md_InsertTable()"), std::string::npos);
+  EXPECT_FALSE(g_LastError.empty());
+  Objeto_Collection empty;
+  EXPECT_EQ(md_InsertTable("|0001|0|", "0001", empty), "");
+  EXPECT_EQ(s.Count("0001"), 1u);
 }
