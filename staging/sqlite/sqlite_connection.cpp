@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -44,7 +45,9 @@ struct Engine {
   std::unordered_map<std::string, std::unique_ptr<CachedStatement>> cache;
   std::unordered_map<std::string, int64_t> identities;  // key: upper-cased table name
   std::unordered_set<SqliteRecordset*> live;
-  tsql::Lexed lexed;
+  tsql::Lexed lexed;                     // tokens of a statement being translated
+  std::vector<tsql::Literal> literals;   // literals of the statement being run
+  std::string shape;                     // its look-up key
 
   // A prepared statement of `entry` that nobody is reading.
   sqlite3_stmt* Borrow(CachedStatement& entry, std::string_view sql) {
@@ -136,7 +139,7 @@ class SqliteRecordset : public Recordset {
     Fetch(sql, all);
     if (stmt_) {  // more rows to come: keep what a later count needs
       sql_ = std::string(sql);
-      for (const auto& lit : engine_->lexed.literals) {
+      for (const auto& lit : engine_->literals) {
         tsql::Literal copy{lit.kind, std::string_view(), std::string(lit.value)};
         params_.push_back(std::move(copy));
       }
@@ -259,12 +262,17 @@ class SqliteConnection : public DatabaseConnection {
     if (!engine_) Fail("The database connection is not open.", sql);
     Engine& e = *engine_;
     std::string error;
-    if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
-    auto it = e.cache.find(e.lexed.shape);
+    if (!tsql::ScanLiterals(sql, e.literals, e.shape, error)) Fail("Incorrect syntax: " + error + ".", sql);
+    auto it = e.cache.find(e.shape);
     CachedStatement* entry;
     if (it != e.cache.end()) {
       entry = it->second.get();
     } else {
+      if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
+      bool same = e.lexed.literals.size() == e.literals.size();
+      for (size_t i = 0; same && i < e.literals.size(); ++i) same = e.lexed.literals[i].kind == e.literals[i].kind;
+      assert(same && "the scan and the tokenizer must find the same literals");
+      if (!same) Fail("the literals of the statement could not be told apart", sql);
       tsql::Translation tr;
       try {
         tsql::Statement st = tsql::Parse(e.lexed);
@@ -284,11 +292,11 @@ class SqliteConnection : public DatabaseConnection {
       if (owned->tr.kind == tsql::StmtKind::Insert && owned->tr.identityTarget)
         owned->identity = &e.identities[UpperName(owned->tr.table)];
       entry = owned.get();
-      e.cache.emplace(e.lexed.shape, std::move(owned));
+      e.cache.emplace(e.shape, std::move(owned));
     }
     sqlite3_stmt* s = e.Borrow(*entry, sql);
     bool select = entry->tr.kind == tsql::StmtKind::Select;
-    BindLiterals(s, e.lexed.literals, select);
+    BindLiterals(s, e.literals, select);
     if (select) {
       auto rs = std::make_unique<SqliteRecordset>(engine_, entry, s);
       rs->Start(sql, entry->tr.readsControlTable);

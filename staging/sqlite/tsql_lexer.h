@@ -30,13 +30,18 @@ struct Literal {
 struct Lexed {
   std::vector<Token> tokens;     // ends with one End token
   std::vector<Literal> literals;
-  std::string shape;             // tokens with literals as ?s ?i ?d ?f
 };
 
 // Splits `sql` into tokens, filling `out` (its buffers are reused). Returns
 // false and sets `error` on an unterminated quote or an unknown character.
 // Views in `out` point into `sql`, which must outlive them.
 bool Lex(std::string_view sql, Lexed& out, std::string& error);
+
+// The literals of `sql`, in the order Lex finds them, and its shape: the text
+// with every literal replaced by ?s ?i ?d or ?f (everything else verbatim).
+// Cheaper than Lex: the look-up key of a statement already translated.
+// Returns false and sets `error` on an unterminated quote or comment.
+bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::string& shape, std::string& error);
 
 // True when `a` and `b` are equal without regard to ASCII case.
 bool SameName(std::string_view a, std::string_view b);

@@ -1,0 +1,191 @@
+// The SQLite staging backend beyond single statements: targets, results
+// walked while the database changes, identities, transactions, exact sums.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "staging/database.h"
+#include "staging/recording_backend.h"
+
+namespace {
+
+std::unique_ptr<DatabaseConnection> OpenDb(const std::string& target = "memory") {
+  auto db = CreateConnection(target);
+  db->Open();
+  return db;
+}
+
+TEST(SqlBackendTargets, FileTargetIsFreshAndRemovedOnClose) {
+  auto dir = std::filesystem::temp_directory_path() / ("quelvar_sql_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string path = (dir / "staging.db").string();
+  {
+    auto db = OpenDb("sqlite:" + path);
+    db->Execute("CREATE TABLE ###T(ID INT IDENTITY(1,1), A VARCHAR(MAX))");
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_NE(db->Describe().find(path), std::string::npos);
+    db->Close();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    db->Close();  // idempotent
+  }
+  {  // the destructor removes it too
+    auto db = OpenDb("sqlite:" + path);
+    db->Execute("CREATE TABLE ###T(A INT)");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  // An existing file is never taken over, nor removed.
+  std::ofstream(path) << "somebody's data";
+  {
+    auto db = CreateConnection("sqlite:" + path);
+    EXPECT_THROW(db->Open(), DatabaseError);
+  }
+  EXPECT_TRUE(std::filesystem::exists(path));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SqlBackendTargets, TemporaryDatabasesArePrivateAndOtherTargetsRefused) {
+  auto a = OpenDb("");
+  auto b = OpenDb("sqlite");
+  a->Execute("CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),QtdeReg NVARCHAR(MAX))");
+  b->Execute("CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),QtdeReg NVARCHAR(MAX))");
+  try {
+    CreateConnection("postgres://x");
+    FAIL();
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("postgres://x"), std::string::npos);
+  }
+  auto closed = CreateConnection("memory");
+  EXPECT_THROW(closed->Execute("SELECT 1"), DatabaseError);
+}
+
+TEST(SqlBackendIdentity, PerTableAndNeverReused) {
+  auto db = OpenDb();
+  db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX))");
+  db->Execute("CREATE TABLE ###C170(Id_CNPJ VARCHAR(MAX),ID INT,Reg VARCHAR(MAX))");
+  db->Execute("CREATE TABLE ###D100(ID INT IDENTITY(1,1),Reg VARCHAR(MAX))");
+  EXPECT_EQ(db->LastIdentity("###C100"), 0);
+  db->Execute("INSERT INTO ###C100(Id_CNPJ,Reg) VALUES ('1','C100')");
+  db->Execute("INSERT INTO ###C100(Id_CNPJ,Reg) VALUES ('1','C100')");
+  db->Execute("INSERT INTO ###C170(Id_CNPJ,ID,Reg) VALUES ('1','2','C170')");
+  db->Execute("INSERT INTO ###D100(Reg) VALUES ('D100')");
+  EXPECT_EQ(db->LastIdentity("###C100"), 2);
+  EXPECT_EQ(db->LastIdentity("###d100"), 1);
+  EXPECT_THROW(db->LastIdentity("###C170"), DatabaseError);
+  EXPECT_THROW(db->LastIdentity("###Nothing"), DatabaseError);
+  db->Execute("DELETE FROM ###C100");
+  db->Execute("INSERT INTO ###C100(Id_CNPJ,Reg) VALUES ('1','C100')");
+  EXPECT_EQ(db->LastIdentity("###C100"), 3);
+  // A rejected row takes no identity and leaves the last one as it was.
+  EXPECT_THROW(db->Execute("INSERT INTO ###C170(Id_CNPJ,ID,Reg) VALUES ('1','x','C170')"), DatabaseError);
+  EXPECT_EQ(db->Execute("SELECT COUNT(*) AS n FROM ###C170")->Column(0).AsInt(), 1);
+}
+
+TEST(SqlBackendResults, LongResultsStreamAndCountWhileTheDatabaseChanges) {
+  auto db = OpenDb("");
+  db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX))");
+  db->Execute("CREATE TABLE ###C170(Id_CNPJ VARCHAR(MAX),ID INT,Reg VARCHAR(MAX),Num_Item VARCHAR(MAX))");
+  db->Execute("BEGIN TRANSACTION");
+  for (int i = 1; i <= 1000; ++i) {
+    db->Execute("INSERT INTO ###C100(Id_CNPJ,Reg) VALUES ('" + std::string(i % 2 ? "0" : "") + "12345678000195','C100')");
+    for (int k = 1; k <= 2; ++k)
+      db->Execute("INSERT INTO ###C170(Id_CNPJ,ID,Reg,Num_Item) VALUES ('12345678000195','" + std::to_string(i) +
+                  "','C170','" + std::to_string(k) + "')");
+  }
+  db->Execute("COMMIT TRANSACTION");
+  auto parents = db->Execute("SELECT ID, Reg FROM ###C100 WHERE Id_CNPJ = (12345678000195) ORDER BY ID ASC");
+  EXPECT_EQ(parents->RecordCount(), 1000);
+  int64_t expected = 1, children = 0;
+  for (; !parents->Eof(); parents->MoveNext(), ++expected) {
+    ASSERT_EQ((*parents)["ID"].AsInt(), expected);
+    // The same shape again while the first one is still being read.
+    auto again = db->Execute("SELECT ID, Reg FROM ###C100 WHERE Id_CNPJ = (12345678000195) ORDER BY ID ASC");
+    ASSERT_FALSE(again->Eof());
+    auto items = db->Execute("SELECT Num_Item FROM ###C170 WHERE (ID = " + (*parents)["ID"].AsText() + ")");
+    EXPECT_EQ(items->RecordCount(), 2);
+    for (; !items->Eof(); items->MoveNext()) ++children;
+    db->Execute("INSERT INTO ###C170(Id_CNPJ,ID,Reg,Num_Item) VALUES ('x','0','C170','9')");
+  }
+  EXPECT_EQ(expected, 1001);
+  EXPECT_EQ(children, 2000);
+  EXPECT_THROW((*parents)["Nothing"], DatabaseError);
+}
+
+TEST(SqlBackendResults, CountersUpdatedWhileTheirOwnSelectIsWalked) {
+  auto db = OpenDb();
+  db->Execute("CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),QtdeReg NVARCHAR(MAX))");
+  for (int i = 0; i < 300; ++i)
+    db->Execute("INSERT INTO ###Registros VALUES ('C','C" + std::to_string(1000 + i) + "',1)");
+  auto rs = db->Execute("SELECT '9900' AS Reg, Reg AS Reg_Blc, CAST(REPLACE(QtdeReg,',','.') AS FLOAT) AS Qtd_Reg_Blc FROM ###Registros WHERE (QtdeReg > 0)");
+  int n = 0;
+  for (; !rs->Eof(); rs->MoveNext(), ++n) {
+    EXPECT_EQ(rs->Column(2).AsDouble(), 1.0);
+    db->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = 'C1299')");
+    db->Execute("INSERT INTO ###Registros VALUES ('C','NEW',1)");
+  }
+  EXPECT_EQ(n, 300);
+  EXPECT_EQ(rs->RecordCount(), 300);
+}
+
+TEST(SqlBackendTransactions, RollbackDropsTheRowsOfTheFile) {
+  auto db = OpenDb("");
+  db->Execute("CREATE TABLE ###0000(ID INT IDENTITY(1,1),Reg VARCHAR(MAX))");
+  db->Execute("BEGIN TRANSACTION");
+  db->Execute("INSERT INTO ###0000(Reg) VALUES ('0000')");
+  EXPECT_THROW(db->Execute("INSERT INTO ###0000(Reg) VALUES (1 + 'a')"), DatabaseError);
+  db->Execute("ROLLBACK TRANSACTION");
+  EXPECT_TRUE(db->Execute("SELECT * FROM ###0000")->Eof());
+  EXPECT_THROW(db->Execute("COMMIT TRANSACTION"), DatabaseError);
+}
+
+TEST(SqlBackendSums, AMillionTimesTenCentsIsExactlyOneHundredThousand) {
+  auto db = OpenDb();
+  db->Execute("CREATE TABLE ###M200(ID INT IDENTITY(1,1),Reg VARCHAR(MAX),VL_Ret_NC VARCHAR(MAX))");
+  db->Execute("BEGIN TRANSACTION");
+  for (int i = 0; i < 1000000; ++i) db->Execute("INSERT INTO ###M200(Reg,VL_Ret_NC) VALUES ('M200','0,10')");
+  db->Execute("COMMIT TRANSACTION");
+  auto rs = db->Execute("SELECT Reg, SUM(CAST(REPLACE(VL_Ret_NC,',','.') as FLOAT)) AS VL_Ret_NC FROM ###M200 GROUP BY Reg");
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Column(1).kind(), Value::Kind::Float);
+  EXPECT_EQ(rs->Column(1).AsDouble(), 100000.0);
+  EXPECT_EQ(rs->Column(1).AsText(), "100000");
+  // Mixed scales, signs, blanks and empty texts; still the decimal sum.
+  db->Execute("DELETE FROM ###M200");
+  for (const char* v : {"0,1", "0,2", " -0,3 ", "", "1234567890123,45", "0,000000000000000001", "1E2"})
+    db->Execute(std::string("INSERT INTO ###M200(Reg,VL_Ret_NC) VALUES ('M200','") + v + "')");
+  rs = db->Execute("SELECT Reg, SUM(CAST(REPLACE(VL_Ret_NC,',','.') as FLOAT)) AS VL_Ret_NC FROM ###M200 GROUP BY Reg");
+  EXPECT_EQ(rs->Column(1).AsDouble(), 1234567890223.45);
+}
+
+TEST(SqlBackendValues, ConversionsOfValues) {
+  EXPECT_EQ(Value::Text(" 12,7 ").AsInt(), 12);
+  EXPECT_EQ(Value::Text("1.5").AsDouble(), 1.5);
+  EXPECT_EQ(Value::Text("abc").AsDouble(), 0);
+  EXPECT_EQ(Value::Float(-2.9).AsInt(), -2);
+  EXPECT_EQ(Value::Float(10.5).AsText(), "10,5");
+  EXPECT_EQ(Value::Int(42).AsText(), "42");
+  EXPECT_EQ(Value().AsText(), "");
+  EXPECT_TRUE(MakeEmptyRecordset()->Eof());
+}
+
+TEST(RecordingConnection, KeepsStatementsAndAnswersFromItsQueue) {
+  RecordingConnection db;
+  EXPECT_THROW(db.Execute("SELECT 1"), DatabaseError);
+  db.Open();
+  db.SetResultFor("###0140", {{"retorna"}, {{Value::Int(3)}}});
+  db.QueueResult({{"Reg", "n"}, {{Value::Text("C100"), Value::Int(1)}, {Value::Text("C170"), Value::Int(2)}}});
+  db.Execute("INSERT INTO ###C100(Reg) VALUES ('C100')");
+  db.Execute("INSERT INTO ###C100(Reg) VALUES ('C100')");
+  EXPECT_EQ(db.LastIdentity("###C100"), 2);
+  EXPECT_EQ(db.LastIdentity("###C170"), 0);
+  EXPECT_EQ((*db.Execute("SELECT Max(Cod_Est) as retorna FROM ###0140"))["retorna"].AsInt(), 3);
+  auto rs = db.Execute("  select Reg, n FROM x");
+  EXPECT_EQ(rs->RecordCount(), 2);
+  rs->MoveNext();
+  EXPECT_EQ((*rs)["N"].AsInt(), 2);
+  EXPECT_TRUE(db.Execute("SELECT again")->Eof());
+  ASSERT_EQ(db.Statements().size(), 5u);
+  EXPECT_EQ(db.Statements()[0], "INSERT INTO ###C100(Reg) VALUES ('C100')");
+}
+
+}  // namespace
