@@ -37,11 +37,14 @@ constexpr std::array<std::string_view, 13> kParentChildren = {
     "C110", "C170", "C175", "C181", "C185", "C191", "C195",
     "C381", "C385", "C491", "C495", "C501", "C505"};
 
+// True when `reg` is one of `codes`.
 template <size_t N>
 bool Contains(const std::array<std::string_view, N>& codes, std::string_view reg) {
   return std::find(codes.begin(), codes.end(), reg) != codes.end();
 }
 
+// The statement head of `reg`: every column of C010 (its line is composed from
+// them and its CNPJ read), the line expression of every other code.
 std::string Head(std::string_view reg, const Objeto_Collection& layout) {
   if (reg == "C010") return "SELECT  * FROM ###C010 ";
   // C490 is a parent whose ID is not among its layout's columns.
@@ -49,6 +52,8 @@ std::string Head(std::string_view reg, const Objeto_Collection& layout) {
   return LineExprHead(reg, layout);
 }
 
+// The condition of `reg` in the current run state: the pass's C010, the
+// current establishment's documents in load order, a parent's children.
 // The C405 rows of a C400, and the C481/C485 rows of a C405, are found by the
 // identities of that C400 and C405 alone: identities are unique over all files,
 // so the rows are found whichever file (and CNPJ) their C400 came from.
@@ -65,6 +70,7 @@ std::string Condition(std::string_view reg, bool singleCnpj, int estIndex) {
   return {};
 }
 
+// Block C as the record-tree writer sees it.
 const BlockTree& Tree() {
   static const BlockTree kTree = {"C001", "C010", {kDocuments.begin(), kDocuments.end()},
                                   "C990", "C",    "Qtd_Lin_C",

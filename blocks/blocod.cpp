@@ -23,11 +23,15 @@ const RecordNode* FindNode(std::string_view reg) {
   return nullptr;
 }
 
+// The statement head of `reg`: every column of D010 (its line is composed from
+// them and its CNPJ read), the line expression of every other code.
 std::string Head(std::string_view reg, const Objeto_Collection& layout) {
   if (reg == "D010") return "SELECT  * FROM ###D010 ";
   return LineExprHead(reg, layout);
 }
 
+// The condition of `reg` in the current run state: the pass's D010, the
+// current establishment's documents in load order, a document's details.
 std::string Condition(std::string_view reg, bool singleCnpj, int estIndex) {
   if (reg == "D010") return EstablishmentCondition(singleCnpj, estIndex);
   if (reg == "D100" || reg == "D500") return DocumentCondition(singleCnpj);
@@ -36,6 +40,7 @@ std::string Condition(std::string_view reg, bool singleCnpj, int estIndex) {
   return {};
 }
 
+// Block D as the record-tree writer sees it.
 const BlockTree& Tree() {
   static const BlockTree kTree = {"D001", "D010", {"D100", "D500"}, "D990", "D", "Qtd_Lin_D",
                                   &md_GetLayout, &FindNode, &Head, &Condition};
