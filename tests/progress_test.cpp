@@ -1,7 +1,6 @@
-// Progress: the labels of each bar, the fill percentage, and the port call.
+// Progress: the labels of each bar and the fill percentage.
 #include <gtest/gtest.h>
 
-#include "staging/resources.h"
 #include "staging/ui_ports.h"
 
 namespace {
@@ -35,27 +34,4 @@ TEST(ProgressPercent, WholeAndClampedNeverDividingByZero) {
   EXPECT_EQ(Event(0, "", 1, 3).Percent(), 33);
   EXPECT_EQ(Event(0, "", 11, 10).Percent(), 100);
   EXPECT_EQ(Event(0, "", -1, 10).Percent(), 0);
-}
-
-namespace {
-struct LastEvent : ProgressPort {
-  int calls = 0;
-  std::string label;
-  void Progress(const ProgressEvent& e) override {
-    ++calls;
-    label = e.Label();
-  }
-};
-}  // namespace
-
-TEST(ShowProgress, HandsTheEventToThePort) {
-  UiPorts saved = Ports();
-  Ports() = UiPorts{};
-  md_ShowProgress(3, "C100", 1, 2);  // no port: nothing happens
-  LastEvent port;
-  Ports().progress = &port;
-  md_ShowProgress(3, "C100", 5, 20);
-  Ports() = saved;
-  EXPECT_EQ(port.calls, 1);
-  EXPECT_EQ(port.label, "Registros (5/20) => C100");
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "staging/text.h"
-#include "staging/ui_ports.h"
 
 TEST(SplitBars, ElementsAreTheFieldNumbers) {
   auto e = SplitBars("|C100|0|1||");
@@ -68,25 +67,4 @@ TEST(IsWholeNumber, SignAndDigitsOnly) {
   EXPECT_FALSE(IsWholeNumber("CE0000001"));
   EXPECT_FALSE(IsWholeNumber("1,5"));
   EXPECT_FALSE(IsWholeNumber(" 1"));
-}
-
-namespace {
-struct RecordingErrors : ErrorPort {
-  std::vector<std::string> seen;
-  void ReportError(std::string_view, std::string_view procedure, std::string_view message) override {
-    seen.push_back(std::string(procedure) + ":" + std::string(message));
-  }
-};
-}  // namespace
-
-TEST(ReportError, GoesToTheErrorPortOrNowhere) {
-  UiPorts saved = Ports();
-  Ports() = UiPorts{};
-  ReportError("Quelvar", ".p()", "nobody listens", 1);  // no port: nothing happens
-  RecordingErrors errors;
-  Ports().errors = &errors;
-  ReportError("Quelvar", ".md_InsertTable()", "boom", 1);
-  Ports() = saved;
-  ASSERT_EQ(errors.seen.size(), 1u);
-  EXPECT_EQ(errors.seen[0], ".md_InsertTable():boom");
 }
