@@ -12,23 +12,27 @@ namespace {
 constexpr std::string_view kBlockOrder = "0ACDFIMP19";
 constexpr std::string_view kOptionalBlocks = "IP";
 
+// Position of a block letter in the file order, or -1 for no block.
 int BlockPosition(char letter) {
   size_t p = kBlockOrder.find(letter);
   return p == std::string_view::npos ? -1 : static_cast<int>(p);
 }
 
+// A four-character code as one number (the key of the code table).
 uint32_t PackCode(std::string_view code) {
   uint32_t k = 0;
   for (char ch : code) k = (k << 8) | static_cast<unsigned char>(ch);
   return k;
 }
 
+// The code packed by PackCode.
 std::string UnpackCode(uint32_t k) {
   std::string s(4, ' ');
   for (int i = 3; i >= 0; --i, k >>= 8) s[i] = static_cast<char>(k & 0xFF);
   return s;
 }
 
+// True for four capital letters or digits.
 bool IsRecordCode(std::string_view code) {
   if (code.size() != 4) return false;
   for (char ch : code)
@@ -59,18 +63,23 @@ int64_t Count(std::string_view text) {
   return v;
 }
 
+// `v` between double quotes, for messages.
 std::string Quoted(std::string_view v) { return "\"" + std::string(v) + "\""; }
 
+// The code of a block's record: letter + "001", "990".
 std::string BlockCode(char letter, const char* tail) { return std::string(1, letter) + tail; }
 
 }  // namespace
 
+// Counts a finding and lists it while the list has room.
 void EfdRules::Problem(int64_t line, std::string_view code, std::string message, bool warning) {
   (warning ? report_.warnings : report_.errors)++;
   if (report_.problems.size() < CheckReport::kMaxListed)
     report_.problems.push_back({line, std::string(code), std::move(message), warning});
 }
 
+// The entry of `code` in the code table, created (with its layout's field
+// count) on first use.
 EfdRules::CodeStat& EfdRules::Stat(std::string_view code) {
   uint32_t key = PackCode(code);
   auto [it, added] = stats_.try_emplace(key);
@@ -117,6 +126,8 @@ void EfdRules::Line(std::string_view line) {
   prevCode_.assign(code);
 }
 
+// A line of another block than the current one: closes the current block and
+// checks the new one's place in the order and its first line.
 void EfdRules::EnterBlock(char letter, std::string_view code) {
   if (inBlock_) EndBlock();
   const int64_t n = lineNo_;
@@ -147,6 +158,8 @@ void EfdRules::EnterBlock(char letter, std::string_view code) {
   block_.info.firstLine = n;
 }
 
+// The checks of a block that has ended: its closer's count and its opener's
+// Ind_Mov; adds it to the summary.
 void EfdRules::EndBlock() {
   if (!inBlock_) return;
   inBlock_ = false;
@@ -178,6 +191,7 @@ void EfdRules::EndBlock() {
   report_.blocks.push_back(block_.info);
 }
 
+// The number of fields of a line of a code with a layout.
 void EfdRules::CheckFields(std::string_view line, std::string_view code, CodeStat& stat) {
   if (stat.expectedFields < 0) return;
   const int fields = static_cast<int>(std::count(line.begin(), line.end(), '|')) - 1;
@@ -197,6 +211,8 @@ void EfdRules::CheckFields(std::string_view line, std::string_view code, CodeSta
               std::to_string(stat.expectedFields));
 }
 
+// The rules tied to particular records: openers, closers, 9900, 9999, 0140,
+// 0205 and the establishment records X010.
 void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
   const int64_t n = lineNo_;
   const char letter = code[0];

@@ -57,6 +57,8 @@ bool LineReader::Fill() {
   return true;
 }
 
+// Scans for the line end from where the last scan stopped, reading more
+// when the buffer holds no complete line.
 bool LineReader::Next(std::string_view& line) {
   size_t scanned = pos_;
   for (;;) {

@@ -39,6 +39,7 @@ std::string CheckFindings(const std::string& path) {
 
 namespace {
 
+// Everything left to read on `fd`; closes it.
 std::string ReadAll(int fd) {
   std::string s;
   char buf[65536];

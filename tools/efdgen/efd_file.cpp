@@ -26,8 +26,10 @@ struct Item {
   bool changed;  // has a 0205 line
 };
 
+// `hundredths` hundredths of a percent of `cents` (165 = 1,65%), rounded half up.
 int64_t Percent(int64_t cents, int hundredths) { return (cents * hundredths + 5000) / 10000; }
 
+// A CPF made of the last nine digits of `n` and its two check digits.
 std::string Cpf(uint64_t n) {
   std::string s = Digits(n, 9);
   for (int len = 9; len <= 10; ++len) {
@@ -39,6 +41,8 @@ std::string Cpf(uint64_t n) {
   return s;
 }
 
+// The participant of hash `h`: equal hashes give equal participants; about one
+// in ten is a person (CPF), the others companies (CNPJ and state registration).
 Participant MakeParticipant(uint64_t h, std::string code) {
   Participant p;
   p.code = std::move(code);
@@ -53,6 +57,8 @@ Participant MakeParticipant(uint64_t h, std::string code) {
   return p;
 }
 
+// The item of hash `h`: name, NCM and unit from the hash; one in ten has an
+// earlier description (0205).
 Item MakeItem(uint64_t h, std::string code) {
   Item it;
   it.code = std::move(code);
@@ -67,6 +73,7 @@ Item MakeItem(uint64_t h, std::string code) {
 // that Block M agrees with the documents.
 class FileWriter {
  public:
+  // Opens the file (std::runtime_error when it cannot be created) and plans it.
   FileWriter(const CompanyPlan& company, const FilePlan& plan, const std::string& path)
       : c_(company), p_(plan), w_(path), rnd_(GenHash(company.seed, 1000 + plan.index, 7)) {
     cnpj_ = c_.Cnpj(p_.establishment);
@@ -78,6 +85,8 @@ class FileWriter {
     Plan();
   }
 
+  // Writes every block in file order and closes the file; std::runtime_error
+  // on a write error.
   void Write() {
     Block0();
     BlockA();
@@ -151,6 +160,10 @@ class FileWriter {
   int64_t salesBase_ = 0, zeroRate_ = 0, purchaseBase_ = 0;
 };
 
+// Sizes the file from its target: fixed lines for the headers, closers and
+// Block 9, the rest shared out among participants, items, C100 documents,
+// C405 reductions and a few of each smaller group; then picks the
+// participants and items.
 void FileWriter::Plan() {
   const int64_t overhead = 180;
   const int64_t rest = std::max<int64_t>(0, p_.targetLines - overhead);
@@ -189,6 +202,8 @@ void FileWriter::Plan() {
   }
 }
 
+// 0000 and Block 0: headers, the establishment, participants, units, items
+// (with their 0205), the note of C110 and the chart of accounts.
 void FileWriter::Block0() {
   const std::string companyName = "IND\xDA" "STRIA E COM\xC9" "RCIO D'\xC1VILA LTDA";
   const GenCity& head = *city_;
@@ -236,6 +251,7 @@ void FileWriter::Block0() {
   w_.CloseBlock();
 }
 
+// Block A: a service invoice (A100/A170) when the plan says so, else empty.
 void FileWriter::BlockA() {
   w_.OpenBlock('A', withA_);
   if (withA_) {
@@ -253,6 +269,8 @@ void FileWriter::BlockA() {
   w_.CloseBlock();
 }
 
+// Block C: the establishment (C010), its invoices, consolidated sales and
+// purchases, consumer notes, fiscal printers, coupons and energy bills.
 void FileWriter::BlockC() {
   w_.OpenBlock('C', true);
   w_.Start("C010").Text(cnpj_).Text("2").End();
@@ -330,6 +348,8 @@ void FileWriter::BlockC() {
   w_.CloseBlock();
 }
 
+// One invoice: C100 with its C110 note sometimes, and its items (C170) or,
+// for an NFC-e, its consolidated lines (C175).
 void FileWriter::C100Group() {
   struct Line {
     const Item* item;
@@ -386,6 +406,8 @@ void FileWriter::C100Group() {
   }
 }
 
+// Fiscal printer `number` (C400) with `c405Count` daily reductions (C405),
+// each with one to four C481 lines and the matching C485 lines.
 void FileWriter::C400Group(int number, int c405Count) {
   w_.Start("C400").Text("2D").Text("MP-4200 TH FI").Text("BE" + Digits(GenHash(c_.seed, p_.index, number), 18))
       .Text(Digits(number, 3)).End();
@@ -414,6 +436,8 @@ void FileWriter::C400Group(int number, int c405Count) {
   }
 }
 
+// Block D: the establishment (D010), freight bills (D100) and
+// telecommunication bills (D500), each with its PIS and COFINS lines.
 void FileWriter::BlockD() {
   w_.OpenBlock('D', true);
   w_.Start("D010").Text(cnpj_).End();
@@ -448,6 +472,7 @@ void FileWriter::BlockD() {
   w_.CloseBlock();
 }
 
+// Block F: another revenue (F100) when the plan says so, else empty.
 void FileWriter::BlockF() {
   w_.OpenBlock('F', withF_);
   if (withF_) {
@@ -461,6 +486,9 @@ void FileWriter::BlockF() {
   w_.CloseBlock();
 }
 
+// Block M from the sums of the documents: credits (M100..M110 and
+// M500..M510, non-cumulative only), contributions (M200..M210, M600..M610)
+// and zero-rated revenue (M400/M410, M800/M810).
 void FileWriter::BlockM() {
   w_.OpenBlock('M', true);
   struct Tax {

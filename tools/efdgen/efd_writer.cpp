@@ -12,12 +12,14 @@ namespace {
 constexpr size_t kFlushAt = 1 << 20;
 constexpr size_t kSlots = 512;
 
+// A record code as one number (the key of the code table).
 uint32_t PackCode(std::string_view code) {
   uint32_t k = 0;
   for (size_t i = 0; i < 4 && i < code.size(); ++i) k = (k << 8) | static_cast<unsigned char>(code[i]);
   return k;
 }
 
+// The code packed by PackCode.
 std::string UnpackCode(uint32_t k) {
   std::string s(4, ' ');
   for (int i = 3; i >= 0; --i, k >>= 8) s[i] = static_cast<char>(k & 0xFF);
@@ -50,6 +52,7 @@ EfdWriter::~EfdWriter() {
   if (file_) std::fclose(file_);
 }
 
+// The counter of `code`, added (with its field count) on first use.
 EfdWriter::CodeCount& EfdWriter::Lookup(std::string_view code) {
   uint32_t key = PackCode(code);
   size_t slot = (key * 2654435761u) % kSlots;
@@ -150,6 +153,7 @@ int64_t EfdWriter::Finish() {
   return lines_;
 }
 
+// Writes the buffered lines; std::runtime_error on a write error.
 void EfdWriter::Flush() {
   if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
     throw std::runtime_error("cannot write " + path_);
