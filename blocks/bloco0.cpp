@@ -9,7 +9,6 @@
 // and text is written once.
 #include "blocks/bloco0.h"
 
-#include <functional>
 #include <set>
 #include <string>
 #include <unordered_map>

@@ -73,6 +73,14 @@ TEST_F(Block0, EachEstablishmentOnceWithItsOwnRecordsWhateverTheNumbering) {
   EXPECT_EQ(LinesOf(lines, "0150").size(), 2u);
 }
 
+TEST_F(Block0, TwoRecordsOfOneEstablishmentWriteItsRowsOnce) {
+  StoreLines({Header(kHeadOffice), "|0001|0|", Est(1, kHeadOffice), Part("PA")}, kHeadOffice);
+  StoreLine(Est(2, "011111111000191"), kHeadOffice);  // the same CNPJ with a leading zero
+  auto lines = Unify(false);
+  EXPECT_EQ(LinesOf(lines, "0140").size(), 2u);
+  EXPECT_EQ(LinesOf(lines, "0150"), std::vector<std::string>{Part("PA")});
+}
+
 TEST_F(Block0, HeaderOfTheHeadOfficeOrElseTheFirstStored) {
   StoreLines({Header(kBranch1), "|0001|1|", Est(1, kBranch1)}, kBranch1);
   auto lines = Unify(false);
