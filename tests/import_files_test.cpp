@@ -38,6 +38,23 @@ class Bar : public ProgressPort {
   }
 };
 
+// Passes every statement on, except that SELECTs fail.
+class FailingSelects : public DatabaseConnection {
+ public:
+  explicit FailingSelects(DatabaseConnection& real) : real_(real) {}
+  void Open() override {}
+  std::unique_ptr<Recordset> Execute(std::string_view sql) override {
+    if (sql.rfind("SELECT", 0) == 0) throw DatabaseError("connection lost");
+    return real_.Execute(sql);
+  }
+  int64_t LastIdentity(std::string_view table) override { return real_.LastIdentity(table); }
+  void Close() override {}
+  std::string Describe() const override { return "failing"; }
+
+ private:
+  DatabaseConnection& real_;
+};
+
 }  // namespace
 
 TEST(ImportFiles, EveryLineEndIsReadAndTheBarEndsAtItsTotal) {
@@ -108,6 +125,13 @@ TEST(ImportFiles, AFileThatCannotBeReadChangesNothing) {
   EXPECT_NE(shown[1].find(s.dir.string()), std::string::npos);
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
   EXPECT_EQ(s.Count("0140"), 1u);
+  // A staging store that fails during the check: reported, not thrown.
+  auto real = std::move(g_Connection);
+  g_Connection = std::make_unique<FailingSelects>(*real);
+  EXPECT_EQ(s.Import(s.Write("f.txt", File(kFilial, {}))), ImportOutcome::Failed);
+  g_Connection = std::move(real);
+  ASSERT_EQ(s.TakeMessages().size(), 1u);
+  EXPECT_EQ(g_MatrizCNPJ, kMatriz);
 }
 
 TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {

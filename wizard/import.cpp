@@ -259,7 +259,19 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, g_MatrizSelected,
                   g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin, g_CurrentCNPJ, g_CurrentParentID,
                   g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados};
-  if (!CheckChosenFile(path)) {
+  bool accepted;
+  try {
+    accepted = CheckChosenFile(path);
+  } catch (const std::exception& e) {
+    g_MatrizSelected = before.matrizSelected;
+    g_MatrizCNPJ = before.matrizCnpj;
+    g_MatrizDtIni = before.matrizDtIni;
+    g_MatrizDtFin = before.matrizDtFin;
+    ShowMessage("Não foi possível verificar o arquivo " + path + ": " + e.what(), MsgIcon::Critical);
+    waiting();
+    return ImportOutcome::Failed;
+  }
+  if (!accepted) {
     waiting();
     return ImportOutcome::Refused;
   }
