@@ -101,6 +101,7 @@ void frmAssistente::ButtonLocalidadeSalvar_Click() {
   Changed();
 }
 
+// Merge kind "Unifica Arquivo (Mesmo CNPJ)": files of one CNPJ.
 void frmAssistente::OptionUnificaArquivo_Click() {
   controls.OptionUnificaArquivo.Value = true;
   controls.OptionUnificaMatrizFilial.Value = false;
@@ -108,6 +109,7 @@ void frmAssistente::OptionUnificaArquivo_Click() {
   Changed();
 }
 
+// Merge kind "Unifica Matriz e Filiais (Diferente CNPJ)": head office and branches.
 void frmAssistente::OptionUnificaMatrizFilial_Click() {
   controls.OptionUnificaMatrizFilial.Value = true;
   controls.OptionUnificaArquivo.Value = false;
@@ -132,6 +134,7 @@ void frmAssistente::Navigate(int action) {
   }
 }
 
+// Shows the welcome page.
 void frmAssistente::GoFirst() {
   m_Page = 0;
   ShowPage();

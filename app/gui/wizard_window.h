@@ -57,13 +57,18 @@ class WizardWindow : public QWidget, public FormView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Creates the widgets (header band, welcome picture, five pages, buttons) and
+  // connects them to the form's handlers; the pages' builders return their frame.
   void BuildWindow();
   QWidget* BuildPage0();
   QWidget* BuildPage1();
   QWidget* BuildPage2();
   QWidget* BuildPage3();
   QWidget* BuildPage4();
+  // The yes/no question (options_.confirm or a question box); true for yes.
   bool Confirm(const QString& question);
+  // Clicks handed to the form; the widgets are repainted afterwards. Cancel
+  // asks before stopping an import and does nothing during the run.
   void OnNext();
   void OnBack();
   void OnCancel();
