@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "staging/run_state.h"
 #include "tests/support/wizard_fakes.h"
@@ -178,21 +177,5 @@ TEST_F(RunFixture, OpenersTellTheTruthAndDroppedCodesAreNamed) {
   EXPECT_EQ(r.dropped[0].first, "A010");
   EXPECT_EQ(r.dropped[1], (std::pair<std::string, int64_t>{"A100", 1}));
   for (size_t i = 1; i < r.dropped.size(); ++i) EXPECT_LT(r.dropped[i - 1].first, r.dropped[i].first);
-  ExpectValidFile(r.path);
-}
-
-TEST_F(RunFixture, FilesOfOneCnpj) {
-  form->controls.OptionUnificaArquivo.Value = true;
-  form->controls.OptionUnificaMatrizFilial.Value = false;
-  form->OptionUnificaArquivo_Click();
-  ASSERT_TRUE(form->m_MesmoCNPJ);
-  Import(Network({.targetLines = 600, .sameCnpjParts = 3}));
-  RunResult r = Run(out());
-  ASSERT_TRUE(r.ok) << r.error;
-  auto lines = ReadLines(r.path);
-  EXPECT_EQ(LinesOf(lines, "0140").size(), 1u);
-  std::set<std::string> parts;
-  for (const std::string& l : LinesOf(lines, "0150"))
-    EXPECT_TRUE(parts.insert(l.substr(0, l.find('|', 6))).second) << "participant twice: " << l;
   ExpectValidFile(r.path);
 }
