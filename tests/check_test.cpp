@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "checker/efd_check.h"
+#include "checker/line_reader.h"
 #include "tests/support/check_support.h"
 #include "tools/efdgen/network.h"
 
@@ -360,6 +361,28 @@ TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {
     EXPECT_EQ(r.lines, lines);
   }
   std::filesystem::remove_all(dir);
+}
+
+TEST(CheckFile, LineEndSplitByTheFirstRead) {
+  // The first read takes 2 MiB: put the CR of the first line's CR LF (or CR)
+  // just before, at and after that edge.
+  const std::string path = (std::filesystem::temp_directory_path() / "quelvar_line_edge.txt").string();
+  const size_t edge = 2u << 20;
+  for (const char* ending : {"\r\n", "\r", "\n"}) {
+    for (size_t length : {edge - 2, edge - 1, edge, edge + 1}) {
+      WriteFileBytes(path, std::string(length, 'x') + ending + "second" + ending);
+      LineReader reader;
+      ASSERT_TRUE(reader.Open(path)) << reader.Error();
+      std::vector<std::string> lines;
+      std::string_view line;
+      while (reader.Next(line)) lines.emplace_back(line);
+      EXPECT_TRUE(reader.Error().empty());
+      ASSERT_EQ(lines.size(), 2u) << "length " << length;
+      EXPECT_EQ(lines[0].size(), length);
+      EXPECT_EQ(lines[1], "second");
+    }
+  }
+  std::filesystem::remove(path);
 }
 
 TEST(CheckFile, TheOfficialMultiEstablishmentSample) {
