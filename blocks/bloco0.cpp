@@ -18,6 +18,7 @@
 #include "blocks/block_statement.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "staging/text.h"
 
 namespace Bloco0 {
 
@@ -50,6 +51,7 @@ int32_t WriteItemChanges(const std::vector<std::string>& parents, Objeto_Collect
                          std::unordered_set<std::string>* seen) {
   int32_t n = 0;
   for (const std::string& parent : parents) {
+    if (!IsWholeNumber(parent)) continue;  // no stored item: no changes
     g_CurrentParentID = parent;
     std::string sql = StatementTemplate("0205") + "WHERE (ID = " + parent + ")";
     sql = FinishStatement(sql, "0205", layout);
@@ -149,9 +151,10 @@ void Write(std::string_view reg, bool singleCnpj, int estIndex = 0) {
 
 }  // namespace
 
+// Statements by record code; a failing statement or write throws (the run
+// reports it). estIndex is the stored ID of the 0140 row of the pass.
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex) {
   std::string sql = StatementTemplate(reg);
-  const std::string code(reg);
   const std::string children = "WHERE (Id_CNPJ = " + CnpjValue(g_CurrentCNPJ) + ") ";
 
   if (reg == "0000") {
