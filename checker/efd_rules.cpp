@@ -142,13 +142,9 @@ void EfdRules::EnterBlock(char letter, std::string_view code) {
     Problem(n, code, "block " + std::string(1, letter) + " comes after block " + std::string(1, block_.info.letter) +
                          ": the order is 0, A, C, D, F, I, M, P, 1, 9");
   } else {
-    // Blocks skipped between the previous one and this one.
-    for (int p = order_ + 1; p < position; ++p)
-      if (kOptionalBlocks.find(kBlockOrder[p]) == std::string_view::npos)
-        Problem(n, BlockCode(kBlockOrder[p], "001"), "block " + std::string(1, kBlockOrder[p]) + " is missing");
     order_ = position;
   }
-  seen_[static_cast<unsigned char>(letter)] = true;
+  if (seen_[static_cast<unsigned char>(letter)] == 0) seen_[static_cast<unsigned char>(letter)] = n;
   const bool headerFirst = letter == '0' && code == "0000";
   if (code != opener && !headerFirst)
     Problem(n, code, "block " + std::string(1, letter) + " does not begin with its opener " + opener);
@@ -299,10 +295,19 @@ void EfdRules::Finish() {
     return;
   }
   if (lastCode_ != "9999") Problem(total, lastCode_, "the last line is not the 9999 record");
-  // Required blocks that never came (after the last block seen).
-  for (int p = order_ + 1; p < static_cast<int>(kBlockOrder.size()); ++p)
-    if (kOptionalBlocks.find(kBlockOrder[p]) == std::string_view::npos)
-      Problem(total, BlockCode(kBlockOrder[p], "001"), "block " + std::string(1, kBlockOrder[p]) + " is missing");
+  // Required blocks that never came, reported where the next block present begins.
+  for (size_t p = 0; p < kBlockOrder.size(); ++p) {
+    const char letter = kBlockOrder[p];
+    if (seen_[static_cast<unsigned char>(letter)] != 0 || kOptionalBlocks.find(letter) != std::string_view::npos)
+      continue;
+    int64_t at = total;
+    for (size_t q = p + 1; q < kBlockOrder.size(); ++q)
+      if (seen_[static_cast<unsigned char>(kBlockOrder[q])] != 0) {
+        at = seen_[static_cast<unsigned char>(kBlockOrder[q])];
+        break;
+      }
+    Problem(at, BlockCode(letter, "001"), "block " + std::string(1, letter) + " is missing");
+  }
 
   if (line9999_ != 0 && said9999_ >= 0 && said9999_ != total)
     Problem(line9999_, "9999", "9999 says " + std::to_string(said9999_) + " lines, the file has " + std::to_string(total));

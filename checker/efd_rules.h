@@ -48,7 +48,7 @@ class EfdRules {
   std::string prevCode_;
   bool inBlock_ = false;
   OpenBlock block_;
-  bool seen_[256] = {};
+  int64_t seen_[256] = {};  // first line of each block letter seen; 0 when not seen
   int order_ = -1;  // position of the current block in the file order
   std::unordered_map<uint32_t, CodeStat> stats_;
   std::vector<uint32_t> codeOrder_;   // codes in order of first appearance

@@ -154,6 +154,7 @@ TEST(Check, BlockOrderAndMissingBlocks) {
   std::rotate(swapped.begin() + c, swapped.begin() + d, swapped.begin() + f);
   CheckReport r = Check(swapped);
   EXPECT_TRUE(HasError(r, c + 3 + 1, "C001", "block C comes after block D"));
+  EXPECT_EQ(Listing(r).find("missing"), std::string::npos) << "C is out of place, not missing";
 
   // A block that starts again.
   Lines again = Valid();
