@@ -29,7 +29,45 @@ struct FoldTable {
 };
 const FoldTable kFold;
 
+// Primary sort weight of a folded byte: accented capitals sort with their base
+// letter ("Á" with "A", before "B"); ties are then broken by the folded bytes.
+struct BaseTable {
+  std::array<unsigned char, 256> base;
+  BaseTable() {
+    for (int i = 0; i < 256; ++i) base[i] = static_cast<unsigned char>(i);
+    auto set = [&](int from, int to, char letter) {
+      for (int c = from; c <= to; ++c) base[c] = static_cast<unsigned char>(letter);
+    };
+    set(0xC0, 0xC6, 'A');
+    set(0xC7, 0xC7, 'C');
+    set(0xC8, 0xCB, 'E');
+    set(0xCC, 0xCF, 'I');
+    set(0xD0, 0xD0, 'D');
+    set(0xD1, 0xD1, 'N');
+    set(0xD2, 0xD6, 'O');
+    set(0xD8, 0xD8, 'O');
+    set(0xD9, 0xDC, 'U');
+    set(0xDD, 0xDD, 'Y');
+    set(0x8A, 0x8A, 'S');
+    set(0x8C, 0x8C, 'O');
+    set(0x8E, 0x8E, 'Z');
+    set(0x9F, 0x9F, 'Y');
+  }
+};
+const BaseTable kBase;
+
 inline unsigned char Fold(char c) { return kFold.up[static_cast<unsigned char>(c)]; }
+
+// True for bytes without another case (digits, punctuation, ...).
+struct CaselessTable {
+  std::array<bool, 256> caseless;
+  CaselessTable() {
+    std::array<int, 256> sharing{};
+    for (int b = 0; b < 256; ++b) ++sharing[kFold.up[b]];
+    for (int b = 0; b < 256; ++b) caseless[b] = sharing[kFold.up[b]] == 1;
+  }
+};
+const CaselessTable kCaseless;
 
 std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -222,10 +260,15 @@ void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void FnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
   for (int i = 0; i < 3; ++i)
     if (sqlite3_value_type(argv[i]) == SQLITE_NULL) { sqlite3_result_null(ctx); return; }
-  std::string s(TextArg(argv[0]));
+  std::string_view s = TextArg(argv[0]);
   std::string find(TextArg(argv[1]));
   std::string repl(TextArg(argv[2]));
-  if (find.empty()) { sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT); return; }
+  bool caseless = true;  // no byte of `find` has another case: a plain search will do
+  for (char c : find) caseless = caseless && kCaseless.caseless[static_cast<unsigned char>(c)];
+  if (find.empty() || (caseless && s.find(find) == std::string_view::npos)) {
+    sqlite3_result_value(ctx, argv[0]);  // unchanged
+    return;
+  }
   std::string out;
   out.reserve(s.size());
   size_t i = 0;
@@ -368,11 +411,16 @@ int CompareText(std::string_view a, std::string_view b) {
   a = TrimRight(a);
   b = TrimRight(b);
   size_t n = a.size() < b.size() ? a.size() : b.size();
+  int tie = 0;  // first difference of the folded bytes, used when the base letters agree
   for (size_t i = 0; i < n; ++i) {
     unsigned char x = Fold(a[i]), y = Fold(b[i]);
-    if (x != y) return x < y ? -1 : 1;
+    if (x == y) continue;
+    unsigned char bx = kBase.base[x], by = kBase.base[y];
+    if (bx != by) return bx < by ? -1 : 1;
+    if (!tie) tie = x < y ? -1 : 1;
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return tie;
 }
 
 bool LikeMatch(std::string_view text, std::string_view pattern) { return LikeAt(text, 0, pattern, 0); }
