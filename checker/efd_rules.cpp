@@ -122,6 +122,12 @@ void EfdRules::Line(std::string_view line) {
   if (shaped) {
     CheckFields(line, code, stat);
     CheckRecord(line, code);
+  } else {
+    // Only the closing bar is missing: the record still counts as what it is
+    // (an opener, a closer...), so that one fault gives one finding.
+    repaired_.assign(line);
+    repaired_ += '|';
+    CheckRecord(repaired_, code);
   }
   prevCode_.assign(code);
 }

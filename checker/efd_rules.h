@@ -46,6 +46,7 @@ class EfdRules {
   int64_t lineNo_ = 0;
   std::string lastCode_;
   std::string prevCode_;
+  std::string repaired_;  // a line without its closing bar, with it
   bool inBlock_ = false;
   OpenBlock block_;
   int64_t seen_[256] = {};  // first line of each block letter seen; 0 when not seen

@@ -133,6 +133,13 @@ TEST(Check, LineShape) {
   EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "does not start and end"));
 
   bad = Valid();
+  size_t closer = Find(bad, "|C990|");
+  bad[closer].pop_back();  // still the closer: one finding, not a block without closer
+  CheckReport oneFault = Check(bad);
+  EXPECT_TRUE(HasError(oneFault, closer + 1, "C990", "does not start and end"));
+  EXPECT_EQ(oneFault.errors, 1) << Listing(oneFault);
+
+  bad = Valid();
   bad[i] = bad[i].substr(1);  // no opening bar: no code can be read
   EXPECT_TRUE(HasError(Check(bad), i + 1, "", "does not start and end"));
 
