@@ -1,6 +1,7 @@
 // The wizard window as the program's entry without arguments.
 #include "app/gui/gui_main.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
@@ -11,6 +12,13 @@
 #include "app/gui/wizard_window.h"
 
 int RunWizardGui(int argc, char** argv) {
+#if defined(__linux__)
+  // Without a display Qt would abort; say what to use instead.
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    std::fprintf(stderr, "quelvar: no display for the wizard window; use 'quelvar merge' (see --help)\n");
+    return 1;
+  }
+#endif
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quelvar"));
 
