@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/cli_ports.h"
 #include "wizard/frm_assistente.h"
@@ -21,6 +23,14 @@ class FixedFolder : public FolderChooser {
 }  // namespace
 
 int RunMergeCommand(const MergeOptions& options) {
+  // A folder given on the command line that does not exist yet is created.
+  std::error_code ec;
+  std::filesystem::create_directories(options.outputDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "quelvar: não foi possível criar a pasta %s: %s\n", options.outputDir.c_str(),
+                 ec.message().c_str());
+    return 1;
+  }
   CliMessages messages;
   CliProgress progress(options.progress);
   FixedFolder folder(options.outputDir);
