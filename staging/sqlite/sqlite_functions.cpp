@@ -333,6 +333,27 @@ void FnRound(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, x < 0 ? -v : v);
 }
 
+// a / b and a % b as T-SQL computes them: whole numbers truncated toward
+// zero, a zero divisor an error.
+void Divide(sqlite3_context* ctx, sqlite3_value** argv, bool modulo) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+    long long a = sqlite3_value_int64(argv[0]), b = sqlite3_value_int64(argv[1]);
+    if (b == 0) { sqlite3_result_error(ctx, "Divide by zero error encountered.", -1); return; }
+    if (b == -1) { sqlite3_result_int64(ctx, modulo ? 0 : static_cast<long long>(0ULL - static_cast<unsigned long long>(a))); return; }
+    sqlite3_result_int64(ctx, modulo ? a % b : a / b);
+    return;
+  }
+  double a = sqlite3_value_double(argv[0]), b = sqlite3_value_double(argv[1]);
+  if (b == 0) { sqlite3_result_error(ctx, "Divide by zero error encountered.", -1); return; }
+  sqlite3_result_double(ctx, modulo ? std::fmod(a, b) : a / b);
+}
+void FnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) { Divide(ctx, argv, false); }
+void FnMod(sqlite3_context* ctx, int, sqlite3_value** argv) { Divide(ctx, argv, true); }
+
 void DsumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   auto** slot = static_cast<DecimalSum**>(sqlite3_aggregate_context(ctx, sizeof(DecimalSum*)));
@@ -506,7 +527,7 @@ int RegisterFunctions(sqlite3* db) {
   static const Scalar scalars[] = {
       {"tsql_int", 1, FnInt},       {"tsql_float", 1, FnFloat}, {"tsql_num", 1, FnNum},
       {"tsql_text", 1, FnText},     {"tsql_like", 2, FnLike},   {"tsql_replace", 3, FnReplace},
-      {"tsql_round", 2, FnRound},
+      {"tsql_round", 2, FnRound},   {"tsql_div", 2, FnDiv},     {"tsql_mod", 2, FnMod},
   };
   int rc = sqlite3_create_collation(db, "TSQL", SQLITE_UTF8, nullptr, CollateTsql);
   for (const Scalar& s : scalars) {

@@ -461,6 +461,8 @@ class Translator {
     SqlType t = Rank(a.type) >= Rank(b.type) ? a.type : b.type;
     if (t == SqlType::Text) t = SqlType::Int;  // text with NULL
     Gen ca = Convert(std::move(a), t), cb = Convert(std::move(b), t);
+    if (e.op == "/" || e.op == "%")  // a zero divisor is an error, not NULL
+      return Gen{std::string(e.op == "/" ? "tsql_div(" : "tsql_mod(") + ca.sql + ", " + cb.sql + ")", t};
     return Gen{"(" + ca.sql + " " + std::string(e.op) + " " + cb.sql + ")", t};
   }
 
