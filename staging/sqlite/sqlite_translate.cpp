@@ -210,12 +210,22 @@ class Translator {
     }
     if (sel.from) sql += " FROM " + fromSql;
     if (sel.where) sql += " WHERE " + Condition(*sel.where);
+    std::vector<std::string> grouped;
     if (!sel.groupBy.empty()) {
       sql += " GROUP BY ";
       for (size_t i = 0; i < sel.groupBy.size(); ++i) {
         if (i) sql += ", ";
         Gen g = Value(*sel.groupBy[i]);
+        grouped.push_back(Canon(g.sql));
         sql += g.type == SqlType::Text ? g.sql + " COLLATE TSQL" : g.sql;
+      }
+    }
+    bool aggregate = !grouped.empty();
+    for (const SelectItem& item : sel.items) aggregate = aggregate || (item.expr && HasAggregate(*item.expr));
+    if (aggregate) {
+      for (const SelectItem& item : sel.items) {
+        if (!item.expr) throw SqlError("SELECT * cannot be used with GROUP BY or aggregates.");
+        CheckGrouped(*item.expr, grouped);
       }
     }
     if (!sel.orderBy.empty()) {
@@ -247,6 +257,51 @@ class Translator {
     }
     if (sel.from) scope_.pop_back();
     return sql;
+  }
+
+  // Generated SQL with each parameter replaced by its literal, so that equal
+  // expressions written twice compare equal.
+  std::string Canon(const std::string& sql) const {
+    std::string out;
+    for (size_t i = 0; i < sql.size(); ++i) {
+      if (sql[i] != '?' || i + 1 >= sql.size() || sql[i + 1] < '1' || sql[i + 1] > '9') {
+        out += sql[i];
+        continue;
+      }
+      size_t j = i + 1;
+      int n = 0;
+      while (j < sql.size() && sql[j] >= '0' && sql[j] <= '9') n = n * 10 + (sql[j++] - '0');
+      const Literal& lit = lx_.literals[static_cast<size_t>(n - 1)];
+      out += "<" + std::to_string(static_cast<int>(lit.kind)) + ":" + std::string(lit.value) + ">";
+      i = j - 1;
+    }
+    return out;
+  }
+
+  static bool IsAggregate(const Expr& e) {
+    if (e.kind != ExprKind::Func) return false;
+    std::string n = Upper(e.name);
+    return n == "SUM" || n == "COUNT" || n == "MAX" || n == "MIN" || n == "AVG";
+  }
+  static bool HasAggregate(const Expr& e) {
+    if (IsAggregate(e)) return true;
+    for (const auto& a : e.args)
+      if (HasAggregate(*a)) return true;
+    return false;
+  }
+  // In a grouped select every column must sit inside an aggregate or be
+  // (part of an expression equal to) a GROUP BY expression, as SQL Server requires.
+  void CheckGrouped(const Expr& e, const std::vector<std::string>& grouped) {
+    if (IsAggregate(e) || e.kind == ExprKind::Literal || e.kind == ExprKind::Null) return;
+    std::string sql = Canon(Value(e).sql);
+    for (const std::string& g : grouped)
+      if (g == sql) return;
+    if (e.kind == ExprKind::Column)
+      throw SqlError("Column '" + std::string(e.qualifier.empty() ? "" : std::string(e.qualifier) + ".") +
+                     std::string(e.name) +
+                     "' is invalid in the select list because it is not contained in either an aggregate "
+                     "function or the GROUP BY clause.");
+    for (const auto& a : e.args) CheckGrouped(*a, grouped);
   }
 
   bool ResolvesInScope(std::string_view name) const {
