@@ -109,6 +109,13 @@ TEST(SqlBackendResults, LongResultsStreamAndCountWhileTheDatabaseChanges) {
   EXPECT_EQ(expected, 1001);
   EXPECT_EQ(children, 2000);
   EXPECT_THROW((*parents)["Nothing"], DatabaseError);
+  // A result still held when the connection closes keeps what it had read.
+  auto held = db->Execute("SELECT ID, Reg FROM ###C100 ORDER BY ID ASC");
+  db->Close();
+  EXPECT_EQ(held->FindColumn("reg"), 1);
+  EXPECT_EQ((*held)["ID"].AsInt(), 1);
+  for (int i = 0; i < 300 && !held->Eof(); ++i) held->MoveNext();
+  EXPECT_TRUE(held->Eof());
 }
 
 TEST(SqlBackendResults, CountersUpdatedWhileTheirOwnSelectIsWalked) {

@@ -326,9 +326,11 @@ class SqliteConnection : public DatabaseConnection {
     if (!engine_) return;
     Engine& e = *engine_;
     for (SqliteRecordset* rs : e.live) rs->Release(true);
-    for (auto& [shape, entry] : e.cache)
+    // The entries stay: results still held by callers read their column names.
+    for (auto& [shape, entry] : e.cache) {
       for (sqlite3_stmt* s : entry->idle) sqlite3_finalize(s);
-    e.cache.clear();
+      entry->idle.clear();
+    }
     sqlite3_close_v2(e.db);
     e.db = nullptr;
     engine_.reset();
