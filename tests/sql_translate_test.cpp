@@ -23,9 +23,10 @@ TEST(SqlShapes, ScanFindsTheTokenizersLiterals) {
   for (const char* sql : texts) {
     tsql::Lexed lexed;
     std::vector<tsql::Literal> scanned;
+    tsql::OwnedTexts owned;
     std::string shape, error;
     ASSERT_TRUE(tsql::Lex(sql, lexed, error)) << sql << ": " << error;
-    ASSERT_TRUE(tsql::ScanLiterals(sql, scanned, shape, error)) << sql << ": " << error;
+    ASSERT_TRUE(tsql::ScanLiterals(sql, scanned, owned, shape, error)) << sql << ": " << error;
     ASSERT_EQ(lexed.literals.size(), scanned.size()) << sql;
     for (size_t i = 0; i < scanned.size(); ++i) {
       EXPECT_EQ(lexed.literals[i].kind, scanned[i].kind) << sql << " literal " << i;
@@ -33,15 +34,16 @@ TEST(SqlShapes, ScanFindsTheTokenizersLiterals) {
     }
   }
   std::vector<tsql::Literal> lits;
+  tsql::OwnedTexts owned;
   std::string a, b, error;
-  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + 5 WHERE (Reg = 'C170')", lits, a, error));
-  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + 12 WHERE (Reg = 'D''X')", lits, b, error));
+  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + 5 WHERE (Reg = 'C170')", lits, owned, a, error));
+  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + 12 WHERE (Reg = 'D''X')", lits, owned, b, error));
   EXPECT_EQ(a, b);
   EXPECT_EQ(lits[1].value, "D'X");
   // A literal of another kind is another shape: its translation differs.
-  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + '12' WHERE (Reg = 'D''X')", lits, b, error));
+  ASSERT_TRUE(tsql::ScanLiterals("UPDATE ###Registros SET QtdeReg = QtdeReg + '12' WHERE (Reg = 'D''X')", lits, owned, b, error));
   EXPECT_NE(a, b);
-  EXPECT_FALSE(tsql::ScanLiterals("SELECT 'open", lits, a, error));
+  EXPECT_FALSE(tsql::ScanLiterals("SELECT 'open", lits, owned, a, error));
 }
 
 TEST(SqlShapes, SameShapeWithOtherLiteralsGivesTheirOwnResults) {

@@ -47,6 +47,7 @@ struct Engine {
   std::unordered_set<SqliteRecordset*> live;
   tsql::Lexed lexed;                     // tokens of a statement being translated
   std::vector<tsql::Literal> literals;   // literals of the statement being run
+  tsql::OwnedTexts owned;                // their undoubled texts
   std::string shape;                     // its look-up key
 
   // A prepared statement of `entry` that nobody is reading.
@@ -140,10 +141,9 @@ class SqliteRecordset : public Recordset {
     if (stmt_) {  // more rows to come: keep what a later count needs
       sql_ = std::string(sql);
       for (const auto& lit : engine_->literals) {
-        tsql::Literal copy{lit.kind, std::string_view(), std::string(lit.value)};
-        params_.push_back(std::move(copy));
+        paramTexts_.emplace_back(lit.value);
+        params_.push_back(tsql::Literal{lit.kind, paramTexts_.back()});
       }
-      for (auto& p : params_) p.value = p.owned;
     }
   }
 
@@ -228,6 +228,7 @@ class SqliteRecordset : public Recordset {
   int64_t fetched_ = 0, total_ = -1;
   std::string sql_;
   std::vector<tsql::Literal> params_;
+  tsql::OwnedTexts paramTexts_;
   Value null_;
 };
 
@@ -262,7 +263,7 @@ class SqliteConnection : public DatabaseConnection {
     if (!engine_) Fail("The database connection is not open.", sql);
     Engine& e = *engine_;
     std::string error;
-    if (!tsql::ScanLiterals(sql, e.literals, e.shape, error)) Fail("Incorrect syntax: " + error + ".", sql);
+    if (!tsql::ScanLiterals(sql, e.literals, e.owned, e.shape, error)) Fail("Incorrect syntax: " + error + ".", sql);
     auto it = e.cache.find(e.shape);
     CachedStatement* entry;
     if (it != e.cache.end()) {

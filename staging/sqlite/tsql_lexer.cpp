@@ -1,12 +1,25 @@
 #include "staging/sqlite/tsql_lexer.h"
 
+#include <cstring>
+
 namespace tsql {
 namespace {
 
-inline bool IsIdentStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '#' || c == '@' || c >= 0x80;
-}
-inline bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+// Character classes: 1 starts an identifier, 2 continues one.
+struct CharClasses {
+  unsigned char cls[256] = {};
+  CharClasses() {
+    for (int c = 0; c < 256; ++c) {
+      bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '#' || c == '@' || c >= 0x80;
+      bool part = start || (c >= '0' && c <= '9') || c == '$';
+      cls[c] = static_cast<unsigned char>((start ? 1 : 0) | (part ? 2 : 0));
+    }
+  }
+};
+const CharClasses kClasses;
+
+inline bool IsIdentStart(unsigned char c) { return kClasses.cls[c] & 1; }
+inline bool IsIdentChar(unsigned char c) { return kClasses.cls[c] & 2; }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 const char* LiteralMarker(TokKind k) {
@@ -34,10 +47,15 @@ bool SameName(std::string_view a, std::string_view b) {
 bool Lex(std::string_view sql, Lexed& out, std::string& error) {
   out.tokens.clear();
   out.literals.clear();
+  out.owned.clear();
   const size_t n = sql.size();
   size_t i = 0;
   auto addLiteral = [&](TokKind kind, std::string_view value, std::string owned) {
-    out.literals.push_back(Literal{kind, value, std::move(owned)});
+    if (!owned.empty()) {
+      out.owned.push_back(std::move(owned));
+      value = out.owned.back();
+    }
+    out.literals.push_back(Literal{kind, value});
     out.tokens.push_back(Token{kind, std::string_view(), static_cast<int>(out.literals.size() - 1)});
   };
   auto addToken = [&](TokKind kind, std::string_view text, std::string_view) {
@@ -79,9 +97,7 @@ bool Lex(std::string_view sql, Lexed& out, std::string& error) {
           v += body[k];
           if (body[k] == '\'') ++k;
         }
-        // An empty owned text would be taken for "no backing store".
-        if (v.empty()) addLiteral(TokKind::String, std::string_view(), std::string());
-        else addLiteral(TokKind::String, std::string_view(), std::move(v));
+        addLiteral(TokKind::String, std::string_view(), std::move(v));  // never empty: holds a quote
       }
       continue;
     }
@@ -141,14 +157,13 @@ bool Lex(std::string_view sql, Lexed& out, std::string& error) {
     return false;
   }
   out.tokens.push_back(Token{TokKind::End, std::string_view(), -1});
-  // Owned texts may have moved while the vector grew: point at them only now.
-  for (Literal& lit : out.literals)
-    if (!lit.owned.empty()) lit.value = lit.owned;
   return true;
 }
 
-bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::string& shape, std::string& error) {
+bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTexts& owned, std::string& shape,
+                  std::string& error) {
   literals.clear();
+  owned.clear();
   shape.clear();
   const size_t n = sql.size();
   size_t i = 0, copied = 0;  // sql[copied, i) still to be copied into the shape
@@ -164,24 +179,24 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::str
       size_t start = ++i;
       bool doubled = false;
       for (;;) {
-        if (i >= n) { error = "unterminated text literal"; return false; }
-        if (sql[i] == '\'') {
-          if (i + 1 < n && sql[i + 1] == '\'') { doubled = true; i += 2; continue; }
-          break;
-        }
-        ++i;
+        const void* q = i < n ? std::memchr(sql.data() + i, '\'', n - i) : nullptr;
+        if (!q) { error = "unterminated text literal"; return false; }
+        i = static_cast<size_t>(static_cast<const char*>(q) - sql.data());
+        if (i + 1 < n && sql[i + 1] == '\'') { doubled = true; i += 2; continue; }
+        break;
       }
       std::string_view body = sql.substr(start, i - start);
       ++i;
-      Literal lit{TokKind::String, body, std::string()};
       if (doubled) {
-        lit.value = std::string_view();
+        std::string text;
         for (size_t k = 0; k < body.size(); ++k) {
-          lit.owned += body[k];
+          text += body[k];
           if (body[k] == '\'') ++k;
         }
+        owned.push_back(std::move(text));
+        body = owned.back();
       }
-      literals.push_back(std::move(lit));
+      literals.push_back(Literal{TokKind::String, body});
       shape += "?s";
       copied = i;
       afterIdent = false;
@@ -206,7 +221,7 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::str
           while (i < n && IsDigit(sql[i])) ++i;
         }
       }
-      literals.push_back(Literal{kind, sql.substr(start, i - start), std::string()});
+      literals.push_back(Literal{kind, sql.substr(start, i - start)});
       shape += LiteralMarker(kind);
       copied = i;
       afterIdent = false;
@@ -242,8 +257,6 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::str
     ++i;
   }
   flush(n);
-  for (Literal& lit : literals)
-    if (!lit.owned.empty()) lit.value = lit.owned;
   return true;
 }
 

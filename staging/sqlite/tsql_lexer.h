@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,12 +25,15 @@ struct Token {
 struct Literal {
   TokKind kind;
   std::string_view value;  // text of the literal (quotes removed, '' undoubled)
-  std::string owned;       // backing store when the value had doubled quotes
 };
+
+// Texts of literals that had doubled quotes (elements never move).
+using OwnedTexts = std::deque<std::string>;
 
 struct Lexed {
   std::vector<Token> tokens;     // ends with one End token
   std::vector<Literal> literals;
+  OwnedTexts owned;
 };
 
 // Splits `sql` into tokens, filling `out` (its buffers are reused). Returns
@@ -40,8 +44,10 @@ bool Lex(std::string_view sql, Lexed& out, std::string& error);
 // The literals of `sql`, in the order Lex finds them, and its shape: the text
 // with every literal replaced by ?s ?i ?d or ?f (everything else verbatim).
 // Cheaper than Lex: the look-up key of a statement already translated.
-// Returns false and sets `error` on an unterminated quote or comment.
-bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, std::string& shape, std::string& error);
+// Values point into `sql` or into `owned`. Returns false and sets `error` on
+// an unterminated quote or comment.
+bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTexts& owned, std::string& shape,
+                  std::string& error);
 
 // True when `a` and `b` are equal without regard to ASCII case.
 bool SameName(std::string_view a, std::string_view b);
