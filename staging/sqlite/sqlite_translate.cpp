@@ -23,6 +23,7 @@ void Catalog::Add(CatalogTable table) {
 
 namespace {
 
+// `name` as an SQLite quoted identifier.
 std::string Quote(std::string_view name) {
   std::string q = "\"";
   for (char c : name) {
@@ -33,6 +34,7 @@ std::string Quote(std::string_view name) {
   return q;
 }
 
+// Place of a type in T-SQL's precedence for implicit conversion (0: none).
 int Rank(SqlType t) {
   switch (t) {
     case SqlType::Text: return 1;
@@ -98,6 +100,7 @@ class Translator {
  public:
   Translator(const Lexed& lx, const Catalog& cat) : lx_(lx), cat_(cat) {}
 
+  // The whole translation of `st`; throws SqlError.
   Translation Run(const Statement& st) {
     Translation tr;
     tr.kind = st.kind;
@@ -130,12 +133,14 @@ class Translator {
   }
 
  private:
+  // The columns of `t` as result columns.
   static std::vector<ResultColumn> Columns(const CatalogTable& t) {
     std::vector<ResultColumn> cols;
     for (const auto& c : t.columns) cols.push_back(ResultColumn{c.name, c.type});
     return cols;
   }
 
+  // The catalog table `name`; throws SqlError (SQL Server's wording) when unknown.
   const CatalogTable& Table(std::string_view name) {
     const CatalogTable* t = cat_.Find(name);
     if (!t) throw SqlError("Invalid object name '" + std::string(name) + "'.");
@@ -143,12 +148,14 @@ class Translator {
     return *t;
   }
 
+  // The column `name` of `t`, or nullptr.
   static const CatalogColumn* FindColumn(const CatalogTable& t, std::string_view name) {
     for (const auto& c : t.columns)
       if (SameName(c.name, name)) return &c;
     return nullptr;
   }
 
+  // The columns a FROM source brings into scope; sets `fromSql` to its SQLite text.
   ScopeSource SourceScope(const Source& src, std::string& fromSql) {
     ScopeSource s;
     if (src.derived) {
@@ -177,6 +184,8 @@ class Translator {
     return s;
   }
 
+  // A SELECT (top level, or a derived table whose columns must be named);
+  // fills `cols` with the result columns. Throws SqlError.
   std::string Select(const SelectStmt& sel, std::vector<ResultColumn>& cols, bool derived) {
     std::string fromSql;
     if (sel.from) scope_.push_back(SourceScope(*sel.from, fromSql));
@@ -304,6 +313,7 @@ class Translator {
     for (const auto& a : e.args) CheckGrouped(*a, grouped);
   }
 
+  // True when some source in scope has a column `name`.
   bool ResolvesInScope(std::string_view name) const {
     for (const auto& src : scope_)
       for (const auto& c : src.columns)
@@ -318,6 +328,8 @@ class Translator {
     return Convert(std::move(g), to);
   }
 
+  // INSERT with SQL Server's rules: no identity column, one value per column,
+  // each value converted to its column's type. Throws SqlError.
   void Insert(const Statement& st, Translation& tr) {
     const CatalogTable& t = Table(st.table);
     tr.table = t.name;
@@ -351,6 +363,7 @@ class Translator {
     tr.sql = "INSERT INTO " + Quote(t.name) + "(" + cols + ") VALUES (" + vals + ")";
   }
 
+  // UPDATE [FROM source]: values converted to the column types. Throws SqlError.
   void Update(const Statement& st, Translation& tr) {
     const CatalogTable& t = Table(st.table);
     tr.table = t.name;
@@ -370,6 +383,8 @@ class Translator {
     tr.sql = std::move(sql);
   }
 
+  // CREATE TABLE: INT IDENTITY(1,1) becomes a key that is never reused, texts
+  // carry the TSQL collation. Throws SqlError for other types or constraints.
   void Create(const Statement& st, Translation& tr) {
     if (cat_.Find(st.table))
       throw SqlError("There is already an object named '" + std::string(st.table) + "' in the database.");
@@ -427,12 +442,15 @@ class Translator {
     return out;
   }
 
+  // An expression that must be a condition (WHERE, WHEN, AND/OR/NOT operands).
   std::string Condition(const Expr& e) {
     Gen g = Value(e);
     if (g.type != SqlType::Bool) throw SqlError("An expression of non-boolean type specified in a context where a condition is expected.");
     return g.sql;
   }
 
+  // A column reference, found in the sources in scope; throws SqlError when
+  // unknown or ambiguous.
   Gen Column(const Expr& e) {
     const ScopeSource* found = nullptr;
     const ResultColumn* col = nullptr;
@@ -454,8 +472,10 @@ class Translator {
     return Gen{found->sqlRef + "." + Quote(col->name), col->type};
   }
 
+  // The SQLite parameter of literal `index`.
   static std::string Param(int index) { return "?" + std::to_string(index + 1); }
 
+  // Any expression with its T-SQL type. Throws SqlError.
   Gen Value(const Expr& e) {
     switch (e.kind) {
       case ExprKind::Literal: {
@@ -499,6 +519,8 @@ class Translator {
     throw SqlError("unknown expression");
   }
 
+  // + between texts concatenates; otherwise arithmetic in the operands' higher
+  // type, a text operand converted (an error at run time when it is no number).
   Gen Binary(const Expr& e) {
     Gen a = Value(*e.args[0]), b = Value(*e.args[1]);
     if (a.type == SqlType::Bool || b.type == SqlType::Bool) throw SqlError("a condition cannot be used as a value");
@@ -521,6 +543,7 @@ class Translator {
     return Gen{"(" + ca.sql + " " + std::string(e.op) + " " + cb.sql + ")", t};
   }
 
+  // A comparison: texts under the TSQL collation, text with number numerically.
   Gen Compare(const Expr& e) {
     Gen a = Value(*e.args[0]), b = Value(*e.args[1]);
     if (a.type == SqlType::Bool || b.type == SqlType::Bool) throw SqlError("a condition cannot be compared");
@@ -534,6 +557,7 @@ class Translator {
     return Gen{"(" + a.sql + " " + op + " " + b.sql + ")", SqlType::Bool};
   }
 
+  // CASE WHEN: the result type is the highest of the branches'.
   Gen Case(const Expr& e) {
     SqlType t = SqlType::Null;
     std::vector<Gen> results;
@@ -555,6 +579,8 @@ class Translator {
     return Gen{sql, t};
   }
 
+  // The functions the program uses: COUNT, SUM (decimal texts summed exactly),
+  // MAX, MIN, AVG, ROUND, REPLACE. Throws SqlError for any other.
   Gen Function(const Expr& e) {
     std::string name = Upper(e.name);
     auto arity = [&](size_t n) {
