@@ -102,8 +102,10 @@ std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target) 
     throw DatabaseError("ODBC support is not built in this program");
 #endif
   }
-  throw DatabaseError("Unknown database target \"" + target +
-                      "\" (use \"sqlite\", \"memory\", \"sqlite:PATH\" or \"odbc:CONNECTION\").");
+  // A mistyped connection string may hold a password: such a target is not repeated.
+  std::string shown = target.find('=') == std::string::npos ? " \"" + target + "\"" : "";
+  throw DatabaseError("Unknown database target" + shown +
+                      " (use \"sqlite\", \"memory\", \"sqlite:PATH\" or \"odbc:CONNECTION\").");
 }
 
 std::unique_ptr<Recordset> MakeEmptyRecordset() { return std::make_unique<EmptyRecordset>(); }
