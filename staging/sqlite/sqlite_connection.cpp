@@ -246,6 +246,10 @@ class SqliteConnection : public DatabaseConnection {
     }
     const char* name = target_ == SqliteTarget::Memory ? ":memory:" : target_ == SqliteTarget::File ? path_.c_str() : "";
     sqlite3* db = nullptr;
+    // Memory statistics cost a global mutex on every allocation; the staging
+    // database does not use them. Only possible before SQLite starts up.
+    static const int memstatus = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)memstatus;
     int rc = sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) rc = tsql::RegisterFunctions(db);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, kStagingPragmas, nullptr, nullptr, nullptr);

@@ -201,6 +201,25 @@ void DsumFinal(sqlite3_context* ctx) {
   *slot = nullptr;
 }
 
+// Concatenation of texts; NULL when any operand is NULL (as "+" between texts).
+void FnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlite3_uint64 n = 0;
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    sqlite3_value_text(argv[i]);
+    n += static_cast<sqlite3_uint64>(sqlite3_value_bytes(argv[i]));
+  }
+  char* out = static_cast<char*>(sqlite3_malloc64(n + 1));
+  if (!out) return sqlite3_result_error_nomem(ctx);
+  char* p = out;
+  for (int i = 0; i < argc; ++i) {
+    size_t len = static_cast<size_t>(sqlite3_value_bytes(argv[i]));
+    if (len) std::memcpy(p, sqlite3_value_text(argv[i]), len);
+    p += len;
+  }
+  sqlite3_result_text64(ctx, out, n, sqlite3_free, SQLITE_UTF8);
+}
+
 int CollateTsql(void*, int n1, const void* a, int n2, const void* b) {
   return CompareText(std::string_view(static_cast<const char*>(a), static_cast<size_t>(n1)),
                      std::string_view(static_cast<const char*>(b), static_cast<size_t>(n2)));
@@ -225,6 +244,8 @@ int RegisterFunctions(sqlite3* db) {
     if (rc != SQLITE_OK) return rc;
     rc = sqlite3_create_function(db, s.name, s.args, det, nullptr, s.fn, nullptr, nullptr);
   }
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function(db, "tsql_concat", -1, det, nullptr, FnConcat, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
   return sqlite3_create_function(db, "tsql_dsum", 1, det, nullptr, nullptr, DsumStep, DsumFinal);
 }

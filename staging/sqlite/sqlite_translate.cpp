@@ -69,6 +69,7 @@ SqlType TypeOfName(const std::string& type) {
 struct Gen {
   std::string sql;
   SqlType type;
+  bool concat = false;  // sql is a tsql_concat(...) call that more operands may join
 };
 
 struct ScopeSource {
@@ -527,8 +528,14 @@ class Translator {
     bool textA = a.type == SqlType::Text || a.type == SqlType::Null;
     bool textB = b.type == SqlType::Text || b.type == SqlType::Null;
     if (e.op == "+" && textA && textB) {
+      // A chain of concatenations (a line expression of forty fields) becomes one
+      // call that builds the text once, instead of forty growing copies.
       SqlType t = (a.type == SqlType::Null && b.type == SqlType::Null) ? SqlType::Null : SqlType::Text;
-      return Gen{"(" + a.sql + " || " + b.sql + ")", t};
+      if (a.concat) {
+        a.sql.pop_back();
+        return Gen{a.sql + ", " + b.sql + ")", t, true};
+      }
+      return Gen{"tsql_concat(" + a.sql + ", " + b.sql + ")", t, true};
     }
     if (a.type == SqlType::Text && b.type == SqlType::Text) {
       static const char* names[] = {"subtract", "multiply", "divide", "modulo"};
