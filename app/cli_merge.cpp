@@ -33,6 +33,7 @@ int RunMergeCommand(const MergeOptions& options) {
   }
   CliMessages messages;
   CliProgress progress(options.progress);
+  progress.currentFile = &messages.currentFile;
   FixedFolder folder(options.outputDir);
   frmAssistente::Ports ports;
   ports.folders = &folder;

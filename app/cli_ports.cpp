@@ -28,14 +28,21 @@ void CliProgress::Clear() {
 
 void CliProgress::Progress(const ProgressEvent& e) {
   if (!enabled_ || e.kind < 0 || e.kind > 4) return;
+  // The block and establishment bars change rarely: always keep their texts.
+  // The bars of lines change for every line: their texts are composed only when
+  // the line is printed, a few times a second.
+  if (e.kind == 1 || e.kind == 2) labels_[e.kind] = e.Label();
   auto now = std::chrono::steady_clock::now();
-  // Remember only the texts of the bars; compose and print a few times a second.
   if (now < next_) return;
   next_ = now + std::chrono::milliseconds(200);
   labels_[e.kind] = e.Label();
   std::string line;
   if (e.kind == 0) {
-    line = labels_[0];
+    if (currentFile && !currentFile->empty()) {
+      size_t slash = currentFile->find_last_of('/');
+      line = currentFile->substr(slash == std::string::npos ? 0 : slash + 1) + ": ";
+    }
+    line += labels_[0];
   } else {
     for (int k : {1, 2, 3, 4})
       if (!labels_[k].empty()) line += (line.empty() ? "" : "  ") + labels_[k];

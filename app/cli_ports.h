@@ -20,6 +20,8 @@ class CliMessages : public MessagePort, public ErrorPort {
 class CliProgress : public ProgressPort {
  public:
   explicit CliProgress(bool enabled);
+  // The file whose import is in progress; the import's line names it.
+  const std::string* currentFile = nullptr;
   ~CliProgress() override;
   void Progress(const ProgressEvent& e) override;
   // Clears the progress line (before other output).
