@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/staging_database.h"
+
 namespace block_m {
 
 // A decimal amount as a whole number of 10^-6 units: exact for the amounts of
@@ -46,6 +48,7 @@ class BlockMStage {
   int64_t Count(std::string_view reg);
 
  private:
+  StagingDatabase db_;
   std::string dir_;
 };
 

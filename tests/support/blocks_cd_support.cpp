@@ -25,18 +25,11 @@ BlocksCdStage::BlocksCdStage() {
           ("quelvar-blocks-cd-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
              .string();
   fs::create_directories(dir_);
-  ResetRunState();
-  g_Connection = CreateConnection("memory");
-  g_Connection->Open();
-  md_CreateControlTable();
-  for (const BlockModule& block : BlockModules()) block.createTables();
   FileNumber1().Open(dir_ + "/out.txt");
 }
 
 BlocksCdStage::~BlocksCdStage() {
   FileNumber1().Abort();
-  if (g_Connection) g_Connection->Close();
-  g_Connection.reset();
   std::error_code ignored;
   fs::remove_all(dir_, ignored);
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/staging_database.h"
+
 // One run against its own in-memory store. The constructor opens the
 // connection (g_Connection), creates ###Registros and every staging table and
 // opens file number 1 in a temporary folder; the destructor undoes all that.
@@ -32,6 +34,7 @@ class BlocksCdStage {
   int64_t Count(std::string_view reg);
 
  private:
+  StagingDatabase db_;
   std::vector<std::string> Finish();
   std::string dir_;
   int64_t parent_ = 0, ecf_ = 0, caixa_ = 0;

@@ -20,21 +20,6 @@ namespace fs = std::filesystem;
 
 namespace writer_support {
 
-StagingDatabase::StagingDatabase() {
-  ResetRunState();
-  g_Connection = CreateConnection("memory");
-  g_Connection->Open();
-  md_CreateControlTable();
-  for (const BlockModule& m : BlockModules()) m.createTables();
-}
-
-StagingDatabase::~StagingDatabase() {
-  FileNumber1().Abort();
-  if (g_Connection) g_Connection->Close();
-  g_Connection.reset();
-  ResetRunState();
-}
-
 namespace {
 
 std::vector<std::string> Fields(std::string_view line) {

@@ -9,17 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace writer_support {
+#include "tests/support/staging_database.h"
 
-// Opens an in-memory staging database as g_Connection with ###Registros and
-// every staging table, and resets the run state; closes it on destruction.
-class StagingDatabase {
- public:
-  StagingDatabase();
-  ~StagingDatabase();
-  StagingDatabase(const StagingDatabase&) = delete;
-  StagingDatabase& operator=(const StagingDatabase&) = delete;
-};
+namespace writer_support {
 
 // Stores `line` ("|0150|P1|NOME|...|") in ###<its code> with Id_CNPJ = idCnpj
 // and, for child layouts, ID = parentId. Returns the new row's identity (0 for
