@@ -97,3 +97,14 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
   EXPECT_EQ(LinesOf(lines, "0140").size(), 2u);
   EXPECT_EQ(LinesOf(lines, "0500").size(), 31u);
 }
+
+// The sample network's merged file, byte for byte as it was reviewed: any
+// change to what the merge writes shows here first.
+TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
+  TempFolder out;
+  Merged m = Merge(SortedFiles(std::string(QUELVAR_SOURCE_DIR) + "/samples/network"), out.path());
+  ASSERT_EQ(m.status, 0) << m.output;
+  std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
+}
