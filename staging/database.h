@@ -21,6 +21,18 @@ class Value {
   static Value Float(double v) { Value x; x.kind_ = Kind::Float; x.d_ = v; return x; }
   static Value Text(std::string v) { Value x; x.kind_ = Kind::Text; x.s_ = std::move(v); return x; }
 
+  // Reassign in place; a text reuses the storage this value already holds
+  // (results that read many rows refill the same values).
+  void SetNull() { Set(Kind::Null, 0, 0); }
+  void SetInt(int64_t v) { Set(Kind::Int, v, 0); }
+  void SetFloat(double v) { Set(Kind::Float, 0, v); }
+  void SetText(std::string_view v) {
+    kind_ = Kind::Text;
+    i_ = 0;
+    d_ = 0;
+    s_.assign(v.data(), v.size());
+  }
+
   Kind kind() const { return kind_; }
   bool IsNull() const { return kind_ == Kind::Null; }
   int64_t AsInt() const;        // numbers truncated, texts parsed (0 when not a number)
@@ -31,6 +43,13 @@ class Value {
   const std::string& TextRef() const { return s_; }  // the text of a Text value
 
  private:
+  void Set(Kind k, int64_t i, double d) {
+    kind_ = k;
+    i_ = i;
+    d_ = d;
+    s_.clear();
+  }
+
   Kind kind_ = Kind::Null;
   int64_t i_ = 0;
   double d_ = 0;

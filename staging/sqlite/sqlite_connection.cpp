@@ -77,8 +77,9 @@ std::string UpperName(std::string_view s) {
   return u;
 }
 
-// Binds the literals of the statement as parameters ?1..?n.
-void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits, bool copy) {
+// Binds the literals of the statement as parameters ?1..?n. Texts are bound in
+// place: they must stay as they are until the statement is reset.
+void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits) {
   int count = sqlite3_bind_parameter_count(s);
   for (int i = 0; i < count && i < static_cast<int>(lits.size()); ++i) {
     const tsql::Literal& lit = lits[static_cast<size_t>(i)];
@@ -86,7 +87,7 @@ void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits, bool 
     switch (lit.kind) {
       case tsql::TokKind::String:
         sqlite3_bind_text(s, i + 1, v.data() ? v.data() : "", static_cast<int>(v.size()),
-                          copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+                          SQLITE_STATIC);
         break;
       case tsql::TokKind::Integer: {
         long long n = 0;
@@ -106,20 +107,21 @@ void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits, bool 
   }
 }
 
-// The column of the current row as a Value of the column's T-SQL type.
-Value ReadColumn(sqlite3_stmt* s, int i, SqlType type) {
+// Sets `out` to column i of the current row, as a Value of the column's T-SQL type.
+void ReadColumn(sqlite3_stmt* s, int i, SqlType type, Value& out) {
   int st = sqlite3_column_type(s, i);
-  if (st == SQLITE_NULL || type == SqlType::Null) return Value();
+  if (st == SQLITE_NULL || type == SqlType::Null) return out.SetNull();
   switch (type) {
     case SqlType::Int:
-      if (st == SQLITE_FLOAT) return Value::Int(static_cast<int64_t>(std::trunc(sqlite3_column_double(s, i))));
-      return Value::Int(sqlite3_column_int64(s, i));
+      if (st == SQLITE_FLOAT) return out.SetInt(static_cast<int64_t>(std::trunc(sqlite3_column_double(s, i))));
+      return out.SetInt(sqlite3_column_int64(s, i));
     case SqlType::Float: case SqlType::Decimal:
-      return Value::Float(sqlite3_column_double(s, i));
+      return out.SetFloat(sqlite3_column_double(s, i));
     default: {
-      if (st == SQLITE_INTEGER) return Value::Text(std::to_string(sqlite3_column_int64(s, i)));
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-      return Value::Text(std::string(p, static_cast<size_t>(sqlite3_column_bytes(s, i))));
+      if (st == SQLITE_INTEGER) return out.SetText(std::to_string(sqlite3_column_int64(s, i)));
+      // Read as a blob: the text's bytes without the terminator sqlite3_column_text may have to add.
+      const void* p = sqlite3_column_blob(s, i);
+      return out.SetText(std::string_view(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(s, i))));
     }
   }
 }
@@ -135,16 +137,26 @@ class SqliteRecordset : public Recordset {
     engine_->live.erase(this);
   }
 
-  // Reads the first chunk (or everything when `all`); throws DatabaseError.
+  // Binds the statement's literals and reads the first chunk (or everything
+  // when `all`); throws DatabaseError. The result keeps its own copy of the
+  // statement text and binds the literals in place (SQLITE_STATIC): the
+  // statement reads them for as long as rows are left to fetch, and a later
+  // count binds them again. One copy of the text instead of one per literal.
   void Start(std::string_view sql, bool all) {
-    Fetch(sql, all);
-    if (stmt_) {  // more rows to come: keep what a later count needs
-      sql_ = std::string(sql);
-      for (const auto& lit : engine_->literals) {
-        paramTexts_.emplace_back(lit.value);
-        params_.push_back(tsql::Literal{lit.kind, paramTexts_.back()});
+    sql_.assign(sql);
+    params_.reserve(engine_->literals.size());
+    for (const auto& lit : engine_->literals) {
+      std::string_view v = lit.value;
+      if (v.data() >= sql.data() && v.data() + v.size() <= sql.data() + sql.size()) {
+        v = std::string_view(sql_.data() + (v.data() - sql.data()), v.size());
+      } else {  // an undoubled text held by the scan
+        paramTexts_.emplace_back(v);
+        v = paramTexts_.back();
       }
+      params_.push_back(tsql::Literal{lit.kind, v});
     }
+    BindLiterals(stmt_, params_);
+    Fetch(sql_, all);
   }
 
   bool Eof() const override { return pos_ >= count_; }
@@ -178,8 +190,9 @@ class SqliteRecordset : public Recordset {
   }
 
  private:
+  // Reads the next chunk of rows (all of them when `all`) into rows_, whose
+  // values are refilled in place; throws DatabaseError.
   void Fetch(std::string_view sql, bool all) {
-    rows_.clear();
     pos_ = 0;
     count_ = 0;
     const auto& cols = entry_->tr.columns;
@@ -187,7 +200,9 @@ class SqliteRecordset : public Recordset {
       if (!all && count_ == kChunkRows) return;
       int rc = sqlite3_step(stmt_);
       if (rc == SQLITE_ROW) {
-        for (size_t c = 0; c < width_; ++c) rows_.push_back(ReadColumn(stmt_, static_cast<int>(c), cols[c].type));
+        size_t at = count_ * width_;
+        if (rows_.size() < at + width_) rows_.resize(at + width_);
+        for (size_t c = 0; c < width_; ++c) ReadColumn(stmt_, static_cast<int>(c), cols[c].type, rows_[at + c]);
         ++count_;
         ++fetched_;
         continue;
@@ -209,7 +224,7 @@ class SqliteRecordset : public Recordset {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(engine_->db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
       Fail(sqlite3_errmsg(engine_->db), sql_);
-    BindLiterals(s, params_, true);
+    BindLiterals(s, params_);
     int64_t n = 0;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
@@ -300,13 +315,12 @@ class SqliteConnection : public DatabaseConnection {
       e.cache.emplace(e.shape, std::move(owned));
     }
     sqlite3_stmt* s = e.Borrow(*entry, sql);
-    bool select = entry->tr.kind == tsql::StmtKind::Select;
-    BindLiterals(s, e.literals, select);
-    if (select) {
+    if (entry->tr.kind == tsql::StmtKind::Select) {
       auto rs = std::make_unique<SqliteRecordset>(engine_, entry, s);
       rs->Start(sql, entry->tr.readsControlTable);
       return rs;
     }
+    BindLiterals(s, e.literals);
     int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
       std::string msg = sqlite3_errmsg(e.db);
