@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -38,6 +40,58 @@ struct CachedStatement {
 
 class SqliteRecordset;
 
+// Statements run lately, as patterns (tsql::MatchTemplate): a statement sent
+// again with other literals finds its cache entry without a full scan and
+// without hashing its shape. The bucket of a statement is chosen from its
+// first bytes and the name after its first "###" (the program's statements
+// differ mostly by table); a few patterns per bucket, the latest used first.
+// A statement that matches no pattern is scanned in full and becomes one.
+class TemplateMemo {
+ public:
+  // The entry of a remembered pattern that `sql` matches, its literals in
+  // `literals` and `owned`; null when none matches.
+  CachedStatement* Find(std::string_view sql, std::vector<tsql::Literal>& literals, tsql::OwnedTexts& owned) {
+    Bucket& b = buckets_[BucketOf(sql)];
+    for (size_t k = 0; k < kWays && b[k].entry; ++k) {
+      if (!tsql::MatchTemplate(b[k].pattern, sql, literals, owned)) continue;
+      std::rotate(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(k), b.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+      return b[0].entry;
+    }
+    return nullptr;
+  }
+
+  // Remembers `sql`, scanned into `spans`, as a pattern for `entry` (which
+  // must outlive the memo), dropping the pattern of its bucket used longest ago.
+  void Remember(std::string_view sql, const std::vector<tsql::LiteralSpan>& spans, CachedStatement* entry) {
+    Bucket& b = buckets_[BucketOf(sql)];
+    std::rotate(b.begin(), b.end() - 1, b.end());
+    b[0].pattern.text.assign(sql);
+    b[0].pattern.spans = spans;
+    b[0].entry = entry;
+  }
+
+ private:
+  static constexpr size_t kBuckets = 64, kWays = 4;
+  struct Slot {
+    tsql::ScanTemplate pattern;
+    CachedStatement* entry = nullptr;  // null: free
+  };
+  using Bucket = std::array<Slot, kWays>;
+
+  static size_t BucketOf(std::string_view sql) {
+    uint32_t h = 2166136261u;
+    auto mix = [&h](std::string_view part) {
+      for (unsigned char c : part) h = (h ^ c) * 16777619u;
+    };
+    mix(sql.substr(0, 16));
+    size_t at = sql.find("###");
+    if (at != std::string_view::npos) mix(sql.substr(at, 8));
+    return h % kBuckets;
+  }
+
+  std::array<Bucket, kBuckets> buckets_;
+};
+
 // State shared by the connection and the results it handed out.
 struct Engine {
   sqlite3* db = nullptr;
@@ -49,6 +103,8 @@ struct Engine {
   std::vector<tsql::Literal> literals;   // literals of the statement being run
   tsql::OwnedTexts owned;                // their undoubled texts
   std::string shape;                     // its look-up key
+  std::vector<tsql::LiteralSpan> spans;  // where its literals stand
+  TemplateMemo memo;
 
   // A prepared statement of `entry` that nobody is reading.
   sqlite3_stmt* Borrow(CachedStatement& entry, std::string_view sql) {
@@ -282,11 +338,14 @@ class SqliteConnection : public DatabaseConnection {
     if (!engine_) Fail("The database connection is not open.", sql);
     Engine& e = *engine_;
     std::string error;
-    if (!tsql::ScanLiterals(sql, e.literals, e.owned, e.shape, error)) Fail("Incorrect syntax: " + error + ".", sql);
-    auto it = e.cache.find(e.shape);
-    CachedStatement* entry;
-    if (it != e.cache.end()) {
+    CachedStatement* entry = e.memo.Find(sql, e.literals, e.owned);
+    if (entry) {
+      // found by its pattern
+    } else if (!tsql::ScanLiterals(sql, e.literals, e.owned, e.shape, error, &e.spans)) {
+      Fail("Incorrect syntax: " + error + ".", sql);
+    } else if (auto it = e.cache.find(e.shape); it != e.cache.end()) {
       entry = it->second.get();
+      e.memo.Remember(sql, e.spans, entry);
     } else {
       if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
       bool same = e.lexed.literals.size() == e.literals.size();
@@ -313,6 +372,7 @@ class SqliteConnection : public DatabaseConnection {
         owned->identity = &e.identities[UpperName(owned->tr.table)];
       entry = owned.get();
       e.cache.emplace(e.shape, std::move(owned));
+      e.memo.Remember(sql, e.spans, entry);
     }
     sqlite3_stmt* s = e.Borrow(*entry, sql);
     if (entry->tr.kind == tsql::StmtKind::Select) {

@@ -160,43 +160,98 @@ bool Lex(std::string_view sql, Lexed& out, std::string& error) {
   return true;
 }
 
+namespace {
+
+// Reads the text literal whose opening quote is sql[i]: its body (quotes not
+// undoubled) and whether it holds doubled quotes. Returns the position after
+// the closing quote, or npos when the literal is not terminated.
+inline size_t ReadTextLiteral(std::string_view sql, size_t i, std::string_view& body, bool& doubled) {
+  const size_t n = sql.size();
+  const size_t start = ++i;
+  doubled = false;
+  for (;;) {
+    const void* q = i < n ? std::memchr(sql.data() + i, '\'', n - i) : nullptr;
+    if (!q) return std::string_view::npos;
+    i = static_cast<size_t>(static_cast<const char*>(q) - sql.data());
+    if (i + 1 < n && sql[i + 1] == '\'') {
+      doubled = true;
+      i += 2;
+      continue;
+    }
+    break;
+  }
+  body = sql.substr(start, i - start);
+  return i + 1;
+}
+
+// Reads the number that starts at sql[i] (a digit, or a point before a
+// digit): 12 an integer, 1.5 a decimal, 1e5 a float. Returns its end.
+inline size_t ReadNumber(std::string_view sql, size_t i, TokKind& kind) {
+  const size_t n = sql.size();
+  kind = TokKind::Integer;
+  while (i < n && IsDigit(sql[i])) ++i;
+  if (i < n && sql[i] == '.') {
+    kind = TokKind::Decimal;
+    ++i;
+    while (i < n && IsDigit(sql[i])) ++i;
+  }
+  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+    if (j < n && IsDigit(sql[j])) {
+      kind = TokKind::Float;
+      i = j;
+      while (i < n && IsDigit(sql[i])) ++i;
+    }
+  }
+  return i;
+}
+
+// The body of a text literal with its doubled quotes undoubled, kept in `owned`.
+[[gnu::noinline]] std::string_view Undouble(OwnedTexts& owned, std::string_view body) {
+  std::string text;
+  for (size_t k = 0; k < body.size(); ++k) {
+    text += body[k];
+    if (body[k] == '\'') ++k;
+  }
+  owned.push_back(std::move(text));
+  return owned.back();
+}
+
+// Adds a text literal; a body with doubled quotes is undoubled into `owned`.
+inline void AddTextLiteral(std::vector<Literal>& literals, OwnedTexts& owned, std::string_view body, bool doubled) {
+  literals.push_back(Literal{TokKind::String, doubled ? Undouble(owned, body) : body});
+}
+
+}  // namespace
+
 bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTexts& owned, std::string& shape,
-                  std::string& error) {
+                  std::string& error, std::vector<LiteralSpan>* spans) {
   literals.clear();
   owned.clear();
   shape.clear();
+  if (spans) spans->clear();
   const size_t n = sql.size();
   size_t i = 0, copied = 0;  // sql[copied, i) still to be copied into the shape
   bool afterIdent = false;    // the previous character belongs to an identifier
   auto flush = [&](size_t upto) {
     shape.append(sql.data() + copied, upto - copied);
   };
+  auto span = [&](size_t start, TokKind kind, bool national) {
+    if (spans) spans->push_back(LiteralSpan{static_cast<uint32_t>(start), static_cast<uint32_t>(i), kind, national});
+  };
   while (i < n) {
     unsigned char c = sql[i];
     if (c == '\'' || ((c == 'N' || c == 'n') && !afterIdent && i + 1 < n && sql[i + 1] == '\'')) {
       flush(i);
+      const size_t start = i;
       if (c != '\'') ++i;
-      size_t start = ++i;
+      std::string_view body;
       bool doubled = false;
-      for (;;) {
-        const void* q = i < n ? std::memchr(sql.data() + i, '\'', n - i) : nullptr;
-        if (!q) { error = "unterminated text literal"; return false; }
-        i = static_cast<size_t>(static_cast<const char*>(q) - sql.data());
-        if (i + 1 < n && sql[i + 1] == '\'') { doubled = true; i += 2; continue; }
-        break;
-      }
-      std::string_view body = sql.substr(start, i - start);
-      ++i;
-      if (doubled) {
-        std::string text;
-        for (size_t k = 0; k < body.size(); ++k) {
-          text += body[k];
-          if (body[k] == '\'') ++k;
-        }
-        owned.push_back(std::move(text));
-        body = owned.back();
-      }
-      literals.push_back(Literal{TokKind::String, body});
+      i = ReadTextLiteral(sql, i, body, doubled);
+      if (i == std::string_view::npos) { error = "unterminated text literal"; return false; }
+      AddTextLiteral(literals, owned, body, doubled);
+      span(start, TokKind::String, c != '\'');
       shape += "?s";
       copied = i;
       afterIdent = false;
@@ -204,24 +259,11 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTex
     }
     if ((IsDigit(c) && !afterIdent) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
       flush(i);
-      size_t start = i;
-      TokKind kind = TokKind::Integer;
-      while (i < n && IsDigit(sql[i])) ++i;
-      if (i < n && sql[i] == '.') {
-        kind = TokKind::Decimal;
-        ++i;
-        while (i < n && IsDigit(sql[i])) ++i;
-      }
-      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-        if (j < n && IsDigit(sql[j])) {
-          kind = TokKind::Float;
-          i = j;
-          while (i < n && IsDigit(sql[i])) ++i;
-        }
-      }
+      const size_t start = i;
+      TokKind kind;
+      i = ReadNumber(sql, i, kind);
       literals.push_back(Literal{kind, sql.substr(start, i - start)});
+      span(start, kind, false);
       shape += LiteralMarker(kind);
       copied = i;
       afterIdent = false;
@@ -258,6 +300,49 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTex
   }
   flush(n);
   return true;
+}
+
+// Why a match gives what a full scan gives: the scan decides at each position
+// from the text before it and the character at it and after it. Between the
+// literals the text is the template's; a literal starts with the character
+// class the template's starts with (a quote, N and a quote, a digit or a point
+// and a digit), and it is read by the same rules as in the scan, so it ends
+// where the scan would end it; the text after it must again be the template's.
+bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Literal>& literals, OwnedTexts& owned) {
+  literals.clear();
+  owned.clear();
+  const size_t n = sql.size();
+  const char* tx = t.text.data();
+  size_t pos = 0, prev = 0;  // positions in sql and in t.text
+  for (const LiteralSpan& sp : t.spans) {
+    const size_t fixed = sp.start - prev;
+    if (n - pos < fixed || std::memcmp(sql.data() + pos, tx + prev, fixed) != 0) return false;
+    pos += fixed;
+    prev = sp.end;
+    if (sp.kind == TokKind::String) {
+      if (sp.national) {
+        if (pos >= n || (sql[pos] != 'N' && sql[pos] != 'n')) return false;
+        ++pos;
+      }
+      if (pos >= n || sql[pos] != '\'') return false;
+      std::string_view body;
+      bool doubled = false;
+      pos = ReadTextLiteral(sql, pos, body, doubled);
+      if (pos == std::string_view::npos) return false;
+      AddTextLiteral(literals, owned, body, doubled);
+    } else {
+      if (pos >= n) return false;
+      const bool starts = IsDigit(sql[pos]) || (sql[pos] == '.' && pos + 1 < n && IsDigit(sql[pos + 1]));
+      if (!starts || (sql[pos] == '.') != (tx[sp.start] == '.')) return false;
+      const size_t start = pos;
+      TokKind kind;
+      pos = ReadNumber(sql, pos, kind);
+      if (kind != sp.kind) return false;
+      literals.push_back(Literal{kind, sql.substr(start, pos - start)});
+    }
+  }
+  const size_t fixed = t.text.size() - prev;
+  return n - pos == fixed && std::memcmp(sql.data() + pos, tx + prev, fixed) == 0;
 }
 
 }  // namespace tsql
