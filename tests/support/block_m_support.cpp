@@ -108,21 +108,10 @@ void BlockMStage::Stage(std::string_view line, std::string_view cnpj, std::strin
 std::vector<std::string> BlockMStage::Unify() {
   BlocoM::md_UnifyBlock();
   FileNumber1().Commit();
-  std::ifstream in(dir_ + "/out.txt", std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line.back() != '\r') throw std::runtime_error("line without CR LF: " + line);
-    line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+  return ReadCrLfLines(dir_ + "/out.txt");
 }
 
-int64_t BlockMStage::Count(std::string_view reg) {
-  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
-                                  PrepareSqlText(reg) + "')");
-  return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
-}
+int64_t BlockMStage::Count(std::string_view reg) { return RegisteredCount(reg); }
 
 std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
   std::vector<std::string> out;

@@ -1,9 +1,13 @@
 #include "tests/support/staging_database.h"
 
+#include <fstream>
+#include <stdexcept>
+
 #include "blocks/registry.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "staging/text.h"
 
 StagingDatabase::StagingDatabase() {
   ResetRunState();
@@ -18,4 +22,21 @@ StagingDatabase::~StagingDatabase() {
   if (g_Connection) g_Connection->Close();
   g_Connection.reset();
   ResetRunState();
+}
+
+std::vector<std::string> ReadCrLfLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line.back() != '\r') throw std::runtime_error("line without CR LF: " + line);
+    line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+int64_t RegisteredCount(std::string_view reg) {
+  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
+                                  PrepareSqlText(reg) + "')");
+  return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
 }

@@ -4,6 +4,11 @@
 // state reset again.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
 class StagingDatabase {
  public:
   StagingDatabase();
@@ -11,3 +16,10 @@ class StagingDatabase {
   StagingDatabase(const StagingDatabase&) = delete;
   StagingDatabase& operator=(const StagingDatabase&) = delete;
 };
+
+// The lines of the file at `path` without their CR LF; throws
+// std::runtime_error for a line that does not end in CR LF.
+std::vector<std::string> ReadCrLfLines(const std::string& path);
+
+// The line counter of `reg` in ###Registros (-1 when the code is not registered).
+int64_t RegisteredCount(std::string_view reg);
