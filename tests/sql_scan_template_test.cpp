@@ -120,4 +120,33 @@ TEST(SqlScanTemplate, RepeatedStatementsGiveTheirOwnValues) {
   EXPECT_EQ(all->RecordCount(), 189);
 }
 
+// Values stay bound between runs of a prepared statement and are bound again
+// only when they change: a value going back and forth, and two results of one
+// statement read at the same time, each keep their own.
+TEST(SqlScanTemplate, BoundValuesFollowEachRun) {
+  auto db = CreateConnection("memory");
+  db->Open();
+  db->Execute("CREATE TABLE ###T(ID INT IDENTITY(1,1), A VARCHAR(MAX), N INT)");
+  for (int i = 1; i <= 600; ++i)
+    db->Execute("INSERT INTO ###T(A,N) VALUES ('" + std::string(i % 2 ? "x" : "") + "','" + std::to_string(i) + "')");
+  auto count = [&](const std::string& a) {
+    auto rs = db->Execute("SELECT ID FROM ###T WHERE (A = '" + a + "') AND (N > 0)");
+    return rs->RecordCount();
+  };
+  EXPECT_EQ(count("x"), 300);
+  EXPECT_EQ(count(""), 300);
+  EXPECT_EQ(count("x"), 300);
+  EXPECT_EQ(count("y"), 0);
+  auto above = [&](int n) { return db->Execute("SELECT N FROM ###T WHERE (N > " + std::to_string(n) + ") ORDER BY ID ASC"); };
+  auto first = above(10);   // streamed: holds its statement
+  auto second = above(550);
+  EXPECT_EQ(first->RecordCount(), 590);
+  EXPECT_EQ(second->RecordCount(), 50);
+  EXPECT_EQ(first->Column(0).AsInt(), 11);
+  EXPECT_EQ(second->Column(0).AsInt(), 551);
+  int k = 0;
+  for (; !first->Eof(); first->MoveNext()) ++k;
+  EXPECT_EQ(k, 590);
+}
+
 }  // namespace

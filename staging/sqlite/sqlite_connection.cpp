@@ -31,10 +31,20 @@ constexpr size_t kIdleStatements = 4;
   throw DatabaseError(message + " (statement: " + std::string(sql) + ")");
 }
 
+// A prepared statement and the values bound to it. The statement reads its
+// texts in place (SQLITE_STATIC) from `texts`, which outlive every run; a
+// parameter whose new value is the one bound already is not bound again (the
+// '|' of line expressions, empty fields, link columns).
+struct Prepared {
+  sqlite3_stmt* stmt = nullptr;
+  std::vector<std::string> texts;      // per parameter: the literal bound (as written)
+  std::vector<tsql::TokKind> kinds;    // its kind; End while unbound
+};
+
 // One statement shape: its translation and the prepared statements not in use.
 struct CachedStatement {
   tsql::Translation tr;
-  std::vector<sqlite3_stmt*> idle;
+  std::vector<std::unique_ptr<Prepared>> idle;
   int64_t* identity = nullptr;  // the target table's last identity (INSERT)
 };
 
@@ -106,23 +116,30 @@ struct Engine {
   std::vector<tsql::LiteralSpan> spans;  // where its literals stand
   TemplateMemo memo;
 
-  // A prepared statement of `entry` that nobody is reading.
-  sqlite3_stmt* Borrow(CachedStatement& entry, std::string_view sql) {
+  // A prepared statement of `entry` that nobody is reading. Throws DatabaseError.
+  std::unique_ptr<Prepared> Borrow(CachedStatement& entry, std::string_view sql) {
     if (!entry.idle.empty()) {
-      sqlite3_stmt* s = entry.idle.back();
+      std::unique_ptr<Prepared> p = std::move(entry.idle.back());
       entry.idle.pop_back();
-      return s;
+      return p;
     }
     sqlite3_stmt* s = nullptr;
     int rc = sqlite3_prepare_v3(db, entry.tr.sql.c_str(), static_cast<int>(entry.tr.sql.size()),
                                 SQLITE_PREPARE_PERSISTENT, &s, nullptr);
     if (rc != SQLITE_OK) Fail(std::string("cannot prepare the translated statement: ") + sqlite3_errmsg(db) + " [" + entry.tr.sql + "]", sql);
-    return s;
+    auto p = std::make_unique<Prepared>();
+    p->stmt = s;
+    // Sized once: the bound texts must never move.
+    const size_t count = static_cast<size_t>(sqlite3_bind_parameter_count(s));
+    p->texts.resize(count);
+    p->kinds.assign(count, tsql::TokKind::End);
+    return p;
   }
-  void Return(CachedStatement& entry, sqlite3_stmt* s) {
-    sqlite3_reset(s);
-    if (entry.idle.size() < kIdleStatements) entry.idle.push_back(s);
-    else sqlite3_finalize(s);
+  // Resets `p` and keeps it for the next run of `entry` (its values stay bound).
+  void Return(CachedStatement& entry, std::unique_ptr<Prepared> p) {
+    sqlite3_reset(p->stmt);
+    if (entry.idle.size() < kIdleStatements) entry.idle.push_back(std::move(p));
+    else sqlite3_finalize(p->stmt);
   }
 };
 
@@ -133,33 +150,41 @@ std::string UpperName(std::string_view s) {
   return u;
 }
 
-// Binds the literals of the statement as parameters ?1..?n. Texts are bound in
-// place: they must stay as they are until the statement is reset.
-void BindLiterals(sqlite3_stmt* s, const std::vector<tsql::Literal>& lits) {
-  int count = sqlite3_bind_parameter_count(s);
-  for (int i = 0; i < count && i < static_cast<int>(lits.size()); ++i) {
-    const tsql::Literal& lit = lits[static_cast<size_t>(i)];
-    std::string_view v = lit.value;
-    switch (lit.kind) {
-      case tsql::TokKind::String:
-        sqlite3_bind_text(s, i + 1, v.data() ? v.data() : "", static_cast<int>(v.size()),
-                          SQLITE_STATIC);
+// Binds literal `lit` as parameter i + 1 of `s`; a text is bound in place and
+// must stay as it is while the statement may read it.
+void BindLiteral(sqlite3_stmt* s, int i, const tsql::Literal& lit) {
+  std::string_view v = lit.value;
+  switch (lit.kind) {
+    case tsql::TokKind::String:
+      sqlite3_bind_text(s, i + 1, v.data() ? v.data() : "", static_cast<int>(v.size()), SQLITE_STATIC);
+      break;
+    case tsql::TokKind::Integer: {
+      long long n = 0;
+      auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+      if (r.ec == std::errc()) {
+        sqlite3_bind_int64(s, i + 1, n);
         break;
-      case tsql::TokKind::Integer: {
-        long long n = 0;
-        auto r = std::from_chars(v.data(), v.data() + v.size(), n);
-        if (r.ec == std::errc()) {
-          sqlite3_bind_int64(s, i + 1, n);
-          break;
-        }
-        [[fallthrough]];
       }
-      default: {
-        double d = 0;
-        std::from_chars(v.data(), v.data() + v.size(), d);
-        sqlite3_bind_double(s, i + 1, d);
-      }
+      [[fallthrough]];
     }
+    default: {
+      double d = 0;
+      std::from_chars(v.data(), v.data() + v.size(), d);
+      sqlite3_bind_double(s, i + 1, d);
+    }
+  }
+}
+
+// Binds the literals of the statement as parameters ?1..?n, each kept in `p`;
+// those equal to what is bound already are left as they are.
+void BindLiterals(Prepared& p, const std::vector<tsql::Literal>& lits) {
+  const size_t count = std::min(p.texts.size(), lits.size());
+  for (size_t i = 0; i < count; ++i) {
+    const tsql::Literal& lit = lits[i];
+    if (p.kinds[i] == lit.kind && p.texts[i] == lit.value) continue;
+    p.kinds[i] = lit.kind;
+    p.texts[i].assign(lit.value.data(), lit.value.size());
+    BindLiteral(p.stmt, static_cast<int>(i), tsql::Literal{lit.kind, p.texts[i]});
   }
 }
 
@@ -184,8 +209,8 @@ void ReadColumn(sqlite3_stmt* s, int i, SqlType type, Value& out) {
 
 class SqliteRecordset : public Recordset {
  public:
-  SqliteRecordset(std::shared_ptr<Engine> engine, CachedStatement* entry, sqlite3_stmt* stmt)
-      : engine_(std::move(engine)), entry_(entry), stmt_(stmt), width_(entry->tr.columns.size()) {
+  SqliteRecordset(std::shared_ptr<Engine> engine, CachedStatement* entry, std::unique_ptr<Prepared> prep)
+      : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), width_(entry->tr.columns.size()) {
     engine_->live.insert(this);
   }
   ~SqliteRecordset() override {
@@ -194,36 +219,23 @@ class SqliteRecordset : public Recordset {
   }
 
   // Binds the statement's literals and reads the first chunk (or everything
-  // when `all`); throws DatabaseError. The result keeps its own copy of the
-  // statement text and binds the literals in place (SQLITE_STATIC): the
-  // statement reads them for as long as rows are left to fetch, and a later
-  // count binds them again. One copy of the text instead of one per literal.
+  // when `all`); throws DatabaseError. The bound values live in the prepared
+  // statement; the text is kept only when rows are left to fetch (messages).
   void Start(std::string_view sql, bool all) {
-    sql_.assign(sql);
-    params_.reserve(engine_->literals.size());
-    for (const auto& lit : engine_->literals) {
-      std::string_view v = lit.value;
-      if (v.data() >= sql.data() && v.data() + v.size() <= sql.data() + sql.size()) {
-        v = std::string_view(sql_.data() + (v.data() - sql.data()), v.size());
-      } else {  // an undoubled text held by the scan
-        paramTexts_.emplace_back(v);
-        v = paramTexts_.back();
-      }
-      params_.push_back(tsql::Literal{lit.kind, v});
-    }
-    BindLiterals(stmt_, params_);
-    Fetch(sql_, all);
+    BindLiterals(*prep_, engine_->literals);
+    Fetch(sql, all);
+    if (prep_) sql_.assign(sql);
   }
 
   bool Eof() const override { return pos_ >= count_; }
   int64_t RecordCount() override {
-    if (!stmt_) return fetched_;
+    if (!prep_) return fetched_;
     if (total_ < 0) total_ = CountRows();
     return total_;
   }
   void MoveNext() override {
     if (pos_ >= count_) return;
-    if (++pos_ == count_ && stmt_) Fetch(sql_, false);
+    if (++pos_ == count_ && prep_) Fetch(sql_, false);
   }
   int ColumnCount() const override { return static_cast<int>(width_); }
   const std::string& ColumnName(int i) const override { return entry_->tr.columns[static_cast<size_t>(i)].name; }
@@ -239,10 +251,13 @@ class SqliteRecordset : public Recordset {
 
   // Gives the statement back (or finalizes it when the connection closes).
   void Release(bool finalize = false) {
-    if (!stmt_) return;
-    if (finalize) sqlite3_finalize(stmt_);
-    else engine_->Return(*entry_, stmt_);
-    stmt_ = nullptr;
+    if (!prep_) return;
+    if (finalize) {
+      sqlite3_finalize(prep_->stmt);
+      prep_.reset();
+    } else {
+      engine_->Return(*entry_, std::move(prep_));
+    }
   }
 
  private:
@@ -252,13 +267,14 @@ class SqliteRecordset : public Recordset {
     pos_ = 0;
     count_ = 0;
     const auto& cols = entry_->tr.columns;
+    sqlite3_stmt* stmt = prep_->stmt;
     for (;;) {
       if (!all && count_ == kChunkRows) return;
-      int rc = sqlite3_step(stmt_);
+      int rc = sqlite3_step(stmt);
       if (rc == SQLITE_ROW) {
         size_t at = count_ * width_;
         if (rows_.size() < at + width_) rows_.resize(at + width_);
-        for (size_t c = 0; c < width_; ++c) ReadColumn(stmt_, static_cast<int>(c), cols[c].type, rows_[at + c]);
+        for (size_t c = 0; c < width_; ++c) ReadColumn(stmt, static_cast<int>(c), cols[c].type, rows_[at + c]);
         ++count_;
         ++fetched_;
         continue;
@@ -280,7 +296,9 @@ class SqliteRecordset : public Recordset {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(engine_->db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
       Fail(sqlite3_errmsg(engine_->db), sql_);
-    BindLiterals(s, params_);
+    for (size_t i = 0; i < prep_->texts.size(); ++i)
+      if (prep_->kinds[i] != tsql::TokKind::End)
+        BindLiteral(s, static_cast<int>(i), tsql::Literal{prep_->kinds[i], prep_->texts[i]});
     int64_t n = 0;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
@@ -292,14 +310,12 @@ class SqliteRecordset : public Recordset {
 
   std::shared_ptr<Engine> engine_;
   CachedStatement* entry_;
-  sqlite3_stmt* stmt_;
+  std::unique_ptr<Prepared> prep_;  // null once every row is read
   size_t width_;
   std::vector<Value> rows_;
   size_t pos_ = 0, count_ = 0;
   int64_t fetched_ = 0, total_ = -1;
   std::string sql_;
-  std::vector<tsql::Literal> params_;
-  tsql::OwnedTexts paramTexts_;
   Value null_;
 };
 
@@ -374,21 +390,21 @@ class SqliteConnection : public DatabaseConnection {
       e.cache.emplace(e.shape, std::move(owned));
       e.memo.Remember(sql, e.spans, entry);
     }
-    sqlite3_stmt* s = e.Borrow(*entry, sql);
+    std::unique_ptr<Prepared> p = e.Borrow(*entry, sql);
     if (entry->tr.kind == tsql::StmtKind::Select) {
-      auto rs = std::make_unique<SqliteRecordset>(engine_, entry, s);
+      auto rs = std::make_unique<SqliteRecordset>(engine_, entry, std::move(p));
       rs->Start(sql, entry->tr.readsControlTable);
       return rs;
     }
-    BindLiterals(s, e.literals);
-    int rc = sqlite3_step(s);
+    BindLiterals(*p, e.literals);
+    int rc = sqlite3_step(p->stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
       std::string msg = sqlite3_errmsg(e.db);
-      e.Return(*entry, s);
+      e.Return(*entry, std::move(p));
       Fail(msg, sql);
     }
     if (entry->identity) *entry->identity = sqlite3_last_insert_rowid(e.db);
-    e.Return(*entry, s);
+    e.Return(*entry, std::move(p));
     return MakeEmptyRecordset();
   }
 
@@ -407,7 +423,7 @@ class SqliteConnection : public DatabaseConnection {
     for (SqliteRecordset* rs : e.live) rs->Release(true);
     // The entries stay: results still held by callers read their column names.
     for (auto& [shape, entry] : e.cache) {
-      for (sqlite3_stmt* s : entry->idle) sqlite3_finalize(s);
+      for (auto& p : entry->idle) sqlite3_finalize(p->stmt);
       entry->idle.clear();
     }
     sqlite3_close_v2(e.db);

@@ -225,9 +225,10 @@ void FnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
   sqlite3_uint64 n = 0;
   for (int i = 0; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     ptr[i] = static_cast<const char*>(sqlite3_value_blob(argv[i]));
-    len[i] = static_cast<size_t>(sqlite3_value_bytes(argv[i]));
+    // No bytes: an empty text, or NULL (only then is the type asked for).
+    if (!ptr[i] && sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    len[i] = ptr[i] ? static_cast<size_t>(sqlite3_value_bytes(argv[i])) : 0;
     n += len[i];
   }
   char* out = static_cast<char*>(sqlite3_malloc64(n + 1));

@@ -309,8 +309,9 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTex
 // and a digit), and it is read by the same rules as in the scan, so it ends
 // where the scan would end it; the text after it must again be the template's.
 bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Literal>& literals, OwnedTexts& owned) {
-  literals.clear();
   owned.clear();
+  literals.resize(t.spans.size());  // filled in place: no growth checks per literal
+  Literal* out = literals.data();
   const size_t n = sql.size();
   const char* tx = t.text.data();
   size_t pos = 0, prev = 0;  // positions in sql and in t.text
@@ -329,7 +330,7 @@ bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Lite
       bool doubled = false;
       pos = ReadTextLiteral(sql, pos, body, doubled);
       if (pos == std::string_view::npos) return false;
-      AddTextLiteral(literals, owned, body, doubled);
+      *out++ = Literal{TokKind::String, doubled ? Undouble(owned, body) : body};
     } else {
       if (pos >= n) return false;
       const bool starts = IsDigit(sql[pos]) || (sql[pos] == '.' && pos + 1 < n && IsDigit(sql[pos + 1]));
@@ -338,7 +339,7 @@ bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Lite
       TokKind kind;
       pos = ReadNumber(sql, pos, kind);
       if (kind != sp.kind) return false;
-      literals.push_back(Literal{kind, sql.substr(start, pos - start)});
+      *out++ = Literal{kind, sql.substr(start, pos - start)};
     }
   }
   const size_t fixed = t.text.size() - prev;
