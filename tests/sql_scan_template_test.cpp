@@ -147,6 +147,11 @@ TEST(SqlScanTemplate, BoundValuesFollowEachRun) {
   int k = 0;
   for (; !first->Eof(); first->MoveNext()) ++k;
   EXPECT_EQ(k, 590);
+  // Counts of results read in chunks: a plain select is counted without its
+  // columns; TOP and grouping are counted as written.
+  EXPECT_EQ(db->Execute("SELECT TOP(300) N FROM ###T WHERE (N > 10) ORDER BY ID ASC")->RecordCount(), 300);
+  EXPECT_EQ(db->Execute("SELECT N, COUNT(*) AS C FROM ###T GROUP BY N")->RecordCount(), 600);
+  EXPECT_EQ(db->Execute("SELECT A + '|' AS L FROM ###T WHERE (N <= 400) ORDER BY ID ASC")->RecordCount(), 400);
 }
 
 }  // namespace

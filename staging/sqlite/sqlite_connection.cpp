@@ -292,11 +292,13 @@ class SqliteRecordset : public Recordset {
   }
 
   int64_t CountRows() {
-    std::string sql = "SELECT count(*) FROM (" + entry_->tr.sql + ")";
+    const std::string& plain = entry_->tr.countSql;
+    std::string sql = plain.empty() ? "SELECT count(*) FROM (" + entry_->tr.sql + ")" : plain;
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(engine_->db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
       Fail(sqlite3_errmsg(engine_->db), sql_);
-    for (size_t i = 0; i < prep_->texts.size(); ++i)
+    const size_t params = std::min(prep_->texts.size(), static_cast<size_t>(sqlite3_bind_parameter_count(s)));
+    for (size_t i = 0; i < params; ++i)
       if (prep_->kinds[i] != tsql::TokKind::End)
         BindLiteral(s, static_cast<int>(i), tsql::Literal{prep_->kinds[i], prep_->texts[i]});
     int64_t n = 0;

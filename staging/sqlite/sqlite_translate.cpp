@@ -108,7 +108,7 @@ class Translator {
     switch (st.kind) {
       case StmtKind::Select: {
         std::vector<ResultColumn> cols;
-        tr.sql = Select(*st.select, cols, false);
+        tr.sql = Select(*st.select, cols, false, &tr.countSql);
         tr.columns = std::move(cols);
         tr.readsControlTable = readsControl_;
         break;
@@ -186,8 +186,11 @@ class Translator {
   }
 
   // A SELECT (top level, or a derived table whose columns must be named);
-  // fills `cols` with the result columns. Throws SqlError.
-  std::string Select(const SelectStmt& sel, std::vector<ResultColumn>& cols, bool derived) {
+  // fills `cols` with the result columns and, when `countSql` is given, sets
+  // it to a count of the rows for a plain select (no TOP, grouping or
+  // aggregate): same FROM and WHERE, columns not computed. Throws SqlError.
+  std::string Select(const SelectStmt& sel, std::vector<ResultColumn>& cols, bool derived,
+                     std::string* countSql = nullptr) {
     std::string fromSql;
     if (sel.from) scope_.push_back(SourceScope(*sel.from, fromSql));
     std::string sql = "SELECT ";
@@ -218,8 +221,10 @@ class Translator {
       if (name.empty() && item.expr->kind == ExprKind::Column) name = std::string(item.expr->name);
       addItem(g.sql, name, g.type);
     }
-    if (sel.from) sql += " FROM " + fromSql;
-    if (sel.where) sql += " WHERE " + Condition(*sel.where);
+    std::string rowsSql;  // FROM and WHERE
+    if (sel.from) rowsSql += " FROM " + fromSql;
+    if (sel.where) rowsSql += " WHERE " + Condition(*sel.where);
+    sql += rowsSql;
     std::vector<std::string> grouped;
     if (!sel.groupBy.empty()) {
       sql += " GROUP BY ";
@@ -238,6 +243,7 @@ class Translator {
         CheckGrouped(*item.expr, grouped);
       }
     }
+    if (countSql && !aggregate && !sel.top && sel.from) *countSql = "SELECT count(*)" + rowsSql;
     if (!sel.orderBy.empty()) {
       sql += " ORDER BY ";
       for (size_t i = 0; i < sel.orderBy.size(); ++i) {

@@ -51,6 +51,8 @@ struct Translation {
   std::string table;                   // Insert/Update/Delete/Create target, as in the catalog
   bool identityTarget = false;         // Insert into a table with an identity column
   bool readsControlTable = false;      // Select reading ###Registros
+  std::string countSql;                // Select: counts its rows without computing its columns; empty
+                                       // when only counting the statement itself will do
   std::optional<CatalogTable> created; // Create: the table to register once created
   std::vector<std::string> indexSql;   // Create: the indexes that go with the table
 };
