@@ -51,13 +51,16 @@ std::string NullLine(std::string_view reg, const Objeto_Collection& layout) {
 }
 
 // The current row's line: the "Linha" column when the result has one, else
-// composed from the layout.
-std::string CurrentLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout) {
+// composed from the layout. A text "Linha" is returned in place (valid until
+// the result moves); any other line is composed into `scratch`.
+std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
+                             std::string& scratch) {
   int col = rs.FindColumn(kLineColumn);
-  if (col < 0) return ComposeFromColumns(rs, layout);
+  if (col < 0) return scratch = ComposeFromColumns(rs, layout);
   const Value& v = rs.Column(col);
-  if (v.IsNull()) return NullLine(reg, layout);
-  return v.kind() == Value::Kind::Text ? v.TextRef() : v.AsText();
+  if (v.IsNull()) return scratch = NullLine(reg, layout);
+  if (v.kind() == Value::Kind::Text) return v.TextRef();
+  return scratch = v.AsText();
 }
 
 // Writes `line` to file number 1 and counts it in the Block 9 counters.
@@ -116,12 +119,14 @@ std::string md_BuildLineExpr(std::string_view, const Objeto_Collection* layout) 
 }
 
 void md_WriteLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout) {
-  EmitLine(reg, CurrentLine(reg, rs, layout));
+  std::string scratch;
+  EmitLine(reg, CurrentLine(reg, rs, layout, scratch));
 }
 
 void md_WriteOpener(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
                     bool blockHasData) {
-  std::string line = CurrentLine(reg, rs, layout);
+  std::string scratch;
+  std::string line(CurrentLine(reg, rs, layout, scratch));
   for (const Campos_Collection& f : layout)
     if (f.Key > 0 && f.Nome_Campo == "Ind_Mov") {
       line = ReplaceField(line, f.Key, blockHasData ? "0" : "1");
