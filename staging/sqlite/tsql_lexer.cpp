@@ -1,5 +1,6 @@
 #include "staging/sqlite/tsql_lexer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tsql {
@@ -170,9 +171,14 @@ inline size_t ReadTextLiteral(std::string_view sql, size_t i, std::string_view& 
   const size_t start = ++i;
   doubled = false;
   for (;;) {
-    const void* q = i < n ? std::memchr(sql.data() + i, '\'', n - i) : nullptr;
-    if (!q) return std::string_view::npos;
-    i = static_cast<size_t>(static_cast<const char*>(q) - sql.data());
+    // Most values are short: a plain look at the first bytes before memchr.
+    const size_t near = std::min(n, i + 16);
+    while (i < near && sql[i] != '\'') ++i;
+    if (i == near) {
+      const void* q = i < n ? std::memchr(sql.data() + i, '\'', n - i) : nullptr;
+      if (!q) return std::string_view::npos;
+      i = static_cast<size_t>(static_cast<const char*>(q) - sql.data());
+    }
     if (i + 1 < n && sql[i + 1] == '\'') {
       doubled = true;
       i += 2;
@@ -302,6 +308,21 @@ bool ScanLiterals(std::string_view sql, std::vector<Literal>& literals, OwnedTex
   return true;
 }
 
+namespace {
+
+// True when sql[pos, pos + len) exists and equals `expected`; the text between
+// two values (often "','") is compared in place when short.
+inline bool SameBytes(std::string_view sql, size_t pos, const char* expected, size_t len) {
+  if (sql.size() - pos < len) return false;
+  const char* at = sql.data() + pos;
+  if (len > 8) return std::memcmp(at, expected, len) == 0;
+  for (size_t k = 0; k < len; ++k)
+    if (at[k] != expected[k]) return false;
+  return true;
+}
+
+}  // namespace
+
 // Why a match gives what a full scan gives: the scan decides at each position
 // from the text before it and the character at it and after it. Between the
 // literals the text is the template's; a literal starts with the character
@@ -317,7 +338,7 @@ bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Lite
   size_t pos = 0, prev = 0;  // positions in sql and in t.text
   for (const LiteralSpan& sp : t.spans) {
     const size_t fixed = sp.start - prev;
-    if (n - pos < fixed || std::memcmp(sql.data() + pos, tx + prev, fixed) != 0) return false;
+    if (!SameBytes(sql, pos, tx + prev, fixed)) return false;
     pos += fixed;
     prev = sp.end;
     if (sp.kind == TokKind::String) {
@@ -343,7 +364,7 @@ bool MatchTemplate(const ScanTemplate& t, std::string_view sql, std::vector<Lite
     }
   }
   const size_t fixed = t.text.size() - prev;
-  return n - pos == fixed && std::memcmp(sql.data() + pos, tx + prev, fixed) == 0;
+  return n - pos == fixed && SameBytes(sql, pos, tx + prev, fixed);
 }
 
 }  // namespace tsql
