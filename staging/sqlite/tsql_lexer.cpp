@@ -45,6 +45,33 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+namespace {
+
+// Reads the number that starts at sql[i] (a digit, or a point before a
+// digit): 12 an integer, 1.5 a decimal, 1e5 a float. Returns its end.
+inline size_t ReadNumber(std::string_view sql, size_t i, TokKind& kind) {
+  const size_t n = sql.size();
+  kind = TokKind::Integer;
+  while (i < n && IsDigit(sql[i])) ++i;
+  if (i < n && sql[i] == '.') {
+    kind = TokKind::Decimal;
+    ++i;
+    while (i < n && IsDigit(sql[i])) ++i;
+  }
+  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+    if (j < n && IsDigit(sql[j])) {
+      kind = TokKind::Float;
+      i = j;
+      while (i < n && IsDigit(sql[i])) ++i;
+    }
+  }
+  return i;
+}
+
+}  // namespace
+
 bool Lex(std::string_view sql, Lexed& out, std::string& error) {
   out.tokens.clear();
   out.literals.clear();
@@ -104,22 +131,8 @@ bool Lex(std::string_view sql, Lexed& out, std::string& error) {
     }
     if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
       size_t start = i;
-      TokKind kind = TokKind::Integer;
-      while (i < n && IsDigit(sql[i])) ++i;
-      if (i < n && sql[i] == '.') {
-        kind = TokKind::Decimal;
-        ++i;
-        while (i < n && IsDigit(sql[i])) ++i;
-      }
-      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-        if (j < n && IsDigit(sql[j])) {
-          kind = TokKind::Float;
-          i = j;
-          while (i < n && IsDigit(sql[i])) ++i;
-        }
-      }
+      TokKind kind;
+      i = ReadNumber(sql, i, kind);
       addLiteral(kind, sql.substr(start, i - start), std::string());
       continue;
     }
@@ -190,28 +203,6 @@ inline size_t ReadTextLiteral(std::string_view sql, size_t i, std::string_view& 
   return i + 1;
 }
 
-// Reads the number that starts at sql[i] (a digit, or a point before a
-// digit): 12 an integer, 1.5 a decimal, 1e5 a float. Returns its end.
-inline size_t ReadNumber(std::string_view sql, size_t i, TokKind& kind) {
-  const size_t n = sql.size();
-  kind = TokKind::Integer;
-  while (i < n && IsDigit(sql[i])) ++i;
-  if (i < n && sql[i] == '.') {
-    kind = TokKind::Decimal;
-    ++i;
-    while (i < n && IsDigit(sql[i])) ++i;
-  }
-  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-    size_t j = i + 1;
-    if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-    if (j < n && IsDigit(sql[j])) {
-      kind = TokKind::Float;
-      i = j;
-      while (i < n && IsDigit(sql[i])) ++i;
-    }
-  }
-  return i;
-}
 
 // The body of a text literal with its doubled quotes undoubled, kept in `owned`.
 [[gnu::noinline]] std::string_view Undouble(OwnedTexts& owned, std::string_view body) {
