@@ -67,20 +67,9 @@ std::vector<std::string> SplitRecord(std::string_view line) {
   return out;
 }
 
-BlockMStage::BlockMStage() {
-  static std::atomic<int> serial{0};
-  dir_ = (fs::temp_directory_path() /
-          ("quelvar-block-m-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-             .string();
-  fs::create_directories(dir_);
-  FileNumber1().Open(dir_ + "/out.txt");
-}
+BlockMStage::BlockMStage() { FileNumber1().Open(dir_.File("out.txt")); }
 
-BlockMStage::~BlockMStage() {
-  FileNumber1().Abort();
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
+BlockMStage::~BlockMStage() { FileNumber1().Abort(); }
 
 void BlockMStage::Stage(std::string_view line, std::string_view cnpj, std::string_view cst) {
   const std::vector<std::string> fields = SplitRecord(line);
@@ -108,7 +97,7 @@ void BlockMStage::Stage(std::string_view line, std::string_view cnpj, std::strin
 std::vector<std::string> BlockMStage::Unify() {
   BlocoM::md_UnifyBlock();
   FileNumber1().Commit();
-  return ReadCrLfLines(dir_ + "/out.txt");
+  return ReadCrLfLines(dir_.File("out.txt"));
 }
 
 int64_t BlockMStage::Count(std::string_view reg) { return RegisteredCount(reg); }

@@ -49,7 +49,7 @@ class BlockMStage {
 
  private:
   StagingDatabase db_;
-  std::string dir_;
+  TempFolder dir_;
 };
 
 // The output lines whose record code is `reg`.

@@ -19,20 +19,9 @@
 
 namespace fs = std::filesystem;
 
-BlocksCdStage::BlocksCdStage() {
-  static std::atomic<int> serial{0};
-  dir_ = (fs::temp_directory_path() /
-          ("quelvar-blocks-cd-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-             .string();
-  fs::create_directories(dir_);
-  FileNumber1().Open(dir_ + "/out.txt");
-}
+BlocksCdStage::BlocksCdStage() { FileNumber1().Open(dir_.File("out.txt")); }
 
-BlocksCdStage::~BlocksCdStage() {
-  FileNumber1().Abort();
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
+BlocksCdStage::~BlocksCdStage() { FileNumber1().Abort(); }
 
 void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
   static const std::set<std::string, std::less<>> kParents = {"C100", "C180", "C190", "C380",
@@ -83,7 +72,7 @@ std::vector<std::string> BlocksCdStage::UnifyD(bool singleCnpj) {
 
 std::vector<std::string> BlocksCdStage::Finish() {
   FileNumber1().Commit();
-  return ReadCrLfLines(dir_ + "/out.txt");
+  return ReadCrLfLines(dir_.File("out.txt"));
 }
 
 int64_t BlocksCdStage::Count(std::string_view reg) { return RegisteredCount(reg); }

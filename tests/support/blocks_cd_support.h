@@ -36,7 +36,7 @@ class BlocksCdStage {
  private:
   StagingDatabase db_;
   std::vector<std::string> Finish();
-  std::string dir_;
+  TempFolder dir_;
   int64_t parent_ = 0, ecf_ = 0, caixa_ = 0;
 };
 

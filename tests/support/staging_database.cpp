@@ -1,5 +1,9 @@
 #include "tests/support/staging_database.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -39,4 +43,25 @@ int64_t RegisteredCount(std::string_view reg) {
   auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
                                   PrepareSqlText(reg) + "')");
   return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<int> serial{0};
+  namespace fs = std::filesystem;
+  path_ = (fs::temp_directory_path() /
+           ("quelvar-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
+              .string();
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::string TempFolder::File(std::string_view name) const {
+  return (std::filesystem::path(path_) / name).string();
 }

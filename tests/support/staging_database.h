@@ -23,3 +23,18 @@ std::vector<std::string> ReadCrLfLines(const std::string& path);
 
 // The line counter of `reg` in ###Registros (-1 when the code is not registered).
 int64_t RegisteredCount(std::string_view reg);
+
+// A fresh empty folder under the system's temp folder, removed with everything
+// in it on destruction.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};

@@ -73,23 +73,6 @@ double CounterOf(std::string_view reg) {
   return rs->Eof() ? -1 : rs->Column(0).AsDouble();
 }
 
-TempFolder::TempFolder() {
-  static std::atomic<int> serial{0};
-  path_ = (fs::temp_directory_path() /
-           ("quelvar-writer-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
-              .string();
-  fs::remove_all(path_);
-  fs::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(path_, ec);
-}
-
-std::string TempFolder::File(std::string_view name) const { return (fs::path(path_) / name).string(); }
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -24,19 +24,6 @@ void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj);
 // The QtdeReg of `reg` in ###Registros as a number.
 double CounterOf(std::string_view reg);
 
-// A fresh empty folder under the system's temp folder (removed by the caller's
-// TempFolder destructor).
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::string& path() const { return path_; }
-  std::string File(std::string_view name) const;
-
- private:
-  std::string path_;
-};
-
 // Opens file number 1 at `path`, runs `write`, commits, and returns the lines
 // written (without their CR LF). Fails the test when a line does not end in CR LF.
 std::vector<std::string> WriteAndRead(const std::string& path, const std::function<void()>& write);
