@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libcli11-dev libgtest-dev libgmock-dev
-      qt6-base-dev xvfb xauth unixodbc-dev libsqliteodbc odbcinst)
+      qt6-base-dev qt6-translations-l10n xvfb xauth unixodbc-dev libsqliteodbc odbcinst)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

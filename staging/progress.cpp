@@ -34,7 +34,8 @@ std::string Count(double v) {
 std::string ProgressEvent::Label() const {
   const std::string counts = Count(done) + "/" + Count(total);
   switch (kind) {
-    case 0: return std::string(text) + " (" + counts + ") Registros...";
+    // Between imports (no total) the import bar's label is the status text alone.
+    case 0: return total > 0 ? std::string(text) + " (" + counts + ") Registros..." : std::string(text);
     case 1: return std::string(text) + " (" + counts + ")";
     case 2: return "Empresas (" + counts + ") => " + std::string(text);
     case 3: return "Registros (" + counts + ") => " + std::string(text);

@@ -42,16 +42,21 @@ TEST(FileChecks, LaterFilesNeedTheSameRootAndPeriodAndNotToBeInTheMergeYet) {
     std::vector<std::string> lines;
     std::string message;
   } cases[] = {
-      {Network(kMatriz), "Arquivo já selecionado!!!"},
-      {Network("22222222000191"), "Arquivo selecionado não pertence a Matriz!!!"},
-      {Network(kFilial, "02012020"), "Arquivo selecionado não pertence ao mesmo periodo (INICIAL)!!!"},
-      {Network(kFilial, "01012020", "30012020"), "Arquivo selecionado não pertence ao mesmo periodo (FINAL)!!!"},
+      // Another file of an establishment in the merge: a part, for the other kind.
+      {Network(kMatriz), "O CNPJ " + kMatriz + " já está na unificação por outro arquivo. Se este arquivo é "
+                         "outra parte do mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo (Mesmo CNPJ)'."},
+      {Network("22222222000191"), "Arquivo selecionado não pertence à Matriz!!!"},
+      {Network(kFilial, "02012020"), "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!"},
+      {Network(kFilial, "01012020", "30012020"), "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!"},
   };
   int i = 0;
   for (const Case& c : cases) {
     EXPECT_EQ(s.Import(s.Write("f" + std::to_string(i++) + ".txt", c.lines)), ImportOutcome::Refused);
     EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{c.message});
   }
+  // The head office's own file again is the same file, whatever its establishments.
+  EXPECT_EQ(s.Import(s.dir.string() + "/matriz.txt"), ImportOutcome::Refused);
+  EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{"Arquivo já selecionado!!!"});
   EXPECT_EQ(s.Count("0140"), 1u);
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
 }
@@ -62,7 +67,8 @@ TEST(FileChecks, AlreadySelectedComparesTheCnpjAsTheTextItIs) {
   // A head office whose CNPJ field holds LIKE wildcards and a quote.
   ASSERT_EQ(s.Import(s.Write("m.txt", Network("1111111%'_01"))), ImportOutcome::Imported);
   EXPECT_EQ(s.Import(s.Write("f.txt", Network("1111111%'_01"))), ImportOutcome::Refused);
-  EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{"Arquivo já selecionado!!!"});
+  ASSERT_EQ(s.TakeMessages().size(), 1u);
+  EXPECT_EQ(s.Count("0140"), 1u);
   // A CNPJ that the wildcards would match as a pattern is another establishment.
   EXPECT_EQ(s.Import(s.Write("g.txt", Network("1111111%X'A01"))), ImportOutcome::Imported);
 }

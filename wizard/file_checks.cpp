@@ -1,6 +1,7 @@
 // The checks a chosen file passes before it is imported: its header (0000)
 // decides whether it belongs to the head office's company and period, and
 // whether it is already part of the merge.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,6 +61,9 @@ FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string&
   return any ? FirstLine::Read : FirstLine::Empty;
 }
 
+// A head office in the CNPJ sense: branch number (characters 9 to 12) "0001".
+bool IsHeadOfficeCnpj(const std::string& cnpj) { return cnpj.size() >= 12 && cnpj.compare(8, 4, "0001") == 0; }
+
 std::string CanonicalPath(const std::string& path) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
@@ -109,7 +113,7 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
 // again taken as the first. Throws DatabaseError from emptying the tables.
 bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
   const std::string& cnpj = fields.size() > 9 ? fields[9] : std::string();
-  if (controls.checkValidarMatriz.Value && (cnpj.size() < 12 || cnpj.compare(8, 4, "0001") != 0)) {
+  if (controls.checkValidarMatriz.Value && !IsHeadOfficeCnpj(cnpj)) {
     md_ClearTables();
     return false;
   }
@@ -120,39 +124,64 @@ bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
   return true;
 }
 
-// Checks a later file against the reference: not already in the merge (merge
-// of branches: its CNPJ among the stored establishments; merge of one CNPJ:
-// the same path or the same bytes imported before), the same CNPJ root, the
-// same period start and end. On refusal `message` receives the text to show.
-// Throws DatabaseError.
+// Checks a later file against the reference: not already in the merge (the
+// same file, however its path is written; merge of one CNPJ: also the same
+// bytes under another name; merge of branches: its CNPJ among the stored
+// establishments, said to be a part for the other merge kind when it is
+// another file), the same CNPJ root, the same period start and end. On
+// refusal `message` receives the text to show. Throws DatabaseError.
 bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std::string& message) {
   const std::string cnpj = fields.size() > 9 ? fields[9] : std::string();
-  bool already;
-  if (m_MesmoCNPJ) {
-    already = false;
-    for (size_t i = 0; i < m_ImportedPaths.size() && !already; ++i) already = m_ImportedPaths[i] == m_CandidatePath;
-    for (size_t i = 0; i < m_ImportedDigests.size() && !already; ++i)
-      already = m_ImportedDigests[i] == m_CandidateDigest;
-  } else {
+  bool samePath = false, sameBytes = false;
+  for (const ListedFile& f : m_Arquivos) {
+    samePath = samePath || f.canonical == m_CandidatePath;
+    sameBytes = sameBytes || (m_MesmoCNPJ && f.digest == m_CandidateDigest);
+  }
+  bool already = samePath || sameBytes;
+  if (!already && !m_MesmoCNPJ) {
     const std::string stored = UpperLatin1(TrimBlanks(cnpj));
-    already = !g_Connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")
-                   ->Eof();
+    bool cnpjStored =
+        !g_Connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")->Eof();
+    if (cnpjStored) {
+      // Another file of an establishment already in the merge: a second part
+      // of one CNPJ, which the other merge kind joins.
+      message = "O CNPJ " + cnpj + " já está na unificação por outro arquivo. Se este arquivo é outra parte do "
+                "mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo (Mesmo CNPJ)'.";
+      return false;
+    }
   }
   if (already) {
     message = "Arquivo já selecionado!!!";
     return false;
   }
   if (g_MatrizCNPJ.substr(0, 8) != g_FileCNPJ.substr(0, 8)) {
-    message = "Arquivo selecionado não pertence a Matriz!!!";
+    message = "Arquivo selecionado não pertence à Matriz!!!";
     return false;
   }
   if (g_MatrizDtIni != g_FileDtIni) {
-    message = "Arquivo selecionado não pertence ao mesmo periodo (INICIAL)!!!";
+    message = "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!";
     return false;
   }
   if (g_MatrizDtFin != g_FileDtFin) {
-    message = "Arquivo selecionado não pertence ao mesmo periodo (FINAL)!!!";
+    message = "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!";
     return false;
   }
   return true;
+}
+
+bool frmAssistente::HeadOfficeFirst(const std::vector<ListedFile>& files) {
+  if (files.empty() || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return true;
+  return IsHeadOfficeCnpj(files.front().cnpj);
+}
+
+// Reads each header once; files that cannot be read keep their place among
+// the others (their import reports why).
+void frmAssistente::OrderHeadOfficeFirst(std::vector<std::string>& paths) {
+  if (g_MatrizSelected || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return;
+  std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) {
+    std::string line, why;
+    if (ReadFirstLine(path, line, why, nullptr) != FirstLine::Read) return false;
+    std::vector<std::string_view> fields = SplitBars(line);
+    return fields.size() > 9 && IsHeadOfficeCnpj(std::string(fields[9]));
+  });
 }

@@ -29,6 +29,8 @@ struct FormControls {
   Control cmdVoltar, cmdAvancar, cmdCancelar;
   Control OptionUnificaArquivo, OptionUnificaMatrizFilial;
   Control checkValidarMatriz, txtLocalMagnetico, cmdLocalArquivoMagnetico, Label15;
+  // The file list's own buttons and its count ("3 arquivos na lista").
+  Control cmdRemoverArquivo, cmdSubirArquivo, cmdDescerArquivo, lblQuantidadeArquivos;
   Control TxtCaminhoSalvo, ButtonLocalidadeSalvar;
   Control lblResultadoFinal;
   // the progress bars' labels and visibility (fill and text come through the progress port)
@@ -36,7 +38,17 @@ struct FormControls {
   Control sspProgressoBlocosGeral, lblProgressoBlocosGeral, sspProgressoEmpresa, lblProgressoEmpresa;
   Control sspProgressoBlocosParcial, lblProgressoBlocosParcial;
   Control sspProgressoBlocosParcialInterno, lblProgressoBlocosParcialInterno;
-  std::vector<std::string> ListBoxSelecionados;
+  std::vector<std::string> ListBoxSelecionados;  // paths of the imported files, in merge order
+  int ListBoxIndex = -1;                         // the selected row, -1 none
+};
+
+// One file of the merge as the list shows it.
+struct ListedFile {
+  std::string path;       // as chosen
+  std::string canonical;  // the same file however its path is written
+  uint64_t digest = 0;    // content fingerprint (merge of one CNPJ), 0 otherwise
+  std::string cnpj, dtIni, dtFin;  // from its 0000 line
+  int64_t lines = 0;
 };
 
 enum class ImportOutcome { Imported, Refused, Failed, Cancelled };
@@ -56,6 +68,7 @@ class frmAssistente {
     FileChooser* files = nullptr;
     FolderChooser* folders = nullptr;
     FormView* view = nullptr;
+    QuestionPort* questions = nullptr;  // null: every question is answered yes
     UiPorts ui;  // messages, progress, errors (installed as the engine's ports)
   };
   explicit frmAssistente(Ports ports, std::string databaseTarget = "");
@@ -80,6 +93,14 @@ class frmAssistente {
   void OptionUnificaMatrizFilial_Click();
   // Call after the box's Value changed (by the user or the program).
   void checkValidarMatriz_Click();
+  // The list's buttons: act on controls.ListBoxIndex (ignored without a selection).
+  void cmdRemoverArquivo_Click();
+  void cmdSubirArquivo_Click();
+  void cmdDescerArquivo_Click();
+  // Whether the wizard may close now: asks before imported files would be
+  // lost (not after a merged file was written). Cancel uses it; a window's
+  // close button should too.
+  bool ConfirmLeave();
 
   // ---- Page machine ----
   void Navigate(int action);
@@ -89,6 +110,20 @@ class frmAssistente {
   void ShowPage();
   bool ValidatePage(int page, std::string& message);
 
+  // ---- File list ----
+  // Takes file i out of the merge, its staged rows with it. False (with a
+  // message) when the head-office rule would no longer hold.
+  bool RemoveFile(size_t i);
+  // Moves file i one place up (delta -1) or down (+1), the staging rebuilt in
+  // the new order. False (with a message) when not possible.
+  bool MoveFile(size_t i, int delta);
+  // Selects row `row` of the list (-1 none); the list buttons follow.
+  void SelectListRow(int row);
+  // The row of file i: its name, then (second line) role, CNPJ, period and lines.
+  std::string ListRowText(size_t i) const;
+  // Empties the staging tables and forgets every imported file and the head office.
+  void ClearImports();
+
   // ---- Import ----
   void ChooseInputFile();
   ImportOutcome ImportFile(const std::string& path);
@@ -96,8 +131,12 @@ class frmAssistente {
   void CaptureHeaderFields(std::string_view code, const std::vector<std::string_view>& fields);
   void DispatchRecord(std::string_view code, std::string& line);
   std::string RenumberEstablishment(std::string& line);
-  // Asks the running import to stop; the file's rows are rolled back.
-  void RequestCancelImport() { m_CancelImport = true; }
+  // Asks the running import to stop (the file's rows are rolled back) and
+  // the files chosen with it not to be imported.
+  void RequestCancelImport() {
+    m_CancelImport = true;
+    m_CancelBatch = true;
+  }
 
   // ---- File checks ----
   bool CheckChosenFile(const std::string& path);
@@ -108,6 +147,8 @@ class frmAssistente {
   // Writes the merged file into m_CaminhoSalvo. Never throws: failures come
   // back in the result (and in m_Resultado).
   RunResult RunUnification(bool& singleCnpj);
+  // The merged file's full path as the run would name it; "" when no header is stored.
+  std::string PlannedOutputPath();
 
   // ---- State ----
   FormControls controls;
@@ -124,24 +165,42 @@ class frmAssistente {
   std::map<std::string, int64_t> m_Descartados;
   // Per code: lines shorter / longer than the code's layout (reported once per code).
   std::map<std::string, int64_t> m_LinhasCurtas, m_LinhasLongas;
-  // Paths and content fingerprints of the imported files.
-  std::vector<std::string> m_ImportedPaths;
-  std::vector<uint64_t> m_ImportedDigests;
+  // The imported files, in the order of the list.
+  std::vector<ListedFile> m_Arquivos;
+  // Start and end of the last run ("dd/mm/yyyy hh:mm:ss").
+  std::string m_RunStart, m_RunEnd;
   // The file being checked: its canonical path and (merge of one CNPJ) its digest.
   std::string m_CandidatePath;
   uint64_t m_CandidateDigest = 0;
 
   static constexpr int kPages = 5;
   static constexpr const char* kFilter = "Texto. TXT(*.txt)|*.txt";
+  // The import bar's label between imports: before the first file, and after one.
+  static constexpr const char* kStatusNoFile = "Nenhum arquivo importado. Clique em '...' para escolher os arquivos.";
+  static constexpr const char* kStatusWaiting = "Aguardando Próximo arquivo...";
 
  private:
   void Changed();
   void ShowMessage(std::string_view text, MsgIcon icon);
   void SetPage1Note();
+  bool Ask(std::string_view question);
+  // Imports `files` again, in order, into emptied staging tables (after a
+  // removal or a move); a file that no longer imports leaves the list, with a message.
+  void RestageFiles(const std::vector<ListedFile>& files);
+  // Whether `files` may stand in this order: with "Validar CNPJ Matriz"
+  // ticked in the merge of head office and branches the first must be a head office.
+  bool HeadOfficeFirst(const std::vector<ListedFile>& files);
+  // Puts head-office files first among `paths` while no head office is chosen yet.
+  void OrderHeadOfficeFirst(std::vector<std::string>& paths);
+  // The run when page 4 is entered; a failed run leads back to page 2.
+  void RunFromLastPage();
+  void UpdateListControls();
   // Captions of pages, buttons and options before the first page is shown.
   void InitControls();
 
   Ports ports_;
   std::string databaseTarget_;
   bool m_CancelImport = false;
+  bool m_CancelBatch = false;
+  bool m_Restaging = false;  // importing again files the user already chose
 };

@@ -125,25 +125,27 @@ struct Cancelled {};
 
 }  // namespace
 
-// Asks for a file and imports it, the file button and Next disabled meanwhile.
-// A cancelled dialog changes nothing.
+// Asks for files (several at once) and imports them in the order chosen, the
+// head office first while none is chosen yet; the file button, Next and Back
+// are disabled meanwhile. A cancelled dialog changes nothing; a cancelled
+// import also skips the files chosen after it.
 void frmAssistente::ChooseInputFile() {
-  std::string name = ports_.files ? ports_.files->ChooseOpenFile(kFilter) : std::string();
-  controls.txtLocalMagnetico.Text = name;
-  Changed();
-  if (name.empty()) {
-    controls.txtLocalMagnetico.Text.clear();
+  std::vector<std::string> names = ports_.files ? ports_.files->ChooseOpenFiles(kFilter) : std::vector<std::string>();
+  if (names.empty()) return;
+  OrderHeadOfficeFirst(names);
+  m_CancelBatch = false;
+  for (const std::string& name : names) {
+    if (m_CancelBatch) break;
+    controls.txtLocalMagnetico.Text = name;
+    for (Control* c : {&controls.cmdLocalArquivoMagnetico, &controls.cmdAvancar, &controls.cmdVoltar,
+                       &controls.cmdRemoverArquivo, &controls.cmdSubirArquivo, &controls.cmdDescerArquivo})
+      c->Enabled = false;
     Changed();
-    return;
+    if (ImportFile(name) == ImportOutcome::Imported) controls.ListBoxIndex = static_cast<int>(m_Arquivos.size()) - 1;
   }
-  controls.cmdLocalArquivoMagnetico.Enabled = false;
-  controls.cmdAvancar.Enabled = false;
-  Changed();
-  ImportFile(name);
-  controls.cmdLocalArquivoMagnetico.Enabled = true;
-  controls.cmdAvancar.Enabled = true;
+  m_CancelBatch = false;
   controls.txtLocalMagnetico.Text.clear();
-  Changed();
+  ShowPage();
 }
 
 // Lines of the file as the import reads them (CR LF, LF or CR each end one
@@ -247,7 +249,10 @@ std::string frmAssistente::RenumberEstablishment(std::string& line) {
 // nothing in the staging tables and gives back the state it changed.
 ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   m_CancelImport = false;
-  auto waiting = [] { md_ShowProgress(0, "Aguardando Proximo arquivo...", 0, 0); };
+  auto waiting = [this] {
+    md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
+  };
+  const std::string status = "Arquivo: " + std::filesystem::path(path).filename().string();
 
   std::string why;
   if (!OpenInput(path, why)) {
@@ -312,7 +317,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
           DispatchRecord(codeText, line);
         }
       }
-      md_ShowProgress(0, "Arquivo: ", static_cast<double>(n), static_cast<double>(total));
+      md_ShowProgress(0, status, static_cast<double>(n), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
     }
     if (reader.Failed()) throw std::runtime_error(std::strerror(reader.Error()));
@@ -361,17 +366,19 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   }
 
   controls.ListBoxSelecionados.push_back(path);
-  m_ImportedPaths.push_back(m_CandidatePath.empty() ? path : m_CandidatePath);
-  m_ImportedDigests.push_back(m_CandidateDigest);
+  m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, g_FileCNPJ,
+                        g_FileDtIni, g_FileDtFin, total});
   for (const auto& [code, count] : shortLines) {
     m_LinhasCurtas[code] += count;
-    ShowMessage("Registro " + code + ": " + std::to_string(count) +
+    if (!m_Restaging)
+      ShowMessage("Registro " + code + ": " + std::to_string(count) +
                     " linha(s) com menos campos que o leiaute; os campos ausentes foram gravados vazios.",
                 MsgIcon::Information);
   }
   for (const auto& [code, count] : longLines) {
     m_LinhasLongas[code] += count;
-    ShowMessage("Registro " + code + ": " + std::to_string(count) +
+    if (!m_Restaging)
+      ShowMessage("Registro " + code + ": " + std::to_string(count) +
                     " linha(s) com mais campos que o leiaute; os campos excedentes foram ignorados.",
                 MsgIcon::Information);
   }

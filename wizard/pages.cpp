@@ -1,10 +1,12 @@
 // The wizard's page machine: which page shows what, the buttons' state and
 // captions, the tests a page must pass before the wizard goes on, the handlers
 // of the small controls, and the run started by entering the last page.
+#include <filesystem>
 #include <string>
 
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/output_folder.h"
 
 namespace {
 
@@ -12,31 +14,32 @@ constexpr const char* kCrLf = "\r\n";
 constexpr const char* kIndent = "               ";  // 15 blanks
 
 constexpr const char* kTitles[frmAssistente::kPages] = {
-    "",
+    "Bem-vindo",
     "Selecione aqui os Arquivos do Pis/Cofins",
     "Selecione aqui o local do arquivo magnético",
     "Você está prestes a iniciar a Unificação",
-    "",
+    "Unificação dos arquivos",
 };
 
-// The result label after a run: the success text of the wizard with the file
-// written and the record codes left out, or why the run failed.
-std::string ResultText(const RunResult& result) {
-  std::string text;
-  if (result.ok) {
-    text = std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
-  } else {
-    text = std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf;
-    text += "Motivo: " + (result.error.empty() ? std::string("erro desconhecido") : result.error) + kCrLf;
-  }
-  text += "Dt Inicio: " + g_StartTime + kCrLf;
-  text += "Dt Final: " + g_EndTime;
-  if (result.ok && !result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
-  if (result.ok && !result.dropped.empty()) {
+constexpr const char* kConfirmLeave =
+    "Os arquivos importados serão descartados e o assistente será fechado. Deseja sair?";
+constexpr const char* kConfirmBackToKind =
+    "Voltar à escolha do tipo de Unificação descarta os arquivos importados. Deseja voltar?";
+
+// The result label after a successful run: the success text with the run's
+// own start and end, the file written and the record codes left out.
+std::string ResultText(const RunResult& result, const std::string& start, const std::string& end) {
+  std::string text = std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
+  text += "Dt Início: " + start + kCrLf;
+  text += "Dt Final: " + end;
+  if (!result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
+  if (!result.dropped.empty()) {
     std::string list;
     for (const auto& [code, count] : result.dropped)
       list += (list.empty() ? "" : ", ") + code + " (" + std::to_string(count) + ")";
-    text += std::string(kCrLf) + "Linhas de registros não unificados: " + list;
+    text += std::string(kCrLf) + "Linhas de registros não unificados: " + list + kCrLf +
+            "Estes registros não são levados ao arquivo unificado; se a rede precisar deles, inclua-os no "
+            "PVA antes de transmitir.";
   }
   return text;
 }
@@ -55,8 +58,12 @@ void frmAssistente::InitControls() {
   controls.checkValidarMatriz.Caption = "Validar CNPJ Matriz";
   controls.cmdLocalArquivoMagnetico.Caption = "...";
   controls.ButtonLocalidadeSalvar.Caption = "...";
-  controls.lblProgressoPovoacaoTabela.Caption = "Gerando tabela temporaria...";
+  controls.cmdRemoverArquivo.Caption = "&Remover";
+  controls.cmdSubirArquivo.Caption = "&Subir";
+  controls.cmdDescerArquivo.Caption = "&Descer";
+  controls.lblProgressoPovoacaoTabela.Caption = kStatusNoFile;
   controls.lblResultadoFinal.Visible = false;
+  UpdateListControls();
 }
 
 // Next: ignored while the button is hidden or disabled (as a window would),
@@ -74,14 +81,25 @@ void frmAssistente::cmdVoltar_Click() {
 
 // Cancel / close. The database is never closed under running work: during the
 // run the press is ignored (the run cannot be interrupted), during an import it
-// asks the import to stop (the file is rolled back); otherwise the form unloads.
+// asks the import to stop (the file is rolled back); otherwise the form
+// unloads, once the user confirms when imported files would be lost.
 void frmAssistente::cmdCancelar_Click() {
   if (m_Running) return;
   if (m_Importing) {
     RequestCancelImport();
     return;
   }
+  if (!ConfirmLeave()) return;
   Form_Unload();
+}
+
+bool frmAssistente::ConfirmLeave() {
+  if (m_Unloaded || m_Arquivos.empty() || (m_Page == kPages - 1 && m_Resultado.ok)) return true;
+  return Ask(kConfirmLeave);
+}
+
+bool frmAssistente::Ask(std::string_view question) {
+  return ports_.questions ? ports_.questions->Ask(question) : true;
 }
 
 // The file button: chooses and imports one file (ignored while disabled).
@@ -141,20 +159,37 @@ void frmAssistente::GoFirst() {
 }
 
 // Goes one page on when the current page's test passes; otherwise shows the
-// test's message (exclamation icon) and stays.
+// test's message (exclamation icon) and stays. Leaving page 3 asks first when
+// the merged file would replace an existing one.
 void frmAssistente::GoNext() {
   std::string message;
   if (!ValidatePage(m_Page, message)) {
     if (!message.empty()) ShowMessage(message, MsgIcon::Exclamation);
     return;
   }
+  if (m_Page == 3) {
+    std::string target = PlannedOutputPath();
+    std::error_code ec;
+    if (!target.empty() && std::filesystem::exists(target, ec) &&
+        !Ask("O arquivo " + target + " já existe. Deseja substituí-lo?"))
+      return;
+  }
   if (m_Page + 1 <= kPages - 1) ++m_Page;
   ShowPage();
 }
 
-// One page back, never to page 0 (the merge kind is fixed once page 1 is reached).
+// One page back. From page 1 back to the merge kind: the imported files are
+// cleared, after the user confirms (nothing changes when they do not).
 void frmAssistente::GoBack() {
-  if (m_Page - 1 >= 1) --m_Page;
+  if (m_Page == 1) {
+    if (!m_Arquivos.empty()) {
+      if (!Ask(kConfirmBackToKind)) return;
+      ClearImports();
+    }
+    m_Page = 0;
+  } else if (m_Page - 1 >= 1) {
+    --m_Page;
+  }
   ShowPage();
 }
 
@@ -167,14 +202,19 @@ void frmAssistente::ShowPage() {
   controls.Frame2.Visible = p > 0;
   controls.Frame3.Visible = p > 0;
   for (int i = 0; i < n; ++i) controls.fraAssistente[i].Visible = i == p;
-  controls.lblRotulo.Caption = controls.fraAssistente[p].Caption + kCrLf + "Dt. Inicio: " + g_StartTime;
+  controls.lblRotulo.Caption = controls.fraAssistente[p].Caption + kCrLf + "Dt. Início: " + g_StartTime;
   if (p < n - 1) {
-    controls.cmdVoltar.Enabled = p > 1;
+    controls.cmdVoltar.Visible = true;
+    controls.cmdAvancar.Visible = true;
+    controls.cmdVoltar.Enabled = p > 0;
+    controls.cmdAvancar.Enabled = true;
     controls.cmdAvancar.Caption = p + 1 == n - 1 ? "&Concluir" : "&Avançar >";
   } else {
     controls.cmdVoltar.Visible = false;
     controls.cmdAvancar.Visible = false;
   }
+  controls.cmdLocalArquivoMagnetico.Enabled = true;
+  UpdateListControls();
   if (p == 1) {
     if (!controls.OptionUnificaMatrizFilial.Value) {
       SetPage1Note();
@@ -182,29 +222,58 @@ void frmAssistente::ShowPage() {
       controls.checkValidarMatriz.Enabled = false;
       checkValidarMatriz_Click();
     } else {
+      if (!controls.checkValidarMatriz.Enabled) {
+        // back from the merge of one CNPJ, which had unticked the box
+        controls.checkValidarMatriz.Enabled = true;
+        controls.checkValidarMatriz.Value = true;
+        checkValidarMatriz_Click();
+      }
       SetPage1Note();
     }
   }
   Changed();
-  if (p == n - 1 && !m_Running) {
-    controls.lblProgressoBlocosGeral.Caption = "Unificando arquivos...";
-    controls.cmdCancelar.Enabled = false;  // the run cannot be interrupted
-    m_Running = true;
-    Changed();
-    m_Resultado = RunUnification(m_MesmoCNPJ);
-    m_Running = false;
-    for (Control* c : {&controls.sspProgressoBlocosGeral, &controls.sspProgressoEmpresa,
-                       &controls.sspProgressoBlocosParcial, &controls.sspProgressoBlocosParcialInterno,
-                       &controls.lblProgressoBlocosGeral, &controls.lblProgressoEmpresa,
-                       &controls.lblProgressoBlocosParcial, &controls.lblProgressoBlocosParcialInterno})
-      c->Visible = false;
-    controls.lblResultadoFinal.Caption = ResultText(m_Resultado);
-    controls.lblResultadoFinal.Visible = true;
-    controls.cmdCancelar.Caption = "Fechar";
-    controls.cmdCancelar.Enabled = true;
-    Changed();
-    if (ports_.view) ports_.view->DoEvents();
+  if (p == n - 1 && !m_Running) RunFromLastPage();
+}
+
+void frmAssistente::RunFromLastPage() {
+  for (Control* c : {&controls.sspProgressoBlocosGeral, &controls.sspProgressoEmpresa,
+                     &controls.sspProgressoBlocosParcial, &controls.sspProgressoBlocosParcialInterno,
+                     &controls.lblProgressoBlocosGeral, &controls.lblProgressoEmpresa,
+                     &controls.lblProgressoBlocosParcial, &controls.lblProgressoBlocosParcialInterno})
+    c->Visible = true;
+  controls.lblResultadoFinal.Visible = false;
+  controls.lblProgressoBlocosGeral.Caption = "Unificando arquivos...";
+  controls.cmdCancelar.Enabled = false;  // the run cannot be interrupted
+  m_Running = true;
+  Changed();
+  m_RunStart = NowText();
+  m_Resultado = RunUnification(m_MesmoCNPJ);
+  m_RunEnd = NowText();
+  m_Running = false;
+  controls.cmdCancelar.Enabled = true;
+  if (!m_Resultado.ok) {
+    // Back to the folder page, the imported files kept: the run can be tried
+    // again into another folder. The folder's own problem, when it has one,
+    // is the clearest reason.
+    std::string reason = OutputFolderProblem(m_CaminhoSalvo);
+    if (reason.empty()) reason = m_Resultado.error.empty() ? "erro desconhecido" : m_Resultado.error;
+    m_Page = 2;
+    ShowPage();
+    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf +
+                    "Os arquivos importados foram mantidos: escolha outra pasta e clique em 'Avançar'.",
+                MsgIcon::Critical);
+    return;
   }
+  for (Control* c : {&controls.sspProgressoBlocosGeral, &controls.sspProgressoEmpresa,
+                     &controls.sspProgressoBlocosParcial, &controls.sspProgressoBlocosParcialInterno,
+                     &controls.lblProgressoBlocosGeral, &controls.lblProgressoEmpresa,
+                     &controls.lblProgressoBlocosParcial, &controls.lblProgressoBlocosParcialInterno})
+    c->Visible = false;
+  controls.lblResultadoFinal.Caption = ResultText(m_Resultado, m_RunStart, m_RunEnd);
+  controls.lblResultadoFinal.Visible = true;
+  controls.cmdCancelar.Caption = "Fechar";
+  Changed();
+  if (ports_.view) ports_.view->DoEvents();
 }
 
 // Whether the wizard may leave `page` forward; `message` receives why not.
@@ -219,7 +288,11 @@ bool frmAssistente::ValidatePage(int page, std::string& message) {
       return true;
     case 2:
       if (controls.TxtCaminhoSalvo.Text.empty()) {
-        message = "Selecione o local será salvo o arquivo";
+        message = "Selecione o local onde será salvo o arquivo";
+        return false;
+      }
+      if (std::string problem = OutputFolderProblem(m_CaminhoSalvo); !problem.empty()) {
+        message = "Não é possível gravar na pasta " + m_CaminhoSalvo + ": " + problem + ".";
         return false;
       }
       return true;
@@ -236,12 +309,12 @@ void frmAssistente::SetPage1Note() {
   std::string note = std::string("OBS: Para que o assistente funcione corretamente: ") + kCrLf;
   if (!controls.OptionUnificaMatrizFilial.Value) {
     note += std::string(kIndent) + "1º Selecione os ARQUIVOS a serem importados. " + kCrLf;
-    note += std::string("Arquivo(s) que não pertence a mesma máscara de CNPJ, ou possui ") + kCrLf;
+    note += std::string("Arquivo(s) que não pertence à mesma máscara de CNPJ, ou possui ") + kCrLf;
     note += "data diferente da matriz selecionada não será importada.";
   } else {
     note += std::string(kIndent) + "1º Selecione o ARQUIVO MATRIZ; " + kCrLf;
     note += std::string(kIndent) + "2º Selecione o(s) ARQUIVO(s) FILIAI(S). " + kCrLf;
-    note += "Arquivo(s) que não pertence a mesma máscara de CNPJ " + m_ValidarMatrizTexto +
+    note += "Arquivo(s) que não pertence à mesma máscara de CNPJ " + m_ValidarMatrizTexto +
             ", ou possui data diferente da matriz selecionada não será importada.";
   }
   controls.Label15.Caption = note;

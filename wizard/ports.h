@@ -3,12 +3,20 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The open-file dialog: returns the chosen path, or "" when cancelled.
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
   virtual std::string ChooseOpenFile(std::string_view filter) = 0;
+  // Several files in one visit, in the order chosen; empty when cancelled.
+  // Choosers that take one file at a time answer with that one file.
+  virtual std::vector<std::string> ChooseOpenFiles(std::string_view filter) {
+    std::string one = ChooseOpenFile(filter);
+    if (one.empty()) return {};
+    return {one};
+  }
 };
 
 // The folder chooser: returns the chosen folder, or "" when cancelled.
@@ -16,6 +24,13 @@ class FolderChooser {
  public:
   virtual ~FolderChooser() = default;
   virtual std::string ChooseFolder(std::string_view title, bool flag) = 0;
+};
+
+// A yes/no question to the user: true for yes.
+class QuestionPort {
+ public:
+  virtual ~QuestionPort() = default;
+  virtual bool Ask(std::string_view question) = 0;
 };
 
 // Told after the form's controls changed, so that a window can repaint them.

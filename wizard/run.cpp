@@ -138,3 +138,12 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
   m_Resultado = result;
   return result;
 }
+
+std::string frmAssistente::PlannedOutputPath() {
+  if (!g_Connection || m_CaminhoSalvo.empty()) return std::string();
+  try {
+    return JoinPath(m_CaminhoSalvo, OutputName());
+  } catch (const RunFailure&) {
+    return std::string();
+  }
+}

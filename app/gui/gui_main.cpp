@@ -21,6 +21,11 @@ int RunWizardGui(int argc, char** argv) {
 #endif
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quelvar"));
+  // The window speaks Portuguese whatever the system's language: Qt's own
+  // dialogs and buttons too.
+  if (!InstallPortugueseTranslation(app))
+    std::fprintf(stderr, "quelvar: Qt's Portuguese translation (qtbase_pt_BR.qm) is not installed; "
+                         "dialogs keep Qt's English texts\n");
 
   WizardWindowOptions options;
   // Staging database, as `merge --database`: "" a temporary SQLite file,

@@ -7,9 +7,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStringDecoder>
+#include <QTranslator>
 
 QString EngineText(std::string_view text) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -99,6 +102,15 @@ std::string QtFileChooser::ChooseOpenFile(std::string_view filter) {
   return PathBytes(path);
 }
 
+std::vector<std::string> QtFileChooser::ChooseOpenFiles(std::string_view filter) {
+  QStringList paths =
+      QFileDialog::getOpenFileNames(parent_, QStringLiteral("Abrir"), lastFolder_, QtFilter(filter));
+  std::vector<std::string> out;
+  for (const QString& path : paths) out.push_back(PathBytes(path));
+  if (!paths.isEmpty()) lastFolder_ = QFileInfo(paths.front()).absolutePath();
+  return out;
+}
+
 std::string QtFolderChooser::ChooseFolder(std::string_view title, bool flag) {
   QFileDialog dialog(parent_, EngineText(title));
   dialog.setFileMode(QFileDialog::Directory);
@@ -106,4 +118,16 @@ std::string QtFolderChooser::ChooseFolder(std::string_view title, bool flag) {
   dialog.setOption(QFileDialog::ReadOnly, !flag);  // read-only: no new folder
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
   return PathBytes(dialog.selectedFiles().first());
+}
+
+bool InstallPortugueseTranslation(QCoreApplication& app) {
+  const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+  QLocale::setDefault(brazil);
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(brazil, QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
 }

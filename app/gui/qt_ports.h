@@ -5,12 +5,14 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QString>
 
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
 
+class QCoreApplication;
 class QLabel;
 class QProgressBar;
 class QWidget;
@@ -70,11 +72,13 @@ class QtProgress : public ProgressPort {
   std::chrono::steady_clock::time_point next_{};
 };
 
-// The open-file dialog; "" when cancelled.
+// The open-file dialog; "" (or no file) when cancelled.
 class QtFileChooser : public FileChooser {
  public:
   explicit QtFileChooser(QWidget* parent) : parent_(parent) {}
   std::string ChooseOpenFile(std::string_view filter) override;
+  // Several files at once, in the order the user chose them.
+  std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
 
  private:
   QWidget* parent_;
@@ -90,3 +94,9 @@ class QtFolderChooser : public FolderChooser {
  private:
   QWidget* parent_;
 };
+
+// Loads Qt's own Brazilian Portuguese translation (buttons and dialogs: "Sim",
+// "Abrir", "Examinar em", ...) into `app`, so that Qt's texts match the
+// window's; the locale's formats become Brazilian too. False when the
+// translation is not installed (Qt's texts stay in English).
+bool InstallPortugueseTranslation(QCoreApplication& app);

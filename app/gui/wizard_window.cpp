@@ -1,5 +1,6 @@
 #include "app/gui/wizard_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,8 +9,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -37,6 +40,15 @@ QFont Bold(QFont font, qreal scale = 1.0) {
   font.setBold(true);
   if (scale != 1.0) font.setPointSizeF(font.pointSizeF() * scale);
   return font;
+}
+
+// A box the program fills itself: no focus, and drawn as not editable.
+void ReadOnlyBox(QLineEdit* box) {
+  box->setReadOnly(true);
+  box->setFocusPolicy(Qt::NoFocus);
+  QPalette palette = box->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+  box->setPalette(palette);
 }
 
 // The welcome picture, drawn again whenever the label's size changes, so that
@@ -70,7 +82,7 @@ const char* const WizardWindow::kConfirmCloseImport =
     "A importação em andamento será interrompida e o assistente será fechado. Deseja continuar?";
 
 WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
-    : QWidget(parent),
+    : QDialog(parent),
       options_(std::move(options)),
       messages_(this),
       fileChooser_(this),
@@ -79,6 +91,7 @@ WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
   ports.files = options_.files ? options_.files : &fileChooser_;
   ports.folders = options_.folders ? options_.folders : &folderChooser_;
   ports.view = this;
+  ports.questions = this;
   ports.ui.messages = options_.messages ? options_.messages : &messages_;
   ports.ui.errors = options_.errors ? options_.errors : &messages_;
   ports.ui.progress = &progress_;
@@ -101,7 +114,10 @@ void WizardWindow::BuildWindow() {
   setWindowTitle(QStringLiteral("Quelvar"));
   setWindowIcon(QIcon(HeaderPicture(64)));
   setObjectName(QStringLiteral("frmAssistente"));
-  setFixedSize(680, 500);
+  setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setMinimumSize(640, 480);
+  resize(720, 540);
+  setSizeGripEnabled(true);
 
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
@@ -164,7 +180,10 @@ void WizardWindow::BuildWindow() {
   cmdAvancar_->setDefault(true);
   cmdCancelar_ = new QPushButton;
   cmdCancelar_->setObjectName(QStringLiteral("cmdCancelar"));
-  for (QPushButton* b : {cmdVoltar_, cmdAvancar_, cmdCancelar_}) b->setMinimumWidth(96);
+  for (QPushButton* b : {cmdVoltar_, cmdAvancar_, cmdCancelar_}) {
+    b->setMinimumWidth(96);
+    b->setAutoDefault(false);  // Enter always means the default button
+  }
   buttons->addWidget(cmdVoltar_);
   buttons->addWidget(cmdAvancar_);
   buttons->addSpacing(14);
@@ -176,6 +195,33 @@ void WizardWindow::BuildWindow() {
   connect(cmdCancelar_, &QPushButton::clicked, this, &WizardWindow::OnCancel);
   connect(cmdLocalArquivo_, &QPushButton::clicked, this, &WizardWindow::OnChooseFile);
   connect(buttonLocalidade_, &QPushButton::clicked, this, &WizardWindow::OnChooseFolder);
+  connect(cmdRemover_, &QPushButton::clicked, this, &WizardWindow::OnRemoveFile);
+  connect(cmdSubir_, &QPushButton::clicked, this, [this] { OnMoveFile(-1); });
+  connect(cmdDescer_, &QPushButton::clicked, this, [this] { OnMoveFile(1); });
+  connect(listSelecionados_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (form_->controls.ListBoxIndex == row) return;
+    form_->SelectListRow(row);
+    ControlsChanged();
+  });
+  listSelecionados_->installEventFilter(this);
+  listSelecionados_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(listSelecionados_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QListWidgetItem* item = listSelecionados_->itemAt(at);
+    if (!item) return;
+    listSelecionados_->setCurrentItem(item);
+    QMenu menu(this);
+    const std::pair<QPushButton*, std::function<void()>> entries[] = {
+        {cmdRemover_, [this] { OnRemoveFile(); }},
+        {cmdSubir_, [this] { OnMoveFile(-1); }},
+        {cmdDescer_, [this] { OnMoveFile(1); }}};
+    for (const auto& [button, act] : entries) {
+      QAction* action = menu.addAction(button->text(), this, act);
+      action->setEnabled(button->isEnabled());
+    }
+    menu.exec(listSelecionados_->viewport()->mapToGlobal(at));
+  });
+  for (QPushButton* b : {cmdLocalArquivo_, buttonLocalidade_, cmdRemover_, cmdSubir_, cmdDescer_})
+    b->setAutoDefault(false);
   connect(optionArquivo_, &QRadioButton::clicked, this, [this] { form_->OptionUnificaArquivo_Click(); });
   connect(optionMatrizFilial_, &QRadioButton::clicked, this,
           [this] { form_->OptionUnificaMatrizFilial_Click(); });
@@ -189,17 +235,17 @@ QWidget* WizardWindow::BuildPage0() {
   auto* page = new QFrame;
   auto* v = new QVBoxLayout(page);
   v->setContentsMargins(0, 0, 0, 0);
-  auto* title = TextLabel(U("Bem vindo ao 'Quelvar de Arquivos Pis/Cofins Lumora'"));
+  auto* title = TextLabel(U("Bem-vindo ao 'Quelvar de Arquivos Pis/Cofins Lumora'"));
   title->setFont(Bold(title->font(), 1.35));
   v->addWidget(title);
   v->addSpacing(10);
   v->addWidget(TextLabel(U("Este assistente o ajudará no processo de unificar os arquivos Pis/Cofins, que se "
-                           "encontram como Matriz e Filiais. Serve para criar um arquivo unico de apuração "
+                           "encontram como Matriz e Filiais. Serve para criar um arquivo único de apuração "
                            "de Pis/Cofins da rede.")));
   v->addSpacing(8);
   v->addWidget(TextLabel(U("O usuário deverá gerar os arquivos Pis/Cofins e validar no programa PVA (Programa "
-                           "da Sefaz) para verificar possiveis erros e correção da mesma, e após ultilizar o "
-                           "Quelvar de Arquivos.")));
+                           "da Receita Federal) para verificar possíveis erros e correção da mesma, e após "
+                           "utilizar o Quelvar de Arquivos.")));
   v->addSpacing(16);
   auto* kind = TextLabel(U("Selecione o tipo de Unificação.:"));
   kind->setFont(Bold(kind->font()));
@@ -234,7 +280,7 @@ QWidget* WizardWindow::BuildPage1() {
   auto* row = new QHBoxLayout;
   txtLocalMagnetico_ = new QLineEdit;
   txtLocalMagnetico_->setObjectName(QStringLiteral("txtLocalMagnetico"));
-  txtLocalMagnetico_->setReadOnly(true);  // filled by the open-file dialog only
+  ReadOnlyBox(txtLocalMagnetico_);  // filled by the open-file dialog only
   cmdLocalArquivo_ = new QPushButton;
   cmdLocalArquivo_->setObjectName(QStringLiteral("cmdLocalArquivoMagnetico"));
   cmdLocalArquivo_->setFixedWidth(36);
@@ -246,7 +292,23 @@ QWidget* WizardWindow::BuildPage1() {
   listSelecionados_ = new QListWidget;
   listSelecionados_->setObjectName(QStringLiteral("ListBoxSelecionados"));
   listSelecionados_->setMinimumHeight(70);
-  v->addWidget(listSelecionados_, 1);
+  listSelecionados_->setSelectionMode(QAbstractItemView::SingleSelection);
+  listSelecionados_->setAlternatingRowColors(true);  // rows of two lines, told apart
+  cmdRemover_ = new QPushButton;
+  cmdRemover_->setObjectName(QStringLiteral("cmdRemoverArquivo"));
+  cmdSubir_ = new QPushButton;
+  cmdSubir_->setObjectName(QStringLiteral("cmdSubirArquivo"));
+  cmdDescer_ = new QPushButton;
+  cmdDescer_->setObjectName(QStringLiteral("cmdDescerArquivo"));
+  lblQuantidade_ = TextLabel(QString(), "lblQuantidadeArquivos");
+  auto* listRow = new QHBoxLayout;
+  listRow->addWidget(listSelecionados_, 1);
+  auto* listButtons = new QVBoxLayout;
+  for (QPushButton* b : {cmdRemover_, cmdSubir_, cmdDescer_}) listButtons->addWidget(b);
+  listButtons->addStretch(1);
+  listRow->addLayout(listButtons);
+  v->addLayout(listRow, 1);
+  v->addWidget(lblQuantidade_);
   label15_ = TextLabel(QString(), "Label15");
   QFont small = label15_->font();
   small.setPointSizeF(small.pointSizeF() * 0.9);
@@ -270,7 +332,7 @@ QWidget* WizardWindow::BuildPage2() {
   txtCaminhoSalvo_->setObjectName(QStringLiteral("TxtCaminhoSalvo"));
   // Read-only: the run writes into the chosen folder, so a typed one would
   // pass the page test without reaching the run.
-  txtCaminhoSalvo_->setReadOnly(true);
+  ReadOnlyBox(txtCaminhoSalvo_);
   buttonLocalidade_ = new QPushButton;
   buttonLocalidade_->setObjectName(QStringLiteral("ButtonLocalidadeSalvar"));
   buttonLocalidade_->setFixedWidth(36);
@@ -347,7 +409,8 @@ void WizardWindow::ControlsChanged() {
 
   const std::pair<QPushButton*, const Control*> buttons[] = {
       {cmdVoltar_, &c.cmdVoltar}, {cmdAvancar_, &c.cmdAvancar}, {cmdCancelar_, &c.cmdCancelar},
-      {cmdLocalArquivo_, &c.cmdLocalArquivoMagnetico}, {buttonLocalidade_, &c.ButtonLocalidadeSalvar}};
+      {cmdLocalArquivo_, &c.cmdLocalArquivoMagnetico}, {buttonLocalidade_, &c.ButtonLocalidadeSalvar},
+      {cmdRemover_, &c.cmdRemoverArquivo}, {cmdSubir_, &c.cmdSubirArquivo}, {cmdDescer_, &c.cmdDescerArquivo}};
   for (const auto& [button, control] : buttons) {
     Apply(button, *control);
     button->setText(EngineText(control->Caption));
@@ -370,14 +433,8 @@ void WizardWindow::ControlsChanged() {
   txtCaminhoSalvo_->setText(PathText(c.TxtCaminhoSalvo.Text));
   label15_->setText(EngineText(c.Label15.Caption));
 
-  // Entries are only ever added; rebuild when the list differs.
-  bool same = listSelecionados_->count() == static_cast<int>(c.ListBoxSelecionados.size());
-  for (int i = 0; same && i < listSelecionados_->count(); ++i)
-    same = listSelecionados_->item(i)->text() == PathText(c.ListBoxSelecionados[i]);
-  if (!same) {
-    listSelecionados_->clear();
-    for (const std::string& path : c.ListBoxSelecionados) listSelecionados_->addItem(PathText(path));
-  }
+  ShowFileList();
+  lblQuantidade_->setText(EngineText(c.lblQuantidadeArquivos.Caption));
 
   const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
                             &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
@@ -394,7 +451,49 @@ void WizardWindow::ControlsChanged() {
   }
   lblResultadoFinal_->setVisible(c.lblResultadoFinal.Visible);
   lblResultadoFinal_->setText(EngineText(c.lblResultadoFinal.Caption));
+  // Enter presses "Avançar"/"Concluir" while shown, "Fechar" after the run.
+  cmdAvancar_->setDefault(c.cmdAvancar.Visible);
+  cmdCancelar_->setDefault(!c.cmdAvancar.Visible);
+  if (form_->m_Page != shownPage_ && !form_->m_Unloaded) FocusPage(form_->m_Page);
   update();
+}
+
+void WizardWindow::ShowFileList() {
+  const FormControls& c = form_->controls;
+  const frmAssistente& form = *form_;
+  QStringList rows;
+  for (size_t i = 0; i < c.ListBoxSelecionados.size(); ++i) {
+    std::string row = form.ListRowText(i);
+    rows << (row.empty() ? PathText(c.ListBoxSelecionados[i]) : EngineText(row));
+  }
+  bool same = listSelecionados_->count() == rows.size();
+  for (int i = 0; same && i < listSelecionados_->count(); ++i) same = listSelecionados_->item(i)->text() == rows[i];
+  QSignalBlocker block(listSelecionados_);
+  if (!same) {
+    const bool grew = rows.size() > listSelecionados_->count();
+    listSelecionados_->clear();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+      auto* item = new QListWidgetItem(rows[i], listSelecionados_);
+      item->setToolTip(PathText(c.ListBoxSelecionados[static_cast<size_t>(i)]));
+    }
+    if (grew) listSelecionados_->scrollToBottom();  // the list follows the newest row
+  }
+  if (listSelecionados_->currentRow() != c.ListBoxIndex) listSelecionados_->setCurrentRow(c.ListBoxIndex);
+  if (c.ListBoxIndex >= 0) listSelecionados_->scrollToItem(listSelecionados_->item(c.ListBoxIndex));
+}
+
+void WizardWindow::FocusPage(int page) {
+  shownPage_ = page;
+  QWidget* target = nullptr;
+  switch (page) {
+    case 0: target = optionArquivo_->isChecked() ? optionArquivo_ : optionMatrizFilial_; break;
+    case 1: target = cmdLocalArquivo_; break;
+    case 2: target = buttonLocalidade_; break;
+    case 3: target = cmdAvancar_; break;
+    default: target = cmdCancelar_; break;
+  }
+  // A widget of a page still hidden takes the focus when the page shows.
+  if (target && target->isEnabled()) target->setFocus(Qt::OtherFocusReason);
 }
 
 void WizardWindow::DoEvents() {
@@ -406,6 +505,32 @@ bool WizardWindow::Confirm(const QString& question) {
   if (options_.confirm) return options_.confirm(question);
   return QMessageBox::question(this, QStringLiteral("Quelvar"), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool WizardWindow::Ask(std::string_view question) { return Confirm(EngineText(question)); }
+
+void WizardWindow::reject() { OnCancel(); }
+
+bool WizardWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == listSelecionados_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    OnRemoveFile();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void WizardWindow::OnRemoveFile() {
+  form_->cmdRemoverArquivo_Click();
+  ControlsChanged();
+}
+
+void WizardWindow::OnMoveFile(int delta) {
+  if (delta < 0)
+    form_->cmdSubirArquivo_Click();
+  else
+    form_->cmdDescerArquivo_Click();
+  ControlsChanged();
 }
 
 void WizardWindow::OnNext() {
@@ -457,6 +582,10 @@ void WizardWindow::closeEvent(QCloseEvent* event) {
       closeWhenIdle_ = true;
       form_->RequestCancelImport();
     }
+    return;
+  }
+  if (!form_->ConfirmLeave()) {
+    event->ignore();
     return;
   }
   form_->Form_Unload();

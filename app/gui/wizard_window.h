@@ -1,13 +1,19 @@
 // The wizard window: shows the state of frmAssistente's controls and hands
 // the user's clicks to the form's handlers. Widgets carry the controls' names
 // as object names ("cmdAvancar", "fraAssistente_1", ...).
+//
+// A dialog rather than a QWizard: the form's own page machine decides the
+// pages, their tests and the buttons' captions and states (and runs the merge
+// when the last page is entered), which QWizard would want to own as well. A
+// dialog gives what the users expect of the keyboard — Enter presses the
+// default button, Esc is "Cancelar" — and stays resizable.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include <QWidget>
+#include <QDialog>
 
 #include "app/gui/qt_ports.h"
 #include "wizard/frm_assistente.h"
@@ -32,7 +38,7 @@ struct WizardWindowOptions {
   std::function<bool(const QString&)> confirm;
 };
 
-class WizardWindow : public QWidget, public FormView {
+class WizardWindow : public QDialog, public FormView, public QuestionPort {
   Q_OBJECT
 
  public:
@@ -47,6 +53,8 @@ class WizardWindow : public QWidget, public FormView {
   // FormView: repaints the widgets from the form's controls / runs pending events.
   void ControlsChanged() override;
   void DoEvents() override;
+  // QuestionPort: the form's yes/no questions (Confirm).
+  bool Ask(std::string_view question) override;
 
   static const char* const kConfirmCancelImport;
   static const char* const kConfirmCloseImport;
@@ -55,6 +63,10 @@ class WizardWindow : public QWidget, public FormView {
   // Closing never happens under running work: ignored during the run; during
   // an import it asks, stops the import and closes once the file is rolled back.
   void closeEvent(QCloseEvent* event) override;
+  // Esc: the same as "Cancelar".
+  void reject() override;
+  // Delete on the file list removes the selected file.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Creates the widgets (header band, welcome picture, five pages, buttons) and
@@ -74,6 +86,12 @@ class WizardWindow : public QWidget, public FormView {
   void OnCancel();
   void OnChooseFile();
   void OnChooseFolder();
+  void OnRemoveFile();
+  void OnMoveFile(int delta);
+  // The file list's rows from the form; the selection follows the form's.
+  void ShowFileList();
+  // The default button (Enter) and the focus of the page just entered.
+  void FocusPage(int page);
   // Closes the window when the form has been unloaded (or a close waits).
   void CloseIfDone();
 
@@ -101,6 +119,11 @@ class WizardWindow : public QWidget, public FormView {
   QLineEdit* txtLocalMagnetico_ = nullptr;
   QPushButton* cmdLocalArquivo_ = nullptr;
   QListWidget* listSelecionados_ = nullptr;
+  QPushButton* cmdRemover_ = nullptr;
+  QPushButton* cmdSubir_ = nullptr;
+  QPushButton* cmdDescer_ = nullptr;
+  QLabel* lblQuantidade_ = nullptr;
+  int shownPage_ = -1;
   QLabel* label15_ = nullptr;
   QLineEdit* txtCaminhoSalvo_ = nullptr;
   QPushButton* buttonLocalidade_ = nullptr;

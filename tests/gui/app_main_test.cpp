@@ -1,11 +1,15 @@
-// Entry of the window tests: one QApplication for all of them, then gtest.
+// Entry of the window tests: one QApplication (with the program's Portuguese
+// translation of Qt) for all of them, then gtest.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
+#include "app/gui/qt_ports.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  InstallPortugueseTranslation(app);  // as the program does
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

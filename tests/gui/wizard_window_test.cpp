@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include "app/gui/qt_ports.h"
@@ -38,6 +40,11 @@ class WizardWindowTest : public ::testing::Test {
            (std::string("quelvar_window_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
+    NewWindow();
+  }
+  // A new window on page 0 (a new program run), the dialogs answered by the fakes.
+  void NewWindow() {
+    window_.reset();
     WizardWindowOptions options;
     options.databaseTarget = "memory";
     options.files = &files_;
@@ -46,7 +53,7 @@ class WizardWindowTest : public ::testing::Test {
     options.errors = &messages_;
     options.confirm = [this](const QString& question) {
       questions_ << question;
-      return true;
+      return answer_;
     };
     window_ = std::make_unique<WizardWindow>(options);
     window_->Load();
@@ -106,6 +113,7 @@ class WizardWindowTest : public ::testing::Test {
   ScriptedFiles files_;
   FixedFolderChooser folders_;
   QStringList questions_;
+  bool answer_ = true;
   std::unique_ptr<WizardWindow> window_;
 };
 
@@ -137,9 +145,10 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   for (size_t i = 0; i < files.size(); ++i) Button("cmdLocalArquivoMagnetico")->click();
   ASSERT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), static_cast<int>(files.size()))
       << (messages_.shown.empty() ? "" : messages_.shown[0].text);
-  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->item(0)->text(), PathText(files[0]));
-  EXPECT_EQ(Find<QLabel>("lblProgressoPovoacaoTabela")->text(),
-            QStringLiteral("Aguardando Proximo arquivo... (0/0) Registros..."));
+  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->item(0)->text(),
+            EngineText(window_->form().ListRowText(0)));
+  EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->item(0)->toolTip(), PathText(files[0]));
+  EXPECT_EQ(Find<QLabel>("lblProgressoPovoacaoTabela")->text(), QString::fromUtf8("Aguardando Próximo arquivo..."));
   EXPECT_TRUE(Button("cmdLocalArquivoMagnetico")->isEnabled());
   EXPECT_TRUE(Find<QLineEdit>("txtLocalMagnetico")->text().isEmpty());
   Screenshot("page1.png");
@@ -151,6 +160,7 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   Button("ButtonLocalidadeSalvar")->click();
   EXPECT_EQ(Find<QLineEdit>("TxtCaminhoSalvo")->text(), PathText(folders_.folder));
   EXPECT_TRUE(Find<QLineEdit>("TxtCaminhoSalvo")->isReadOnly());
+  EXPECT_EQ(Find<QLineEdit>("TxtCaminhoSalvo")->focusPolicy(), Qt::NoFocus);
   Screenshot("page2.png");
 
   Button("cmdAvancar")->click();
@@ -169,8 +179,8 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   EXPECT_FALSE(Find<QProgressBar>("sspProgressoBlocosGeral")->isVisible());
   QLabel* resultLabel = Find<QLabel>("lblResultadoFinal");
   EXPECT_TRUE(resultLabel->isVisible());
-  EXPECT_TRUE(resultLabel->text().startsWith(QString::fromUtf8("Arquivo Magnético gerado com Sucesso. \nDt Inicio: ") +
-                                             QString::fromStdString(g_StartTime)))
+  EXPECT_TRUE(resultLabel->text().startsWith(QString::fromUtf8("Arquivo Magnético gerado com Sucesso. \nDt Início: ") +
+                                             QString::fromStdString(window_->form().m_RunStart)))
       << resultLabel->text().toStdString();
   Screenshot("page4.png");
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
@@ -255,6 +265,186 @@ TEST_F(WizardWindowTest, TheRunCannotBeCancelledNorClosed) {
   window_->close();
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(window_->form().m_Unloaded);
+}
+
+// The file list edited, the way back to the merge kind, a write that fails and
+// its retry, all with the keyboard and mouse as a user does it.
+TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
+  NetworkOptions network;
+  network.establishments = 4;
+  network.targetLines = 600;
+  const std::vector<std::string> files = WriteNetwork(network, (dir_ / "in").string());
+  // Enter on page 0 is "Avançar".
+  QTest::keyClick(window_.get(), Qt::Key_Return);
+  ASSERT_EQ(VisiblePage(), 1);
+  EXPECT_TRUE(Button("cmdVoltar")->isEnabled());
+  EXPECT_EQ(Find<QLabel>("lblProgressoPovoacaoTabela")->text().indexOf(QStringLiteral("temporaria")), -1);
+
+  // Several files in one visit of the dialog; the list follows the newest.
+  auto* list = Find<QListWidget>("ListBoxSelecionados");
+  files_.batches = {{files[0], files[1], files[2], files[3]}};
+  Button("cmdLocalArquivoMagnetico")->click();
+  ASSERT_EQ(list->count(), 4) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
+  EXPECT_EQ(list->currentRow(), 3);
+  EXPECT_EQ(Find<QLabel>("lblQuantidadeArquivos")->text(), QStringLiteral("4 arquivos na lista"));
+  Screenshot("page1_list.png");
+
+  // Remove a branch with Delete.
+  list->setFocus();
+  list->setCurrentRow(2);
+  QTest::keyClick(list, Qt::Key_Delete);
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(window_->form().controls.ListBoxSelecionados, (std::vector<std::string>{files[0], files[1], files[3]}));
+  // Move the last one up.
+  list->setCurrentRow(2);
+  Button("cmdSubirArquivo")->click();
+  EXPECT_EQ(window_->form().controls.ListBoxSelecionados, (std::vector<std::string>{files[0], files[3], files[1]}));
+  EXPECT_EQ(list->currentRow(), 1);
+
+  // Back to the merge kind: asked, then the list is empty; and again forward.
+  Button("cmdVoltar")->click();
+  ASSERT_EQ(questions_.size(), 1);
+  EXPECT_EQ(VisiblePage(), 0);
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_EQ(Find<QLabel>("lblQuantidadeArquivos")->text(), QStringLiteral("Nenhum arquivo na lista"));
+  files_.batches.push_back({files[0], files[1], files[3]});
+  Button("cmdLocalArquivoMagnetico")->click();
+  ASSERT_EQ(list->count(), 3);
+  QTest::keyClick(window_.get(), Qt::Key_Return);
+  ASSERT_EQ(VisiblePage(), 2);
+
+  // A folder that vanishes before the run: back on page 2 with the reason.
+  const fs::path gone = dir_ / "gone";
+  fs::create_directories(gone);
+  folders_.folder = gone.string();
+  Button("ButtonLocalidadeSalvar")->click();
+  QTest::keyClick(window_.get(), Qt::Key_Return);
+  ASSERT_EQ(VisiblePage(), 3);
+  fs::remove_all(gone);
+  QTest::keyClick(window_.get(), Qt::Key_Return);  // "Concluir"
+  EXPECT_EQ(VisiblePage(), 2);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].text.find("Motivo: a pasta não existe"), std::string::npos) << messages_.shown[0].text;
+  EXPECT_TRUE(Button("cmdAvancar")->isVisible());
+  EXPECT_EQ(Button("cmdCancelar")->text(), QStringLiteral("Cancelar"));
+  Screenshot("page2_failed.png");
+
+  // Retry into a good folder: one merged file, which passes the check, without the removed branch.
+  folders_.folder = (dir_ / "out").string();
+  Button("ButtonLocalidadeSalvar")->click();
+  Button("cmdAvancar")->click();
+  Button("cmdAvancar")->click();
+  const RunResult& result = window_->form().m_Resultado;
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(VisiblePage(), 4);
+  EXPECT_TRUE(Button("cmdCancelar")->isDefault());
+  int written = 0;
+  for (const auto& entry : fs::directory_iterator(dir_ / "out")) written += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(written, 1);
+  std::ifstream in(result.path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string removedHeader;
+  std::ifstream removed(files[2], std::ios::binary);
+  std::getline(removed, removedHeader);
+  const std::string removedCnpj = QString::fromStdString(removedHeader).split(QLatin1Char('|'))[9].toStdString();
+  EXPECT_EQ(text.find(removedCnpj), std::string::npos);
+  QProcess check;
+  check.start(QStringLiteral(QUELVAR_BINARY), {QStringLiteral("check"), PathText(result.path)});
+  ASSERT_TRUE(check.waitForFinished(120000));
+  EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+  // Enter on the result page is "Fechar".
+  QTest::keyClick(window_.get(), Qt::Key_Return);
+  EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(WizardWindowTest, EscAsksBeforeFilesAreLostAndReplacingAFileAsksToo) {
+  ImportAndGoToPage3({InputFiles()[0]});
+  Button("cmdAvancar")->click();
+  ASSERT_TRUE(window_->form().m_Resultado.ok);
+  const std::string path = window_->form().m_Resultado.path;
+  questions_.clear();
+
+  // A new run: Esc with a file imported asks; "no" keeps the window.
+  NewWindow();
+  files_.next = 0;
+  Button("cmdAvancar")->click();
+  Button("cmdLocalArquivoMagnetico")->click();
+  ASSERT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), 1);
+  answer_ = false;
+  QTest::keyClick(window_.get(), Qt::Key_Escape);
+  ASSERT_EQ(questions_.size(), 1);
+  EXPECT_TRUE(questions_[0].contains(QString::fromUtf8("descartados")));
+  EXPECT_TRUE(window_->isVisible());
+  // The same file again: replacing it asks; "no" stays on page 3.
+  Button("cmdAvancar")->click();
+  folders_.folder = (dir_ / "out").string();
+  Button("ButtonLocalidadeSalvar")->click();
+  Button("cmdAvancar")->click();
+  ASSERT_EQ(VisiblePage(), 3);
+  Button("cmdAvancar")->click();
+  ASSERT_EQ(questions_.size(), 2);
+  EXPECT_EQ(questions_[1], QString::fromUtf8("O arquivo ") + PathText(path) +
+                               QString::fromUtf8(" já existe. Deseja substituí-lo?"));
+  EXPECT_EQ(VisiblePage(), 3);
+  answer_ = true;
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(VisiblePage(), 4);
+  EXPECT_TRUE(window_->form().m_Resultado.ok);
+
+  // Esc after a file was imported, answered yes: the window closes.
+  NewWindow();
+  files_.next = 0;
+  Button("cmdAvancar")->click();
+  Button("cmdLocalArquivoMagnetico")->click();
+  questions_.clear();
+  QTest::keyClick(window_.get(), Qt::Key_Escape);
+  EXPECT_EQ(questions_.size(), 1);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(window_->form().m_Unloaded);
+}
+
+TEST_F(WizardWindowTest, ResizesAndKeepsReadOnlyBoxesOutOfTheTabOrder) {
+  EXPECT_LT(window_->minimumWidth(), window_->maximumWidth());
+  window_->resize(1000, 700);
+  EXPECT_EQ(window_->size(), QSize(1000, 700));
+  EXPECT_EQ(Find<QLineEdit>("txtLocalMagnetico")->focusPolicy(), Qt::NoFocus);
+  // Page 0 gives the focus to the selected kind.
+  EXPECT_EQ(window_->focusWidget(), Find<QRadioButton>("OptionUnificaMatrizFilial"));
+  Button("cmdAvancar")->click();
+  EXPECT_EQ(window_->focusWidget(), Button("cmdLocalArquivoMagnetico"));
+}
+
+// Qt's own buttons speak Portuguese: the question box and the file dialog.
+TEST(QtPortsTest, QtDialogsAndButtonsArePortuguese) {
+  WizardWindowOptions options;
+  options.databaseTarget = "memory";
+  WizardWindow window(options);
+  QStringList buttons;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(window.Ask("Deseja sair?"));
+  buttons.sort();
+  EXPECT_EQ(buttons, (QStringList{QString::fromUtf8("Não"), QStringLiteral("Sim")}));
+
+  QString open, cancel;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    ASSERT_NE(box, nullptr);
+    open = box->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&'));
+    cancel = box->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
+    dialog->reject();
+  });
+  QtFileChooser chooser(nullptr);
+  EXPECT_TRUE(chooser.ChooseOpenFiles("Texto. TXT(*.txt)|*.txt").empty());
+  EXPECT_EQ(open, QStringLiteral("Abrir"));
+  EXPECT_EQ(cancel, QStringLiteral("Cancelar"));
 }
 
 TEST(QtPortsTest, ProgressShowsTheLastStateOfEveryBarAndTextsDecode) {

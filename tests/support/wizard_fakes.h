@@ -26,14 +26,33 @@ class RecordingMessages : public MessagePort, public ErrorPort {
 };
 
 // Answers the open-file dialog with the given paths in turn, then "" (cancelled).
+// While `batches` has one left, a visit that takes several files gets the next
+// batch instead (several files chosen at once).
 class ScriptedFiles : public FileChooser {
  public:
   std::vector<std::string> paths;
   size_t next = 0;
+  std::vector<std::vector<std::string>> batches;
+  size_t nextBatch = 0;
   std::string lastFilter;
   std::string ChooseOpenFile(std::string_view filter) override {
     lastFilter = filter;
     return next < paths.size() ? paths[next++] : std::string();
+  }
+  std::vector<std::string> ChooseOpenFiles(std::string_view filter) override {
+    if (nextBatch < batches.size()) return batches[nextBatch++];
+    return FileChooser::ChooseOpenFiles(filter);
+  }
+};
+
+// Answers every yes/no question with `answer`, recording the questions.
+class ScriptedQuestions : public QuestionPort {
+ public:
+  bool answer = true;
+  std::vector<std::string> asked;
+  bool Ask(std::string_view question) override {
+    asked.emplace_back(question);
+    return answer;
   }
 };
 
