@@ -73,6 +73,14 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: nenhum arquivo importado; nada a unificar\n");
     return 1;
   }
+  // A merge without every file asked for is not the merge asked for: nothing
+  // is written, and a merged file written earlier stays as it is.
+  if (!allAccepted) {
+    const size_t refused = options.files.size() - form.controls.ListBoxSelecionados.size();
+    std::fprintf(stderr, "quelvar: %zu arquivo(s) não foram aceitos; o arquivo unificado não foi gravado\n",
+                 refused);
+    return 1;
+  }
 
   form.m_CaminhoSalvo = options.outputDir;
   bool single = form.m_MesmoCNPJ;
@@ -89,5 +97,5 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: linhas de registros não unificados: %s\n", list.c_str());
   }
   std::printf("%s\n", result.path.c_str());
-  return allAccepted ? 0 : 1;
+  return 0;
 }

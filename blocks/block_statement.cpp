@@ -11,10 +11,22 @@ std::string StatementTemplate(std::string_view reg) {
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-  if (from.empty()) return text;
-  for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
-    text.replace(pos, from.size(), to);
-  return text;
+  if (from.empty() || text.find(from) == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size() + to.size());
+  bool quoted = false;  // inside a text literal; a doubled quote leaves and re-enters it
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '\'') {
+      quoted = !quoted;
+      out += text[i++];
+    } else if (!quoted && text.compare(i, from.size(), from) == 0) {
+      out.append(to);
+      i += from.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
 }
 
 std::string FinishStatement(std::string sql, std::string_view reg, const Objeto_Collection& layout) {

@@ -12,7 +12,9 @@
 
 // "SELECT {TOP} {COLUMNS} FROM ###" + reg + " ".
 std::string StatementTemplate(std::string_view reg);
-// `text` with every occurrence of `from` replaced by `to` (exact, case-sensitive).
+// `text` with every occurrence of the placeholder `from` replaced by `to`
+// (exact, case-sensitive), except inside quoted text literals: a value put
+// into the statement before its placeholders are replaced is never changed.
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to);
 // The last step of every statement: "{TOP}" removed, "{COLUMNS}" replaced by
 // the line expression of `layout`, "{NAMECOL}" by " AS Linha ".

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "blocks/blocom.h"
+
+#include "blocks/block_statement.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -20,10 +22,10 @@ constexpr std::string_view kDataRecords[] = {"M100", "M105", "M110", "M200", "M2
                                              "M210", "M400", "M500", "M505", "M510",
                                              "M600", "M605", "M610", "M800"};
 
-// Replaces every occurrence of `from` in `s` by `to` (case-sensitive).
+// Replaces every occurrence of the placeholder `from` in `s` by `to`
+// (case-sensitive), never inside a quoted value.
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
-    s.replace(at, from.size(), to);
+  s = ::ReplaceAll(std::move(s), from, to);
 }
 
 // "PIS" for M100..M499, "COFINS" for M500 and above. `reg` is a code of the block.

@@ -93,6 +93,10 @@ std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target) 
   if (target.rfind("sqlite:", 0) == 0) {
     std::string path = target.substr(7);
     if (path.empty()) throw DatabaseError("The database target \"sqlite:\" names no file.");
+    // SQLite would read "file:..." as a URI naming any database, existing ones included.
+    if (path.size() >= 5 && UpperLatin1(path.substr(0, 5)) == "FILE:")
+      throw DatabaseError("The database target \"" + target +
+                          "\" is a URI; give the path of a new file (sqlite:PATH).");
     return MakeSqliteConnection(SqliteTarget::File, path);
   }
   if (target.rfind("odbc:", 0) == 0) {

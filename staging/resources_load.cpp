@@ -60,7 +60,8 @@ bool HasRow(const std::string& sql) { return !g_Connection->Execute(sql)->Eof();
 // trimmed; a line shorter than the layout gives its missing fields empty, and
 // surplus fields are ignored. Link columns (Key -1) take the run state by name.
 // The statement of one record code always has the same column list. A failure
-// is reported through ReportError and kept in g_LastError; the row is then not
+// is reported through ReportError, kept in g_LastError and counted in
+// g_StoreFailures (the import fails the file by it); the row is then not
 // stored and "" is returned.
 std::string md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout) {
   static std::vector<std::string_view> elems;
@@ -95,6 +96,7 @@ std::string md_InsertTable(std::string_view line, std::string_view reg, Objeto_C
     return sql;
   } catch (const std::exception& e) {
     g_LastError = e.what();
+    ++g_StoreFailures;
     ReportError("Quelvar", ".md_InsertTable()", g_LastError, 1);
     return std::string();
   }

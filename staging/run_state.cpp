@@ -4,6 +4,7 @@
 
 std::unique_ptr<DatabaseConnection> g_Connection;
 std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, g_LastError;
+int64_t g_StoreFailures = 0;
 bool g_MatrizSelected = false;
 std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
 std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;

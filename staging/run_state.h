@@ -2,6 +2,7 @@
 // value starts empty and keeps its value until ResetRunState (a new program run).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@ extern std::string g_CurrentEcfID;      // identity of the current C400 row
 extern std::string g_CurrentCaixaID;    // identity of the current C405 row
 extern std::string g_CurrentCST;        // CST of the current M400 / M800 line
 extern std::string g_LastError;         // last error caught while inserting
+extern int64_t g_StoreFailures;         // rows md_InsertTable could not store (never decreases)
 
 extern bool g_MatrizSelected;
 extern std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;

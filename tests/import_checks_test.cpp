@@ -61,16 +61,40 @@ TEST(FileChecks, LaterFilesNeedTheSameRootAndPeriodAndNotToBeInTheMergeYet) {
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
 }
 
-TEST(FileChecks, AlreadySelectedComparesTheCnpjAsTheTextItIs) {
+TEST(FileChecks, HeaderThatCannotNameTheMergedFileIsRefusedBeforeImport) {
   ImportStage s;
   s.NoHeadOfficeCheck();
-  // A head office whose CNPJ field holds LIKE wildcards and a quote.
-  ASSERT_EQ(s.Import(s.Write("m.txt", Network("1111111%'_01"))), ImportOutcome::Imported);
-  EXPECT_EQ(s.Import(s.Write("f.txt", Network("1111111%'_01"))), ImportOutcome::Refused);
-  ASSERT_EQ(s.TakeMessages().size(), 1u);
-  EXPECT_EQ(s.Count("0140"), 1u);
-  // A CNPJ that the wildcards would match as a pattern is another establishment.
-  EXPECT_EQ(s.Import(s.Write("g.txt", Network("1111111%X'A01"))), ImportOutcome::Imported);
+  struct Case {
+    std::string cnpj, dtIni, dtFin, message;
+  };
+  const std::vector<Case> cases = {
+      // LIKE wildcards and a quote, a NUL, a path, a short CNPJ, dates that are no days
+      {"1111111%'_01", "01012020", "31012020",
+       "O CNPJ do registro 0000 (campo 9) não tem 14 dígitos: \"1111111%'_01\"!"},
+      {std::string("1111111100019\0", 14), "01012020", "31012020",
+       "O CNPJ do registro 0000 (campo 9) não tem 14 dígitos: \"1111111100019?\"!"},
+      {"11111111000191", "x/../../../escaped", "31012020",
+       "A data inicial do registro 0000 (campo 6) não é uma data DDMMAAAA: \"x/../../../escaped\"!"},
+      {"1111111100019", "01012020", "31012020",
+       "O CNPJ do registro 0000 (campo 9) não tem 14 dígitos: \"1111111100019\"!"},
+      {"11111111000191", "01/01/20", "31012020",
+       "A data inicial do registro 0000 (campo 6) não é uma data DDMMAAAA: \"01/01/20\"!"},
+      {"11111111000191", "01012020", "30022020",
+       "A data final do registro 0000 (campo 7) não é uma data DDMMAAAA: \"30022020\"!"},
+      {"11111111000191", "29022021", "31012021",
+       "A data inicial do registro 0000 (campo 6) não é uma data DDMMAAAA: \"29022021\"!"},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    EXPECT_EQ(s.Import(s.Write("m" + std::to_string(i++) + ".txt", Network(c.cnpj, c.dtIni, c.dtFin))),
+              ImportOutcome::Refused)
+        << c.message;
+    EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{c.message});
+    EXPECT_EQ(s.Count("0000"), 0u);
+    EXPECT_FALSE(g_MatrizSelected) << "a refused header is no reference";
+  }
+  // A leap day is a day.
+  EXPECT_EQ(s.Import(s.Write("ok.txt", Network("11111111000191", "29022020", "29022020"))), ImportOutcome::Imported);
 }
 
 TEST(FileChecks, UntickedBoxStillMakesTheFirstFileTheReference) {

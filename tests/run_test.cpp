@@ -80,7 +80,7 @@ TEST_F(RunFixture, NamedFromTheFirstFileInTheChosenFolderReplacingAnOldOne) {
   const std::string expected = out() + "/" + NameFrom(files[0]);
   WriteFileLines(expected, {"OLD"});
   std::string first;
-  for (const std::string& folder : {out(), out() + "/", out() + "\\"}) {
+  for (const std::string& folder : {out(), out() + "/"}) {
     RunResult r = Run(folder);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.path, expected);
@@ -93,6 +93,19 @@ TEST_F(RunFixture, NamedFromTheFirstFileInTheChosenFolderReplacingAnOldOne) {
   EXPECT_TRUE(form->m_Resultado.ok);
   ExpectValidFile(expected);
 }
+
+#ifndef _WIN32
+TEST_F(RunFixture, ABackslashIsACharacterOfTheFolderName) {
+  auto files = Network({});
+  Import(files);
+  const std::string folder = out() + "\\";
+  fs::create_directories(folder);
+  RunResult r = Run(folder);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.path, folder + "/" + NameFrom(files[0]));
+  EXPECT_EQ(FilesIn(out()), 0u) << "nothing written beside the folder of that name";
+}
+#endif
 
 TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
   auto files = Network({});
@@ -113,6 +126,26 @@ TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
   r = Run(out());
   ASSERT_TRUE(r.ok) << r.error;
   ExpectValidFile(target);
+}
+
+// Before, an output that the checker rejects was put under the final name
+// and reported as a success.
+TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
+  auto files = Network({});
+  Import(files);
+  const std::string target = out() + "/" + NameFrom(files[0]);
+  WriteFileLines(target, {"OLD"});
+  // Establishment records whose CNPJ no document block names.
+  g_Connection->Execute("UPDATE ###0140 SET CNPJ = '1'");
+  RunResult r = Run(out());
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("não passou na verificação"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("is not the CNPJ of any 0140 record"), std::string::npos) << r.error;
+  const std::string kept = target.substr(0, target.size() - std::string("_Unificado.txt").size()) + "_Unificado.invalido.txt";
+  EXPECT_NE(r.error.find(kept), std::string::npos) << r.error;
+  EXPECT_EQ(ReadFile(target), "OLD\r\n");
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_EQ(FilesIn(out()), 2u);
 }
 
 TEST_F(RunFixture, NothingImportedOrNoFolder) {

@@ -12,6 +12,7 @@
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/header_fields.h"
 
 namespace {
 
@@ -73,8 +74,9 @@ std::string CanonicalPath(const std::string& path) {
 }  // namespace
 
 // Reads the chosen file's header and decides whether it may join the merge.
-// An empty file is refused silently; an unreadable one, or one whose first
-// line is not a 0000 record with its CNPJ (field 9), is refused with a message;
+// An empty file is refused silently; an unreadable one, one whose first line
+// is not a 0000 record with its CNPJ (field 9), or one whose CNPJ is not 14
+// digits or whose period is not two real dates DDMMAAAA is refused with a message;
 // the other refusals show the message of the failed test.
 bool frmAssistente::CheckChosenFile(const std::string& path) {
   m_CandidatePath = CanonicalPath(path);
@@ -96,6 +98,12 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
   g_FileCNPJ = fields[9];
   g_FileDtIni = fields[6];
   g_FileDtFin = fields[7];
+  // The header names the merged file: a CNPJ or a date that could not is
+  // refused before anything of the file is read.
+  if (std::string problem = HeaderFieldsProblem(g_FileCNPJ, g_FileDtIni, g_FileDtFin); !problem.empty()) {
+    ShowMessage(problem + "!", MsgIcon::Information);
+    return false;
+  }
   if (!g_MatrizSelected) {
     if (AcceptHeadOffice(fields)) return true;
     ShowMessage("Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!", MsgIcon::Information);

@@ -24,6 +24,7 @@
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/header_fields.h"
 
 namespace {
 
@@ -314,7 +315,13 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
           }
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
+          const int64_t failuresBefore = g_StoreFailures;
           DispatchRecord(codeText, line);
+          // A line that could not be stored fails the whole file: a merge
+          // without it would silently lack its records.
+          if (g_StoreFailures != failuresBefore)
+            throw std::runtime_error("a linha " + std::to_string(n) + " (registro " + Printable(codeText) +
+                                     ") não pôde ser gravada: " + g_LastError);
         }
       }
       md_ShowProgress(0, status, static_cast<double>(n), static_cast<double>(total));

@@ -1,6 +1,7 @@
 // The unification run: names the merged file from the stored header, writes
-// it block by block in file order under a temporary name, and puts it under
-// its final name only when every block has been written.
+// it block by block in file order under a temporary name, checks what it
+// wrote, and puts it under its final name only when every block has been
+// written and the file passed the check.
 #include <exception>
 #include <iterator>
 #include <string>
@@ -15,10 +16,12 @@
 #include "blocks/blocoi.h"
 #include "blocks/blocom.h"
 #include "blocks/blocop.h"
+#include "checker/efd_check.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/header_fields.h"
 
 namespace {
 
@@ -33,23 +36,69 @@ struct RunFailure {
   std::string message;
 };
 
-// The folder and the name joined by exactly one separator: a trailing "/" or
-// "\" of the folder (a drive root, a chooser's trailing separator) stands for
-// that separator.
+// True for a character that separates folders in a path of this system (on
+// Linux a backslash is an ordinary character of a name).
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+// The folder and the name joined by exactly one separator: a trailing
+// separator of the folder (a drive root, a chooser's trailing separator)
+// stands for that separator.
 std::string JoinPath(std::string folder, const std::string& name) {
-  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  if (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
   return folder + kSeparator + name;
 }
 
-// The merged file's name from the stored header. Throws RunFailure when no
-// header is stored.
+constexpr std::string_view kFinalSuffix = "_Unificado.txt";
+constexpr std::string_view kInvalidSuffix = "_Unificado.invalido.txt";
+
+// The merged file's name from the stored header: digits, underscores and the
+// fixed text only, so that the path stays inside the output folder. Throws
+// RunFailure when no header is stored or its CNPJ or dates cannot name a file.
 std::string OutputName() {
   auto rs = g_Connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof())
     throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
                      "trouxe o registro 0000); nada a unificar"};
-  return "EFDPISCOFINS_" + (*rs)["CNPJ"].AsText() + "_" + (*rs)["Dt_Ini"].AsText() + "_" +
-         (*rs)["Dt_Fin"].AsText() + "_Unificado.txt";
+  std::string cnpj = (*rs)["CNPJ"].AsText(), dtIni = (*rs)["Dt_Ini"].AsText(), dtFin = (*rs)["Dt_Fin"].AsText();
+  if (std::string problem = HeaderFieldsProblem(cnpj, dtIni, dtFin); !problem.empty())
+    throw RunFailure{problem + "; o arquivo unificado não pode ser nomeado"};
+  return "EFDPISCOFINS_" + cnpj + "_" + dtIni + "_" + dtFin + std::string(kFinalSuffix);
+}
+
+// Where an output that its own check rejected is kept for inspection.
+std::string InvalidPath(const std::string& finalPath) {
+  return finalPath.substr(0, finalPath.size() - kFinalSuffix.size()) + std::string(kInvalidSuffix);
+}
+
+// Checks the written file before it takes its final name. Throws RunFailure
+// with the checker's first findings when it is not a valid file; the output
+// is then kept only under the "invalido" name.
+void CheckOwnOutput(OutputFile& out) {
+  out.Finish();
+  CheckReport report;
+  std::string error;
+  if (!CheckEfdFile(out.TempPath(), report, error))
+    throw RunFailure{"Não foi possível verificar o arquivo unificado: " + error};
+  if (report.Valid()) return;
+  std::string first;
+  int listed = 0;
+  for (const CheckProblem& p : report.problems) {
+    if (p.warning) continue;
+    if (listed++ == 3) break;
+    first += (first.empty() ? "" : "; ") + std::string("linha ") + std::to_string(p.line) +
+             (p.code.empty() ? "" : " " + Printable(p.code)) + ": " + p.message;
+  }
+  std::string kept = InvalidPath(out.FinalPath());
+  out.KeepAs(kept);
+  throw RunFailure{"O arquivo unificado não passou na verificação (" + std::to_string(report.errors) +
+                   " erro(s): " + first + "); ele não foi gravado com o nome final e foi guardado para "
+                   "inspeção como " + kept};
 }
 
 struct Step {
@@ -113,6 +162,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     inTransaction = true;
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
     WriteBlocks(singleCnpj);
+    CheckOwnOutput(out);
     g_EndTime = NowText();
     g_Connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;

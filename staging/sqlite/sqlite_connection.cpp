@@ -7,11 +7,19 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "staging/signal_cleanup.h"
 #include "staging/sqlite/sqlite_functions.h"
 #include "staging/sqlite/sqlite_translate.h"
 #include "staging/sqlite/tsql_parser.h"
@@ -328,11 +336,7 @@ class SqliteConnection : public DatabaseConnection {
 
   void Open() override {
     if (engine_) return;
-    if (target_ == SqliteTarget::File) {
-      std::error_code ec;
-      if (std::filesystem::exists(path_, ec))
-        throw DatabaseError("The database file \"" + path_ + "\" already exists; the staging database needs a new file.");
-    }
+    if (target_ == SqliteTarget::File) CreateNewFile();
     const char* name = target_ == SqliteTarget::Memory ? ":memory:" : target_ == SqliteTarget::File ? path_.c_str() : "";
     sqlite3* db = nullptr;
     // Memory statistics cost a global mutex on every allocation; the staging
@@ -466,14 +470,44 @@ class SqliteConnection : public DatabaseConnection {
     engine_->catalog.Add(std::move(*tr.created));
   }
 
-  void RemoveFiles() {
-    if (target_ != SqliteTarget::File) return;
+  // The database file of a File target, created empty and exclusively before
+  // SQLite opens it: nothing that already has the name (a file, a link, even
+  // one pointing nowhere) is ever opened or written. The file and SQLite's
+  // companions are registered for removal on SIGINT, SIGTERM and SIGHUP.
+  // Throws DatabaseError when the name is taken or cannot be created.
+  void CreateNewFile() {
     std::error_code ec;
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix, ec);
+    std::filesystem::file_status st = std::filesystem::symlink_status(path_, ec);
+    if (!ec && st.type() != std::filesystem::file_type::not_found)
+      throw DatabaseError("The database file \"" + path_ + "\" already exists; the staging database needs a new file.");
+#ifndef _WIN32
+    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      int err = errno;
+      throw DatabaseError("Cannot create the database file \"" + path_ + "\": " + std::strerror(err));
+    }
+    ::close(fd);
+#endif
+    created_ = true;
+    for (const char* suffix : kCompanions) signalSlots_.push_back(RemoveOnSignal(path_ + suffix));
   }
+
+  // Removes the database file and its companions, only when this connection created them.
+  void RemoveFiles() {
+    if (target_ != SqliteTarget::File || !created_) return;
+    std::error_code ec;
+    for (const char* suffix : kCompanions) std::filesystem::remove(path_ + suffix, ec);
+    for (int slot : signalSlots_) ForgetOnSignal(slot);
+    signalSlots_.clear();
+    created_ = false;
+  }
+
+  static constexpr const char* kCompanions[] = {"", "-journal", "-wal", "-shm"};
 
   SqliteTarget target_;
   std::string path_;
+  bool created_ = false;
+  std::vector<int> signalSlots_;
   std::shared_ptr<Engine> engine_;
 };
 

@@ -1,0 +1,10 @@
+// The program's entry without arguments in a build without the wizard window.
+#include <cstdio>
+
+#include "app/gui/gui_main.h"
+
+// Says that this build has no window and returns 1.
+int RunWizardGui(int, char**) {
+  std::fprintf(stderr, "quelvar: this build has no wizard window; use 'quelvar merge' (see --help)\n");
+  return 1;
+}

@@ -1,0 +1,120 @@
+// Hostile or broken inputs given to `quelvar merge`: each is refused with a
+// message and exit status 1, never a merged file reported as a success with
+// fewer lines than the inputs hold, and never a file outside the output folder
+// or over a merged file written earlier.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/check_support.h"
+#include "tests/support/writer_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The sample network with line edits: the files are read as bytes and lines
+// (CR LF) replaced by `edit`, which may return "" to drop a line.
+class MergeRefusals : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    samples_ = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
+    if (!fs::exists(samples_)) GTEST_SKIP() << "samples/network is missing";
+    if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built";
+  }
+  std::string Sample(int i) const {
+    static const char* kNames[] = {"1-matriz.txt", "2-filial.txt", "3-filial.txt"};
+    return samples_ + "/" + kNames[i];
+  }
+  // Writes sample i with `edit` applied to each line (without its CR LF) as `name`.
+  std::string Edited(int i, const std::string& name,
+                     const std::function<std::string(size_t, const std::string&)>& edit) {
+    std::string bytes = ReadFileBytes(Sample(i)), out;
+    size_t n = 0;
+    for (size_t at = 0; at < bytes.size();) {
+      size_t end = bytes.find("\r\n", at);
+      if (end == std::string::npos) end = bytes.size();
+      std::string line = edit(++n, bytes.substr(at, end - at));
+      if (!line.empty() || end == bytes.size()) out += line + (end == bytes.size() ? "" : "\r\n");
+      at = end + 2;
+    }
+    WriteFileBytes(dir.File(name), out);
+    return dir.File(name);
+  }
+  ProcessResult Merge(const std::vector<std::string>& files, const std::string& out) {
+    std::vector<std::string> args = {"merge", "--no-progress", "--output-dir", out};
+    args.insert(args.end(), files.begin(), files.end());
+    return RunQuelvar(args);
+  }
+  // Every file under the test's folder, as paths relative to it.
+  std::vector<std::string> Tree() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      names.push_back(fs::relative(e.path(), dir.path()).string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string samples_;
+  TempFolder dir;
+};
+
+const char* kMerged = "EFDPISCOFINS_42765521000180_01082023_31082023_Unificado.txt";
+
+}  // namespace
+
+// Before, a refused third file still let the run replace the complete merged
+// file written earlier, and the run exited 1.
+TEST_F(MergeRefusals, AMergedFileIsReplacedOnlyByASuccessfulRun) {
+  const std::string out = dir.File("out");
+  ProcessResult first = Merge({Sample(0), Sample(1), Sample(2)}, out);
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  const std::string complete = ReadFileBytes(out + "/" + kMerged);
+  std::string other = Edited(2, "other.txt", [](size_t n, const std::string& l) {
+    return n == 1 ? std::string("|0000|006|0|||01082023|31082023|OUTRA|99999999000191|AL|2704302||00|1|") : l;
+  });
+  ProcessResult second = Merge({Sample(0), Sample(1), other}, out);
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_NE(second.err.find("Arquivo selecionado não pertence a Matriz!!!"), std::string::npos) << second.err;
+  EXPECT_NE(second.err.find("o arquivo unificado não foi gravado"), std::string::npos) << second.err;
+  EXPECT_EQ(ReadFileBytes(out + "/" + kMerged), complete);
+}
+
+// Before, a period end of "x/../../../escaped" wrote the merged file outside
+// the output folder, and a NUL in the CNPJ cut the name.
+TEST_F(MergeRefusals, HeaderValuesThatWouldLeaveTheFolderAreRefusedBeforeImport) {
+  fs::create_directories(dir.File("out/EFDPISCOFINS_42765521000180_01082023_x"));
+  std::string escaping = Edited(0, "escaping.txt", [](size_t n, const std::string& l) {
+    if (n != 1) return l;
+    std::string h = l;
+    h.replace(h.find("|31082023|"), 10, "|x/../../../escaped|");
+    return h;
+  });
+  std::string nul = Edited(0, "nul.txt", [](size_t n, const std::string& l) {
+    if (n != 1) return l;
+    std::string h = l;
+    h[h.find("42765521000180") + 13] = '\0';
+    return h;
+  });
+  for (const std::string& file : {escaping, nul}) {
+    ProcessResult r = Merge({file, Sample(1)}, dir.File("out"));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("do registro 0000"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"escaping.txt", "nul.txt", "out",
+                                              "out/EFDPISCOFINS_42765521000180_01082023_x"}));
+}
+
+// Before, a row that could not be stored (a 0140 code beyond INT, a code of
+// 20 digits) was only reported, and the merge exited 0 without that branch.
+TEST_F(MergeRefusals, ARowThatCannotBeStoredFailsItsFile) {
+  for (const char* code : {"2147483647", "12345678901234567890"}) {
+    std::string head = Edited(0, "m.txt", [&](size_t, const std::string& l) {
+      return l.rfind("|0140|", 0) == 0 ? "|0140|" + std::string(code) + l.substr(l.find('|', 6)) : l;
+    });
+    ProcessResult r = Merge({head, Sample(1)}, dir.File("out"));
+    EXPECT_EQ(r.exitCode, 1) << code;
+    EXPECT_NE(r.err.find("Nada deste arquivo foi gravado"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.File("out/") + kMerged)) << code;
+  }
+}

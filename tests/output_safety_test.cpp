@@ -1,0 +1,145 @@
+// The merged file's temporary and the staging database file are created
+// exclusively, never through a link planted under their names, and do not
+// outlive a run that a signal stops; temporaries of dead runs are cleaned up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <filesystem>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "staging/database.h"
+#include "staging/output_file.h"
+#include "tests/support/writer_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A process number that is certainly free: a child that has already ended.
+pid_t DeadPid() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return pid;
+}
+
+// Runs `body` in a child process and returns the signal that ended it (0 when
+// it exited).
+int SignalOfChild(const std::function<void()>& body) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// Before, the temporary had the predictable name ".<name>.partial-<pid>" and
+// was opened following links: a link planted there made the run overwrite
+// the link's target.
+TEST(OutputSafety, APlantedLinkIsNeitherFollowedNorReplaced) {
+  TempFolder dir;
+  const std::string victim = dir.File("victim.txt");
+  WriteFileLines(victim, {"PRECIOUS"});
+  const std::string planted = dir.File(".out.txt.partial-" + std::to_string(getpid()));
+  fs::create_symlink(victim, planted);
+  OutputFile f;
+  f.Open(dir.File("out.txt"));
+  f.WriteLine("|9999|1|");
+  f.Commit();
+  EXPECT_EQ(ReadFile(victim), "PRECIOUS\r\n");
+  EXPECT_TRUE(fs::is_symlink(planted));
+  EXPECT_FALSE(fs::is_symlink(dir.File("out.txt")));
+  EXPECT_EQ(ReadFile(dir.File("out.txt")), "|9999|1|\r\n");
+}
+
+// Before, temporaries of killed runs stayed for ever.
+TEST(OutputSafety, TemporariesOfDeadRunsAreRemovedOthersKept) {
+  TempFolder dir;
+  const std::string dead = std::to_string(DeadPid());
+  const std::string alive = std::to_string(getppid());
+  for (const std::string& name : {".a_Unificado.txt.partial-" + dead, ".a_Unificado.txt.partial-" + dead + "-abc123",
+                                  ".a_Unificado.txt.partial-" + alive + "-abc123", "a.partial-" + dead,
+                                  ".a_Unificado.txt.partial-" + dead + "-toolongtag", std::string("keep.txt")})
+    WriteFileLines(dir.File(name), {"x"});
+  OutputFile f;
+  f.Open(dir.File("out.txt"));
+  f.Abort();
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{".a_Unificado.txt.partial-" + alive + "-abc123",
+                                      ".a_Unificado.txt.partial-" + dead + "-toolongtag", "a.partial-" + dead,
+                                      "keep.txt"}));
+}
+
+TEST(OutputSafety, KeepAsLeavesTheFinalNameAlone) {
+  TempFolder dir;
+  WriteFileLines(dir.File("out.txt"), {"OLD"});
+  OutputFile f;
+  f.Open(dir.File("out.txt"));
+  f.WriteLine("|BAD|");
+  f.Finish();
+  EXPECT_TRUE(fs::exists(f.TempPath()));
+  f.KeepAs(dir.File("out.invalido.txt"));
+  EXPECT_EQ(ReadFile(dir.File("out.txt")), "OLD\r\n");
+  EXPECT_EQ(ReadFile(dir.File("out.invalido.txt")), "|BAD|\r\n");
+  EXPECT_EQ(Names(dir.path()).size(), 2u);
+}
+
+// Before, SIGINT, SIGTERM or SIGHUP during the write left the temporary, and
+// the staging database placed with sqlite:PATH, behind.
+TEST(OutputSafety, SignalsRemoveTheTemporaryAndTheStagingDatabase) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    TempFolder dir;
+    const std::string db = dir.File("staging.db");
+    int got = SignalOfChild([&] {
+      auto conn = CreateConnection("sqlite:" + db);
+      conn->Open();
+      conn->Execute("CREATE TABLE ###X(ID INT IDENTITY(1,1), A NVARCHAR(MAX))");
+      OutputFile f;
+      f.Open(dir.File("out.txt"));
+      f.WriteLine("|0000|");
+      std::raise(sig);
+    });
+    EXPECT_EQ(got, sig);
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{}) << "signal " << sig;
+  }
+}
+
+// Before, "sqlite:file:..." opened any existing database as a URI, and a
+// dangling link was followed and its target created.
+TEST(OutputSafety, StagingDatabaseNeedsANewPlainFile) {
+  TempFolder dir;
+  const std::string victim = dir.File("victim.db");
+  WriteFileLines(victim, {"x"});
+  const std::string dangling = dir.File("dangling.db");
+  fs::create_symlink(dir.File("nowhere.db"), dangling);
+  for (const std::string& target : {"sqlite:file:" + victim, "sqlite:FILE:" + victim, "sqlite:" + victim,
+                                    "sqlite:" + dangling}) {
+    EXPECT_THROW(
+        {
+          auto c = CreateConnection(target);
+          c->Open();
+        },
+        DatabaseError)
+        << target;
+  }
+  EXPECT_EQ(ReadFile(victim), "x\r\n");
+  EXPECT_FALSE(fs::exists(dir.File("nowhere.db")));
+  EXPECT_TRUE(fs::is_symlink(dangling));
+}
