@@ -75,7 +75,7 @@ TEST_F(MergeRefusals, AMergedFileIsReplacedOnlyByASuccessfulRun) {
   });
   ProcessResult second = Merge({Sample(0), Sample(1), other}, out);
   EXPECT_EQ(second.exitCode, 1);
-  EXPECT_NE(second.err.find("Arquivo selecionado não pertence a Matriz!!!"), std::string::npos) << second.err;
+  EXPECT_NE(second.err.find("other.txt: Arquivo selecionado não pertence"), std::string::npos) << second.err;
   EXPECT_NE(second.err.find("o arquivo unificado não foi gravado"), std::string::npos) << second.err;
   EXPECT_EQ(ReadFileBytes(out + "/" + kMerged), complete);
 }
