@@ -83,6 +83,10 @@ int RunMergeCommand(const MergeOptions& options) {
   }
 
   form.m_CaminhoSalvo = options.outputDir;
+  // The command line replaces an existing merged file without asking, and says so.
+  const std::string target = form.PlannedOutputPath();
+  std::error_code existsError;
+  const bool replacing = !target.empty() && std::filesystem::exists(target, existsError);
   bool single = form.m_MesmoCNPJ;
   RunResult result = form.RunUnification(single);
   progress.Clear();
@@ -90,6 +94,7 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());
     return 1;
   }
+  if (replacing) std::fprintf(stderr, "quelvar: o arquivo existente %s foi substituído\n", result.path.c_str());
   if (!result.dropped.empty()) {
     std::string list;
     for (const auto& [code, n] : result.dropped)

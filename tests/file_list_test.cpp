@@ -114,9 +114,11 @@ TEST_F(FileListTest, SeveralFilesAtOnceComeInTheOrderChosenWithTheHeadOfficeFirs
   EXPECT_NE(row0.find("Matriz"), std::string::npos) << row0;
   EXPECT_NE(row0.find(" linhas"), std::string::npos) << row0;
   EXPECT_NE(form_->ListRowText(1).find("Filial"), std::string::npos);
-  // A second visit adds after the others.
-  Choose({files_[3]});
+  // A second visit adds after the others; a refusal among several files names its file.
+  Choose({files_[0], files_[3]});
   EXPECT_EQ(form_->controls.ListBoxSelecionados.back(), files_[3]);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, fs::path(files_[0]).filename().string() + ": Arquivo já selecionado!!!");
   EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, "4 arquivos na lista");
 }
 

@@ -90,6 +90,16 @@ TEST_F(CliMerge, EveryEstablishmentAndDocumentReachesTheMergedFile) {
   EXPECT_EQ(out["C170"], in["C170"]);
 }
 
+TEST_F(CliMerge, AnExistingMergedFileIsReplacedAndTheUserTold) {
+  const std::string args = "merge --output-dir " + Quoted((dir_ / "out").string()) + " " + Quoted(files_[0]);
+  Result first = RunQuelvar(args);
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_EQ(first.out.find("substitu"), std::string::npos) << first.out;
+  Result second = RunQuelvar(args);
+  ASSERT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("foi substituído"), std::string::npos) << second.out;
+}
+
 TEST_F(CliMerge, RefusedFilesAreNamedAndTheExitStatusTellsIt) {
   Result r = RunQuelvar("merge --output-dir " + Quoted((dir_ / "out").string()) + " " + Quoted(files_[1]) + " " +
                  Quoted(files_[0]) + " " + Quoted(files_[0]) + " " + Quoted((dir_ / "nada.txt").string()));

@@ -73,6 +73,13 @@ std::string CanonicalPath(const std::string& path) {
 
 }  // namespace
 
+// A refusal's text; while several files chosen at once are imported, the
+// file's name comes first, so that the user knows which one was refused.
+std::string frmAssistente::NamedIfSeveral(const std::string& path, const std::string& message) const {
+  if (!m_SeveralChosen) return message;
+  return std::filesystem::path(path).filename().string() + ": " + message;
+}
+
 // Reads the chosen file's header and decides whether it may join the merge.
 // An empty file is refused silently; an unreadable one, one whose first line
 // is not a 0000 record with its CNPJ (field 9), or one whose CNPJ is not 14
@@ -90,7 +97,7 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
   }
   std::vector<std::string_view> views = SplitBars(line);
   if (views.size() < 10 || views[1] != "0000") {
-    ShowMessage("O arquivo não começa por um registro 0000 completo (com o CNPJ no campo 9)!",
+    ShowMessage(NamedIfSeveral(path, "O arquivo não começa por um registro 0000 completo (com o CNPJ no campo 9)!"),
                 MsgIcon::Information);
     return false;
   }
@@ -106,12 +113,13 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
   }
   if (!g_MatrizSelected) {
     if (AcceptHeadOffice(fields)) return true;
-    ShowMessage("Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!", MsgIcon::Information);
+    ShowMessage(NamedIfSeveral(path, "Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"),
+                MsgIcon::Information);
     return false;
   }
   std::string message;
   if (CheckAgainstHeadOffice(fields, message)) return true;
-  ShowMessage(message, MsgIcon::Information);
+  ShowMessage(NamedIfSeveral(path, message), MsgIcon::Information);
   return false;
 }
 

@@ -85,6 +85,7 @@ void frmAssistente::ClearImports() {
 void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
   ClearImports();
   m_Restaging = true;
+  m_SeveralChosen = true;
   std::string lost;
   for (const ListedFile& f : files) {
     controls.txtLocalMagnetico.Text = f.path;
@@ -92,6 +93,7 @@ void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
     if (ImportFile(f.path) != ImportOutcome::Imported) lost += "\r\n" + f.path;
   }
   m_Restaging = false;
+  m_SeveralChosen = false;
   controls.txtLocalMagnetico.Text.clear();
   if (!lost.empty())
     ShowMessage("Estes arquivos não puderam ser importados de novo e saíram da lista:" + lost, MsgIcon::Exclamation);

@@ -195,6 +195,7 @@ class frmAssistente {
   // The run when page 4 is entered; a failed run leads back to page 2.
   void RunFromLastPage();
   void UpdateListControls();
+  std::string NamedIfSeveral(const std::string& path, const std::string& message) const;
   // Captions of pages, buttons and options before the first page is shown.
   void InitControls();
 
@@ -202,5 +203,6 @@ class frmAssistente {
   std::string databaseTarget_;
   bool m_CancelImport = false;
   bool m_CancelBatch = false;
-  bool m_Restaging = false;  // importing again files the user already chose
+  bool m_Restaging = false;      // importing again files the user already chose
+  bool m_SeveralChosen = false;  // importing files chosen together (refusals name their file)
 };

@@ -135,6 +135,7 @@ void frmAssistente::ChooseInputFile() {
   if (names.empty()) return;
   OrderHeadOfficeFirst(names);
   m_CancelBatch = false;
+  m_SeveralChosen = names.size() > 1;
   for (const std::string& name : names) {
     if (m_CancelBatch) break;
     controls.txtLocalMagnetico.Text = name;
@@ -145,6 +146,7 @@ void frmAssistente::ChooseInputFile() {
     if (ImportFile(name) == ImportOutcome::Imported) controls.ListBoxIndex = static_cast<int>(m_Arquivos.size()) - 1;
   }
   m_CancelBatch = false;
+  m_SeveralChosen = false;
   controls.txtLocalMagnetico.Text.clear();
   ShowPage();
 }

@@ -92,6 +92,7 @@ class WizardWindowTest : public ::testing::Test {
   void Screenshot(const char* name) {
     QDir().mkpath(QStringLiteral(QUELVAR_SCREENSHOT_DIR));
     QString path = QStringLiteral(QUELVAR_SCREENSHOT_DIR) + QLatin1Char('/') + QString::fromLatin1(name);
+    QCoreApplication::processEvents();  // pending layout requests, as the event loop would run them
     EXPECT_TRUE(window_->grab().save(path)) << path.toStdString();
   }
   // Imports `files` on page 1 and goes on to page 3 with the output folder chosen.
@@ -411,8 +412,12 @@ TEST_F(WizardWindowTest, ResizesAndKeepsReadOnlyBoxesOutOfTheTabOrder) {
   EXPECT_EQ(Find<QLineEdit>("txtLocalMagnetico")->focusPolicy(), Qt::NoFocus);
   // Page 0 gives the focus to the selected kind.
   EXPECT_EQ(window_->focusWidget(), Find<QRadioButton>("OptionUnificaMatrizFilial"));
+  Find<QRadioButton>("OptionUnificaArquivo")->click();
   Button("cmdAvancar")->click();
   EXPECT_EQ(window_->focusWidget(), Button("cmdLocalArquivoMagnetico"));
+  // The note of the merge of one CNPJ uses the page's width.
+  EXPECT_GT(Find<QLabel>("Label15")->width(), Find<QWidget>("fraAssistente_1")->width() * 9 / 10);
+  Screenshot("page1_same_cnpj.png");
 }
 
 // Qt's own buttons speak Portuguese: the question box and the file dialog.
