@@ -518,6 +518,20 @@ TEST(QtPortsTest, DialogsGiveTheChosenPathOrNothingWhenCancelled) {
   answer(false, "");
   EXPECT_EQ(files.ChooseOpenFile("Texto. TXT(*.txt)|*.txt"), "");
 
+  // Several files typed into the dialog's name box as a user selects them: in that order.
+  const std::string second = (dir / "filial.txt").string();
+  { std::ofstream(second) << "|0000|\n"; }
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(PathText(dir.string()));
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(QStringLiteral("\"filial.txt\" \"matriz.txt\""));
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+  });
+  EXPECT_EQ(files.ChooseOpenFiles("Texto. TXT(*.txt)|*.txt"), (std::vector<std::string>{second, file}));
+
   QtFolderChooser folders(nullptr);
   answer(true, dir.string());
   EXPECT_EQ(folders.ChooseFolder("Selecione local para salvar", true), dir.string());
