@@ -16,6 +16,7 @@ struct CheckProblem {
   std::string code;
   std::string message;
   bool warning = false;
+  bool fieldCount = false;  // a line whose number of fields differs from its layout
 };
 
 // One block as found in the file, in file order.
@@ -29,6 +30,7 @@ struct CheckBlock {
 struct CheckReport {
   int64_t lines = 0;
   int64_t errors = 0;    // every error found, also those beyond `problems`
+  int64_t fieldCountErrors = 0;  // of `errors`, lines whose number of fields differs from the layout
   int64_t warnings = 0;
   std::vector<CheckProblem> problems;  // the first kMaxListed findings, in line order per rule
   std::vector<CheckBlock> blocks;

@@ -208,9 +208,12 @@ void EfdRules::CheckFields(std::string_view line, std::string_view code, CodeSta
     Problem(lineNo_, code, "older layout: 14 fields, without Chv_DocE (the layout has 15)", true);
     return;
   }
+  const size_t listed = report_.problems.size();
   Problem(lineNo_, code,
           std::to_string(fields) + " fields, the layout of " + std::string(code) + " has " +
               std::to_string(stat.expectedFields));
+  ++report_.fieldCountErrors;
+  if (report_.problems.size() > listed) report_.problems.back().fieldCount = true;
 }
 
 // The rules tied to particular records: openers, closers, 9900, 9999, 0140,

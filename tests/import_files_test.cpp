@@ -181,6 +181,7 @@ TEST(ImportFiles, ChoosingAFileImportsItAndACancelledDialogChangesNothing) {
   ports.ui = UiPorts{&s.messages, nullptr, &s.messages};
   frmAssistente form(ports, "memory");
   form.Form_Load();
+  form.m_ValidarEstrutura = false;  // a small file, not a whole EFD file
   files.paths = {s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz)}))};
   form.ChooseInputFile();
   EXPECT_EQ(files.lastFilter, "Texto. TXT(*.txt)|*.txt");

@@ -118,3 +118,51 @@ TEST_F(MergeRefusals, ARowThatCannotBeStoredFailsItsFile) {
     EXPECT_FALSE(fs::exists(dir.File("out/") + kMerged)) << code;
   }
 }
+
+// Before, each of these merged with exit status 0 and lost records: the
+// file's documents and Block 0 tables (0000 CNPJ not among the 0140
+// records), a truncated branch, a file without 0140, a head office 0140
+// without fields. Now each is refused before anything of it is staged,
+// naming its first errors by line; a non-numeric amount of Block M, which
+// stopped the run without naming file and line, is refused the same way.
+TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
+  struct Case {
+    const char* name;
+    int sample;
+    std::function<std::string(size_t, const std::string&)> edit;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"other-cnpj.txt", 0,
+       [](size_t n, const std::string& l) {
+         std::string h = l;
+         if (n == 1) h.replace(h.find("42765521000180"), 14, "42765521000199");
+         return h;
+       },
+       "nenhum registro 0140 tem o CNPJ do registro 0000 (42765521000199)"},
+      {"truncated.txt", 1, [](size_t n, const std::string& l) { return n <= 40 ? l : std::string(); },
+       "the last line is not the 9999 record"},
+      {"no-0140.txt", 0,
+       [](size_t, const std::string& l) { return l.rfind("|0140|", 0) == 0 ? std::string() : l; },
+       "o arquivo não tem registro 0140"},
+      {"empty-0140.txt", 0,
+       [](size_t, const std::string& l) { return l.rfind("|0140|", 0) == 0 ? std::string("|0140|") : l; },
+       "linha 5 0140: o CNPJ do estabelecimento (campo 4) não tem 14 dígitos"},
+      {"amount.txt", 0,
+       [](size_t, const std::string& l) {
+         return l.rfind("|M200|", 0) == 0 ? "|M200|1O0,00" + l.substr(l.find('|', 6)) : l;
+       },
+       "M200: o campo 2 (VL_TOT_CONT_NC_PER) não é um número: \"1O0,00\""},
+  };
+  for (const Case& c : cases) {
+    const std::string out = dir.File(std::string("out-") + c.name);
+    std::string broken = Edited(c.sample, c.name, c.edit);
+    std::vector<std::string> files = {Sample(0), Sample(1)};
+    files[c.sample] = broken;
+    ProcessResult r = Merge(files, out);
+    EXPECT_EQ(r.exitCode, 1) << c.name;
+    EXPECT_NE(r.err.find(std::string(c.name) + ": Arquivo recusado"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out + "/" + kMerged)) << c.name;
+  }
+}

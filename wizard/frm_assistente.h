@@ -157,6 +157,9 @@ class frmAssistente {
   std::string m_ValidarMatrizTexto;
   std::string m_CaminhoSalvo;
   std::string m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont;
+  // Whether a file's whole structure is checked before it is imported (on
+  // for every user; tests of the loaders' details on tiny files turn it off).
+  bool m_ValidarEstrutura = true;
   bool m_Importing = false;
   bool m_Running = false;
   bool m_Unloaded = false;

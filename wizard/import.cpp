@@ -25,6 +25,7 @@
 #include "staging/text.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/header_fields.h"
+#include "wizard/input_validation.h"
 
 namespace {
 
@@ -282,6 +283,25 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   if (!accepted) {
     waiting();
     return ImportOutcome::Refused;
+  }
+  // The whole file's structure before any of it is staged: a truncated or
+  // broken file is refused with its first errors, never merged in part.
+  if (m_ValidarEstrutura) {
+    InputValidation v = ValidateInputFile(path);
+    if (!v.Valid()) {
+      g_MatrizSelected = before.matrizSelected;
+      g_MatrizCNPJ = before.matrizCnpj;
+      g_MatrizDtIni = before.matrizDtIni;
+      g_MatrizDtFin = before.matrizDtFin;
+      if (!v.readable)
+        ShowMessage("Não foi possível ler o arquivo " + path + ": " + v.error, MsgIcon::Critical);
+      else
+        ShowMessage("Arquivo recusado: " + std::to_string(v.problemCount) +
+                        " erro(s) de estrutura: " + DescribeProblems(v) + ". Nada deste arquivo foi gravado.",
+                    MsgIcon::Information);
+      waiting();
+      return v.readable ? ImportOutcome::Refused : ImportOutcome::Failed;
+    }
   }
 
   const int64_t total = CountLines(path);

@@ -27,6 +27,9 @@ ImportStage::ImportStage() {
   ports.ui = UiPorts{&messages, nullptr, &messages};
   form = std::make_unique<frmAssistente>(ports, "memory");
   form->Form_Load();
+  // The loaders' details are tried on small hand-written files that are not
+  // whole EFD files; the structure check before import has its own tests.
+  form->m_ValidarEstrutura = false;
 }
 
 ImportStage::~ImportStage() {

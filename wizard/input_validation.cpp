@@ -1,0 +1,161 @@
+#include "wizard/input_validation.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
+#include "checker/efd_check.h"
+#include "checker/efd_rules.h"
+#include "checker/line_reader.h"
+#include "staging/record_catalogue.h"
+#include "wizard/header_fields.h"
+
+namespace {
+
+constexpr size_t kMaxListed = 50;
+
+// Field k of a line ("|" + code + "|" + ...), k = 1 the code; empty when absent.
+std::string_view FieldOf(std::string_view line, size_t k) {
+  size_t start = 1;
+  for (size_t i = 1; i < k; ++i) {
+    size_t bar = line.find('|', start);
+    if (bar == std::string_view::npos) return {};
+    start = bar + 1;
+  }
+  size_t end = line.find('|', start);
+  if (end == std::string_view::npos) return {};
+  return line.substr(start, end - start);
+}
+
+// The rules of an input file besides the checker's.
+class InputRules {
+ public:
+  explicit InputRules(InputValidation& out) : out_(out) {}
+
+  void Line(int64_t n, std::string_view line) {
+    if (line.size() < 6 || line[0] != '|' || line[5] != '|') return;
+    std::string_view code = line.substr(1, 4);
+    if (code == "0000") {
+      if (n == 1) headCnpj_ = FieldOf(line, 9);
+      return;
+    }
+    if (code == "0140") {
+      ++establishments_;
+      std::string_view cnpj = FieldOf(line, 4);
+      if (!IsCnpjText(cnpj))
+        Problem(n, code, "o CNPJ do estabelecimento (campo 4) não tem 14 dígitos: \"" + Printable(cnpj) + "\"");
+      if (cnpj == headCnpj_) headListed_ = true;
+      if (firstEstablishmentLine_ == 0) firstEstablishmentLine_ = n;
+      return;
+    }
+    if (code == "0111" || code[0] == 'M') CheckAmounts(n, code, line);
+  }
+
+  void Finish() {
+    if (establishments_ == 0) {
+      Problem(0, "0140", "o arquivo não tem registro 0140 (estabelecimento)");
+    } else if (!headListed_ && IsCnpjText(headCnpj_)) {
+      Problem(firstEstablishmentLine_, "0140",
+              "nenhum registro 0140 tem o CNPJ do registro 0000 (" + headCnpj_ + ")");
+    }
+  }
+
+ private:
+  // Every numeric field of the record (by the layout) must be a decimal number.
+  void CheckAmounts(int64_t n, std::string_view code, std::string_view line) {
+    auto [it, added] = numeric_.try_emplace(std::string(code));
+    if (added)
+      if (const CatalogueRecord* rec = Layout006().Find(code))
+        for (const CatalogueField& f : rec->fields)
+          if (f.type == 'N' && f.number > 1) it->second.push_back(&f);
+    for (const CatalogueField* f : it->second) {
+      std::string_view v = FieldOf(line, static_cast<size_t>(f->number));
+      if (!IsEfdDecimal(v))
+        Problem(n, code, "o campo " + std::to_string(f->number) + " (" + f->name + ") não é um número: \"" +
+                             Printable(v) + "\"");
+    }
+  }
+
+  void Problem(int64_t n, std::string_view code, std::string message) {
+    ++out_.problemCount;
+    if (out_.problems.size() < kMaxListed) out_.problems.push_back({n, Printable(code), std::move(message)});
+  }
+
+  InputValidation& out_;
+  std::string headCnpj_;
+  int64_t establishments_ = 0, firstEstablishmentLine_ = 0;
+  bool headListed_ = false;
+  std::unordered_map<std::string, std::vector<const CatalogueField*>> numeric_;
+};
+
+}  // namespace
+
+bool IsEfdDecimal(std::string_view text) {
+  if (text.empty()) return true;
+  size_t i = text[0] == '-' ? 1 : 0;
+  size_t digits = 0, commas = 0, afterComma = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+      if (commas) ++afterComma;
+    } else if (c == ',' && commas == 0 && digits > 0) {
+      ++commas;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0 && (commas == 0 || afterComma > 0);
+}
+
+InputValidation ValidateInputFile(const std::string& path) {
+  InputValidation out;
+  LineReader reader;
+  if (!reader.Open(path)) {
+    out.readable = false;
+    out.error = reader.Error();
+    return out;
+  }
+  CheckReport report;
+  EfdRules structure(report);
+  InputRules input(out);
+  std::string_view line;
+  int64_t n = 0;
+  while (reader.Next(line)) {
+    structure.Line(line);
+    input.Line(++n, line);
+  }
+  if (!reader.Error().empty()) {
+    out.readable = false;
+    out.error = reader.Error();
+    return out;
+  }
+  structure.Finish();
+  input.Finish();
+  // The checker's findings, but for the number of fields of a line (older
+  // layouts carry fewer; the import stores what is there).
+  out.problemCount += report.errors - report.fieldCountErrors;
+  for (const CheckProblem& p : report.problems)
+    if (!p.warning && !p.fieldCount && out.problems.size() < kMaxListed * 2)
+      out.problems.push_back({p.line, Printable(p.code), p.message});
+  // In line order, except that a code without its 9900 line (which every
+  // code of a truncated file lacks) comes after the faults that explain it.
+  auto rank = [](const InputProblem& p) { return p.message.rfind("no 9900 line for ", 0) == 0 ? 1 : 0; };
+  std::stable_sort(out.problems.begin(), out.problems.end(), [&](const InputProblem& a, const InputProblem& b) {
+    return rank(a) != rank(b) ? rank(a) < rank(b) : a.line < b.line;
+  });
+  return out;
+}
+
+std::string DescribeProblems(const InputValidation& v, size_t max) {
+  std::string text;
+  for (size_t i = 0; i < v.problems.size() && i < max; ++i) {
+    const InputProblem& p = v.problems[i];
+    if (!text.empty()) text += "; ";
+    text += p.line > 0 ? "linha " + std::to_string(p.line) : std::string("arquivo");
+    if (!p.code.empty()) text += " " + p.code;
+    text += ": " + p.message;
+  }
+  if (v.problemCount > static_cast<int64_t>(std::min(max, v.problems.size()))) text += "; ...";
+  return text;
+}

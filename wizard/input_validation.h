@@ -1,0 +1,37 @@
+// The structure an input file must have before anything of it is staged: the
+// checker's rules (line shape, block order, openers and closers, X990, 9900,
+// 9990 and 9999 counts, each X010's CNPJ among the 0140 records) and the rules
+// of an input: 0140 records with CNPJs of 14 digits, one of them the CNPJ of
+// the 0000 record, and the amounts the merge sums (0111, Block M) written as
+// decimal numbers. Lines with more or fewer fields than the current layout
+// (older layouts) are not refused here; the import reports them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct InputProblem {
+  int64_t line = 0;  // 1-based; 0 for the whole file
+  std::string code;  // record code of that line (printable)
+  std::string message;
+};
+
+struct InputValidation {
+  bool readable = true;  // false: the file could not be read (`error` says why)
+  std::string error;
+  int64_t problemCount = 0;           // every problem, also those not listed
+  std::vector<InputProblem> problems;  // the first ones, in line order
+  bool Valid() const { return readable && problemCount == 0; }
+};
+
+// Reads `path` once and applies every rule. Never throws for bad content;
+// an unreadable file comes back with readable false.
+InputValidation ValidateInputFile(const std::string& path);
+
+// "linha 40 C990: ...; linha 41 ..." for the first `max` problems.
+std::string DescribeProblems(const InputValidation& v, size_t max = 5);
+
+// True for an empty text or a decimal number as EFD files write them: digits,
+// optionally one decimal comma followed by digits, optionally a leading minus.
+bool IsEfdDecimal(std::string_view text);
