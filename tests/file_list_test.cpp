@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -35,6 +36,15 @@ std::string CnpjOf(const std::string& path) {
   return line.substr(at + 1, 14);
 }
 
+// A progress port that runs a hook on each event (to press buttons while the form works).
+class HookedProgress : public ProgressPort {
+ public:
+  std::function<void(const ProgressEvent&)> hook;
+  void Progress(const ProgressEvent& e) override {
+    if (hook) hook(e);
+  }
+};
+
 class FileListTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,7 +67,7 @@ class FileListTest : public ::testing::Test {
     ports.files = &chooser_;
     ports.folders = &folders_;
     ports.questions = &questions_;
-    ports.ui = UiPorts{&messages_, nullptr, &messages_};
+    ports.ui = UiPorts{&messages_, &progress_, &messages_};
     form_ = std::make_unique<frmAssistente>(ports, "memory");
     form_->Form_Load();
     form_->cmdAvancar_Click();
@@ -91,6 +101,7 @@ class FileListTest : public ::testing::Test {
   FixedFolderChooser folders_;
   ScriptedQuestions questions_;
   RecordingMessages messages_;
+  HookedProgress progress_;
   std::unique_ptr<frmAssistente> form_;
 };
 
@@ -120,6 +131,29 @@ TEST_F(FileListTest, SeveralFilesAtOnceComeInTheOrderChosenWithTheHeadOfficeFirs
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].text, fs::path(files_[0]).filename().string() + ": Arquivo já selecionado!!!");
   EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, "4 arquivos na lista");
+}
+
+TEST_F(FileListTest, CancellingOneImportSkipsTheFilesChosenWithIt) {
+  Start();
+  Choose({files_[0]});
+  // Stopped during the second file: neither it nor the third is imported.
+  bool busy = false;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 0 && e.done >= 1 && e.text.find(fs::path(files_[1]).filename().string()) != std::string_view::npos) {
+      busy = !form_->controls.cmdAvancar.Enabled && !form_->controls.cmdVoltar.Enabled &&
+             !form_->controls.cmdRemoverArquivo.Enabled && !form_->controls.cmdLocalArquivoMagnetico.Enabled;
+      form_->cmdCancelar_Click();
+    }
+  };
+  Choose({files_[1], files_[2]});
+  progress_.hook = nullptr;
+  EXPECT_TRUE(busy);
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, std::vector<std::string>{files_[0]});
+  EXPECT_FALSE(form_->m_Unloaded);
+  EXPECT_TRUE(form_->controls.cmdAvancar.Enabled && form_->controls.cmdLocalArquivoMagnetico.Enabled);
+  // The next visit imports again.
+  Choose({files_[2]});
+  EXPECT_EQ(form_->controls.ListBoxSelecionados.size(), 2u);
 }
 
 TEST_F(FileListTest, ARemovedFilesRecordsDoNotReachTheMergedFile) {

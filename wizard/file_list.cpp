@@ -89,7 +89,7 @@ void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
   std::string lost;
   for (const ListedFile& f : files) {
     controls.txtLocalMagnetico.Text = f.path;
-    Changed();
+    DisableWhileImporting();
     if (ImportFile(f.path) != ImportOutcome::Imported) lost += "\r\n" + f.path;
   }
   m_Restaging = false;
@@ -152,6 +152,13 @@ void frmAssistente::cmdSubirArquivo_Click() {
 void frmAssistente::cmdDescerArquivo_Click() {
   if (!controls.cmdDescerArquivo.Enabled || controls.ListBoxIndex < 0) return;
   MoveFile(static_cast<size_t>(controls.ListBoxIndex), 1);
+}
+
+void frmAssistente::DisableWhileImporting() {
+  for (Control* c : {&controls.cmdLocalArquivoMagnetico, &controls.cmdAvancar, &controls.cmdVoltar,
+                     &controls.cmdRemoverArquivo, &controls.cmdSubirArquivo, &controls.cmdDescerArquivo})
+    c->Enabled = false;
+  Changed();
 }
 
 // The count and the list buttons from the list and the selection; nothing

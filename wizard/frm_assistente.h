@@ -198,6 +198,9 @@ class frmAssistente {
   // The run when page 4 is entered; a failed run leads back to page 2.
   void RunFromLastPage();
   void UpdateListControls();
+  // The buttons that would start other work, disabled while a file is
+  // imported (ShowPage enables them again).
+  void DisableWhileImporting();
   std::string NamedIfSeveral(const std::string& path, const std::string& message) const;
   // Captions of pages, buttons and options before the first page is shown.
   void InitControls();

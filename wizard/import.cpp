@@ -140,10 +140,7 @@ void frmAssistente::ChooseInputFile() {
   for (const std::string& name : names) {
     if (m_CancelBatch) break;
     controls.txtLocalMagnetico.Text = name;
-    for (Control* c : {&controls.cmdLocalArquivoMagnetico, &controls.cmdAvancar, &controls.cmdVoltar,
-                       &controls.cmdRemoverArquivo, &controls.cmdSubirArquivo, &controls.cmdDescerArquivo})
-      c->Enabled = false;
-    Changed();
+    DisableWhileImporting();
     if (ImportFile(name) == ImportOutcome::Imported) controls.ListBoxIndex = static_cast<int>(m_Arquivos.size()) - 1;
   }
   m_CancelBatch = false;

@@ -275,8 +275,11 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   network.establishments = 4;
   network.targetLines = 600;
   const std::vector<std::string> files = WriteNetwork(network, (dir_ / "in").string());
-  // Enter on page 0 is "Avançar".
-  QTest::keyClick(window_.get(), Qt::Key_Return);
+  // Enter on page 0 is "Avançar", whichever control has the focus; Tab leaves
+  // the kind options for the buttons.
+  QTest::keyClick(window_->focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(window_->focusWidget(), Button("cmdAvancar"));
+  QTest::keyClick(window_->focusWidget(), Qt::Key_Return);
   ASSERT_EQ(VisiblePage(), 1);
   EXPECT_TRUE(Button("cmdVoltar")->isEnabled());
   EXPECT_EQ(Find<QLabel>("lblProgressoPovoacaoTabela")->text().indexOf(QStringLiteral("temporaria")), -1);
@@ -312,7 +315,7 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   files_.batches.push_back({files[0], files[1], files[3]});
   Button("cmdLocalArquivoMagnetico")->click();
   ASSERT_EQ(list->count(), 3);
-  QTest::keyClick(window_.get(), Qt::Key_Return);
+  QTest::keyClick(window_->focusWidget(), Qt::Key_Return);
   ASSERT_EQ(VisiblePage(), 2);
 
   // A folder that vanishes before the run: back on page 2 with the reason.
@@ -443,6 +446,8 @@ TEST(QtPortsTest, QtDialogsAndButtonsArePortuguese) {
     auto* box = dialog->findChild<QDialogButtonBox*>();
     ASSERT_NE(box, nullptr);
     open = box->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&'));
+    QDir().mkpath(QStringLiteral(QUELVAR_SCREENSHOT_DIR));
+    dialog->grab().save(QStringLiteral(QUELVAR_SCREENSHOT_DIR "/file_dialog.png"));
     cancel = box->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
     dialog->reject();
   });
