@@ -3,6 +3,13 @@
 #include "checker/efd_rules.h"
 #include "checker/line_reader.h"
 
+void CheckReport::Add(int64_t line, std::string_view code, std::string message, bool warning, bool fieldCount) {
+  (warning ? warnings : errors)++;
+  if (fieldCount && !warning) ++fieldCountErrors;
+  if (problems.size() < kMaxListed)
+    problems.push_back({line, std::string(code), std::move(message), warning, fieldCount && !warning});
+}
+
 CheckReport CheckEfdText(std::string_view bytes) {
   CheckReport report;
   EfdRules rules(report);
@@ -45,6 +52,12 @@ void PrintCheckReport(const CheckReport& report, std::ostream& out) {
     std::string lines = std::to_string(b.lines);
     out << "  " << b.letter << "    " << lines << std::string(lines.size() < 7 ? 7 - lines.size() : 1, ' ')
         << (b.declared >= 0 ? std::to_string(b.declared) : std::string("-")) << "\n";
+  }
+  if (!report.layout.empty()) {
+    out << "checked against layout " << report.layout;
+    if (report.declaredLayout != report.layout)
+      out << " (the file declares " << (report.declaredLayout.empty() ? std::string("no layout") : "layout " + report.declaredLayout) << ")";
+    out << "\n";
   }
   out << report.lines << " lines: ";
   if (report.Valid())

@@ -1,5 +1,6 @@
 // A structural validator for EFD-Contribuições files: line shape, block order,
-// closing counts, Block 9 counts, field counts of known records.
+// closing counts, Block 9 counts, and what the record catalogue says of each
+// record (field count, parent, occurrence, the codes it refers to).
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,9 @@ struct CheckProblem {
   std::string code;
   std::string message;
   bool warning = false;
-  bool fieldCount = false;  // a line whose number of fields differs from its layout
+  // A line the layout does not describe as it stands: its number of fields
+  // differs from its record's, or its code is no record of the layout.
+  bool fieldCount = false;
 };
 
 // One block as found in the file, in file order.
@@ -30,11 +33,17 @@ struct CheckBlock {
 struct CheckReport {
   int64_t lines = 0;
   int64_t errors = 0;    // every error found, also those beyond `problems`
-  int64_t fieldCountErrors = 0;  // of `errors`, lines whose number of fields differs from the layout
+  int64_t fieldCountErrors = 0;  // of `errors`, those marked fieldCount
   int64_t warnings = 0;
   std::vector<CheckProblem> problems;  // the first kMaxListed findings, in line order per rule
   std::vector<CheckBlock> blocks;
+  std::string layout;          // the layout the file was checked against: "006"
+  std::string declaredLayout;  // COD_VER of the file's 0000 line ("" without one)
   bool Valid() const { return errors == 0; }
+  // Counts a finding and lists it while the list has room. An error about a
+  // line the layout does not describe (`fieldCount`) is also counted in
+  // fieldCountErrors.
+  void Add(int64_t line, std::string_view code, std::string message, bool warning = false, bool fieldCount = false);
   static constexpr size_t kMaxListed = 1000;
 };
 

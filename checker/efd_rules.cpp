@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "blocks/registry.h"
+#include "staging/record_catalogue.h"
 
 namespace {
 
@@ -71,22 +71,18 @@ std::string BlockCode(char letter, const char* tail) { return std::string(1, let
 
 }  // namespace
 
-// Counts a finding and lists it while the list has room.
-void EfdRules::Problem(int64_t line, std::string_view code, std::string message, bool warning) {
-  (warning ? report_.warnings : report_.errors)++;
-  if (report_.problems.size() < CheckReport::kMaxListed)
-    report_.problems.push_back({line, std::string(code), std::move(message), warning});
+void EfdRules::Problem(int64_t line, std::string_view code, std::string message, bool warning, bool fieldCount) {
+  report_.Add(line, code, std::move(message), warning, fieldCount);
 }
 
-// The entry of `code` in the code table, created (with its layout's field
-// count) on first use.
+// The entry of `code` in the code table, created (with its catalogue record)
+// on first use.
 EfdRules::CodeStat& EfdRules::Stat(std::string_view code) {
   uint32_t key = PackCode(code);
   auto [it, added] = stats_.try_emplace(key);
   if (added) {
     codeOrder_.push_back(key);
-    const LayoutSpec* spec = FindAnyLayout(code);
-    it->second.expectedFields = spec ? spec->LineFieldCount() : -1;
+    it->second.record = Layout006().Find(code);
   }
   return it->second;
 }
@@ -120,14 +116,15 @@ void EfdRules::Line(std::string_view line) {
   ++block_.info.lines;
 
   if (shaped) {
-    CheckFields(line, code, stat);
     CheckRecord(line, code);
+    if (stat.record) tree_.Line(n, *stat.record, line, true);
   } else {
     // Only the closing bar is missing: the record still counts as what it is
     // (an opener, a closer...), so that one fault gives one finding.
     repaired_.assign(line);
     repaired_ += '|';
     CheckRecord(repaired_, code);
+    if (stat.record) tree_.Line(n, *stat.record, repaired_, false);
   }
   prevCode_.assign(code);
 }
@@ -193,31 +190,7 @@ void EfdRules::EndBlock() {
   report_.blocks.push_back(block_.info);
 }
 
-// The number of fields of a line of a code with a layout.
-void EfdRules::CheckFields(std::string_view line, std::string_view code, CodeStat& stat) {
-  if (stat.expectedFields < 0) return;
-  const int fields = static_cast<int>(std::count(line.begin(), line.end(), '|')) - 1;
-  if (fields == stat.expectedFields) return;
-  // Two forms of older layouts that files still carry: the merge stores them
-  // with the missing last field empty.
-  if (code == "0110" && fields == 4) {
-    Problem(lineNo_, code, "older layout: 4 fields, without Ind_Reg_Cum (the layout has 5)", true);
-    return;
-  }
-  if (code == "C500" && fields == 14) {
-    Problem(lineNo_, code, "older layout: 14 fields, without Chv_DocE (the layout has 15)", true);
-    return;
-  }
-  const size_t listed = report_.problems.size();
-  Problem(lineNo_, code,
-          std::to_string(fields) + " fields, the layout of " + std::string(code) + " has " +
-              std::to_string(stat.expectedFields));
-  ++report_.fieldCountErrors;
-  if (report_.problems.size() > listed) report_.problems.back().fieldCount = true;
-}
-
-// The rules tied to particular records: openers, closers, 9900, 9999, 0140,
-// 0205 and the establishment records X010.
+// The rules tied to particular records: openers, closers, 9900 and 9999.
 void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
   const int64_t n = lineNo_;
   const char letter = code[0];
@@ -279,25 +252,11 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
     stat.declaredLine = n;
     return;
   }
-  if (code == "0140") {
-    std::string_view cnpj = Field(line, 4);
-    if (std::find(cnpj0140_.begin(), cnpj0140_.end(), cnpj) == cnpj0140_.end()) cnpj0140_.emplace_back(cnpj);
-    return;
-  }
-  if (code == "0205") {
-    if (prevCode_ != "0200" && prevCode_ != "0205")
-      Problem(n, code, "0205 does not stand directly after a 0200 or another 0205");
-    return;
-  }
-  if (tail == "010" && std::string_view("ACDFIP").find(letter) != std::string_view::npos) {
-    std::string_view cnpj = Field(line, 2);
-    if (std::find(cnpj0140_.begin(), cnpj0140_.end(), cnpj) == cnpj0140_.end())
-      Problem(n, code, "CNPJ " + Quoted(cnpj) + " is not the CNPJ of any 0140 record");
-  }
 }
 
 void EfdRules::Finish() {
   EndBlock();
+  tree_.Finish();
   const int64_t total = lineNo_;
   if (total == 0) {
     Problem(0, "", "the file is empty");
@@ -325,6 +284,11 @@ void EfdRules::Finish() {
   for (uint32_t key : codeOrder_) {
     const CodeStat& s = stats_[key];
     const std::string code = UnpackCode(key);
+    if (!s.record && s.count > 0)
+      Problem(s.firstLine, code,
+              code + " is not a record of layout " + std::string(Layout006().Version()) + " (" +
+                  std::to_string(s.count) + (s.count == 1 ? " line)" : " lines)"),
+              false, true);
     if (s.declaredLine == 0) {
       if (s.count > 0)
         Problem(s.firstLine, code, "no 9900 line for " + code + " (" + std::to_string(s.count) + " lines)");

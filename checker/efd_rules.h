@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "checker/efd_check.h"
+#include "checker/tree_rules.h"
 
 class EfdRules {
  public:
-  explicit EfdRules(CheckReport& report) : report_(report) {}
+  explicit EfdRules(CheckReport& report) : report_(report), tree_(report) {}
 
   // Checks the next line of the file (without its line ending).
   void Line(std::string_view line);
@@ -23,7 +24,7 @@ class EfdRules {
   struct CodeStat {
     int64_t count = 0;
     int64_t firstLine = 0;
-    int expectedFields = -1;  // -1: a code the program has no layout for
+    const CatalogueRecord* record = nullptr;  // nullptr: not a record of the layout
     int64_t declared = -1;    // its 9900 count; -1 without a 9900 line
     int64_t declaredLine = 0;
   };
@@ -35,14 +36,15 @@ class EfdRules {
     int64_t dataLines = 0;  // lines besides opener, closer, 0000 and 9999
   };
 
-  void Problem(int64_t line, std::string_view code, std::string message, bool warning = false);
+  void Problem(int64_t line, std::string_view code, std::string message, bool warning = false,
+               bool fieldCount = false);
   CodeStat& Stat(std::string_view code);
   void EnterBlock(char letter, std::string_view code);
   void EndBlock();
-  void CheckFields(std::string_view line, std::string_view code, CodeStat& stat);
   void CheckRecord(std::string_view line, std::string_view code);
 
   CheckReport& report_;
+  TreeRules tree_;
   int64_t lineNo_ = 0;
   std::string lastCode_;
   std::string prevCode_;
@@ -53,7 +55,6 @@ class EfdRules {
   int order_ = -1;  // position of the current block in the file order
   std::unordered_map<uint32_t, CodeStat> stats_;
   std::vector<uint32_t> codeOrder_;   // codes in order of first appearance
-  std::vector<std::string> cnpj0140_;
   int64_t said9990_ = -1, line9990_ = 0;
   int64_t said9999_ = -1, line9999_ = 0;
   int64_t block9Lines_ = -1;

@@ -10,6 +10,7 @@
 
 #include "checker/efd_check.h"
 #include "checker/line_reader.h"
+#include "staging/record_catalogue.h"
 #include "tests/support/check_support.h"
 #include "tools/efdgen/network.h"
 
@@ -44,10 +45,12 @@ Lines Valid() {
       "|0110|1|1|1||",
       "|0140|1|Matriz|11222333000181|SP|1234|3550308|||",
       "|0140|2|Filial S\xE3o Paulo|11222333000262|SP|5678|3550308|||",
+      "|0150|P1|Fornecedor|01058|11222333000343|||3550308||Rua|1||Centro|",
+      "|0190|UN|Unidade|",
       "|0200|IT1|Caf\xE9|||UN|00|09012100||||18,00|",
       "|0205|Caf\xE9 antigo|01012020|31122022||",
       "|0205|Caf\xE9 velho|01012019|31122019||",
-      "|0990|9|",
+      "|0990|11|",
       "|A001|1|",
       "|A990|2|",
       "|C001|0|",
@@ -63,6 +66,88 @@ Lines Valid() {
       "|M990|2|",
       "|1001|1|",
       "|1990|2|",
+  });
+}
+
+// A line of `code` with the named fields set and every other field of its
+// layout 006 form empty.
+std::string Rec(const std::string& code, const std::map<std::string, std::string>& values) {
+  const CatalogueRecord* r = Layout006().Find(code);
+  EXPECT_NE(r, nullptr) << code;
+  std::string line = "|" + code + "|";
+  size_t used = 0;
+  for (size_t i = 1; r && i < r->fields.size(); ++i) {
+    auto it = values.find(r->fields[i].name);
+    if (it != values.end()) line += it->second, ++used;
+    line += "|";
+  }
+  EXPECT_EQ(used, values.size()) << "a field name not in " << code;
+  return line;
+}
+
+// `body` (0000 up to the last closer before Block 9) with every opener's
+// Ind_Mov, every closer's count and Block 9 made true.
+Lines Renumbered(Lines body) {
+  for (size_t i = 0; i < body.size();) {
+    if (body[i].compare(2, 3, "001") != 0) {
+      ++i;
+      continue;
+    }
+    const char letter = body[i][1];
+    size_t end = i + 1;
+    while (end < body.size() && body[end][1] == letter && body[end].compare(2, 3, "990") != 0) ++end;
+    const size_t first = letter == '0' ? i - 1 : i;  // Block 0 counts 0000
+    body[i] = std::string("|") + letter + "001|" + (end - i > 1 ? "0" : "1") + "|";
+    if (end < body.size()) body[end] = std::string("|") + letter + "990|" + std::to_string(end - first + 1) + "|";
+    i = end + 1;
+  }
+  return WithBlock9(body);
+}
+
+// A valid file of two establishments whose documents refer to every kind of
+// code: participant, item, unit, nature of operation, note, account, cost
+// centre. The second establishment's tables differ from the first's.
+Lines Referencing() {
+  return Renumbered({
+      "|0000|006|0|||01012023|31012023|EMPRESA|11222333000181|SP|3550308||00|1|",
+      "|0001|0|",
+      "|0110|1|1|1||",
+      "|0140|1|Matriz|11222333000181|SP|1234|3550308|||",
+      "|0145|1|100,00|100,00|0,00||",
+      "|0150|P0|Cliente|01058|11222333000343|||3550308||Rua|1||Centro|",
+      "|0190|KG|Quilograma|",
+      "|0200|IT0|A\xE7\xFAcar|||KG|00|17019900||||18,00|",
+      "|0140|2|Filial|11222333000262|SP|5678|3550308|||",
+      "|0150|P1|Fornecedor|01058|11222333000424|||3550308||Rua|1||Centro|",
+      "|0190|UN|Unidade|",
+      "|0200|IT1|Caf\xE9|||UN|00|09012100||||18,00|",
+      "|0400|N1|Venda|",
+      "|0450|000001|Nota de conting\xEAncia|",
+      "|0500|01012020|04|A|5|3.01|Receita|||",
+      "|0600|01012020|CC1|Loja|",
+      "|0990|0|",
+      "|A001|1|",
+      "|A990|0|",
+      "|C001|0|",
+      "|C010|11222333000181|2|",
+      "|C010|11222333000262|2|",
+      Rec("C100", {{"IND_OPER", "1"}, {"IND_EMIT", "0"}, {"COD_PART", "P1"}, {"COD_MOD", "55"}, {"COD_SIT", "00"},
+                   {"NUM_DOC", "1"}, {"DT_DOC", "02012023"}, {"VL_DOC", "10,00"}}),
+      Rec("C110", {{"COD_INF", "000001"}}),
+      Rec("C170", {{"NUM_ITEM", "1"}, {"COD_ITEM", "IT1"}, {"QTD", "1"}, {"UNID", "UN"}, {"VL_ITEM", "10,00"},
+                   {"CFOP", "5102"}, {"COD_NAT", "N1"}, {"CST_PIS", "01"}, {"CST_COFINS", "01"}, {"COD_CTA", "3.01"}}),
+      "|C990|0|",
+      "|D001|1|",
+      "|D990|0|",
+      "|F001|0|",
+      "|F010|11222333000262|",
+      Rec("F120", {{"NAT_BC_CRED", "09"}, {"IND_ORIG_CRED", "0"}, {"VL_OPER_DEP", "5,00"}, {"CST_PIS", "50"},
+                   {"CST_COFINS", "50"}, {"COD_CTA", "3.01"}, {"COD_CCUS", "CC1"}}),
+      "|F990|0|",
+      "|M001|1|",
+      "|M990|0|",
+      "|1001|1|",
+      "|1990|0|",
   });
 }
 
@@ -120,10 +205,10 @@ TEST(Check, AcceptsAValidFileWithAnyLineEnding) {
   CheckReport r = Check(file);
   ASSERT_EQ(r.blocks.size(), 8u);
   EXPECT_EQ(r.blocks[0].letter, '0');
-  EXPECT_EQ(r.blocks[0].lines, 9);
-  EXPECT_EQ(r.blocks[0].declared, 9);
+  EXPECT_EQ(r.blocks[0].lines, 11);
+  EXPECT_EQ(r.blocks[0].declared, 11);
   EXPECT_EQ(r.blocks[2].letter, 'C');
-  EXPECT_EQ(r.blocks[2].firstLine, 12);
+  EXPECT_EQ(r.blocks[2].firstLine, 14);
 }
 
 TEST(Check, LineShape) {
@@ -147,7 +232,7 @@ TEST(Check, LineShape) {
   bad.insert(bad.begin() + 3, "");  // an empty line inside Block 0
   CheckReport r = Check(bad);
   EXPECT_TRUE(HasError(r, 4, "", "does not start and end"));
-  EXPECT_TRUE(HasError(r, 10, "0990", "0990 says 9 lines, block 0 has 10"));
+  EXPECT_TRUE(HasError(r, 12, "0990", "0990 says 11 lines, block 0 has 12"));
 
   bad = Valid();
   bad[i] = "|c010|11222333000262|2|";  // codes are capitals
@@ -289,7 +374,7 @@ TEST(Check, ItemChangesFollowTheirItem) {
   Lines bad = Valid();
   size_t i = Find(bad, "|0205|");
   std::swap(bad[i - 1], bad[i]);  // 0205 before its 0200
-  EXPECT_TRUE(HasError(Check(bad), i, "0205", "0205 does not stand directly after"));
+  EXPECT_TRUE(HasError(Check(bad), i, "0205", "0205 does not stand under a 0200"));
 }
 
 TEST(Check, EstablishmentCnpjMustBeAn0140) {
@@ -301,6 +386,145 @@ TEST(Check, EstablishmentCnpjMustBeAn0140) {
   i = Find(bad, "|D010|");
   bad[i] = "|D010|99999999000191|";
   EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "not the CNPJ of any 0140"));
+}
+
+TEST(CheckCatalogue, EveryCodeKnownWithItsFieldCount) {
+  ASSERT_TRUE(IsValid(Check(Referencing())));
+  // Records the program has no staging table for are counted from the
+  // catalogue too: 0400 with a field too many.
+  Lines bad = Referencing();
+  size_t i = Find(bad, "|0400|");
+  bad[i] = "|0400|N1|Venda||";
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "0400", "4 fields, the layout of 0400 has 3"));
+  // A code that is no record of the layout: one finding with its count.
+  bad = Referencing();
+  i = Find(bad, "|C990|");
+  bad.insert(bad.begin() + i, {"|C999|1|", "|C999|2|"});
+  bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+  CheckReport r = Check(bad);
+  EXPECT_TRUE(HasError(r, i + 1, "C999", "C999 is not a record of layout 006 (2 lines)"));
+  EXPECT_EQ(r.errors, 1) << Listing(r);
+}
+
+TEST(CheckCatalogue, RecordsStandUnderTheirParent) {
+  // C170 after a C190 group instead of under its C100; C110 before any C100.
+  Lines bad = Referencing();
+  size_t i = Find(bad, "|C170|");
+  bad.insert(bad.begin() + i, Rec("C190", {{"COD_MOD", "55"}, {"COD_ITEM", "IT1"}}));
+  bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+  EXPECT_TRUE(HasError(Check(bad), i + 2, "C170", "C170 does not stand under a C100"));
+  Lines good = bad;
+  std::swap(good[i], good[i + 1]);  // the C190 after the C100 group
+  EXPECT_TRUE(IsValid(Check(good)));
+
+  bad = Referencing();
+  i = Find(bad, "|C100|");
+  std::swap(bad[i], bad[i + 1]);
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C110", "C110 does not stand under a C100"));
+
+  // Block 0: an item change under a unit, a participant before any 0140.
+  bad = Referencing();
+  bad.insert(bad.begin() + Find(bad, "|0200|IT1|"), "|0205|Caf\xE9 antigo|01012020|31122022||");
+  bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0205|") + 1, "0205", "0205 does not stand under a 0200"));
+  bad = Referencing();
+  std::swap(bad[Find(bad, "|0140|1|")], bad[Find(bad, "|0140|1|") + 1]);
+  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0145|") + 1, "0145", "0145 does not stand under a 0140"));
+}
+
+TEST(CheckCatalogue, AtMostOneWhereTheLayoutSaysSo) {
+  // 0145 is 1:1 under its 0140: a second one under the same 0140 is
+  // reported, one under each 0140 is fine.
+  Lines bad = Referencing();
+  size_t i = Find(bad, "|0145|");
+  bad.insert(bad.begin() + i + 1, bad[i]);
+  bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+  EXPECT_TRUE(HasError(Check(bad), i + 2, "0145",
+                       "a second 0145 under the 0140 of line 4 (at most one; the first is on line 5)"));
+  Lines good = Referencing();
+  good.insert(good.begin() + Find(good, "|0140|2|") + 1, good[i]);
+  good = Renumbered(Lines(good.begin(), good.begin() + Find(good, "|9001|")));
+  EXPECT_TRUE(IsValid(Check(good)));
+  // 0110 is once per file (under 0001).
+  bad = Referencing();
+  i = Find(bad, "|0110|");
+  bad.insert(bad.begin() + i, bad[i]);
+  bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+  EXPECT_TRUE(HasError(Check(bad), i + 2, "0110", "a second 0110 under the 0001"));
+}
+
+TEST(CheckCatalogue, CodesReferToTheTablesOfTheirOwnEstablishment) {
+  const Lines good = Referencing();
+  // Each definition removed in turn leaves its references unresolved.
+  struct Case {
+    const char* definition;  // the line removed
+    const char* referrer;    // the line that refers to it
+    const char* message;
+  };
+  for (const Case& c : {Case{"|0150|P1|", "|C100|", "COD_PART \"P1\" is not in any 0150 of the establishment 11222333000262"},
+                        Case{"|0200|IT1|", "|C170|", "COD_ITEM \"IT1\" is not in any 0200 of the establishment"},
+                        Case{"|0190|UN|", "|C170|", "UNID \"UN\" is not in any 0190 of the establishment"},
+                        Case{"|0190|UN|", "|0200|IT1|", "UNID_INV \"UN\" is not in any 0190"},
+                        Case{"|0400|", "|C170|", "COD_NAT \"N1\" is not in any 0400 of the establishment"},
+                        Case{"|0450|", "|C110|", "COD_INF \"000001\" is not in any 0450 of the establishment"},
+                        Case{"|0500|", "|C170|", "COD_CTA \"3.01\" is not in any 0500 of the file"},
+                        Case{"|0500|", "|F120|", "COD_CTA \"3.01\" is not in any 0500"},
+                        Case{"|0600|", "|F120|", "COD_CCUS \"CC1\" is not in any 0600 of the file"}}) {
+    Lines bad = good;
+    bad.erase(bad.begin() + Find(bad, c.definition));
+    bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
+    EXPECT_TRUE(HasError(Check(bad), Find(bad, c.referrer) + 1, std::string(c.referrer).substr(1, 4), c.message))
+        << c.definition;
+  }
+  // The participant, item and unit of the first establishment do not serve
+  // the second: the same document under the first C010 is reported.
+  Lines other = good;
+  size_t c100 = Find(other, "|C100|");
+  std::rotate(other.begin() + Find(other, "|C010|11222333000262"), other.begin() + c100,
+              other.begin() + c100 + 3);
+  CheckReport r = Check(other);
+  const int64_t at = static_cast<int64_t>(Find(other, "|C100|") + 1);
+  EXPECT_TRUE(HasError(r, at, "C100", "COD_PART \"P1\" is not in any 0150 of the establishment 11222333000181"));
+  EXPECT_TRUE(HasError(r, at + 2, "C170", "COD_ITEM \"IT1\" is not in any 0200 of the establishment 11222333000181"));
+  // With the codes of the first establishment, it is valid there.
+  for (std::string& l : other) {
+    if (l.rfind("|C100|", 0) == 0) l.replace(l.find("|P1|"), 4, "|P0|");
+    if (l.rfind("|C170|", 0) == 0) {
+      l.replace(l.find("|IT1|"), 5, "|IT0|");
+      l.replace(l.find("|UN|"), 4, "|KG|");
+    }
+  }
+  other.insert(other.begin() + Find(other, "|0200|IT0|") + 1, {"|0400|N1|Venda|", "|0450|000001|Nota|"});
+  other = Renumbered(Lines(other.begin(), other.begin() + Find(other, "|9001|")));
+  EXPECT_TRUE(IsValid(Check(other)));
+}
+
+TEST(CheckCatalogue, Each0140CnpjOnce) {
+  Lines bad = Referencing();
+  size_t i = Find(bad, "|0140|2|");
+  bad[i] = "|0140|2|Filial|11222333000181|SP|5678|3550308|||";
+  CheckReport r = Check(bad);
+  EXPECT_TRUE(HasError(r, i + 1, "0140", "CNPJ \"11222333000181\" already has the 0140 of line 4"));
+  EXPECT_TRUE(IsValid(Check(Referencing())));
+}
+
+TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
+  // M210 in the 13 fields of the layouts before 2019.
+  const std::string m210old = "|M210|01|10,00|10,00|1,65|||0,17|0,00|0,00|0,00|0,00|0,17|";
+  Lines body = Referencing();
+  body = Lines(body.begin(), body.begin() + Find(body, "|9001|"));
+  body.insert(body.begin() + Find(body, "|M990|"), {"|M200|0,17|0,00|0,00|0,17|0,00|0,00|0,17|0,00|0,00|0,00|0,00|0,00|", m210old});
+  Lines current = Renumbered(body);
+  EXPECT_TRUE(HasError(Check(current), Find(current, "|M210|") + 1, "M210", "13 fields, the layout of M210 has 16"));
+  Lines older = current;
+  older[0].replace(6, 3, "003");
+  CheckReport r = Check(older);
+  EXPECT_TRUE(r.Valid()) << Listing(r);
+  EXPECT_EQ(r.warnings, 1) << Listing(r);
+  EXPECT_EQ(r.declaredLayout, "003");
+  // More fields than layout 006 are wrong in any layout.
+  older[Find(older, "|M210|")] = "|M210|01|10,00|10,00|0,00|0,00|10,00|1,65|||0,17|0,00|0,00|0,00|0,00|0,17||";
+  EXPECT_TRUE(HasError(Check(older), Find(older, "|M210|") + 1, "M210", "17 fields, the layout of M210 has 16"));
 }
 
 TEST(CheckCommand, ExitStatusAndOutput) {
@@ -317,6 +541,7 @@ TEST(CheckCommand, ExitStatusAndOutput) {
   EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
   EXPECT_NE(ok.out.find("valid"), std::string::npos);
   EXPECT_NE(ok.out.find("block  lines  X990"), std::string::npos);
+  EXPECT_NE(ok.out.find("checked against layout 006\n"), std::string::npos) << ok.out;
 
   // One wrong 9900 count: rejected, and the output names the line.
   std::string text = ReadFileBytes(files[1]);
@@ -400,12 +625,15 @@ TEST(CheckFile, TheOfficialMultiEstablishmentSample) {
   std::string error;
   ASSERT_TRUE(CheckEfdFile(path, r, error)) << error;
   EXPECT_EQ(r.lines, 308);
-  // Its counts are consistent; what it lacks is the newer layout: 0110 and
-  // C500 in their older forms (warnings), M210 and M610 without the base
-  // adjustment fields (errors: their fields would be read in wrong places).
-  std::map<std::string, int> errors, warnings;
-  for (const CheckProblem& p : r.problems) (p.warning ? warnings : errors)[p.code]++;
-  EXPECT_EQ(warnings, (std::map<std::string, int>{{"0110", 1}, {"C500", 1}})) << Listing(r);
-  EXPECT_EQ(errors, (std::map<std::string, int>{{"M210", 3}, {"M610", 3}})) << Listing(r);
+  // A valid file of layout 002: its counts, tree and codes are consistent;
+  // the records whose layout 006 form has more fields (0110, C500, and M210
+  // and M610 without the base adjustments) are its own layout's shorter forms,
+  // one warning per record code.
+  EXPECT_TRUE(r.Valid()) << Listing(r);
+  EXPECT_EQ(r.declaredLayout, "002");
+  EXPECT_EQ(r.layout, "006");
+  std::map<std::string, int> warnings;
+  for (const CheckProblem& p : r.problems) warnings[p.code] += p.warning;
+  EXPECT_EQ(warnings, (std::map<std::string, int>{{"0110", 1}, {"C500", 1}, {"M210", 1}, {"M610", 1}})) << Listing(r);
   for (const CheckBlock& b : r.blocks) EXPECT_EQ(b.lines, b.declared) << b.letter;
 }
