@@ -404,6 +404,9 @@ TEST(CheckCatalogue, EveryCodeKnownWithItsFieldCount) {
   CheckReport r = Check(bad);
   EXPECT_TRUE(HasError(r, i + 1, "C999", "C999 is not a record of layout 006 (2 lines)"));
   EXPECT_EQ(r.errors, 1) << Listing(r);
+  // Like a field count, a code outside the layout is the layout's finding:
+  // an input carrying one is imported, its lines reported and not written.
+  EXPECT_EQ(r.fieldCountErrors, 1);
 }
 
 TEST(CheckCatalogue, RecordsStandUnderTheirParent) {
