@@ -1,24 +1,14 @@
-// Record layouts of Bloco1: one row per record code, in the order the staging
-// tables are created; fields in line order after the link columns (Key -1).
+// Record layouts of Bloco1: every record of block 1 in the layout, in the
+// order the staging tables are created, built from the record catalogue.
 #include "blocks/bloco1.h"
 
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
 
 namespace Bloco1 {
 
 const std::vector<LayoutSpec>& Layouts() {
-  static const std::vector<LayoutSpec> kLayouts = {
-      {"1001", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Mov", false, 2},
-      }},
-      {"1990", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin_1", false, 2},
-      }},
-  };
+  static const std::vector<LayoutSpec> kLayouts = CatalogueLayouts('1');
   return kLayouts;
 }
 

@@ -1,35 +1,14 @@
-// Record layouts of Bloco9: one row per record code, in the order the staging
-// tables are created; fields in line order after the link columns (Key -1).
+// Record layouts of Bloco9: every record of block 9 in the layout, in the
+// order the staging tables are created, built from the record catalogue.
 #include "blocks/bloco9.h"
 
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
 
 namespace Bloco9 {
 
 const std::vector<LayoutSpec>& Layouts() {
-  static const std::vector<LayoutSpec> kLayouts = {
-      {"9001", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Mov", false, 2},
-      }},
-      {"9900", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Reg_Blc", false, 2},
-          {"Qtd_Reg_Blc", false, 3},
-      }},
-      {"9990", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin_9", false, 2},
-      }},
-      {"9999", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin", false, 2},
-      }},
-  };
+  static const std::vector<LayoutSpec> kLayouts = CatalogueLayouts('9');
   return kLayouts;
 }
 

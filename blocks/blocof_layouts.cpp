@@ -1,24 +1,14 @@
-// Record layouts of BlocoF: one row per record code, in the order the staging
-// tables are created; fields in line order after the link columns (Key -1).
+// Record layouts of BlocoF: every record of block F in the layout, in the
+// order the staging tables are created, built from the record catalogue.
 #include "blocks/blocof.h"
 
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
 
 namespace BlocoF {
 
 const std::vector<LayoutSpec>& Layouts() {
-  static const std::vector<LayoutSpec> kLayouts = {
-      {"F001", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Mov", false, 2},
-      }},
-      {"F990", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin_F", false, 2},
-      }},
-  };
+  static const std::vector<LayoutSpec> kLayouts = CatalogueLayouts('F');
   return kLayouts;
 }
 

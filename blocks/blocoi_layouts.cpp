@@ -1,24 +1,14 @@
-// Record layouts of BlocoI: one row per record code, in the order the staging
-// tables are created; fields in line order after the link columns (Key -1).
+// Record layouts of BlocoI: every record of block I in the layout, in the
+// order the staging tables are created, built from the record catalogue.
 #include "blocks/blocoi.h"
 
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
 
 namespace BlocoI {
 
 const std::vector<LayoutSpec>& Layouts() {
-  static const std::vector<LayoutSpec> kLayouts = {
-      {"I001", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Mov", false, 2},
-      }},
-      {"I990", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin_I", false, 2},
-      }},
-  };
+  static const std::vector<LayoutSpec> kLayouts = CatalogueLayouts('I');
   return kLayouts;
 }
 

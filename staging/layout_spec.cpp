@@ -20,6 +20,7 @@ static const std::string* RunStateText(RunRef ref) {
     case RunRef::ParentID: return &g_CurrentParentID;
     case RunRef::EcfID: return &g_CurrentEcfID;
     case RunRef::CaixaID: return &g_CurrentCaixaID;
+    case RunRef::PaiID: return &g_CurrentIdPai;
     case RunRef::None: break;
   }
   return nullptr;

@@ -4,24 +4,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "staging/layout.h"
 
 // The run-state text a link column refers to.
-enum class RunRef : uint8_t { None, ParentID, EcfID, CaixaID };
+enum class RunRef : uint8_t { None, ParentID, EcfID, CaixaID, PaiID };
 
 struct FieldSpec {
-  const char* name;
+  std::string name;
   bool integer;  // Tipo "Integer" (INT column) instead of "String"
   int16_t key;   // 1..n line position, -1 link column
   RunRef ref = RunRef::None;
 };
 
 struct LayoutSpec {
-  const char* code;
-  bool pkIdentity;
+  std::string code;
+  bool pkIdentity = false;
   std::vector<FieldSpec> fields;
 
   // Number of fields that come from the record line (Key > 0).

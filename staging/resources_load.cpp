@@ -49,6 +49,7 @@ const std::string* LinkValue(const Campos_Collection& f, const Objeto_Collection
   if (n == "IDECF") return &g_CurrentEcfID;
   if (n == "IDCaixa") return &g_CurrentCaixaID;
   if (n == "CST") return &g_CurrentCST;
+  if (n == "ID_Pai") return &g_CurrentIdPai;
   return nullptr;
 }
 

@@ -3,7 +3,8 @@
 #include <ctime>
 
 std::unique_ptr<DatabaseConnection> g_Connection;
-std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, g_LastError;
+std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
+    g_LastError;
 int64_t g_StoreFailures = 0;
 bool g_MatrizSelected = false;
 std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
@@ -11,7 +12,7 @@ std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
 std::string g_StartTime, g_EndTime;
 
 void ResetRunState() {
-  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID,
+  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
                          &g_CurrentCST, &g_LastError, &g_MatrizCNPJ, &g_MatrizDtIni, &g_MatrizDtFin,
                          &g_FileCNPJ, &g_FileDtIni, &g_FileDtFin, &g_StartTime, &g_EndTime})
     s->clear();

@@ -14,6 +14,7 @@ extern std::string g_CurrentCNPJ;       // CNPJ linking stored rows to their fil
 extern std::string g_CurrentParentID;   // identity of the parent row of the children stored or written
 extern std::string g_CurrentEcfID;      // identity of the current C400 row
 extern std::string g_CurrentCaixaID;    // identity of the current C405 row
+extern std::string g_CurrentIdPai;      // identity of the parent row of a line stored under the common convention (ID_Pai)
 extern std::string g_CurrentCST;        // CST of the current M400 / M800 line
 extern std::string g_LastError;         // last error caught while inserting
 extern int64_t g_StoreFailures;         // rows md_InsertTable could not store (never decreases)

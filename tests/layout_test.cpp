@@ -1,11 +1,16 @@
 // Layouts: the collection's rules and the invariants every record layout keeps.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
 #include <set>
 
 #include "blocks/registry.h"
 #include "staging/layout.h"
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
+#include "staging/record_catalogue.h"
+#include "staging/text.h"
 
 TEST(ObjetoCollection, ItemByPositionAndKeyNeverThrows) {
   Objeto_Collection c;
@@ -75,14 +80,17 @@ TEST(Layouts, EveryLayoutKeepsTheInvariants) {
       EXPECT_EQ(hasIdCnpj, std::string(spec.code) != "0000");
     }
   }
-  // 77 record tables of the eight original modules, plus I001/I990/P001/P990.
-  EXPECT_EQ(tables, 81);
-  // 19 child layouts, plus 0205 now linked to its 0200.
+  // Every record of the layout has its table (Block M: those its module stages).
+  const int blockM = static_cast<int>(FindBlock('M')->layouts().size());
+  EXPECT_EQ(tables - blockM,
+            static_cast<int>(Layout006().Records().size() - Layout006().BlockRecords('M').size()));
+  // 19 child layouts of the first version, plus 0205 linked to its 0200; every
+  // record added since has its own identity.
   EXPECT_EQ(children, 20);
 }
 
 TEST(Layouts, UnknownCodesGiveEmptyLayouts) {
-  for (const char* code : {"", "0000 ", "c100", "M300", "A100"}) {
+  for (const char* code : {"", "0000 ", "c100", "C999", "A200"}) {
     const BlockModule* block = FindBlock(code[0] == 'c' || !code[0] ? 'C' : code[0]);
     ASSERT_NE(block, nullptr);
     Objeto_Collection layout = BuildLayout(block->layouts(), code);
@@ -93,4 +101,65 @@ TEST(Layouts, UnknownCodesGiveEmptyLayouts) {
   EXPECT_EQ(FindAnyLayout("M410")->LineFieldCount(), 5);
   EXPECT_EQ(FindAnyLayout("0200")->LineFieldCount(), 12);
   EXPECT_EQ(FindAnyLayout("C500")->LineFieldCount(), 15);
+}
+
+// Each layout's line fields are the catalogue's, in its order, spelled by the
+// spelling table: the same name but for case, except the six columns that have
+// always been named otherwise.
+TEST(Layouts, LineFieldsAreTheCataloguesModuloSpelling) {
+  const std::map<std::string, std::string> renamed = {
+      {"0100 END", "Ende"},         {"0150 END", "Ende"},       {"0205 DT_FIM", "Dt_Fin"},
+      {"C170 DESCR_COMPL", "Desc_Com_PL"}, {"D100 TP_CT-e", "TP_CT_e"},
+      {"M500 VL_CRED_DIFER", "VL_Cred_Dif"}};
+  int checked = 0;
+  for (const CatalogueRecord& r : Layout006().Records()) {
+    SCOPED_TRACE(r.code);
+    const LayoutSpec* spec = FindAnyLayout(r.code);
+    if (r.block == 'M' && !spec) continue;  // the records Block M does not stage
+    ASSERT_NE(spec, nullptr);
+    std::vector<const FieldSpec*> line;
+    for (const FieldSpec& f : spec->fields)
+      if (f.key > 0) line.push_back(&f);
+    ASSERT_EQ(line.size(), r.fields.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+      const CatalogueField& cf = r.fields[i];
+      EXPECT_EQ(line[i]->key, cf.number);
+      EXPECT_EQ(line[i]->name, ColumnSpelling(r.code, cf.name));
+      auto it = renamed.find(r.code + " " + cf.name);
+      if (it != renamed.end())
+        EXPECT_EQ(line[i]->name, it->second);
+      else
+        EXPECT_EQ(UpperLatin1(line[i]->name), UpperLatin1(cf.name));
+      for (char c : line[i]->name)
+        EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c)) || c == '_') << line[i]->name;
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 1712 - 300);
+}
+
+// Records staged since the first version keep their link columns; the others
+// carry Id_CNPJ, their own identity and, below a record of level 2 or deeper,
+// ID_Pai.
+TEST(Layouts, LinkColumnsFollowTheConvention) {
+  for (const CatalogueRecord& r : Layout006().Records()) {
+    if (StagedLinks(r.code)) continue;
+    SCOPED_TRACE(r.code);
+    const LayoutSpec* spec = FindAnyLayout(r.code);
+    if (r.block == 'M' && !spec) continue;
+    ASSERT_NE(spec, nullptr);
+    EXPECT_TRUE(spec->pkIdentity);
+    const bool underRecord = r.parent && r.parent->level >= 2;
+    ASSERT_EQ(spec->fields[0].name, "Id_CNPJ");
+    EXPECT_EQ(spec->fields[1].name == "ID_Pai", underRecord);
+    EXPECT_EQ(ParentLinkColumn(r.code), underRecord ? "ID_Pai" : "");
+  }
+  EXPECT_EQ(ParentLinkColumn("C170"), "ID");
+  EXPECT_EQ(ParentLinkColumn("C405"), "IDECF");
+  EXPECT_EQ(ParentLinkColumn("C481"), "IDCaixa");
+  EXPECT_EQ(ParentLinkColumn("D105"), "ID");
+  EXPECT_EQ(ParentLinkColumn("C100"), "");
+  EXPECT_EQ(ParentLinkColumn("0150"), "");
+  EXPECT_EQ(ParentLinkColumn("0206"), "ID_Pai");
+  EXPECT_EQ(ParentLinkColumn("0145"), "ID_Pai");
 }

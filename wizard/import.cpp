@@ -20,6 +20,7 @@
 #include "blocks/blocom.h"
 #include "blocks/blocop.h"
 #include "blocks/registry.h"
+#include "staging/catalogue_layouts.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -199,7 +200,7 @@ void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector
 void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   if (code.empty()) return;
   const BlockModule* block = FindBlock(code[0]);
-  if (!block || code == "0035" || !FindLayoutSpec(block->layouts(), code)) {
+  if (!block || code == "0035" || !StagedLinks(code)) {
     ++m_Descartados[std::string(code)];
     return;
   }

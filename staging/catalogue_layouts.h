@@ -1,0 +1,50 @@
+// Record layouts built from the record catalogue: every record of the layout
+// gets a LayoutSpec (its staging table and the layout md_GetLayout hands out),
+// its fields taken from the catalogue in line order, their column names from
+// the spelling table (ColumnSpelling), and its link columns (Key -1) first.
+//
+// Link columns. The records staged since the first version keep theirs as they
+// were (StagedLinks). Every other record follows one convention:
+//   Id_CNPJ  (text) the CNPJ of the establishment the line sits under (0140's
+//            CNPJ for 0140's children, the X010's CNPJ for everything under an
+//            X010), or the file's 0000 CNPJ for company-level records;
+//   ID       the row's identity (IsPkIdentity true; the column is generated
+//            by the database, in load order);
+//   ID_Pai   (INT) when the record's parent is a record of level 2 or deeper:
+//            the identity of the nearest row of the parent code stored before
+//            it from the same file (run state g_CurrentIdPai at insert time).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/layout_spec.h"
+
+struct CatalogueRecord;
+
+// The staging column name of field `field` (as the layout table names it) of
+// record `code`. Never fails: a name the table does not mention follows the rule.
+std::string ColumnSpelling(std::string_view code, std::string_view field);
+
+// The link columns of a record staged since the first version, with its
+// IsPkIdentity, or nullptr for a record that follows the convention above.
+struct StagedLinkSpec {
+  const char* code;
+  bool pkIdentity;
+  std::vector<FieldSpec> links;  // Key -1, in column order
+};
+const StagedLinkSpec* StagedLinks(std::string_view code);
+
+// The parent-link column of `code` by the rules above ("ID", "IDECF",
+// "IDCaixa" or "ID_Pai"), or "" when its rows are linked to their
+// establishment (or company) by Id_CNPJ alone.
+std::string_view ParentLinkColumn(std::string_view code);
+
+// The layout row of one catalogue record.
+LayoutSpec CatalogueLayout(const CatalogueRecord& record);
+
+// The layout rows of every record of `block` in the current layout, in layout
+// order (the order their staging tables are created and registered in).
+// Block modules call it once and keep the result.
+std::vector<LayoutSpec> CatalogueLayouts(char block);
