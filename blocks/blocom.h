@@ -1,6 +1,9 @@
-// Block M of the merged file: the company's contributions and credits, recomputed by sums.
+// Block M of the merged file: the company's contributions and credits. The
+// lines of every file are merged record by record under their own parents,
+// amounts summed exactly, derived values recomputed (blocom_tree.h).
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,13 +15,20 @@ namespace BlocoM {
 const std::vector<LayoutSpec>& Layouts();
 Objeto_Collection md_GetLayout(std::string_view reg);
 void md_CreateTables();
+// True when `reg` is a Block M record whose parent is itself below M001 (its
+// staged rows carry ID_Pai).
+bool HasParentRow(std::string_view reg);
 // Stores one input line of the block by its loading rules.
 void md_LoadRecord(std::string_view reg, std::string_view line);
-// Writes every line that the aggregate statement of `reg` yields; after each
-// M400 / M800 line its M410 / M810 lines of that CST.
+// Writes the company's lines of `reg` (M001, M990 or a record directly below
+// M001), each followed by the lines below it. `cstFilter` and `isChild` are
+// not used: children are always written under their own parent line.
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, std::string_view cstFilter,
                      bool isChild);
 // Writes the whole block.
 void md_UnifyBlock();
+// What the last md_UnifyBlock had to correct (one sentence each), also
+// reported through the error port while the block is written.
+const std::vector<std::string>& md_LastNotices();
 
 }  // namespace BlocoM

@@ -1,224 +1,47 @@
-// Record layouts of BlocoM: one row per record code, in the order the staging
-// tables are created; fields in line order after the link columns (Key -1).
-#include "blocks/blocom.h"
+// Record layouts of BlocoM, one per record of the block in the record
+// catalogue, in layout order, built like every block's (catalogue_layouts.h).
+//
+// Link columns: Id_CNPJ (the CNPJ of the file the line came from); the
+// identity ID on every table (rows keep their input order); ID_Pai (INT) on
+// every record whose parent is itself below M001: the identity of the nearest
+// parent row stored before it from the same file. M410 and M810 also keep CST,
+// the CST of their M400 / M800.
+#include <string_view>
 
+#include "blocks/blocom.h"
+#include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
+#include "staging/record_catalogue.h"
 
 namespace BlocoM {
+namespace {
+
+// The catalogue's layouts of the block; a record below a record of level 2 or
+// deeper that lacks ID_Pai (the records staged since the first version) gets
+// it after its other link columns, so that every line is merged under its own
+// parent.
+std::vector<LayoutSpec> BuildLayouts() {
+  std::vector<LayoutSpec> out = CatalogueLayouts('M');
+  for (LayoutSpec& spec : out) {
+    if (!HasParentRow(spec.code)) continue;
+    auto firstLine = spec.fields.begin();
+    bool linked = false;
+    for (; firstLine != spec.fields.end() && firstLine->key < 0; ++firstLine) linked = linked || firstLine->name == "ID_Pai";
+    if (!linked) spec.fields.insert(firstLine, FieldSpec{"ID_Pai", true, -1, RunRef::PaiID});
+    spec.pkIdentity = true;  // every Block M table keeps its input order
+  }
+  return out;
+}
+
+}  // namespace
+
+bool HasParentRow(std::string_view reg) {
+  const CatalogueRecord* r = Layout006().Find(reg);
+  return r && r->block == 'M' && r->parent && r->parent->level >= 2;
+}
 
 const std::vector<LayoutSpec>& Layouts() {
-  static const std::vector<LayoutSpec> kLayouts = {
-      {"M001", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Mov", false, 2},
-      }},
-      {"M100", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Cod_Cred", false, 2},
-          {"Ind_Cred_Ori", false, 3},
-          {"VL_BC_PIS", false, 4},
-          {"Aliq_PIS", false, 5},
-          {"Quant_BC_PIS", false, 6},
-          {"Aliq_PIS_Quant", false, 7},
-          {"VL_Cred", false, 8},
-          {"VL_Ajus_Acres", false, 9},
-          {"VL_Ajus_Reduc", false, 10},
-          {"VL_Cred_Dif", false, 11},
-          {"VL_Cred_Disp", false, 12},
-          {"Ind_Desc_Cred", false, 13},
-          {"VL_Cred_Desc", false, 14},
-          {"Sld_Cred", false, 15},
-      }},
-      {"M105", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Nat_BC_Cred", false, 2},
-          {"CST_PIS", false, 3},
-          {"VL_BC_PIS_Tot", false, 4},
-          {"VL_BC_PIS_Cum", false, 5},
-          {"VL_BC_PIS_Nc", false, 6},
-          {"VL_BC_PIS", false, 7},
-          {"Quant_BC_PIS_Tot", false, 8},
-          {"Quant_BC_PIS", false, 9},
-          {"Desc_Cred", false, 10},
-      }},
-      {"M110", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Aj", false, 2},
-          {"VL_Aj", false, 3},
-          {"Cod_Aj", false, 4},
-          {"Num_Doc", false, 5},
-          {"Descr_Aj", false, 6},
-          {"Dt_Ref", false, 7},
-      }},
-      {"M200", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"VL_Tot_Cont_NC_Per", false, 2},
-          {"VL_Tot_Cred_Desc", false, 3},
-          {"VL_Tot_Cred_Desc_Ant", false, 4},
-          {"VL_Tot_Cont_NC_Dev", false, 5},
-          {"VL_Ret_NC", false, 6},
-          {"VL_Out_Ded_NC", false, 7},
-          {"VL_Cont_NC_Rec", false, 8},
-          {"VL_Tot_Cont_Cum_Per", false, 9},
-          {"VL_Ret_Cum", false, 10},
-          {"VL_Out_Ded_Cum", false, 11},
-          {"VL_Cont_Cum_Rec", false, 12},
-          {"VL_Tot_Cont_Rec", false, 13},
-      }},
-      {"M205", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Num_Campo", false, 2},
-          {"Cod_Rec", false, 3},
-          {"VL_Debito", false, 4},
-      }},
-      {"M210", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Cod_Cont", false, 2},
-          {"VL_Rec_Brt", false, 3},
-          {"VL_BC_Cont", false, 4},
-          {"VL_AJUS_ACRES_BC_PIS", false, 5},
-          {"VL_AJUS_REDUC_BC_PIS", false, 6},
-          {"VL_BC_CONT_AJUS", false, 7},
-          {"Aliq_PIS", false, 8},
-          {"Quant_BC_PIS", false, 9},
-          {"Aliq_PIS_Quant", false, 10},
-          {"VL_Cont_Apur", false, 11},
-          {"VL_Ajus_Acres", false, 12},
-          {"VL_Ajus_Reduc", false, 13},
-          {"VL_Cont_Difer", false, 14},
-          {"VL_Cont_Difer_Ant", false, 15},
-          {"VL_Cont_Per", false, 16},
-      }},
-      {"M400", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"CST_PIS", false, 2},
-          {"VL_Tot_Rec", false, 3},
-          {"Cod_Cta", false, 4},
-          {"Desc_Compl", false, 5},
-      }},
-      {"M410", true, {
-          {"Id_CNPJ", false, -1},
-          {"CST", false, -1},
-          {"Reg", false, 1},
-          {"Nat_Rec", false, 2},
-          {"VL_Rec", false, 3},
-          {"Cod_Cta", false, 4},
-          {"Desc_Compl", false, 5},
-      }},
-      {"M500", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Cod_Cred", false, 2},
-          {"Ind_Cred_Ori", false, 3},
-          {"VL_BC_COFINS", false, 4},
-          {"Aliq_COFINS", false, 5},
-          {"Quant_BC_COFINS", false, 6},
-          {"Aliq_COFINS_Quant", false, 7},
-          {"VL_Cred", false, 8},
-          {"VL_Ajus_Acres", false, 9},
-          {"VL_Ajus_Reduc", false, 10},
-          {"VL_Cred_Dif", false, 11},
-          {"VL_Cred_Disp", false, 12},
-          {"Ind_Desc_Cred", false, 13},
-          {"VL_Cred_Desc", false, 14},
-          {"Sld_Cred", false, 15},
-      }},
-      {"M505", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Nat_BC_Cred", false, 2},
-          {"CST_COFINS", false, 3},
-          {"VL_BC_COFINS_Tot", false, 4},
-          {"VL_BC_COFINS_Cum", false, 5},
-          {"VL_BC_COFINS_Nc", false, 6},
-          {"VL_BC_COFINS", false, 7},
-          {"Quant_BC_COFINS_Tot", false, 8},
-          {"Quant_BC_COFINS", false, 9},
-          {"Desc_Cred", false, 10},
-      }},
-      {"M510", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Ind_Aj", false, 2},
-          {"VL_Aj", false, 3},
-          {"Cod_Aj", false, 4},
-          {"Num_Doc", false, 5},
-          {"Descr_Aj", false, 6},
-          {"Dt_Ref", false, 7},
-      }},
-      {"M600", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"VL_Tot_Cont_NC_Per", false, 2},
-          {"VL_Tot_Cred_Desc", false, 3},
-          {"VL_Tot_Cred_Desc_Ant", false, 4},
-          {"VL_Tot_Cont_NC_Dev", false, 5},
-          {"VL_Ret_NC", false, 6},
-          {"VL_Out_Ded_NC", false, 7},
-          {"VL_Cont_NC_Rec", false, 8},
-          {"VL_Tot_Cont_Cum_Per", false, 9},
-          {"VL_Ret_Cum", false, 10},
-          {"VL_Out_Ded_Cum", false, 11},
-          {"VL_Cont_Cum_Rec", false, 12},
-          {"VL_Tot_Cont_Rec", false, 13},
-      }},
-      {"M605", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Num_Campo", false, 2},
-          {"Cod_Rec", false, 3},
-          {"VL_Debito", false, 4},
-      }},
-      {"M610", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Cod_Cont", false, 2},
-          {"VL_Rec_Brt", false, 3},
-          {"VL_BC_Cont", false, 4},
-          {"VL_AJUS_ACRES_BC_COFINS", false, 5},
-          {"VL_AJUS_REDUC_BC_COFINS", false, 6},
-          {"VL_BC_CONT_AJUS", false, 7},
-          {"Aliq_COFINS", false, 8},
-          {"Quant_BC_COFINS", false, 9},
-          {"Aliq_COFINS_Quant", false, 10},
-          {"VL_Cont_Apur", false, 11},
-          {"VL_Ajus_Acres", false, 12},
-          {"VL_Ajus_Reduc", false, 13},
-          {"VL_Cont_Difer", false, 14},
-          {"VL_Cont_Difer_Ant", false, 15},
-          {"VL_Cont_Per", false, 16},
-      }},
-      {"M800", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"CST_COFINS", false, 2},
-          {"VL_Tot_Rec", false, 3},
-          {"Cod_Cta", false, 4},
-          {"Desc_Compl", false, 5},
-      }},
-      {"M810", true, {
-          {"Id_CNPJ", false, -1},
-          {"CST", false, -1},
-          {"Reg", false, 1},
-          {"Nat_Rec", false, 2},
-          {"VL_Rec", false, 3},
-          {"Cod_Cta", false, 4},
-          {"Desc_Compl", false, 5},
-      }},
-      {"M990", true, {
-          {"Id_CNPJ", false, -1},
-          {"Reg", false, 1},
-          {"Qtd_Lin_M", false, 2},
-      }},
-  };
+  static const std::vector<LayoutSpec> kLayouts = BuildLayouts();
   return kLayouts;
 }
 

@@ -1,25 +1,53 @@
-// Loading of Block M lines: every line of every file (the run sums them), the
-// details of M400 and M800 carrying the CST of their parent line.
+// Loading of Block M lines: every line of every file (the writer merges them),
+// each child linked to the nearest parent row stored before it from the same
+// file, the details of M400 and M800 also carrying the CST of their parent.
+#include <map>
+#include <string>
+
 #include "blocks/blocom.h"
 #include "blocks/load_rules.h"
+#include "staging/record_catalogue.h"
 #include "staging/run_state.h"
 
 namespace BlocoM {
+namespace {
+
+// Identity of the last row stored per record code of the current file's
+// Block M; emptied at each M001 (the start of a file's block).
+std::map<std::string, std::string, std::less<>>& LastIdentity() {
+  static std::map<std::string, std::string, std::less<>> last;
+  return last;
+}
+
+}  // namespace
 
 using namespace load_rules;
 
-// Stores M001 and M990 once, every other known code always; M400 and M800 set
-// the CST that their M410 / M810 details carry. Ignores codes without a layout.
-// Throws DatabaseError when a check fails.
+// Stores M001 and M990 once, every other code of the block always. A child
+// whose parent sits below M001 takes that parent's last identity as ID_Pai
+// (0 when none was stored); a record with children remembers its identity for
+// them. M400 and M800 set the CST that their M410 / M810 carry. Codes without
+// a layout are ignored. Throws DatabaseError when a check fails.
 void md_LoadRecord(std::string_view reg, std::string_view line) {
   if (reg == "M001" || reg == "M990") {
+    if (reg == "M001") LastIdentity().clear();
     StoreIfEmpty(Layouts(), reg, line);
     return;
   }
+  const CatalogueRecord* record = Layout006().Find(reg);
+  if (!record || record->block != 'M' || !FindLayoutSpec(Layouts(), reg)) return;
   if (reg == "M400" || reg == "M800") g_CurrentCST = StoredField(line, 2);
-  if (OneOf(reg, {"M100", "M105", "M110", "M200", "M205", "M210", "M400", "M410", "M500", "M505", "M510",
-                  "M600", "M605", "M610", "M800", "M810"}))
+  if (HasParentRow(reg)) {
+    auto it = LastIdentity().find(record->parentCode);
+    g_CurrentIdPai = it == LastIdentity().end() ? std::string() : it->second;
+  }
+  if (record->children.empty()) {
     Store(Layouts(), reg, line);
+  } else {
+    std::string id;
+    StoreParent(Layouts(), reg, line, id);
+    LastIdentity()[std::string(reg)] = id;
+  }
 }
 
 }  // namespace BlocoM

@@ -37,6 +37,9 @@ std::string md_BuildLineExpr(std::string_view reg, const Objeto_Collection* layo
 // Writes the current row of `rs` as one line to file number 1 and counts
 // Block 9 lines. Throws on a failing statement or write.
 void md_WriteLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout);
+// Writes `line`, composed by the caller, as one line of `reg` to file number 1
+// and counts Block 9 lines like md_WriteLine. Throws on a failing write.
+void md_WriteText(std::string_view reg, std::string_view line);
 // Adds n to the counters of reg and of "9999".
 void md_AddRecordCount(std::string_view reg, int32_t n);
 // Writes a block opener (0001, A001, ... 9001) from the current row of `rs`:

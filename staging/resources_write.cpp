@@ -123,6 +123,8 @@ void md_WriteLine(std::string_view reg, Recordset& rs, const Objeto_Collection& 
   EmitLine(reg, CurrentLine(reg, rs, layout, scratch));
 }
 
+void md_WriteText(std::string_view reg, std::string_view line) { EmitLine(reg, line); }
+
 void md_WriteOpener(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
                     bool blockHasData) {
   std::string scratch;

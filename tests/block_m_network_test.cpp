@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "staging/text.h"
 #include "tests/support/block_m_support.h"
 #include "tests/support/check_support.h"
 #include "tools/efdgen/network.h"
@@ -28,7 +29,6 @@ const std::map<std::string, GroupRule>& Rules() {
     std::map<std::string, GroupRule> r;
     const GroupRule credit{{2}, {4, 8, 9, 10, 11, 12, 14}, {}};
     const GroupRule base{{2, 3}, {4, 6, 7}, {}};
-    const GroupRule adjust{{2, 4, 7}, {3}, {}};
     const GroupRule total{{}, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {}};
     const GroupRule debit{{2, 3}, {4}, {}};
     const GroupRule contribution{{2}, {3, 4, 5, 6, 7, 9, 11, 12, 13, 14, 15, 16}, {8, 10}};
@@ -36,7 +36,7 @@ const std::map<std::string, GroupRule>& Rules() {
     const GroupRule detail{{0, 2, 4}, {3}, {}};  // field 0: the CST of the parent line
     for (const char* tax : {"1", "5"}) {
       const std::string t = tax;
-      r["M" + t + "00"] = credit, r["M" + t + "05"] = base, r["M" + t + "10"] = adjust;
+      r["M" + t + "00"] = credit, r["M" + t + "05"] = base;
     }
     r["M200"] = r["M600"] = total;
     r["M205"] = r["M605"] = debit;
@@ -78,6 +78,13 @@ std::vector<std::vector<std::string>> BlockMRecords(const std::vector<std::strin
   return out;
 }
 
+// The line of a record's fields (field 0 left out).
+std::string RecordText(const std::vector<std::string>& f) {
+  std::string line;
+  for (size_t k = 1; k < f.size(); ++k) line += "|" + f[k];
+  return line;
+}
+
 std::string GroupKey(const std::vector<std::string>& f, const GroupRule& rule) {
   std::string key = f[1];
   for (int k : rule.keys) key += "|" + f[k];
@@ -110,11 +117,13 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   const std::string merged = run.out.substr(0, run.out.find('\n'));
   ExpectValidEfd(merged);
 
-  // Expected sums, from the input texts.
+  // Expected sums, from the input texts; credit adjustments come back as they came.
+  std::multiset<std::string> adjustmentsIn, adjustmentsOut;
   std::map<std::string, GroupSums> expected;
   std::set<std::string> parentCsts;
   for (const std::string& file : files)
     for (const std::vector<std::string>& f : BlockMRecords(ReadLines(file))) {
+      if (f[1] == "M110" || f[1] == "M510") adjustmentsIn.insert(UpperLatin1(RecordText(f)));  // stored upper-cased
       auto rule = Rules().find(f[1]);
       if (rule == Rules().end()) continue;
       if (f[1] == "M400" || f[1] == "M800") parentCsts.insert(f[1] + f[2]);
@@ -133,6 +142,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   for (const std::vector<std::string>& f : BlockMRecords(lines)) {
     ++blockLines;
     SCOPED_TRACE(f[1]);
+    if (f[1] == "M110" || f[1] == "M510") adjustmentsOut.insert(RecordText(f));
     if (f[1] == "M990") {
       EXPECT_EQ(f[2], std::to_string(blockLines));
       continue;
@@ -175,6 +185,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
     EXPECT_TRUE(written.count(key)) << "group not written: " << key;
   }
   EXPECT_GT(written.size(), 5u);
+  EXPECT_EQ(adjustmentsOut, adjustmentsIn);
   fs::remove_all(dir);
 }
 

@@ -56,11 +56,12 @@ TEST(StatementPlaceholders, EstablishmentCnpjsHoldingPlaceholdersKeepTheirRecord
 // a CST holding "{TOP}" or "{Tipo}" was expanded there.
 TEST(StatementPlaceholders, BlockMCstHoldingPlaceholdersSelectsItsOwnDetails) {
   block_m::BlockMStage stage;
-  stage.Stage("|M001|0|");
+  std::vector<std::string> file = {"|M001|0|"};
   for (const std::string& p : kPlaceholders) {
-    stage.Stage("|M400|" + p + "|100|3.01.01||");
-    stage.Stage("|M410|401|100|3.01.01||", "11111111000191", p);
+    file.push_back("|M400|" + p + "|100|3.01.01||");
+    file.push_back("|M410|401|100|3.01.01||");
   }
+  stage.StageFile("11111111000191", file);
   const std::vector<std::string> lines = stage.Unify();
   EXPECT_EQ(block_m::LinesOf(lines, "M400").size(), kPlaceholders.size());
   EXPECT_EQ(block_m::LinesOf(lines, "M410").size(), kPlaceholders.size());

@@ -7,7 +7,9 @@
 
 #include <unistd.h>
 
+#include "blocks/bloco0.h"
 #include "blocks/blocom.h"
+#include "blocks/load_rules.h"
 #include "blocks/registry.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
@@ -71,27 +73,21 @@ BlockMStage::BlockMStage() { FileNumber1().Open(dir_.File("out.txt")); }
 
 BlockMStage::~BlockMStage() { FileNumber1().Abort(); }
 
-void BlockMStage::Stage(std::string_view line, std::string_view cnpj, std::string_view cst) {
-  const std::vector<std::string> fields = SplitRecord(line);
-  if (fields.size() < 2) throw std::invalid_argument("not a record line: " + std::string(line));
-  const std::string& reg = fields[1];
-  Objeto_Collection layout = BlocoM::md_GetLayout(reg);
-  std::string columns, values;
-  for (const Campos_Collection& f : layout) {
-    std::string value;
-    if (f.Key > 0)
-      value = static_cast<size_t>(f.Key) < fields.size() ? fields[f.Key] : "";
-    else if (f.Nome_Campo == "Id_CNPJ")
-      value = cnpj;
-    else if (f.Nome_Campo == "CST")
-      value = cst;
-    else
-      continue;
-    if (!columns.empty()) columns += ",", values += ",";
-    columns += f.Nome_Campo;
-    values += "'" + PrepareSqlText(value) + "'";
+void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
+  g_CurrentCNPJ = std::string(cnpj);
+  if (lines.empty() || lines.front().rfind("|M001|", 0) != 0) BlocoM::md_LoadRecord("M001", "|M001|0|");
+  for (const std::string& line : lines) {
+    const std::vector<std::string> fields = SplitRecord(line);
+    if (fields.size() < 2) throw std::invalid_argument("not a record line: " + line);
+    BlocoM::md_LoadRecord(fields[1], line);
   }
-  g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
+}
+
+void BlockMStage::StageBlock0(std::string_view cnpj, std::string_view line) {
+  g_CurrentCNPJ = std::string(cnpj);
+  const std::vector<std::string> fields = SplitRecord(line);
+  if (fields.size() < 2 || !load_rules::Store(Bloco0::Layouts(), fields[1], line))
+    throw std::invalid_argument("not a staged Block 0 line: " + std::string(line));
 }
 
 std::vector<std::string> BlockMStage::Unify() {

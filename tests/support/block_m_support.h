@@ -37,11 +37,12 @@ class BlockMStage {
   BlockMStage(const BlockMStage&) = delete;
   BlockMStage& operator=(const BlockMStage&) = delete;
 
-  // Stages one record line of Block M as the file of `cnpj` holds it, under
-  // the M400/M800 of CST `cst` for M410/M810 lines. Missing trailing fields
-  // are staged empty.
-  void Stage(std::string_view line, std::string_view cnpj = "11111111000191",
-             std::string_view cst = "");
+  // Stages the Block M lines of one file of `cnpj` through the block's own
+  // loader, in order; "|M001|0|" is staged first when the lines do not start
+  // with an M001.
+  void StageFile(std::string_view cnpj, const std::vector<std::string>& lines);
+  // Stages a Block 0 line (0110, 0111) of the file of `cnpj`.
+  void StageBlock0(std::string_view cnpj, std::string_view line);
   // Writes the whole block and returns the lines of the output file.
   std::vector<std::string> Unify();
   // The line counter of `reg` in ###Registros.

@@ -1,0 +1,109 @@
+#include "blocks/exact_decimal.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr __int128 Pow10(int n) {
+  __int128 p = 1;
+  for (int i = 0; i < n; ++i) p *= 10;
+  return p;
+}
+
+constexpr __int128 kScale = Pow10(ExactDecimal::kPlaces);
+constexpr __int128 kMaxUnits = Pow10(18 + ExactDecimal::kPlaces);  // magnitudes below 10^18
+// The largest product of two values in units (__int128 holds about 1.7 * 10^38).
+constexpr __int128 kMaxProduct = Pow10(38);
+
+__int128 Abs(__int128 v) { return v < 0 ? -v : v; }
+
+// n / d rounded to a whole number, halves away from zero (d > 0).
+__int128 DivRound(__int128 n, __int128 d) {
+  const __int128 q = Abs(n) / d, r = Abs(n) % d;
+  const __int128 m = (2 * r >= d) ? q + 1 : q;
+  return n < 0 ? -m : m;
+}
+
+}  // namespace
+
+std::optional<ExactDecimal> ExactDecimal::Parse(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+  }
+  __int128 v = 0;
+  int decimals = -1;  // -1: no comma seen
+  for (char c : text) {
+    if ((c == ',' || c == '.') && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9') {
+      if (decimals >= kPlaces) return std::nullopt;
+      v = v * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+      if (v >= kMaxUnits) return std::nullopt;
+    } else {
+      return std::nullopt;
+    }
+  }
+  v *= Pow10(kPlaces - (decimals < 0 ? 0 : decimals));
+  if (v >= kMaxUnits) return std::nullopt;
+  return Raw(negative ? -v : v);
+}
+
+ExactDecimal ExactDecimal::ParseOrZero(std::string_view text) {
+  std::optional<ExactDecimal> d = Parse(text);
+  return d ? *d : ExactDecimal();
+}
+
+ExactDecimal ExactDecimal::FromInt(long long v) { return Raw(static_cast<__int128>(v) * kScale); }
+
+ExactDecimal ExactDecimal::MulDiv(ExactDecimal num, ExactDecimal den, int places) const {
+  if (den.units_ == 0) throw std::domain_error("division by zero in a decimal computation");
+  if (Abs(units_) != 0 && Abs(num.units_) > kMaxProduct / Abs(units_))
+    throw std::overflow_error("decimal product out of range");
+  // (a/S)(b/S)/(c/S) = ab/(cS); in units of 10^-places: ab*10^places/(c*S).
+  __int128 n = units_ * num.units_;
+  __int128 d = den.units_;
+  if (d < 0) n = -n, d = -d;
+  if (places < 0) places = 0;
+  if (places > kPlaces) places = kPlaces;
+  const int drop = kPlaces - places;
+  // ab / d is the value in units of 10^-kPlaces; one rounded division by
+  // d * 10^drop gives it in units of 10^-places (d < 10^24, so it fits).
+  const __int128 r = DivRound(n, d * Pow10(drop));
+  return Raw(r * Pow10(drop));
+}
+
+ExactDecimal ExactDecimal::Percent(ExactDecimal rate, int places) const {
+  return MulDiv(rate, FromInt(100), places);
+}
+
+ExactDecimal ExactDecimal::Times(ExactDecimal factor, int places) const {
+  return MulDiv(factor, FromInt(1), places);
+}
+
+ExactDecimal ExactDecimal::Rounded(int places) const {
+  const __int128 p = Pow10(kPlaces - places);
+  return Raw(DivRound(units_, p) * p);
+}
+
+std::string ExactDecimal::Text(int places) const {
+  if (places < 0) places = 0;
+  if (places > kPlaces) places = kPlaces;
+  const __int128 v = Rounded(places).units_;
+  __int128 a = Abs(v);
+  std::string digits;
+  for (; a > 0; a /= 10) digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(a % 10)));
+  if (digits.size() < static_cast<size_t>(kPlaces + 1)) digits.insert(0, kPlaces + 1 - digits.size(), '0');
+  std::string whole = digits.substr(0, digits.size() - kPlaces);
+  std::string frac = digits.substr(digits.size() - kPlaces);
+  while (!frac.empty() && frac.back() == '0') frac.pop_back();
+  std::string s = v < 0 ? "-" : "";
+  s += whole;
+  if (!frac.empty()) s += "," + frac;
+  return s;
+}

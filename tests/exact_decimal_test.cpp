@@ -1,0 +1,52 @@
+// Exact decimals: the amounts of the files read, added and rounded without
+// the errors of binary floating point.
+#include <gtest/gtest.h>
+
+#include "blocks/exact_decimal.h"
+
+namespace {
+
+std::string Sum(std::initializer_list<const char*> texts) {
+  ExactDecimal s;
+  for (const char* t : texts) s += *ExactDecimal::Parse(t);
+  return s.Text(6);
+}
+
+}  // namespace
+
+TEST(ExactDecimal, ReadsAndWritesTheFilesNumbers) {
+  EXPECT_EQ(ExactDecimal::Parse("1,6500")->Text(4), "1,65");
+  EXPECT_EQ(ExactDecimal::Parse("-0,01")->Text(), "-0,01");
+  EXPECT_EQ(ExactDecimal::Parse("")->Text(), "0");
+  EXPECT_EQ(ExactDecimal::Parse(" 12.5 ")->Text(), "12,5");
+  EXPECT_EQ(ExactDecimal::Parse("123456789012,34")->Text(), "123456789012,34");
+  for (const char* bad : {"1,2,3", "abc", "1e5", "-", "0,1234567", "10000000000000000000"})
+    EXPECT_FALSE(ExactDecimal::Parse(bad).has_value()) << bad;
+  EXPECT_TRUE(ExactDecimal::ParseOrZero("x").IsZero());
+}
+
+TEST(ExactDecimal, SumsAreExact) {
+  // 0,1 + 0,2 is 0,3 here, not 0,30000000000000004.
+  EXPECT_EQ(Sum({"0,1", "0,2"}), "0,3");
+  EXPECT_EQ(Sum({"100,10", "0,20", "0,01"}), "100,31");
+  EXPECT_EQ(Sum({"99999999999,99", "0,01"}), "100000000000");
+  EXPECT_EQ(Sum({"5", "-7,25"}), "-2,25");
+}
+
+TEST(ExactDecimal, ProductsRoundHalfAwayFromZeroOnce) {
+  const ExactDecimal base = *ExactDecimal::Parse("333333,33");
+  EXPECT_EQ(base.Percent(*ExactDecimal::Parse("1,65"), 2).Text(), "5500");  // 5499,999945
+  EXPECT_EQ(ExactDecimal::Parse("0,5")->Rounded(0).Text(), "1");
+  EXPECT_EQ(ExactDecimal::Parse("-0,5")->Rounded(0).Text(), "-1");
+  EXPECT_EQ(ExactDecimal::Parse("2,675")->Rounded(2).Text(), "2,68");
+  EXPECT_EQ(ExactDecimal::FromInt(800000).MulDiv(ExactDecimal::FromInt(1), ExactDecimal::FromInt(3), 2).Text(),
+            "266666,67");
+  EXPECT_EQ(ExactDecimal::Parse("10,5")->Times(*ExactDecimal::Parse("0,8"), 2).Text(), "8,4");
+  EXPECT_EQ(ExactDecimal::Parse("1,2345")->Text(2), "1,23");
+  EXPECT_THROW(ExactDecimal::FromInt(1).MulDiv(ExactDecimal::FromInt(1), ExactDecimal(), 2), std::domain_error);
+  // The largest amounts of a file times the largest revenues stay exact.
+  EXPECT_EQ(ExactDecimal::Parse("9999999999999,99")
+                ->MulDiv(*ExactDecimal::Parse("9999999999999,99"), *ExactDecimal::Parse("9999999999999,99"), 2)
+                .Text(),
+            "9999999999999,99");
+}
