@@ -3,6 +3,7 @@
 // file, the details of M400 and M800 also carrying the CST of their parent.
 #include <map>
 #include <string>
+#include <vector>
 
 #include "blocks/blocom.h"
 #include "blocks/load_rules.h"
@@ -19,6 +20,28 @@ std::map<std::string, std::string, std::less<>>& LastIdentity() {
   return last;
 }
 
+// An M210 / M610 line in the 13 fields of the layouts before 2019 in the 16
+// fields of the current one: the base adjustments (new fields 05 and 06) are
+// zero and the adjusted base (new field 07) is the base; the other fields move
+// three places on. Any other line is returned as it is.
+std::string ContributionLineOfTheCurrentLayout(std::string_view reg, std::string_view line) {
+  if (reg != "M210" && reg != "M610") return std::string(line);
+  std::vector<std::string_view> f;
+  size_t start = 0;
+  for (size_t bar = line.find('|'); bar != std::string_view::npos; bar = line.find('|', start)) {
+    f.push_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  f.push_back(line.substr(start));
+  // "|M210|f2|...|f13|" splits into 15 pieces: empty, the code, 12 fields, empty.
+  if (f.size() != 15 || !f.back().empty()) return std::string(line);
+  std::string out = "|";
+  for (size_t k = 1; k <= 4; ++k) out.append(f[k]).append("|");
+  out.append("0|0|").append(f[4]).append("|");
+  for (size_t k = 5; k <= 13; ++k) out.append(f[k]).append("|");
+  return out;
+}
+
 }  // namespace
 
 using namespace load_rules;
@@ -26,7 +49,8 @@ using namespace load_rules;
 // Stores M001 and M990 once, every other code of the block always. A child
 // whose parent sits below M001 takes that parent's last identity as ID_Pai
 // (0 when none was stored); a record with children remembers its identity for
-// them. M400 and M800 set the CST that their M410 / M810 carry. Codes without
+// them. M400 and M800 set the CST that their M410 / M810 carry; M210 / M610
+// lines of the older, shorter layout are stored in the current one. Codes without
 // a layout are ignored. Throws DatabaseError when a check fails.
 void md_LoadRecord(std::string_view reg, std::string_view line) {
   if (reg == "M001" || reg == "M990") {
@@ -41,11 +65,12 @@ void md_LoadRecord(std::string_view reg, std::string_view line) {
     auto it = LastIdentity().find(record->parentCode);
     g_CurrentIdPai = it == LastIdentity().end() ? std::string() : it->second;
   }
+  const std::string stored = ContributionLineOfTheCurrentLayout(reg, line);
   if (record->children.empty()) {
-    Store(Layouts(), reg, line);
+    Store(Layouts(), reg, stored);
   } else {
     std::string id;
-    StoreParent(Layouts(), reg, line, id);
+    StoreParent(Layouts(), reg, stored, id);
     LastIdentity()[std::string(reg)] = id;
   }
 }

@@ -118,6 +118,7 @@ void EfdRules::Line(std::string_view line) {
   if (shaped) {
     CheckRecord(line, code);
     if (stat.record) tree_.Line(n, *stat.record, line, true);
+    sums_.Line(n, code, line);
   } else {
     // Only the closing bar is missing: the record still counts as what it is
     // (an opener, a closer...), so that one fault gives one finding.
@@ -125,6 +126,7 @@ void EfdRules::Line(std::string_view line) {
     repaired_ += '|';
     CheckRecord(repaired_, code);
     if (stat.record) tree_.Line(n, *stat.record, repaired_, false);
+    sums_.Line(n, code, repaired_);
   }
   prevCode_.assign(code);
 }
@@ -257,6 +259,7 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
 void EfdRules::Finish() {
   EndBlock();
   tree_.Finish();
+  sums_.Finish();
   const int64_t total = lineNo_;
   if (total == 0) {
     Problem(0, "", "the file is empty");

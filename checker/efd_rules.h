@@ -8,11 +8,16 @@
 #include <vector>
 
 #include "checker/efd_check.h"
+#include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
 
 class EfdRules {
  public:
-  explicit EfdRules(CheckReport& report) : report_(report), tree_(report) {}
+  explicit EfdRules(CheckReport& report)
+      : report_(report), tree_(report),
+        sums_([this](int64_t line, std::string_view code, std::string message) {
+          Problem(line, code, std::move(message));
+        }) {}
 
   // Checks the next line of the file (without its line ending).
   void Line(std::string_view line);
@@ -45,6 +50,7 @@ class EfdRules {
 
   CheckReport& report_;
   TreeRules tree_;
+  SumRules sums_;  // after report_: it reports through Problem
   int64_t lineNo_ = 0;
   std::string lastCode_;
   std::string prevCode_;

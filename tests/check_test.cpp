@@ -516,7 +516,8 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
   const std::string m210old = "|M210|01|10,00|10,00|1,65|||0,17|0,00|0,00|0,00|0,00|0,17|";
   Lines body = Referencing();
   body = Lines(body.begin(), body.begin() + Find(body, "|9001|"));
-  body.insert(body.begin() + Find(body, "|M990|"), {"|M200|0,17|0,00|0,00|0,17|0,00|0,00|0,17|0,00|0,00|0,00|0,00|0,00|", m210old});
+  body.insert(body.begin() + Find(body, "|M990|"), {"|M200|0,17|0,00|0,00|0,17|0,00|0,00|0,17|0,00|0,00|0,00|0,00|0,17|",
+                                                   "|M205|08|691201|0,17|", m210old});
   Lines current = Renumbered(body);
   EXPECT_TRUE(HasError(Check(current), Find(current, "|M210|") + 1, "M210", "13 fields, the layout of M210 has 16"));
   Lines older = current;
