@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "app/cli_ports.h"
@@ -19,6 +20,19 @@ class FixedFolder : public FolderChooser {
  private:
   std::string dir_;
 };
+
+// Writes the run's ledger as CSV to `path`; false (with a message on stderr)
+// when it cannot be written.
+bool WriteReport(const std::string& path, const RunResult& result) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) WriteLedgerCsv(result.ledger, out);
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "quelvar: não foi possível gravar o relatório %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -90,6 +104,7 @@ int RunMergeCommand(const MergeOptions& options) {
   bool single = form.m_MesmoCNPJ;
   RunResult result = form.RunUnification(single);
   progress.Clear();
+  if (!options.report.empty() && !WriteReport(options.report, result)) return 1;
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());
     return 1;

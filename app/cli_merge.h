@@ -11,6 +11,7 @@ struct MergeOptions {
   std::string database;            // staging database target ("" = temporary SQLite file)
   std::vector<std::string> files;  // in import order; the first is the head office
   bool progress = true;
+  std::string report;              // when set: the reconciliation ledger as CSV into this file
 };
 
 // Imports the files, writes the merged file, prints its path on stdout.

@@ -35,6 +35,10 @@ int main(int argc, char** argv) {
                        "default (removed at exit); sqlite:PATH places it at PATH; memory keeps it\n"
                        "in memory; odbc:CONNECTION-STRING uses SQL Server through ODBC.\n"
                        "The environment variable QUELVAR_DATABASE sets the same.");
+  mergeCmd->add_option("--report", merge.report,
+                       "write the reconciliation ledger (per record code and establishment: lines\n"
+                       "read, written, merged by a rule, refused, not written) as CSV to this file,\n"
+                       "also when the merge fails");
   bool noProgress = false;
   mergeCmd->add_flag("--no-progress", noProgress, "no progress line on the terminal");
   mergeCmd->add_option("FILE", merge.files, "input files, head office first")->required();

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "staging/ledger.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 
@@ -32,6 +33,7 @@ void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
 
 // Every registered record table, in registration order, with 0035 last.
 void md_ClearTables() {
+  RunLedger().Clear();  // the ledger counts what is staged
   std::vector<std::string> codes;
   for (auto rs = g_Connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof();
        rs->MoveNext())

@@ -3,6 +3,7 @@
 // in ###Registros (the row of "9999" holds the running total).
 #include <string>
 
+#include "staging/ledger.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -63,9 +64,11 @@ std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_C
   return scratch = v.AsText();
 }
 
-// Writes `line` to file number 1 and counts it in the Block 9 counters.
+// Writes `line` to file number 1 and counts it in the Block 9 counters and in
+// the run's ledger (for the establishment being written).
 void EmitLine(std::string_view reg, std::string_view line) {
   FileNumber1().WriteLine(line);
+  RunLedger().Written(reg, g_CurrentCNPJ);
   if (reg == "9900")
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");
   if (!reg.empty() && reg.front() == '9')

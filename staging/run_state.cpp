@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "staging/ledger.h"
+
 std::unique_ptr<DatabaseConnection> g_Connection;
 std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
     g_LastError;
@@ -17,6 +19,8 @@ void ResetRunState() {
                          &g_FileCNPJ, &g_FileDtIni, &g_FileDtFin, &g_StartTime, &g_EndTime})
     s->clear();
   g_MatrizSelected = false;
+  g_StoreFailures = 0;
+  RunLedger().Clear();
 }
 
 std::string NowText() {

@@ -24,7 +24,8 @@ extern std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
 extern std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
 extern std::string g_StartTime, g_EndTime;
 
-// Empties every run-state value (closes nothing: g_Connection is left as it is).
+// Empties every run-state value and the run's ledger (closes nothing:
+// g_Connection is left as it is).
 void ResetRunState();
 
 // The current date and time as "dd/mm/yyyy hh:mm:ss".

@@ -135,12 +135,12 @@ TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
   Import(files);
   const std::string target = out() + "/" + NameFrom(files[0]);
   WriteFileLines(target, {"OLD"});
-  // Establishment records whose CNPJ no document block names.
-  g_Connection->Execute("UPDATE ###0140 SET CNPJ = '1'");
+  // A stored name holding the field separator: its lines get one field too many.
+  g_Connection->Execute("UPDATE ###0150 SET Nome = 'A|B'");
   RunResult r = Run(out());
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.error.find("não passou na verificação"), std::string::npos) << r.error;
-  EXPECT_NE(r.error.find("is not the CNPJ of any 0140 record"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("the layout of 0150 has"), std::string::npos) << r.error;
   const std::string kept = target.substr(0, target.size() - std::string("_Unificado.txt").size()) + "_Unificado.invalido.txt";
   EXPECT_NE(r.error.find(kept), std::string::npos) << r.error;
   EXPECT_EQ(ReadFile(target), "OLD\r\n");

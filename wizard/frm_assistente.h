@@ -13,6 +13,7 @@
 
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
+#include "wizard/reconciliation.h"
 
 // What a window shows of one control.
 struct Control {
@@ -60,6 +61,10 @@ struct RunResult {
   std::string error;  // why it failed (when not ok)
   // Record codes whose lines were dropped by design, with their numbers of lines.
   std::vector<std::pair<std::string, int64_t>> dropped;
+  // The reconciliation ledger of the run: lines read, written, merged by a
+  // rule, refused and missing per record code (and establishment), also when
+  // the run failed after writing.
+  std::vector<LedgerRow> ledger;
 };
 
 class frmAssistente {

@@ -21,6 +21,7 @@
 #include "blocks/blocop.h"
 #include "blocks/registry.h"
 #include "staging/catalogue_layouts.h"
+#include "staging/ledger.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -122,6 +123,7 @@ struct Snapshot {
   std::string matrizCnpj, matrizDtIni, matrizDtFin;
   std::string cnpj, parent, ecf, caixa, cst;
   std::map<std::string, int64_t> dropped;
+  RecordLedger::ReadSide ledger;
 };
 
 struct Cancelled {};
@@ -196,14 +198,20 @@ void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector
 
 // Hands the line to the loader of its block (0140 renumbered first). Lines of a
 // block nobody knows, of a code without a layout, and 0035 lines are not stored
-// and are counted in m_Descartados. Throws DatabaseError from the loaders.
+// and are counted in m_Descartados. Every line is counted in the run's ledger,
+// as read for the establishment of the file or as refused. Throws DatabaseError from the loaders.
 void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   if (code.empty()) return;
   const BlockModule* block = FindBlock(code[0]);
   if (!block || code == "0035" || !StagedLinks(code)) {
     ++m_Descartados[std::string(code)];
+    RunLedger().Refused(code, "registro não unificado");
     return;
   }
+  struct CountRead {  // after the loader: a 0000 line sets the CNPJ it belongs to
+    std::string_view code;
+    ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ); }
+  } countRead{code};
   switch (code[0]) {
     case '0':
       if (code == "0140") RenumberEstablishment(line);
@@ -265,7 +273,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
 
   Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, g_MatrizSelected,
                   g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin, g_CurrentCNPJ, g_CurrentParentID,
-                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados};
+                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados, RunLedger().SaveRead()};
   bool accepted;
   try {
     accepted = CheckChosenFile(path);
@@ -381,6 +389,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     g_CurrentCaixaID = before.caixa;
     g_CurrentCST = before.cst;
     m_Descartados = before.dropped;
+    RunLedger().RestoreRead(std::move(before.ledger));
     if (outcome == ImportOutcome::Failed)
       ShowMessage("Não foi possível importar o arquivo " + path + ": " + failure +
                       ". Nada deste arquivo foi gravado.",

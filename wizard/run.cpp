@@ -17,6 +17,7 @@
 #include "blocks/blocom.h"
 #include "blocks/blocop.h"
 #include "checker/efd_check.h"
+#include "staging/ledger.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -101,6 +102,19 @@ void CheckOwnOutput(OutputFile& out) {
                    "inspeção como " + kept};
 }
 
+// Sets the lines written against the lines read; the rows go into `result`.
+// Throws RunFailure naming the first record codes and establishments whose
+// lines were neither written nor accounted for by a merge rule or a refusal.
+void CheckLedger(bool singleCnpj, RunResult& result) {
+  Reconciliation r = Reconcile(RunLedger(), singleCnpj);
+  result.ledger = r.rows;
+  if (r.Balanced()) return;
+  std::string text;
+  for (size_t i = 0; i < r.shortfalls.size() && i < 5; ++i) text += (i ? "; " : "") + r.shortfalls[i];
+  if (r.shortfalls.size() > 5) text += "; ...";
+  throw RunFailure{"Linhas lidas e não gravadas: " + text + ". O arquivo unificado não foi gravado."};
+}
+
 struct Step {
   const char* text;
   void (*unify)(bool& singleCnpj);
@@ -161,7 +175,9 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     g_Connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
+    RunLedger().ClearWritten();
     WriteBlocks(singleCnpj);
+    CheckLedger(singleCnpj, result);
     CheckOwnOutput(out);
     g_EndTime = NowText();
     g_Connection->Execute("COMMIT TRANSACTION");

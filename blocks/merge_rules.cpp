@@ -1,0 +1,30 @@
+#include "blocks/merge_rules.h"
+
+namespace {
+
+bool In(std::string_view code, std::initializer_list<std::string_view> codes) {
+  for (std::string_view c : codes)
+    if (c == code) return true;
+  return false;
+}
+
+}  // namespace
+
+MergeRuleInfo MergeRuleFor(std::string_view code, bool sameCnpj) {
+  if (code.size() != 4) return {};
+  const std::string_view tail = code.substr(1);
+  if (tail == "001" || tail == "990" || In(code, {"9900", "9999"}))
+    return {MergeRule::Recomputed, "abertura, encerramento e contagens recalculados"};
+  if (In(code, {"0000", "0100", "0110"})) return {MergeRule::Once, "um só para o arquivo unificado"};
+  if (code == "0111") return {MergeRule::Summed, "receitas somadas de todos os arquivos"};
+  if (code == "0190") return {MergeRule::Deduplicated, "unidade gravada uma vez por empresa"};
+  if (code == "0500") return {MergeRule::Deduplicated, "conta gravada uma vez no arquivo"};
+  if (code[0] == 'M') return {MergeRule::Summed, "apuração somada de todos os arquivos"};
+  if (sameCnpj) {
+    if (code == "0140" || (tail == "010" && In(code.substr(0, 1), {"A", "C", "D", "F", "I", "P"})))
+      return {MergeRule::Once, "um estabelecimento para os arquivos do mesmo CNPJ"};
+    if (In(code, {"0150", "0200", "0205", "0450"}))
+      return {MergeRule::Deduplicated, "cadastro gravado uma vez para os arquivos do mesmo CNPJ"};
+  }
+  return {};
+}

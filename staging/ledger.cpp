@@ -1,0 +1,42 @@
+#include "staging/ledger.h"
+
+RecordLedger::Counts& RecordLedger::Entry(std::string_view code, std::string_view cnpj) {
+  if (last_ && code == lastCode_ && cnpj == lastCnpj_) return *last_;
+  last_ = &entries_[Key(std::string(code), std::string(cnpj))];  // map nodes stay put
+  lastCode_.assign(code);
+  lastCnpj_.assign(cnpj);
+  return *last_;
+}
+
+void RecordLedger::Read(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).read; }
+
+void RecordLedger::Refused(std::string_view code, std::string_view reason) {
+  ++refused_[std::string(code)][std::string(reason)];
+}
+
+void RecordLedger::Written(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).written; }
+
+void RecordLedger::ClearWritten() {
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    it->second.written = 0;
+    it = it->second.read == 0 ? entries_.erase(it) : std::next(it);
+  }
+  last_ = nullptr;
+}
+
+void RecordLedger::Clear() {
+  entries_.clear();
+  refused_.clear();
+  last_ = nullptr;
+}
+
+void RecordLedger::RestoreRead(ReadSide saved) {
+  entries_ = std::move(saved.entries);
+  refused_ = std::move(saved.refused);
+  last_ = nullptr;
+}
+
+RecordLedger& RunLedger() {
+  static RecordLedger ledger;
+  return ledger;
+}

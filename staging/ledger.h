@@ -1,0 +1,59 @@
+// The reconciliation ledger of a run: for every record code and establishment
+// (the CNPJ that links the lines to their file or establishment), the lines
+// read at import and the lines written to the merged file; per record code,
+// the lines refused at import with their reason. The run compares both sides
+// with the merge rules (blocks/merge_rules.h): a line neither written nor
+// accounted for by a rule fails the run.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class RecordLedger {
+ public:
+  // Counts of one record code and establishment.
+  struct Counts {
+    int64_t read = 0, written = 0;
+  };
+  using Key = std::pair<std::string, std::string>;  // record code, establishment CNPJ
+
+  // One line of `code` read at import for establishment `cnpj`.
+  void Read(std::string_view code, std::string_view cnpj);
+  // One line of `code` read at import and not staged, for `reason`.
+  void Refused(std::string_view code, std::string_view reason);
+  // One line of `code` written while establishment `cnpj` is being written.
+  // Called for every output line: the last key is remembered.
+  void Written(std::string_view code, std::string_view cnpj);
+  // Forgets what was written (a new run writes everything again).
+  void ClearWritten();
+  // Forgets everything (the staging tables were emptied).
+  void Clear();
+
+  const std::map<Key, Counts>& Entries() const { return entries_; }
+  // Per record code: reason -> lines refused.
+  const std::map<std::string, std::map<std::string, int64_t>>& RefusedLines() const { return refused_; }
+
+  // What a failed import gives back: the read side as it was before the file.
+  struct ReadSide {
+    std::map<Key, Counts> entries;
+    std::map<std::string, std::map<std::string, int64_t>> refused;
+  };
+  ReadSide SaveRead() const { return {entries_, refused_}; }
+  void RestoreRead(ReadSide saved);
+
+ private:
+  Counts& Entry(std::string_view code, std::string_view cnpj);
+
+  std::map<Key, Counts> entries_;
+  std::map<std::string, std::map<std::string, int64_t>> refused_;
+  std::string lastCode_, lastCnpj_;
+  Counts* last_ = nullptr;
+};
+
+// The ledger of this program run, shared by the import, the line writer and
+// the run.
+RecordLedger& RunLedger();

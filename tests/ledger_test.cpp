@@ -1,0 +1,151 @@
+// The reconciliation ledger: every line read is written or accounted for by a
+// merge rule or a refusal; anything else fails the run, naming the record
+// code and the establishment. The faults below are caught by the ledger alone,
+// with the structure check before import switched off.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "staging/ledger.h"
+#include "tests/support/check_support.h"
+#include "tests/support/wizard_fakes.h"
+#include "tests/support/writer_support.h"
+#include "wizard/frm_assistente.h"
+#include "wizard/reconciliation.h"
+
+namespace fs = std::filesystem;
+
+TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
+  RecordLedger l;
+  for (int i = 0; i < 3; ++i) l.Read("C100", "A");
+  for (int i = 0; i < 2; ++i) l.Read("C100", "B");
+  for (int i = 0; i < 3; ++i) l.Written("C100", "A");
+  l.Read("0500", "A");
+  l.Read("0500", "B");
+  l.Written("0500", "B");
+  l.Read("0150", "A");
+  l.Written("0150", "B");  // written, but under another establishment: the totals balance
+  l.Refused("A100", "registro não unificado");
+  Reconciliation r = Reconcile(l, false);
+  EXPECT_EQ(r.shortfalls, std::vector<std::string>{"2 linhas do registro C100 de B não foram gravadas"});
+  std::ostringstream csv;
+  WriteLedgerCsv(r.rows, csv);
+  const std::string text = csv.str();
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo");
+  EXPECT_NE(text.find("\n0500,,2,1,1,0,0,conta gravada uma vez no arquivo\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nC100,,5,3,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nC100,B,2,0,0,0,0,\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nA100,,0,0,0,1,0,registro não unificado\n"), std::string::npos) << text;
+
+  // A shortfall the establishments do not make up is named for the code.
+  RecordLedger m;
+  m.Read("D100", "A");
+  m.Read("D100", "A");
+  m.Written("D100", "B");
+  EXPECT_EQ(Reconcile(m, false).shortfalls, std::vector<std::string>{"1 linha do registro D100 não foi gravada"});
+  // Files of one CNPJ: their registers are merged by a rule.
+  RecordLedger s;
+  s.Read("0150", "A");
+  s.Read("0150", "A");
+  s.Written("0150", "A");
+  EXPECT_TRUE(Reconcile(s, true).Balanced());
+  EXPECT_FALSE(Reconcile(s, false).Balanced());
+}
+
+namespace {
+
+// The sample network imported by a form without the structure check, then
+// merged; the run's error is returned ("" when it succeeded).
+class LedgerRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    samples_ = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
+    if (!fs::exists(samples_)) GTEST_SKIP() << "samples/network is missing";
+    frmAssistente::Ports ports;
+    ports.ui = UiPorts{&messages, nullptr, &messages};
+    form = std::make_unique<frmAssistente>(ports, "memory");
+    form->Form_Load();
+    form->m_ValidarEstrutura = false;
+  }
+  std::string Edited(const std::string& sample, const std::function<std::string(const std::string&)>& edit) {
+    std::string bytes = ReadFileBytes(samples_ + "/" + sample), out;
+    for (size_t at = 0; at < bytes.size();) {
+      size_t end = bytes.find("\r\n", at);
+      if (end == std::string::npos) end = bytes.size();
+      std::string line = edit(bytes.substr(at, end - at));
+      if (!line.empty()) out += line + "\r\n";
+      at = end + 2;
+    }
+    WriteFileBytes(dir.File(sample), out);
+    return dir.File(sample);
+  }
+  RunResult Merge(const std::vector<std::string>& files) {
+    for (const std::string& f : files) EXPECT_EQ(form->ImportFile(f), ImportOutcome::Imported) << f;
+    fs::create_directories(dir.File("out"));
+    form->m_CaminhoSalvo = dir.File("out");
+    bool single = false;
+    return form->RunUnification(single);
+  }
+  std::string samples_;
+  TempFolder dir;
+  RecordingMessages messages;
+  std::unique_ptr<frmAssistente> form;
+};
+
+}  // namespace
+
+TEST_F(LedgerRun, TheSampleNetworkBalances) {
+  RunResult r = Merge({samples_ + "/1-matriz.txt", samples_ + "/2-filial.txt", samples_ + "/3-filial.txt"});
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_FALSE(r.ledger.empty());
+  for (const LedgerRow& row : r.ledger) EXPECT_EQ(row.missing, 0) << row.code;
+}
+
+// A head office whose 0000 CNPJ is not the CNPJ of its 0140: its participants,
+// units, items and documents were left out.
+TEST_F(LedgerRun, ZeroZeroZeroZeroCnpjOtherThanTheEstablishments) {
+  std::string head = Edited("1-matriz.txt", [](const std::string& l) {
+    std::string h = l;
+    if (h.rfind("|0000|", 0) == 0) h.replace(h.find("42765521000180"), 14, "42765521000199");
+    return h;
+  });
+  RunResult r = Merge({head, samples_ + "/2-filial.txt"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("linhas do registro 0150 de 42765521000199 não foram gravadas"), std::string::npos)
+      << r.error;
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
+}
+
+// A branch without 0140, and a head office whose 0140 has no fields.
+TEST_F(LedgerRun, EstablishmentRecordMissingOrEmpty) {
+  std::string branch = Edited("2-filial.txt", [](const std::string& l) {
+    return l.rfind("|0140|", 0) == 0 ? std::string() : l;
+  });
+  RunResult r = Merge({samples_ + "/1-matriz.txt", branch});
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("de 42765521000260 não foram gravadas"), std::string::npos) << r.error;
+}
+
+TEST_F(LedgerRun, HeadOfficeEstablishmentWithoutFields) {
+  std::string head = Edited("1-matriz.txt", [](const std::string& l) {
+    return l.rfind("|0140|", 0) == 0 ? std::string("|0140|") : l;
+  });
+  RunResult r = Merge({head, samples_ + "/2-filial.txt"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("de 42765521000180 não foram gravadas"), std::string::npos) << r.error;
+}
+
+TEST(LedgerReport, TheCommandLineWritesTheLedgerAsCsv) {
+  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
+  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
+  TempFolder dir;
+  ProcessResult ok = RunQuelvar({"merge", "--no-progress", "--report", dir.File("ok.csv"), "--output-dir",
+                                 dir.File("out"), samples + "/1-matriz.txt", samples + "/2-filial.txt"});
+  ASSERT_EQ(ok.exitCode, 0) << ok.err;
+  const std::string csv = ReadFileBytes(dir.File("ok.csv"));
+  EXPECT_EQ(csv.rfind("registro,estabelecimento,lidas,gravadas,", 0), 0u) << csv;
+  EXPECT_NE(csv.find("\nC100,42765521000260,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\n0000,,2,1,1,0,0,"), std::string::npos) << csv;
+}
