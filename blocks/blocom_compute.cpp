@@ -302,4 +302,20 @@ void RecomputeConsolidation(std::vector<MRecord>& merged, int tax, const Company
   }
 }
 
+void RecomputeExemptRevenue(std::vector<MRecord>& merged, int tax, std::vector<std::string>& notices) {
+  const char* parent = tax ? "M800" : "M400";
+  const char* detail = tax ? "M810" : "M410";
+  const int fTotal = FieldNo(parent, "VL_TOT_REC"), fRec = FieldNo(detail, "VL_REC");
+  for (MRecord* m : RecordsOf(merged, parent)) {
+    ExactDecimal sum;
+    bool any = false;
+    for (const MRecord& d : m->children)
+      if (d.Code() == detail) sum += d.Num(fRec), any = true;
+    if (!any || sum == m->Num(fTotal)) continue;
+    notices.push_back(std::string(parent) + " " + m->At(2) + ": receita total " + m->Num(fTotal).Text(2) +
+                      " substituída pela soma dos " + detail + ", " + sum.Text(2));
+    m->Set(fTotal, Exact(sum));
+  }
+}
+
 }  // namespace BlocoM

@@ -34,4 +34,7 @@ void RecomputeCredits(std::vector<MRecord>& merged, int tax, std::vector<std::st
 void RecomputeConsolidation(std::vector<MRecord>& merged, int tax, const CompanyFacts& facts,
                             std::vector<std::string>& notices);
 
+// Every M400/M800 with M410/M810 lines: its total is the sum of theirs.
+void RecomputeExemptRevenue(std::vector<MRecord>& merged, int tax, std::vector<std::string>& notices);
+
 }  // namespace BlocoM

@@ -202,6 +202,7 @@ std::vector<MRecord> MergeBlockM(const std::vector<MRecord>& input, const Compan
     if (facts.indAproCred == "2" && facts.hasRevenue) Apportion(merged, input, tax, facts, notices);
     RecomputeCredits(merged, tax, notices);
     RecomputeConsolidation(merged, tax, facts, notices);
+    RecomputeExemptRevenue(merged, tax, notices);
   }
   SortByLayout(merged);
   return merged;

@@ -118,7 +118,7 @@ void EfdRules::Line(std::string_view line) {
   if (shaped) {
     CheckRecord(line, code);
     if (stat.record) tree_.Line(n, *stat.record, line, true);
-    sums_.Line(n, code, line);
+    if (withSums_) sums_.Line(n, code, line);
   } else {
     // Only the closing bar is missing: the record still counts as what it is
     // (an opener, a closer...), so that one fault gives one finding.
@@ -126,7 +126,7 @@ void EfdRules::Line(std::string_view line) {
     repaired_ += '|';
     CheckRecord(repaired_, code);
     if (stat.record) tree_.Line(n, *stat.record, repaired_, false);
-    sums_.Line(n, code, repaired_);
+    if (withSums_) sums_.Line(n, code, repaired_);
   }
   prevCode_.assign(code);
 }

@@ -13,11 +13,14 @@
 
 class EfdRules {
  public:
-  explicit EfdRules(CheckReport& report)
+  // `withSums` false leaves out the sums between records (an input file is
+  // merged whatever its sums say: the merge recomputes them).
+  explicit EfdRules(CheckReport& report, bool withSums = true)
       : report_(report), tree_(report),
         sums_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
-        }) {}
+        }),
+        withSums_(withSums) {}
 
   // Checks the next line of the file (without its line ending).
   void Line(std::string_view line);
@@ -51,6 +54,7 @@ class EfdRules {
   CheckReport& report_;
   TreeRules tree_;
   SumRules sums_;  // after report_: it reports through Problem
+  bool withSums_ = true;
   int64_t lineNo_ = 0;
   std::string lastCode_;
   std::string prevCode_;

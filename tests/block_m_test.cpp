@@ -180,6 +180,15 @@ TEST(BlockM, ExemptRevenueDetailsStayUnderTheirOwnLine) {
   EXPECT_EQ(stage.Count("M410"), 4);
 }
 
+// A total that its details do not add up to is replaced by their sum.
+TEST(BlockM, ExemptRevenueTotalIsTheSumOfItsDetails) {
+  BlockMStage stage;
+  stage.StageFile(kHead, {"|M400|06|1000|3.01||", "|M410|401|600|3.01||", "|M410|402|300|3.01||"});
+  stage.StageFile(kBranch, {"|M400|06|10|3.01||"});  // no details: its total counts as it is
+  EXPECT_EQ(LinesOf(stage.Unify(), "M400"), std::vector<std::string>{"|M400|06|900|3.01||"});
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "M400 06: receita total 1010 substituída pela soma dos M410, 900"));
+}
+
 // Every record of the block comes back, under its own parent and in layout
 // order: adjustments and their details kept as they came, cooperative bases,
 // base adjustments, deferrals and payroll summed by their keys.

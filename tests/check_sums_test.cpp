@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/efd_rules.h"
 #include "checker/sum_rules.h"
 
 namespace {
@@ -139,4 +140,18 @@ TEST(CheckSums, PayrollTotalPerPeriod) {
   ExpectOne(file, 7, "P200", "VL_TOT_CONT_APU (20) is not the sum of VL_CONT_APU of the P100 lines of period 012023 (22,5)");
   file[6] = "|P200|012023|22,5|0|0|22,5|299101|";
   EXPECT_TRUE(Sums(file).empty()) << Listing(Sums(file));
+}
+
+// Input files are read without the sums: the merge recomputes them.
+TEST(CheckSums, LeftOutWhenAsked) {
+  const std::vector<std::string> lines = {k0000, "|M001|0|", "|M400|06|1000|3.01||", "|M410|401|1|3.01||", "|M990|4|"};
+  for (bool withSums : {true, false}) {
+    CheckReport report;
+    EfdRules rules(report, withSums);
+    for (const std::string& l : lines) rules.Line(l);
+    rules.Finish();
+    bool sumFound = false;
+    for (const CheckProblem& p : report.problems) sumFound = sumFound || p.message.find("VL_TOT_REC") != std::string::npos;
+    EXPECT_EQ(sumFound, withSums);
+  }
 }

@@ -117,7 +117,7 @@ InputValidation ValidateInputFile(const std::string& path) {
     return out;
   }
   CheckReport report;
-  EfdRules structure(report);
+  EfdRules structure(report, /*withSums=*/false);
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;
