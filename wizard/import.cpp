@@ -203,7 +203,9 @@ void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector
 void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   if (code.empty()) return;
   const BlockModule* block = FindBlock(code[0]);
-  if (!block || code == "0035" || !StagedLinks(code)) {
+  // Block M stages every record of its layouts; the other blocks those staged since the first version.
+  const bool staged = block && (code[0] == 'M' ? FindLayoutSpec(block->layouts(), code) != nullptr : StagedLinks(code) != nullptr);
+  if (!block || code == "0035" || !staged) {
     ++m_Descartados[std::string(code)];
     RunLedger().Refused(code, "registro não unificado");
     return;
