@@ -5,7 +5,9 @@
 // (b) `quelvar merge` of the network. Prints both times, their ratio, the
 // merged file's lines per second and the merge's peak memory (RSS).
 //
-//   build/bench/merge_e2e_bench [--lines N] [--establishments N] [--dir DIR]
+//   build/bench/merge_e2e_bench [--lines N] [--establishments N] [--dir DIR] [--every-record]
+// --every-record (or QUELVAR_BENCH_MIX=full): every record of the layout in
+// each file (tools/efdgen's full mix) instead of the usual records.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -73,13 +75,14 @@ struct Row {
   Measure import, merge;
 };
 
-Row RunSize(const std::string& dir, int establishments, int64_t lines) {
+Row RunSize(const std::string& dir, int establishments, int64_t lines, bool everyRecord) {
   Row row;
   std::filesystem::remove_all(dir);
   NetworkOptions options;
   options.establishments = establishments;
   options.targetLines = lines;
   options.seed = 7;
+  options.everyRecord = everyRecord;
   std::vector<std::string> files = WriteNetwork(options, dir + "/in");
   for (const auto& f : files) row.inputLines += CountLinesOf(f);
 
@@ -113,18 +116,23 @@ int main(int argc, char** argv) {
   int64_t lines = 2000000;
   int establishments = 50;
   std::string dir = (std::filesystem::temp_directory_path() / "quelvar-e2e-bench").string();
-  for (int i = 1; i + 1 < argc; i += 2) {
+  const char* mix = std::getenv("QUELVAR_BENCH_MIX");
+  bool everyRecord = mix && std::string(mix) == "full";
+  for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--lines") lines = std::atoll(argv[i + 1]);
-    else if (a == "--establishments") establishments = std::atoi(argv[i + 1]);
-    else if (a == "--dir") dir = argv[i + 1];
+    if (a == "--every-record") everyRecord = true;
+    else if (i + 1 >= argc) break;
+    else if (a == "--lines") lines = std::atoll(argv[++i]);
+    else if (a == "--establishments") establishments = std::atoi(argv[++i]);
+    else if (a == "--dir") dir = argv[++i];
   }
+  std::printf("mix: %s\n", everyRecord ? "every record of the layout" : "the generator's usual records");
   std::printf("%-6s %10s %10s %10s %8s %12s %10s %10s\n", "size", "in lines", "import s", "merge s",
               "ratio", "out lines/s", "peak MB", "s/M lines");
   double perLine[2] = {0, 0};
   int k = 0;
   for (int64_t size : {lines / 2, lines}) {
-    Row r = RunSize(dir, establishments, size);
+    Row r = RunSize(dir, establishments, size, everyRecord);
     if (r.merge.status != 0 || r.import.status != 0) {
       std::fprintf(stderr, "run failed: sqlite3 status %d, quelvar status %d\n", r.import.status,
                    r.merge.status);

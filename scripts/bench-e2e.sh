@@ -2,7 +2,9 @@
 # Builds and runs the end-to-end benchmark: a generated network of 50
 # establishments (about 2,000,000 lines, and half of it), sqlite3's .import of
 # every line against `quelvar merge`. Extra arguments go to the benchmark
-# (--lines N, --establishments N, --dir DIR).
+# (--lines N, --establishments N, --dir DIR, --every-record). --every-record
+# (or QUELVAR_BENCH_MIX=full) generates every record of the layout instead of
+# the generator's usual records.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh >/dev/null

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "staging/record_catalogue.h"
 #include "staging/text.h"
 #include "tests/support/check_support.h"
 #include "tools/efdgen/efd_writer.h"
@@ -227,9 +228,76 @@ TEST_F(EfdgenTest, OptionsOutOfRangeAndUnwritableFolder) {
   o.sameCnpjParts = -1;
   EXPECT_THROW(WriteNetwork(o, Dir("x")), std::invalid_argument);
   o.sameCnpjParts = 0;
+  o.establishmentsPerFile = 0;
+  EXPECT_THROW(WriteNetwork(o, Dir("x")), std::invalid_argument);
+  o.establishmentsPerFile = 1;
   std::filesystem::create_directories(dir_);
   WriteFileBytes(Dir("file"), "x");
   EXPECT_THROW(WriteNetwork(o, Dir("file") + "/sub"), std::runtime_error);
+}
+
+TEST_F(EfdgenTest, EveryRecordOfTheLayoutWithItsReferencesResolved) {
+  // Every file holds every record of the catalogue and passes the check,
+  // whose rules include parents, occurrences and references resolved in the
+  // establishment's own tables; in both regimes and with two establishments
+  // in a file.
+  struct Case {
+    int establishments, perFile;
+    bool cumulative;
+    uint32_t seed;
+  };
+  for (const Case& c : {Case{2, 1, false, 21}, Case{3, 1, true, 22}, Case{4, 2, false, 23}}) {
+    NetworkOptions o;
+    o.establishments = c.establishments;
+    o.establishmentsPerFile = c.perFile;
+    o.targetLines = 1500 * c.establishments;
+    o.seed = c.seed;
+    o.cumulative = c.cumulative;
+    o.everyRecord = true;
+    std::vector<std::string> files = WriteNetwork(o, Dir("net" + std::to_string(c.seed)));
+    ASSERT_EQ(files.size(), static_cast<size_t>(c.establishments / c.perFile));
+    for (const std::string& f : files) {
+      ExpectValidEfd(f);
+      const std::string text = ReadFileBytes(f);
+      std::set<std::string> codes;
+      for (size_t pos = 0; pos < text.size();) {
+        codes.insert(text.substr(pos + 1, 4));
+        const size_t end = text.find('\n', pos);
+        if (end == std::string::npos) break;
+        pos = end + 1;
+      }
+      for (const CatalogueRecord& r : Layout006().Records()) EXPECT_TRUE(codes.count(r.code)) << r.code << " in " << f;
+    }
+  }
+}
+
+TEST_F(EfdgenTest, TwoEstablishmentsInAFile) {
+  NetworkOptions o;
+  o.establishments = 3;
+  o.establishmentsPerFile = 2;
+  o.targetLines = 3000;
+  o.seed = 31;
+  std::vector<std::string> files = WriteNetwork(o, Dir("net"));
+  ASSERT_EQ(files.size(), 2u);  // establishments 0 and 1, then 2 alone
+  const std::string text = ReadFileBytes(files[0]);
+  ExpectValidEfd(files[0]);
+  ExpectValidEfd(files[1]);
+  const std::string head = FieldOf(LinesOf(text, "0000").at(0), 9);
+  std::vector<std::string> e0140 = LinesOf(text, "0140"), c010 = LinesOf(text, "C010"), d010 = LinesOf(text, "D010");
+  ASSERT_EQ(e0140.size(), 2u);
+  ASSERT_EQ(c010.size(), 2u);
+  ASSERT_EQ(d010.size(), 2u);
+  EXPECT_EQ(FieldOf(e0140[0], 4), head);
+  EXPECT_NE(FieldOf(e0140[1], 4), head);
+  EXPECT_EQ(FieldOf(e0140[1], 4).substr(0, 8), head.substr(0, 8));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(FieldOf(c010[k], 2), FieldOf(e0140[k], 4));
+    EXPECT_EQ(FieldOf(d010[k], 2), FieldOf(e0140[k], 4));
+  }
+  EXPECT_EQ(LinesOf(ReadFileBytes(files[1]), "0140").size(), 1u);
+  // Each establishment has participants of its own besides the shared pool.
+  EXPECT_NE(text.find("|0150|E0001P"), std::string::npos);
+  EXPECT_NE(text.find("|0150|E0000P"), std::string::npos);
 }
 
 TEST(EfdFieldCount, KnownCodesFromTheLayoutsOthersFromThePublicLayout) {
@@ -239,5 +307,6 @@ TEST(EfdFieldCount, KnownCodesFromTheLayoutsOthersFromThePublicLayout) {
   EXPECT_EQ(EfdFieldCount("A100"), 21);
   EXPECT_EQ(EfdFieldCount("A170"), 18);
   EXPECT_EQ(EfdFieldCount("F100"), 19);
+  EXPECT_EQ(EfdFieldCount("1101"), 22);
   EXPECT_EQ(EfdFieldCount("Z999"), 0);
 }

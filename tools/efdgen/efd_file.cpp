@@ -1,9 +1,11 @@
 #include "tools/efdgen/efd_file.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "tools/efdgen/efd_writer.h"
+#include "tools/efdgen/full_mix.h"
 #include "tools/efdgen/gen_data.h"
 
 namespace {
@@ -76,13 +78,15 @@ class FileWriter {
   // Opens the file (std::runtime_error when it cannot be created) and plans it.
   FileWriter(const CompanyPlan& company, const FilePlan& plan, const std::string& path)
       : c_(company), p_(plan), w_(path), rnd_(GenHash(company.seed, 1000 + plan.index, 7)) {
-    cnpj_ = c_.Cnpj(p_.establishment);
-    city_ = &CityOf(c_.seed + p_.establishment);
     pisRate_ = c_.cumulative ? 65 : 165;
     cofRate_ = c_.cumulative ? 300 : 760;
     pisText_ = c_.cumulative ? "0,65" : "1,65";
     cofText_ = c_.cumulative ? "3,00" : "7,60";
     Plan();
+    if (p_.everyRecord) {
+      mix_ = std::make_unique<FullMix>(c_.Date(1), c_.Date(c_.lastDay));
+      w_.RewriteBlocks([this](char letter, std::vector<std::string>& lines) { mix_->Block(letter, lines); });
+    }
   }
 
   // Writes every block in file order and closes the file; std::runtime_error
@@ -110,6 +114,38 @@ class FileWriter {
   void BlockD();
   void BlockF();
   void BlockM();
+  // The establishment state of a file: its CNPJ, city, participants, items
+  // and whether it has Blocks A and F. Select makes establishment k of the
+  // file the current one.
+  struct Establishment {
+    int number = 0;     // 0 head office, 1.. branches
+    int64_t index = 0;  // seeds its own participants and items
+    std::string cnpj;
+    const GenCity* city = nullptr;
+    std::vector<Participant> parts;
+    std::vector<Item> items;
+    bool withA = false, withF = false;
+  };
+  void Swap(Establishment& e) {
+    std::swap(estNo_, e.number);
+    std::swap(index_, e.index);
+    cnpj_.swap(e.cnpj);
+    std::swap(city_, e.city);
+    parts_.swap(e.parts);
+    items_.swap(e.items);
+    std::swap(withA_, e.withA);
+    std::swap(withF_, e.withF);
+  }
+  void Select(size_t k) {
+    if (k == current_) return;
+    if (current_ < ests_.size()) Swap(ests_[current_]);
+    Swap(ests_[k]);
+    current_ = k;
+  }
+  void PlanEstablishment(int64_t nPart, int64_t nItem);
+  void Block0Establishment();
+  void BlockCEstablishment();
+  void BlockDEstablishment();
   void Empty(char letter) {
     w_.OpenBlock(letter, false);
     w_.CloseBlock();
@@ -145,8 +181,13 @@ class FileWriter {
   const FilePlan& p_;
   EfdWriter w_;
   GenRandom rnd_;
+  std::vector<Establishment> ests_;
+  size_t current_ = static_cast<size_t>(-1);
+  int estNo_ = 0;
+  int64_t index_ = 0;
   std::string cnpj_;
-  const GenCity* city_;
+  const GenCity* city_ = nullptr;
+  std::unique_ptr<FullMix> mix_;
   int pisRate_, cofRate_;
   const char* pisText_;
   const char* cofText_;
@@ -172,22 +213,38 @@ void FileWriter::Plan() {
   nC100_ = std::max<int64_t>(2, rest * 55 / 415);  // about 4.15 lines a document
   nC405_ = std::max<int64_t>(1, rest * 25 / 100 / 6);
   nSmall_ = std::max<int64_t>(1, rest * 5 / 100 / 35);
-  withA_ = rnd_.Chance(50);
-  withF_ = rnd_.Chance(50);
-  withM110_ = !c_.cumulative && rnd_.Chance(30);
+  // Every establishment of the file in turn: its flags (the first's drawn
+  // before the file's M110 choice), then its participants and items.
+  const int count = std::max(1, p_.establishments);
+  ests_.resize(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    Select(static_cast<size_t>(k));
+    estNo_ = p_.establishment + k;
+    index_ = count > 1 ? estNo_ : p_.index;
+    cnpj_ = c_.Cnpj(estNo_);
+    city_ = &CityOf(c_.seed + estNo_);
+    withA_ = rnd_.Chance(50);
+    withF_ = rnd_.Chance(50);
+    if (k == 0) withM110_ = !c_.cumulative && rnd_.Chance(30);
+    PlanEstablishment(nPart, nItem);
+  }
+  Select(0);
+}
 
-  // Half of the participants and items come from the company's shared pool
-  // (overlapping ranges from file to file), the others are the file's own.
+// The participants and items of the current establishment: half of them
+// from the company's shared pool (overlapping ranges from file to file), the
+// others its own.
+void FileWriter::PlanEstablishment(int64_t nPart, int64_t nItem) {
   const int64_t sharedPart = nPart / 2, sharedItem = nItem / 2;
-  const int64_t partStart = p_.index * std::max<int64_t>(1, sharedPart / 2);
-  const int64_t itemStart = p_.index * std::max<int64_t>(1, sharedItem / 2);
+  const int64_t partStart = index_ * std::max<int64_t>(1, sharedPart / 2);
+  const int64_t itemStart = index_ * std::max<int64_t>(1, sharedItem / 2);
   for (int64_t i = 0; i < nPart; ++i) {
     if (i < sharedPart) {
       int64_t g = partStart + i;
       parts_.push_back(MakeParticipant(GenHash(c_.seed, 1, g), "F" + Digits(g, 6)));
     } else {
-      parts_.push_back(MakeParticipant(GenHash(c_.seed, 2, p_.index * 10000000ll + i),
-                                       "E" + Digits(p_.index, 4) + "P" + Digits(i, 6)));
+      parts_.push_back(MakeParticipant(GenHash(c_.seed, 2, index_ * 10000000ll + i),
+                                       "E" + Digits(index_, 4) + "P" + Digits(i, 6)));
     }
   }
   for (int64_t i = 0; i < nItem; ++i) {
@@ -195,8 +252,8 @@ void FileWriter::Plan() {
       int64_t g = itemStart + i;
       items_.push_back(MakeItem(GenHash(c_.seed, 3, g), "IT" + Digits(g, 6)));
     } else {
-      items_.push_back(MakeItem(GenHash(c_.seed, 4, p_.index * 10000000ll + i),
-                                "E" + Digits(p_.index, 4) + "I" + Digits(i, 6)));
+      items_.push_back(MakeItem(GenHash(c_.seed, 4, index_ * 10000000ll + i),
+                                "E" + Digits(index_, 4) + "I" + Digits(i, 6)));
       if (i == sharedItem) items_.back().changed = true;  // every file has a 0205
     }
   }
@@ -217,9 +274,33 @@ void FileWriter::Block0() {
       .Text(c_.cumulative ? "9" : "").End();
   if (c_.apportionment)
     w_.Start("0111").Money(1200000000).Money(30000000).Money(15000000).Money(0).Money(1245000000).End();
+  for (size_t k = 0; k < ests_.size(); ++k) {
+    Select(k);
+    Block0Establishment();
+  }
+  Select(0);
+  struct Account {
+    const char* code;
+    const char* name;
+    const char* nature;
+  };
+  static const Account kAccounts[] = {{kAcctRevenue, "Receita de vendas de mercadorias", "04"},
+                                      {kAcctPurchases, "Compras de mercadorias para revenda", "04"},
+                                      {kAcctFreight, "Fretes e carretos", "04"},
+                                      {kAcctEnergy, "Energia el\xE9trica", "04"},
+                                      {kAcctPhone, "Telefone e comunica\xE7\xF5" "es", "04"}};
+  for (const Account& a : kAccounts)
+    w_.Start("0500").Text("01012020").Text(a.nature).Text("A").Text("5").Text(a.code).Text(a.name).Empty(2).End();
+  w_.CloseBlock();
+}
+
+// The current establishment's 0140 with its participants, units, items (with
+// their 0205) and the note of C110.
+void FileWriter::Block0Establishment() {
+  const std::string companyName = "IND\xDA" "STRIA E COM\xC9" "RCIO D'\xC1VILA LTDA";
   std::string estName = companyName;
-  if (p_.establishment > 0) estName += std::string(" - Filial ") + city_->name;
-  w_.Start("0140").Text("1").Text(estName).Text(cnpj_).Text(city_->uf).Text(Digits(GenHash(c_.seed, 9, p_.establishment), 12))
+  if (estNo_ > 0) estName += std::string(" - Filial ") + city_->name;
+  w_.Start("0140").Text("1").Text(estName).Text(cnpj_).Text(city_->uf).Text(Digits(GenHash(c_.seed, 9, estNo_), 12))
       .Text(city_->code).Empty(2).End();
   for (const Participant& pt : parts_)
     w_.Start("0150").Text(pt.code).Text(pt.name).Text("01058").Text(pt.cnpj).Text(pt.cpf).Text(pt.ie)
@@ -236,25 +317,16 @@ void FileWriter::Block0() {
       w_.Start("0205").Text(it.name + " (descri\xE7\xE3o anterior)").Text("01012020").Text("31122022").Empty().End();
   }
   w_.Start("0450").Text("000001").Text("Documento emitido por ME ou EPP optante pelo Simples Nacional").End();
-  struct Account {
-    const char* code;
-    const char* name;
-    const char* nature;
-  };
-  static const Account kAccounts[] = {{kAcctRevenue, "Receita de vendas de mercadorias", "04"},
-                                      {kAcctPurchases, "Compras de mercadorias para revenda", "04"},
-                                      {kAcctFreight, "Fretes e carretos", "04"},
-                                      {kAcctEnergy, "Energia el\xE9trica", "04"},
-                                      {kAcctPhone, "Telefone e comunica\xE7\xF5" "es", "04"}};
-  for (const Account& a : kAccounts)
-    w_.Start("0500").Text("01012020").Text(a.nature).Text("A").Text("5").Text(a.code).Text(a.name).Empty(2).End();
-  w_.CloseBlock();
 }
 
 // Block A: a service invoice (A100/A170) when the plan says so, else empty.
 void FileWriter::BlockA() {
-  w_.OpenBlock('A', withA_);
-  if (withA_) {
+  bool any = false;
+  for (size_t k = 0; k < ests_.size(); ++k) Select(k), any = any || withA_;
+  w_.OpenBlock('A', any);
+  for (size_t k = 0; k < ests_.size(); ++k) {
+    Select(k);
+    if (!withA_) continue;
     w_.Start("A010").Text(cnpj_).End();
     int64_t value = rnd_.Range(50000, 900000);
     int64_t pis = Percent(value, pisRate_), cof = Percent(value, cofRate_);
@@ -266,6 +338,7 @@ void FileWriter::BlockA() {
         .Empty(2).Text("01").Money(value).Text(pisText_).Money(pis).Text("01").Money(value).Text(cofText_)
         .Money(cof).Text(kAcctRevenue).Empty().End();
   }
+  Select(0);
   w_.CloseBlock();
 }
 
@@ -273,6 +346,16 @@ void FileWriter::BlockA() {
 // purchases, consumer notes, fiscal printers, coupons and energy bills.
 void FileWriter::BlockC() {
   w_.OpenBlock('C', true);
+  for (size_t k = 0; k < ests_.size(); ++k) {
+    Select(k);
+    BlockCEstablishment();
+  }
+  Select(0);
+  w_.CloseBlock();
+}
+
+// The current establishment's C010 with its documents.
+void FileWriter::BlockCEstablishment() {
   w_.Start("C010").Text(cnpj_).Text("2").End();
   for (int64_t i = 0; i < nC100_; ++i) C100Group();
 
@@ -345,7 +428,6 @@ void FileWriter::BlockC() {
     w_.Start("C505").Text(CreditCst()).Money(value).Text(c_.cumulative ? "" : "04").Money(base).Text(cofText_)
         .Money(Percent(base, cofRate_)).Text(kAcctEnergy).End();
   }
-  w_.CloseBlock();
 }
 
 // One invoice: C100 with its C110 note sometimes, and its items (C170) or,
@@ -409,9 +491,9 @@ void FileWriter::C100Group() {
 // Fiscal printer `number` (C400) with `c405Count` daily reductions (C405),
 // each with one to four C481 lines and the matching C485 lines.
 void FileWriter::C400Group(int number, int c405Count) {
-  w_.Start("C400").Text("2D").Text("MP-4200 TH FI").Text("BE" + Digits(GenHash(c_.seed, p_.index, number), 18))
+  w_.Start("C400").Text("2D").Text("MP-4200 TH FI").Text("BE" + Digits(GenHash(c_.seed, index_, number), 18))
       .Text(Digits(number, 3)).End();
-  int64_t grand = GenHash(c_.seed, p_.index, number + 77) % 100000000;
+  int64_t grand = GenHash(c_.seed, index_, number + 77) % 100000000;
   int64_t coo = 1;
   for (int k = 0; k < c405Count; ++k) {
     int pairs = static_cast<int>(rnd_.Range(1, 4));
@@ -440,6 +522,16 @@ void FileWriter::C400Group(int number, int c405Count) {
 // telecommunication bills (D500), each with its PIS and COFINS lines.
 void FileWriter::BlockD() {
   w_.OpenBlock('D', true);
+  for (size_t k = 0; k < ests_.size(); ++k) {
+    Select(k);
+    BlockDEstablishment();
+  }
+  Select(0);
+  w_.CloseBlock();
+}
+
+// The current establishment's D010 with its bills.
+void FileWriter::BlockDEstablishment() {
   w_.Start("D010").Text(cnpj_).End();
   for (int64_t g = 0; g < nSmall_ * 2; ++g) {  // freight bills (CT-e)
     const Participant& pt = AnyParticipant();
@@ -469,13 +561,16 @@ void FileWriter::BlockD() {
     w_.Start("D505").Text(CreditCst()).Money(value).Text(c_.cumulative ? "" : "13").Money(base).Text(cofText_)
         .Money(Percent(base, cofRate_)).Text(kAcctPhone).End();
   }
-  w_.CloseBlock();
 }
 
 // Block F: another revenue (F100) when the plan says so, else empty.
 void FileWriter::BlockF() {
-  w_.OpenBlock('F', withF_);
-  if (withF_) {
+  bool any = false;
+  for (size_t k = 0; k < ests_.size(); ++k) Select(k), any = any || withF_;
+  w_.OpenBlock('F', any);
+  for (size_t k = 0; k < ests_.size(); ++k) {
+    Select(k);
+    if (!withF_) continue;
     w_.Start("F010").Text(cnpj_).End();
     int64_t value = rnd_.Range(10000, 500000);
     salesBase_ += value;
@@ -483,6 +578,7 @@ void FileWriter::BlockF() {
         .Text(pisText_).Money(Percent(value, pisRate_)).Text("01").Money(value).Text(cofText_)
         .Money(Percent(value, cofRate_)).Empty(2).Text(kAcctRevenue).Empty().Text("Aluguel de m\xE1quinas").End();
   }
+  Select(0);
   w_.CloseBlock();
 }
 

@@ -22,8 +22,10 @@ struct CompanyPlan {
 
 struct FilePlan {
   int index = 0;          // position of the file in the network (0 first)
-  int establishment = 0;  // 0 head office, 1.. branches
-  int64_t targetLines = 1000;
+  int establishment = 0;  // 0 head office, 1.. branches: the file's first establishment
+  int establishments = 1;  // establishments in the file: establishment, establishment + 1, ...
+  int64_t targetLines = 1000;  // per establishment
+  bool everyRecord = false;    // complete the file with every record of the layout
 };
 
 // The company plan derived from the options (deterministic by seed).

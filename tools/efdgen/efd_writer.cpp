@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "blocks/registry.h"
+#include "staging/record_catalogue.h"
 
 namespace {
 
@@ -30,15 +31,7 @@ std::string UnpackCode(uint32_t k) {
 
 int EfdFieldCount(std::string_view code) {
   if (const LayoutSpec* spec = FindAnyLayout(code)) return spec->LineFieldCount();
-  // Records outside the staged set, with the field counts of the public layout.
-  struct Other {
-    const char* code;
-    int fields;
-  };
-  static const Other kOthers[] = {{"A010", 2}, {"A100", 21}, {"A170", 18}, {"F010", 2},
-                                  {"F100", 19}, {"I010", 4},  {"P010", 2}};
-  for (const Other& o : kOthers)
-    if (code == o.code) return o.fields;
+  if (const CatalogueRecord* record = Layout006().Find(code)) return static_cast<int>(record->fields.size());
   return 0;
 }
 
@@ -117,17 +110,42 @@ EfdWriter& EfdWriter::Empty(int n) {
 void EfdWriter::End() {
   while (pendingFields_ > 0) Text({});
   buffer_ += "\r\n";
-  if (buffer_.size() >= kFlushAt) Flush();
+  if (!collecting_ && buffer_.size() >= kFlushAt) Flush();
 }
 
 void EfdWriter::OpenBlock(char letter, bool withData) {
   block_ = letter;
   if (letter != '0') blockLines_ = 0;  // Block 0 counts the 0000 line written before its opener
   char code[5] = {letter, '0', '0', '1', 0};
+  collecting_ = rewrite_ && letter != '9';
+  openerAt_ = buffer_.size();
   Start(code).Text(withData ? "0" : "1").End();
+  blockStart_ = buffer_.size();
 }
 
 void EfdWriter::CloseBlock() {
+  if (collecting_) {
+    std::vector<std::string> lines;
+    for (size_t pos = blockStart_; pos < buffer_.size();) {
+      size_t end = buffer_.find("\r\n", pos);
+      lines.push_back(buffer_.substr(pos, end - pos));
+      pos = end + 2;
+      --Lookup(std::string_view(lines.back()).substr(1, 4)).count;
+      --lines_;
+      --blockLines_;
+    }
+    rewrite_(block_, lines);
+    buffer_.resize(blockStart_);
+    for (const std::string& l : lines) {
+      ++Lookup(std::string_view(l).substr(1, 4)).count;
+      ++lines_;
+      ++blockLines_;
+      buffer_ += l;
+      buffer_ += "\r\n";
+    }
+    buffer_[openerAt_ + 6] = lines.empty() ? '1' : '0';  // "|X001|" then Ind_Mov
+    collecting_ = false;
+  }
   char code[5] = {block_, '9', '9', '0', 0};
   const int64_t count = blockLines_ + 1;  // with the closer itself
   Start(code).Int(count).End();

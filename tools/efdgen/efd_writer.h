@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,14 @@ class EfdWriter {
   void OpenBlock(char letter, bool withData);
   void CloseBlock();
 
+  // From the next block on, hands each block's lines (its opener and closer
+  // excluded; not Block 9) to `rewrite` before the closer is written; it may
+  // add lines and reorder them. The opener's Ind_Mov, the closer and Block 9
+  // count the lines it leaves. A block is held in memory until its closer.
+  void RewriteBlocks(std::function<void(char letter, std::vector<std::string>& lines)> rewrite) {
+    rewrite_ = std::move(rewrite);
+  }
+
   // Writes Block 9 (9001, one 9900 per code written, 9990, 9999), flushes and
   // closes the file. Throws std::runtime_error on a write error. Returns the
   // number of lines of the file.
@@ -61,8 +70,13 @@ class EfdWriter {
   int64_t lines_ = 0;
   int64_t blockLines_ = 0;
   char block_ = 0;
+  std::function<void(char, std::vector<std::string>&)> rewrite_;
+  bool collecting_ = false;  // the current block is held for rewrite_
+  size_t openerAt_ = 0;      // where the opener line starts in buffer_
+  size_t blockStart_ = 0;    // where the block's lines after the opener start
 };
 
-// The number of fields of a record line (code included), for the codes the
-// program knows and the few others the generator writes; 0 when unknown.
+// The number of fields of a record line (code included): the staged layout's
+// for the codes the program stages, the record catalogue's for the others; 0
+// for a code of neither.
 int EfdFieldCount(std::string_view code);

@@ -1,5 +1,8 @@
 // efdgen: writes a generated EFD-Contribuições network into a folder.
-//   efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative] DIR
+//   efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative]
+//          [--every-record] [--per-file N] DIR
+// --every-record completes each file with every record of the layout;
+// --per-file N puts N establishments in each file.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +15,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative] DIR\n");
+               "usage: efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative]\n"
+               "              [--every-record] [--per-file N] DIR\n");
   return 2;
 }
 
@@ -48,6 +52,11 @@ int main(int argc, char** argv) {
       options.sameCnpjParts = static_cast<int>(n);
     } else if (arg == "--cumulative") {
       options.cumulative = true;
+    } else if (arg == "--every-record") {
+      options.everyRecord = true;
+    } else if (arg == "--per-file") {
+      if (!number(1, 9999)) return Usage();
+      options.establishmentsPerFile = static_cast<int>(n);
     } else if (!arg.empty() && arg[0] != '-' && dir.empty()) {
       dir = arg;
     } else {

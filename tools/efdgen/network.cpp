@@ -25,21 +25,25 @@ std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::
   if (options.establishments < 1 || options.establishments > 9999)
     throw std::invalid_argument("establishments must be between 1 and 9999");
   if (options.sameCnpjParts < 0) throw std::invalid_argument("sameCnpjParts must not be negative");
+  if (options.establishmentsPerFile < 1) throw std::invalid_argument("establishmentsPerFile must be at least 1");
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) throw std::runtime_error("cannot create folder " + dir + ": " + ec.message());
 
   const bool parts = options.sameCnpjParts > 0;
-  const int files = parts ? options.sameCnpjParts : options.establishments;
+  const int perFile = parts ? 1 : options.establishmentsPerFile;
+  const int files = parts ? options.sameCnpjParts : (options.establishments + perFile - 1) / perFile;
   const CompanyPlan company = PlanCompany(options);
-  const int64_t perFile = std::max<int64_t>(1, options.targetLines / files);
+  const int64_t perPlan = std::max<int64_t>(1, options.targetLines / (parts ? files : options.establishments));
 
   std::vector<std::string> paths;
   for (int i = 0; i < files; ++i) {
     FilePlan plan;
     plan.index = i;
-    plan.establishment = parts ? 0 : i;
-    plan.targetLines = perFile;
+    plan.establishment = parts ? 0 : i * perFile;
+    plan.establishments = parts ? 1 : std::min(perFile, options.establishments - i * perFile);
+    plan.targetLines = perPlan;
+    plan.everyRecord = options.everyRecord;
     const std::string cnpj = company.Cnpj(plan.establishment);
     std::string path = (std::filesystem::path(dir) / FileName(i, files, parts, cnpj)).string();
     WriteEfdFile(company, plan, path);

@@ -16,11 +16,18 @@ struct NetworkOptions {
   // Cumulative regime: contributions under code 51 at 0,65 / 3,00 and no
   // credits, instead of the non-cumulative 01 at 1,65 / 7,60.
   bool cumulative = false;
+  // Every record of the layout in every file (the rarer ones with zero
+  // amounts), references resolved in the establishment's own tables.
+  bool everyRecord = false;
+  // Establishments per file (a network only): file k holds establishments
+  // k*n .. k*n+n-1, each with its own 0140 and X010 records.
+  int establishmentsPerFile = 1;
 };
 
 // Writes one file per establishment into `dir` (created when missing) and
 // returns their paths, head office first; the names sort in that order.
 // Deterministic for equal options. Throws std::runtime_error when a file
 // cannot be written and std::invalid_argument for options out of range
-// (establishments < 1 or > 9999, sameCnpjParts < 0).
+// (establishments < 1 or > 9999, sameCnpjParts < 0, establishmentsPerFile
+// < 1).
 std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::string& dir);
