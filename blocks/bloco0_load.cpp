@@ -1,5 +1,7 @@
 // Loading of Block 0 lines: the header and the block's opener and closer once,
-// the company records of every file, units and accounts without repeats.
+// the accountant once per CPF, the tax regime checked, units and accounts
+// without repeats, every other line of every file linked to its establishment
+// and parent row.
 #include "blocks/bloco0.h"
 #include "blocks/load_rules.h"
 #include "staging/resources.h"
@@ -58,17 +60,13 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
     Load0100(line, cpf);
   } else if (reg == "0110") {
     Load0110(line, codIncTrib, codTipoCont, indAproCred);
-  } else if (reg == "0200") {
-    // the 0205 lines that follow (former descriptions of the item) link to it
-    StoreParent(Layouts(), reg, line, g_CurrentParentID);
-  } else if (OneOf(reg, {"0111", "0140", "0150", "0205", "0450"})) {
-    Store(Layouts(), reg, line);
   } else if (reg == "0190") {
     if (!md_FindUnit(StoredField(line, 2), g_CurrentCNPJ)) Store(Layouts(), reg, line);
   } else if (reg == "0500") {
     if (!md_FindAccount(StoredField(line, 6))) Store(Layouts(), reg, line);
+  } else if (FindLayoutSpec(Layouts(), reg)) {
+    Store(Layouts(), reg, line);
   }
-  // any other code (0035 among them) is not stored
 }
 
 }  // namespace Bloco0

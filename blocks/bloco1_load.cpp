@@ -1,14 +1,19 @@
-// Loading of Block 1 lines: only the block's opener and closer are kept, from
-// the first file that has them; the block's other records are not stored.
+// Loading of Block 1 lines: the block's opener and closer from the first file
+// that has them; every other line of every file, linked to its establishment
+// and its parent row.
 #include "blocks/bloco1.h"
 #include "blocks/load_rules.h"
 
 namespace Bloco1 {
 
-// Stores 1001 and 1990 when their table is still empty; ignores other codes.
-// Throws DatabaseError when the check fails.
+// Stores 1001 and 1990 when their table is still empty, any other code of
+// the block always. Throws DatabaseError when the check fails; a failing
+// insert is reported by md_InsertTable and skipped.
 void md_LoadRecord(std::string_view reg, std::string_view line) {
-  if (reg == "1001" || reg == "1990") load_rules::StoreIfEmpty(Layouts(), reg, line);
+  if (reg == "1001" || reg == "1990")
+    load_rules::StoreIfEmpty(Layouts(), reg, line);
+  else if (FindLayoutSpec(Layouts(), reg))
+    load_rules::Store(Layouts(), reg, line);
 }
 
 }  // namespace Bloco1

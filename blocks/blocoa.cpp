@@ -1,18 +1,18 @@
-// Block A of the merged file: its opener and closer only (the shared writer
-// of such blocks, with the block's codes).
+// Block A of the merged file: the opener, one A010 per establishment with
+// its whole subtree, the closer (the shared writer of establishment blocks).
 #include "blocks/blocoa.h"
 
-#include "blocks/opener_closer_block.h"
+#include "blocks/establishment_block.h"
 
 namespace BlocoA {
 namespace {
-const OpenerCloserBlock kBlock{'A', "A001", "A990", "Qtd_Lin_A", &md_GetLayout, false};
+const EstablishmentBlock kBlock{'A', "A001", "A010", "A990", "Qtd_Lin_A", &md_GetLayout, false};
 }  // namespace
 
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
-  WriteOpenerCloserRecords(kBlock, reg, layout);
+  WriteEstablishmentBlockRecords(kBlock, reg, layout);
 }
 
-void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+void md_UnifyBlock(bool&) { UnifyEstablishmentBlock(kBlock); }
 
 }  // namespace BlocoA

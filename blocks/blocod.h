@@ -14,7 +14,8 @@ Objeto_Collection md_GetLayout(std::string_view reg);
 void md_CreateTables();
 // Stores one input line of the block by its loading rules.
 void md_LoadRecord(std::string_view reg, std::string_view line);
-// Writes every line of `reg` in the current context, each followed by its children.
+// Writes the opener or the closer of the block; every other code is written
+// with its establishment by md_UnifyBlock (the extra arguments are not read).
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex,
                      bool isChild);
 // Writes the whole block.

@@ -1,18 +1,18 @@
-// Block F of the merged file: its opener and closer only (the shared writer
-// of such blocks, with the block's codes).
+// Block F of the merged file: the opener, one F010 per establishment with
+// its whole subtree, the closer (the shared writer of establishment blocks).
 #include "blocks/blocof.h"
 
-#include "blocks/opener_closer_block.h"
+#include "blocks/establishment_block.h"
 
 namespace BlocoF {
 namespace {
-const OpenerCloserBlock kBlock{'F', "F001", "F990", "Qtd_Lin_F", &md_GetLayout, false};
+const EstablishmentBlock kBlock{'F', "F001", "F010", "F990", "Qtd_Lin_F", &md_GetLayout, false};
 }  // namespace
 
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
-  WriteOpenerCloserRecords(kBlock, reg, layout);
+  WriteEstablishmentBlockRecords(kBlock, reg, layout);
 }
 
-void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+void md_UnifyBlock(bool&) { UnifyEstablishmentBlock(kBlock); }
 
 }  // namespace BlocoF

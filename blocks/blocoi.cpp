@@ -1,18 +1,18 @@
-// Block I of the merged file: its opener and closer only (the shared writer
-// of such blocks, with the block's codes).
+// Block I of the merged file: the opener, one I010 per establishment with
+// its whole subtree, the closer (the shared writer of establishment blocks).
 #include "blocks/blocoi.h"
 
-#include "blocks/opener_closer_block.h"
+#include "blocks/establishment_block.h"
 
 namespace BlocoI {
 namespace {
-const OpenerCloserBlock kBlock{'I', "I001", "I990", "Qtd_Lin_I", &md_GetLayout, true};
+const EstablishmentBlock kBlock{'I', "I001", "I010", "I990", "Qtd_Lin_I", &md_GetLayout, true};
 }  // namespace
 
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
-  WriteOpenerCloserRecords(kBlock, reg, layout);
+  WriteEstablishmentBlockRecords(kBlock, reg, layout);
 }
 
-void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+void md_UnifyBlock(bool&) { UnifyEstablishmentBlock(kBlock); }
 
 }  // namespace BlocoI

@@ -1,18 +1,18 @@
-// Block P of the merged file: its opener and closer only (the shared writer
-// of such blocks, with the block's codes).
+// Block P of the merged file: the opener, one P010 per establishment with
+// its whole subtree, the closer (the shared writer of establishment blocks).
 #include "blocks/blocop.h"
 
-#include "blocks/opener_closer_block.h"
+#include "blocks/establishment_block.h"
 
 namespace BlocoP {
 namespace {
-const OpenerCloserBlock kBlock{'P', "P001", "P990", "Qtd_Lin_P", &md_GetLayout, true};
+const EstablishmentBlock kBlock{'P', "P001", "P010", "P990", "Qtd_Lin_P", &md_GetLayout, true};
 }  // namespace
 
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
-  WriteOpenerCloserRecords(kBlock, reg, layout);
+  WriteEstablishmentBlockRecords(kBlock, reg, layout);
 }
 
-void md_UnifyBlock(bool&) { UnifyOpenerCloserBlock(kBlock); }
+void md_UnifyBlock(bool&) { UnifyEstablishmentBlock(kBlock); }
 
 }  // namespace BlocoP

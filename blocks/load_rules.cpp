@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "blocks/record_links.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -16,19 +17,13 @@ Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::strin
 }
 
 bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
-  return !md_InsertTable(line, reg, CachedLayout(table, reg)).empty();
+  const bool stored = !md_InsertTable(line, reg, CachedLayout(table, reg)).empty();
+  record_links::RememberRow(reg, stored);
+  return stored;
 }
 
 void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
   if (!md_TableHasRows(reg)) Store(table, reg, line);
-}
-
-void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
-                 std::string& target) {
-  if (Store(table, reg, line))
-    target = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
-  else
-    target.clear();
 }
 
 std::string StoredField(std::string_view line, size_t k) {

@@ -16,19 +16,15 @@ namespace load_rules {
 // (layouts only refer to run-state texts, so one instance serves every line).
 Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::string_view reg);
 
-// Stores `line` as a row of ###reg. True when the row was stored; false when
-// the insert failed (already reported by md_InsertTable).
+// Stores `line` as a row of ###reg with the links record_links prepared, and
+// remembers the new row's identity when `reg` has children. True when the row
+// was stored; false when the insert failed (already reported by
+// md_InsertTable; the children that follow then link to no row).
 bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line);
 
 // Stores `line` only when ###reg holds no row yet (block openers and closers:
 // the first file's line is the one kept). Throws DatabaseError from the check.
 void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line);
-
-// Stores `line` and then sets `target` to the identity of the new row, so that
-// the child lines that follow link to it; when the insert failed, `target` is
-// emptied (the children then link to no row rather than to another parent).
-void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
-                 std::string& target);
 
 // Field `k` of `line` (element k of its split on "|"), upper-cased and trimmed
 // as it is stored; empty when the line has no such field.

@@ -1,5 +1,8 @@
 #include "blocks/registry.h"
 
+#include "blocks/record_links.h"
+#include "staging/catalogue_layouts.h"
+
 #include "blocks/bloco0.h"
 #include "blocks/bloco1.h"
 #include "blocks/bloco9.h"
@@ -37,4 +40,11 @@ const LayoutSpec* FindAnyLayout(std::string_view code) {
   if (code.empty()) return nullptr;
   const BlockModule* m = FindBlock(code[0]);
   return m ? FindLayoutSpec(m->layouts(), code) : nullptr;
+}
+
+bool IsMergedCode(std::string_view code) {
+  if (!FindAnyLayout(code)) return false;
+  if (code == "0035") return false;
+  if (StagedLinks(code)) return true;  // the records staged since the first version
+  return record_links::IsEstablishmentRecord(code) || !record_links::EstablishmentOf(code).empty();
 }

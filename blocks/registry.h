@@ -19,3 +19,8 @@ const std::vector<BlockModule>& BlockModules();
 const BlockModule* FindBlock(char letter);
 // The layout row of any record code the program knows, or nullptr.
 const LayoutSpec* FindAnyLayout(std::string_view code);
+
+// True when the merged file carries the lines of record `code` (stored by its
+// block's loader and written by its block's writer); the import reports the
+// lines of every other code as not merged.
+bool IsMergedCode(std::string_view code);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "blocks/subtree_writer.h"
 #include "staging/text.h"
 #include "tests/support/blocks_cd_support.h"
 #include "tools/efdgen/network.h"
@@ -81,15 +82,15 @@ TEST(BlockC, FilesOfOneCnpjGiveOneEstablishmentFollowedByEveryDocument) {
                        "|C405|z1|", "|C481|z1.1|", "|C485|z1.2|"});
   stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x2|", "|C110|x2.1|", "|C490|g1|",
                        "|C491|g1.1|"});
-  // A file of the same root under another branch number: its fiscal-printer
-  // group must still be found under the one C010.
+  // A file of the same root under another branch number: one C010 per CNPJ,
+  // its fiscal-printer group under its own.
   stage.StageFile(kB, {C010(kB), "|C400|e2|", "|C405|z2|", "|C485|z2.1|"});
 
   EXPECT_EQ(Tags(stage.UnifyC(true)),
             (Lines{"C001 0", std::string("C010 ") + kA, "C100 x1", "C170 x1.1", "C100 x2",
-                   "C110 x2.1", "C400 e1", "C405 z1", "C481 z1.1", "C485 z1.2", "C400 e2",
-                   "C405 z2", "C485 z2.1", "C490 g1", "C491 g1.1", "C990 16"}));
-  EXPECT_EQ(stage.Count("C010"), 1);
+                   "C110 x2.1", "C400 e1", "C405 z1", "C481 z1.1", "C485 z1.2", "C490 g1", "C491 g1.1",
+                   std::string("C010 ") + kB, "C400 e2", "C405 z2", "C485 z2.1", "C990 17"}));
+  EXPECT_EQ(stage.Count("C010"), 2);
 }
 
 TEST(BlockC, FiscalPrinterAndC490GroupsKeepTheirChildrenUnderTheirOwnParent) {
@@ -195,4 +196,42 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
       << missing.size() << " placed lines lost, " << extra.size() << " misplaced or repeated; first lost: "
       << (missing.empty() ? "" : missing.front()) << "; first extra: " << (extra.empty() ? "" : extra.front());
   fs::remove_all(dir);
+}
+
+// Records added since the first version sit under their own parent, in the
+// layout's order of the parent's children: C111 and C120 between C110 and
+// C170, C188 after C185, C489 after the C405 groups, C509 after C505.
+TEST(BlockC, RecordsOfTheWholeLayoutFollowTheirParentInLayoutOrder) {
+  BlocksCdStage stage;
+  stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x1|", "|C170|x1.1|", "|C111|x1.2|", "|C120|x1.3|",
+                       "|C110|x1.4|", "|C100|x2|", "|C111|x2.1|", "|C180|b1|", "|C188|b1.1|", "|C181|b1.2|",
+                       "|C400|e1|", "|C489|e1.1|", "|C405|z1|", "|C481|z1.1|", "|C500|s1|", "|C509|s1.1|",
+                       "|C505|s1.2|"});
+  stage.StageFile(kB, {C010(kB), "|C100|y1|", "|C111|y1.1|"});
+  EXPECT_EQ(Tags(stage.UnifyC(false)),
+            (Lines{"C001 0", std::string("C010 ") + kA, "C100 x1", "C110 x1.4", "C111 x1.2", "C120 x1.3",
+                   "C170 x1.1", "C100 x2", "C111 x2.1", "C180 b1", "C181 b1.2", "C188 b1.1", "C400 e1",
+                   "C405 z1", "C481 z1.1", "C489 e1.1", "C500 s1", "C505 s1.2", "C509 s1.1",
+                   std::string("C010 ") + kB, "C100 y1", "C111 y1.1", "C990 23"}));
+  EXPECT_EQ(stage.Count("C111"), 3);
+}
+
+// The statements of an establishment's pass do not grow with its documents:
+// children are read per record code, not per parent row.
+TEST(BlockC, StatementsPerEstablishmentDoNotGrowWithItsDocuments) {
+  auto statementsFor = [](int documents) {
+    BlocksCdStage stage;
+    Lines lines{"|C001|0|", C010(kA)};
+    for (int i = 0; i < documents; ++i)
+      for (const char* l : {"|C100|d|", "|C110|t|", "|C170|i|", "|C170|j|", "|C175|k|"}) lines.push_back(l);
+    stage.StageFile(kA, lines);
+    ResetEstablishmentPassTotals();
+    stage.UnifyC(false);
+    PassTotals t = EstablishmentPassTotals();
+    EXPECT_EQ(t.passes, 1);
+    return t.statements;
+  };
+  const int64_t few = statementsFor(2);
+  EXPECT_EQ(statementsFor(200), few);
+  EXPECT_LE(few, 12);
 }

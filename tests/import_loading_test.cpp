@@ -132,7 +132,9 @@ TEST(Loading, DroppedLinesAreCountedPerCode) {
                                                       "|X123|1|", "|c100|0|", "", "sem barras"}))),
             ImportOutcome::Imported);
   EXPECT_EQ(s.form->m_Descartados,
-            (std::map<std::string, int64_t>{{"0035", 1}, {"0400", 1}, {"A100", 2}, {"X123", 1}, {"c100", 1}}));
+            (std::map<std::string, int64_t>{{"0035", 1}, {"X123", 1}, {"c100", 1}}));
+  EXPECT_EQ(s.Count("0400"), 1u);  // every record of the layout is stored
+  EXPECT_EQ(s.Count("A100"), 2u);
   EXPECT_EQ(s.Count("0035"), 0u);
   EXPECT_EQ(s.Count("C100"), 0u);
 }
@@ -158,4 +160,32 @@ TEST(InsertTable, StatementTextAndFailuresReportedNotThrown) {
   Objeto_Collection empty;
   EXPECT_EQ(md_InsertTable("|0001|0|", "0001", empty), "");
   EXPECT_EQ(s.Count("0001"), 1u);
+}
+
+// A file with two establishments: every line belongs to the establishment it
+// sits under (0140's CNPJ for 0140's children, C010's for Block C), and a
+// record added since the first version links to the nearest row of its parent
+// code (ID_Pai).
+TEST(Loading, EachLineLinksToItsOwnEstablishmentAndParent) {
+  ImportStage s;
+  std::vector<std::string> lines{HeaderLine(kMatriz), "|0001|0|", EstablishmentLine("1", kMatriz),
+                                 "|0150|P1|NOME 1|1058||||||RUA|1|||", "|0200|I1|ITEM 1||||00||||||",
+                                 "|0206|COMB1|", EstablishmentLine("2", kFilial),
+                                 "|0150|P2|NOME 2|1058||||||RUA|1|||", "|0200|I2|ITEM 2||||00||||||",
+                                 "|0206|COMB2|", "|0990|9|", "|C001|0|", "|C010|" + kMatriz + "|1|",
+                                 "|C100|0|1|P1|55|00|1|1||01012020|01012020|10,00|0|0|0|10,00|9|0|0|0|0|0|0|0|0|0|0|0|0|",
+                                 "|C111|PROC1|1|", "|C170|1|I1||1|UN|10,00|0|0|00|5102||0|0|0|0|0|0|0||||0|0|0|01|10,00|1,65|||0,17|01|10,00|7,60|||0,76||",
+                                 "|C010|" + kFilial + "|1|",
+                                 "|C100|0|1|P2|55|00|1|2||01012020|01012020|20,00|0|0|0|20,00|9|0|0|0|0|0|0|0|0|0|0|0|0|",
+                                 "|C111|PROC2|1|", "|C990|9|", "|M001|0|", "|M990|2|", "|9001|0|",
+                                 "|9900|0000|1|", "|9990|3|", "|9999|20|"};
+  ASSERT_EQ(s.Import(s.Write("m.txt", lines)), ImportOutcome::Imported);
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Cod_Part FROM ###0150 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "P1"}, {kFilial, "P2"}}));
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Cod_Comb FROM ###0206 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "1", "COMB1"}, {kFilial, "2", "COMB2"}}));
+  EXPECT_EQ(s.Column("C100", "Id_CNPJ"), (std::vector<std::string>{kMatriz, kFilial}));
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Num_Proc FROM ###C111 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "1", "PROC1"}, {kFilial, "2", "PROC2"}}));
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID FROM ###C170"), (std::vector<std::vector<std::string>>{{kMatriz, "1"}}));
 }

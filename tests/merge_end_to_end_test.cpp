@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
@@ -92,8 +94,15 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
   Merged m = Merge({sample}, out.path());
   ASSERT_FALSE(m.file.empty()) << m.output;
   ExpectValidFile(m.file);
-  EXPECT_NE(m.output.find("linhas de registros não unificados: 0400 (58)"), std::string::npos) << m.output;
+  EXPECT_EQ(m.output.find("não unificados"), std::string::npos) << m.output;
   auto lines = ReadLines(m.file);
+  // Every line of the sample but those of Block M, which is recomputed.
+  std::map<std::string, size_t> given, written;
+  std::ifstream in(sample, std::ios::binary);
+  for (std::string l; std::getline(in, l);) ++given[l.substr(0, 6)];
+  for (const std::string& l : lines) ++written[l.substr(0, 6)];
+  for (const auto& [code, n] : given)
+    if (code[1] != 'M') EXPECT_EQ(written[code], n) << code;
   EXPECT_EQ(LinesOf(lines, "0140").size(), 2u);
   EXPECT_EQ(LinesOf(lines, "0500").size(), 31u);
 }

@@ -20,7 +20,7 @@
 #include "blocks/blocom.h"
 #include "blocks/blocop.h"
 #include "blocks/registry.h"
-#include "staging/catalogue_layouts.h"
+#include "blocks/record_links.h"
 #include "staging/ledger.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -196,20 +196,20 @@ void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector
   }
 }
 
-// Hands the line to the loader of its block (0140 renumbered first). Lines of a
-// block nobody knows, of a code without a layout, and 0035 lines are not stored
-// and are counted in m_Descartados. Every line is counted in the run's ledger,
-// as read for the establishment of the file or as refused. Throws DatabaseError from the loaders.
+// Hands the line to the loader of its block (0140 renumbered first), with its
+// links to its establishment and parent row prepared. Lines of a code the
+// merge does not carry (IsMergedCode) are not stored and are counted in
+// m_Descartados. Every line is counted in the run's ledger, as read for the
+// establishment it belongs to or as refused. Throws DatabaseError from the loaders.
 void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   if (code.empty()) return;
   const BlockModule* block = FindBlock(code[0]);
-  // Block M stages every record of its layouts; the other blocks those staged since the first version.
-  const bool staged = block && (code[0] == 'M' ? FindLayoutSpec(block->layouts(), code) != nullptr : StagedLinks(code) != nullptr);
-  if (!block || code == "0035" || !staged) {
+  if (!block || !IsMergedCode(code)) {
     ++m_Descartados[std::string(code)];
     RunLedger().Refused(code, "registro não unificado");
     return;
   }
+  record_links::PrepareLinks(code, line);
   struct CountRead {  // after the loader: a 0000 line sets the CNPJ it belongs to
     std::string_view code;
     ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ); }

@@ -438,6 +438,7 @@ class Translator {
     };
     if (has("ID", SqlType::Int)) index("ID", "\"ID\"");  // link of a child row to its parent
     if (t.hasIdentity && has("Id_CNPJ", SqlType::Text)) index("Id_CNPJ", "tsql_num(\"Id_CNPJ\")");
+    if (has("ID_Pai", SqlType::Int)) index("ID_Pai", "\"ID_Pai\"");  // the same, for the records added since
     if (has("IDECF", SqlType::Int)) index("IDECF", "\"IDECF\"");
     if (has("IDCaixa", SqlType::Int)) index("IDCaixa", "\"IDCaixa\"");
     if (has("CST", SqlType::Text)) index("CST", "\"CST\"");

@@ -13,6 +13,7 @@
 #include "blocks/blocod.h"
 #include "blocks/registry.h"
 #include "staging/output_file.h"
+#include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -45,6 +46,8 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
         value = std::to_string(ecf_);
       else if (f.ref == RunRef::CaixaID)
         value = std::to_string(caixa_);
+      else if (f.ref == RunRef::PaiID)
+        value = std::to_string(lastOf_[Layout006().Find(reg)->parent->code]);
       else
         continue;  // the identity, or a column the import leaves empty
       if (!columns.empty()) columns += ",", values += ",";
@@ -54,6 +57,7 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
     g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
     if (!spec->pkIdentity) continue;
     int64_t id = g_Connection->LastIdentity("###" + reg);
+    lastOf_[reg] = id;
     if (kParents.count(reg)) parent_ = id;
     if (reg == "C400") ecf_ = id;
     if (reg == "C405") caixa_ = id;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,7 @@ class BlocksCdStage {
   StagingDatabase db_;
   std::vector<std::string> Finish();
   TempFolder dir_;
+  std::map<std::string, int64_t> lastOf_;  // identity of the last row of each code
   int64_t parent_ = 0, ecf_ = 0, caixa_ = 0;
 };
 

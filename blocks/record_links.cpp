@@ -1,0 +1,102 @@
+#include "blocks/record_links.h"
+
+#include <map>
+#include <string>
+
+#include "staging/catalogue_layouts.h"
+#include "staging/record_catalogue.h"
+#include "staging/run_state.h"
+#include "staging/text.h"
+
+namespace record_links {
+namespace {
+
+struct State {
+  std::string fileCnpj;
+  std::string establishmentCnpj;
+  std::map<std::string, std::string, std::less<>> lastRow;  // code -> identity of its last stored row
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+// Field k of a line, upper-cased and trimmed as it is stored.
+std::string Field(std::string_view line, size_t k) {
+  size_t start = 0;
+  for (size_t i = 0; i < k; ++i) {
+    start = line.find('|', start);
+    if (start == std::string_view::npos) return {};
+    ++start;
+  }
+  size_t end = line.find('|', start);
+  return UpperLatin1(TrimBlanks(line.substr(start, end == std::string_view::npos ? end : end - start)));
+}
+
+const std::string& LastRow(std::string_view code) {
+  static const std::string kNone;
+  auto it = S().lastRow.find(code);
+  return it == S().lastRow.end() ? kNone : it->second;
+}
+
+}  // namespace
+
+bool IsEstablishmentRecord(std::string_view reg) {
+  for (std::string_view c : {"0140", "A010", "C010", "D010", "F010", "I010", "P010"})
+    if (c == reg) return true;
+  return false;
+}
+
+std::string_view EstablishmentOf(std::string_view reg) {
+  const CatalogueRecord* r = Layout006().Find(reg);
+  for (const CatalogueRecord* p = r ? r->parent : nullptr; p; p = p->parent)
+    if (IsEstablishmentRecord(p->code)) return p->code;
+  return {};
+}
+
+void PrepareLinks(std::string_view reg, std::string_view line) {
+  State& s = S();
+  if (reg == "0000") {
+    s.fileCnpj = Field(line, 9);
+    s.establishmentCnpj = s.fileCnpj;  // until the file names an establishment
+    s.lastRow.clear();
+    g_CurrentCNPJ = s.fileCnpj;
+    return;
+  }
+  if (IsEstablishmentRecord(reg)) {
+    s.establishmentCnpj = Field(line, reg == "0140" ? 4 : 2);
+    g_CurrentCNPJ = s.establishmentCnpj;
+  } else if (!EstablishmentOf(reg).empty()) {
+    g_CurrentCNPJ = s.establishmentCnpj;
+  } else {
+    g_CurrentCNPJ = s.fileCnpj;
+  }
+  std::string_view link = ParentLinkColumn(reg);
+  if (link.empty()) return;
+  const CatalogueRecord* r = Layout006().Find(reg);
+  const std::string& parentRow = r && r->parent ? LastRow(r->parent->code) : LastRow("");
+  if (link == "ID_Pai") {
+    g_CurrentIdPai = parentRow;
+  } else if (link == "ID") {
+    g_CurrentParentID = parentRow;
+  } else if (link == "IDECF") {
+    g_CurrentEcfID = parentRow;
+  } else if (link == "IDCaixa") {
+    g_CurrentCaixaID = parentRow;
+    g_CurrentEcfID = LastRow("C400");
+  }
+}
+
+void RememberRow(std::string_view reg, bool stored) {
+  const CatalogueRecord* r = Layout006().Find(reg);
+  if (!r || r->children.empty()) return;
+  if (stored)
+    S().lastRow[std::string(reg)] = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
+  else
+    S().lastRow[std::string(reg)].clear();
+}
+
+void Reset() { S() = State{}; }
+
+}  // namespace record_links

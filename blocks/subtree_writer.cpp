@@ -1,0 +1,190 @@
+#include "blocks/subtree_writer.h"
+
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "blocks/block_statement.h"
+#include "blocks/cnpj_operand.h"
+#include "blocks/registry.h"
+#include "staging/catalogue_layouts.h"
+#include "staging/record_catalogue.h"
+#include "staging/resources.h"
+#include "staging/run_state.h"
+
+namespace {
+
+// One record code of the subtree during one establishment pass: its open
+// result, ordered by parent identity and load order, and the cursors of its
+// children.
+struct Cursor {
+  std::string reg;
+  Objeto_Collection layout;
+  std::unique_ptr<Recordset> rs;
+  int idCol = -1;      // own identity, -1 when the table has none
+  int parentCol = -1;  // parent link, -1 for records directly under the establishment
+  int keyCol = -1;     // dedup key column, -1 when not deduplicated
+  bool oncePerPass = false;  // at most one line per establishment (0145)
+  int64_t total = 0;         // rows of the establishment (0 when not counted)
+  int64_t lo = 0, hi = -1;   // range of the establishment's identities (hi < lo: none)
+  int32_t written = 0;
+  std::vector<std::unique_ptr<Cursor>> children;
+};
+
+// "SELECT COUNT(*), MIN(ID), MAX(ID)" of the establishment's rows of `reg`.
+void ReadRange(Cursor& c, const std::string& cnpjOperand, SubtreeStats& stats) {
+  auto rs = g_Connection->Execute("SELECT COUNT(*) AS N, MIN(ID) AS Lo, MAX(ID) AS Hi FROM ###" + c.reg +
+                                  " WHERE Id_CNPJ = (" + cnpjOperand + ")");
+  ++stats.statements;
+  if (rs->Eof() || rs->Column(1).IsNull()) return;
+  c.total = rs->Column(0).AsInt();
+  c.lo = rs->Column(1).AsInt();
+  c.hi = rs->Column(2).AsInt();
+}
+
+// True when the rows of `reg` carry an identity of their own.
+bool HasIdentity(std::string_view reg) {
+  const LayoutSpec* spec = FindAnyLayout(reg);
+  return spec && spec->pkIdentity;
+}
+
+// Opens the cursor of `reg` and, recursively, those of its children with rows.
+// `parent` is null for a record directly under the establishment record.
+std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, const std::string& cnpjOperand,
+                             const std::set<std::string, std::less<>>& withRows, bool dedup,
+                             SubtreeStats& stats) {
+  auto c = std::make_unique<Cursor>();
+  c->reg = rec.code;
+  const bool identity = HasIdentity(rec.code);
+  if (identity) {
+    ReadRange(*c, cnpjOperand, stats);
+    if (c->hi < c->lo) return nullptr;  // nothing of this establishment
+  }
+  if (parent && parent->hi < parent->lo) return nullptr;
+
+  c->layout = BuildLayout(FindBlock(rec.block)->layouts(), rec.code);
+  std::string expr = md_BuildLineExpr(rec.code, &c->layout);
+  const std::string_view link = parent ? ParentLinkColumn(rec.code) : std::string_view();
+  const char* key = dedup && !parent ? DedupColumn(rec.code) : nullptr;
+  std::string sql = "SELECT ";
+  if (identity) sql += "ID AS Row_Id,";
+  if (!link.empty()) sql.append(link).append(" AS Row_Pai,");
+  if (key && *key) sql.append(key).append(" AS Row_Key,");
+  sql += expr.replace(expr.find("{NAMECOL}"), 9, " AS Linha ");
+  sql += "FROM ###" + rec.code + " ";
+  if (!parent) {
+    sql += "WHERE Id_CNPJ = (" + cnpjOperand + ") ORDER BY ID ASC";
+  } else {
+    sql += "WHERE (" + std::string(link) + " >= " + std::to_string(parent->lo) + ") AND (" + std::string(link) +
+           " <= " + std::to_string(parent->hi) + ") ORDER BY " + std::string(link) + " ASC";
+    if (identity) sql += ", ID ASC";
+  }
+  c->rs = g_Connection->Execute(sql);
+  ++stats.statements;
+  c->idCol = identity ? c->rs->FindColumn("Row_Id") : -1;
+  c->parentCol = link.empty() ? -1 : c->rs->FindColumn("Row_Pai");
+  c->keyCol = key && *key ? c->rs->FindColumn("Row_Key") : -1;
+  c->oncePerPass = key && !*key;
+
+  // Children only under a parent that has an identity of its own to be found by.
+  if (identity)
+    for (const CatalogueRecord* child : rec.children)
+      if (withRows.count(child->code))
+        if (auto cc = Open(*child, c.get(), cnpjOperand, withRows, dedup, stats)) c->children.push_back(std::move(cc));
+  if (c->rs->Eof()) return nullptr;
+  return c;
+}
+
+// Writes (or, when `skip`, passes over) the rows of the children of the row
+// whose identity is `id`, each followed by its own children.
+void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats) {
+  for (auto& child : parent.children) {
+    Recordset& rs = *child->rs;
+    while (!rs.Eof() && rs.Column(child->parentCol).AsInt() < id) rs.MoveNext();  // rows of no parent here
+    while (!rs.Eof() && rs.Column(child->parentCol).AsInt() == id) {
+      const int64_t own = child->idCol >= 0 ? rs.Column(child->idCol).AsInt() : -1;
+      if (!skip) {
+        md_ShowProgress(4, child->reg, child->written + 1, static_cast<double>(child->total));
+        md_WriteLine(child->reg, rs, child->layout);
+        ++child->written;
+        ++stats.lines;
+      }
+      // The children's rows are read before this row is left: the result
+      // keeps only its current row.
+      if (!child->children.empty()) WriteChildren(*child, own, skip, stats);
+      rs.MoveNext();
+    }
+  }
+}
+
+// Adds the lines written of `c` and its children to their counters.
+void Count(Cursor& c, SubtreeStats& stats) {
+  if (c.written > 0) {
+    md_AddRecordCount(c.reg, c.written);
+    ++stats.statements;
+  }
+  for (auto& child : c.children) Count(*child, stats);
+}
+
+PassTotals& Totals() {
+  static PassTotals t;
+  return t;
+}
+
+}  // namespace
+
+PassTotals EstablishmentPassTotals() { return Totals(); }
+void ResetEstablishmentPassTotals() { Totals() = PassTotals{}; }
+void NoteEstablishmentPass(int64_t statements) {
+  ++Totals().passes;
+  Totals().statements += statements;
+}
+
+const char* DedupColumn(std::string_view reg) {
+  if (reg == "0150") return "Cod_Part";
+  if (reg == "0190") return "Unid";
+  if (reg == "0200") return "Cod_Item";
+  if (reg == "0400") return "Cod_Nat";
+  if (reg == "0450") return "Cod_Inf";
+  if (reg == "0145") return "";
+  return nullptr;
+}
+
+std::set<std::string, std::less<>> CodesWithRows(std::string_view establishment) {
+  std::set<std::string, std::less<>> out;
+  const CatalogueRecord* est = Layout006().Find(establishment);
+  if (!est) return out;
+  for (const CatalogueRecord& r : Layout006().Records())
+    if (&r != est && est->Contains(r) && HasRows(r.code)) out.insert(r.code);
+  return out;
+}
+
+SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::string_view cnpj,
+                                       const std::set<std::string, std::less<>>& withRows, bool dedupByCode) {
+  SubtreeStats stats;
+  const CatalogueRecord* est = Layout006().Find(establishment);
+  if (!est) return stats;
+  const std::string operand = CnpjOperand(cnpj);
+  for (const CatalogueRecord* top : est->children) {
+    if (!withRows.count(top->code)) continue;
+    std::unique_ptr<Cursor> c = Open(*top, nullptr, operand, withRows, dedupByCode, stats);
+    if (!c) continue;
+    std::unordered_set<std::string> seen;
+    Recordset& rs = *c->rs;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      const int64_t id = rs.Column(c->idCol).AsInt();
+      bool skip = false;
+      if (c->oncePerPass) skip = c->written > 0;
+      else if (c->keyCol >= 0) skip = !seen.insert(rs.Column(c->keyCol).AsText()).second;
+      if (!skip) {
+        md_ShowProgress(3, c->reg, c->written + 1, static_cast<double>(c->total));
+        md_WriteLine(c->reg, rs, c->layout);
+        ++c->written;
+        ++stats.lines;
+      }
+      if (!c->children.empty()) WriteChildren(*c, id, skip, stats);
+    }
+    Count(*c, stats);
+  }
+  return stats;
+}
