@@ -26,6 +26,14 @@ void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, st
   if (!md_TableHasRows(reg)) Store(table, reg, line);
 }
 
+void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
+                 std::string& target) {
+  if (Store(table, reg, line))
+    target = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
+  else
+    target.clear();
+}
+
 std::string StoredField(std::string_view line, size_t k) {
   std::vector<std::string_view> elems;
   SplitBars(line, elems);

@@ -26,6 +26,12 @@ bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::stri
 // the first file's line is the one kept). Throws DatabaseError from the check.
 void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line);
 
+// Stores `line` and then sets `target` to the identity of the new row, so that
+// the child lines that follow link to it; when the insert failed, `target` is
+// emptied (the children then link to no row rather than to another parent).
+void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
+                 std::string& target);
+
 // Field `k` of `line` (element k of its split on "|"), upper-cased and trimmed
 // as it is stored; empty when the line has no such field.
 std::string StoredField(std::string_view line, size_t k);
