@@ -1,12 +1,14 @@
 #include "app/cli_merge.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "app/cli_ports.h"
+#include "blocks/subtree_writer.h"
 #include "wizard/frm_assistente.h"
 
 namespace {
@@ -102,8 +104,16 @@ int RunMergeCommand(const MergeOptions& options) {
   std::error_code existsError;
   const bool replacing = !target.empty() && std::filesystem::exists(target, existsError);
   bool single = form.m_MesmoCNPJ;
+  ResetEstablishmentPassTotals();
   RunResult result = form.RunUnification(single);
   progress.Clear();
+  // For the benchmarks: how many statements the writers ran per establishment.
+  if (std::getenv("QUELVAR_WRITER_STATEMENTS")) {
+    const PassTotals t = EstablishmentPassTotals();
+    std::fprintf(stderr, "quelvar: writer statements per establishment pass: %.1f (%lld passes, %lld statements)\n",
+                 t.passes ? static_cast<double>(t.statements) / static_cast<double>(t.passes) : 0.0,
+                 static_cast<long long>(t.passes), static_cast<long long>(t.statements));
+  }
   if (!options.report.empty() && !WriteReport(options.report, result)) return 1;
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());

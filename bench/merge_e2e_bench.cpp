@@ -102,6 +102,7 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
   std::vector<std::string> args = {QUELVAR_BINARY, "merge", "--no-progress", "--output-dir", dir + "/out"};
   args.insert(args.end(), files.begin(), files.end());
   std::string pathFile = dir + "/merged-path.txt";
+  setenv("QUELVAR_WRITER_STATEMENTS", "1", 1);  // the merge prints its writers' statements per establishment
   row.merge = Run(args, "", pathFile);
   std::ifstream p(pathFile);
   std::string merged;
