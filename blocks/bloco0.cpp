@@ -34,6 +34,35 @@ std::string ColumnText(Recordset& rs, std::string_view name) {
   return v.kind() == Value::Kind::Text ? v.TextRef() : v.AsText();
 }
 
+// Company-level records kept once per key (the first row in load order of
+// each combination of the key columns): 0035 by COD_SCP, 0120 by MES_REFER,
+// 0600 by DT_ALT + COD_CCUS. Returns nullptr for other codes.
+const std::vector<const char*>* FirstOfEachKey(std::string_view reg) {
+  static const std::vector<const char*> k0035{"Cod_SCP"}, k0120{"Mes_Refer"}, k0600{"Dt_Alt", "Cod_CCus"};
+  if (reg == "0035") return &k0035;
+  if (reg == "0120") return &k0120;
+  if (reg == "0600") return &k0600;
+  return nullptr;
+}
+
+// Writes the rows of `reg` in load order, the first of each key only; counts them.
+void WriteFirstOfEachKey(std::string_view reg, const std::vector<const char*>& keys, const Objeto_Collection& layout) {
+  std::string cols;
+  for (const char* k : keys) cols.append(k).append(" AS Key_").append(k).append(",");
+  std::string sql = ReplaceAll(StatementTemplate(reg), "{COLUMNS}", cols + "{COLUMNS}") + "ORDER BY ID ASC";
+  auto rs = g_Connection->Execute(FinishStatement(sql, reg, layout));
+  std::unordered_set<std::string> seen;
+  int32_t n = 0;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    std::string key;
+    for (const char* k : keys) key.append(ColumnText(*rs, std::string("Key_") + k)).append("|");
+    if (!seen.insert(key).second) continue;
+    md_ShowProgress(3, reg, ++n, 0);
+    md_WriteLine(reg, *rs, layout);
+  }
+  md_AddRecordCount(reg, n);
+}
+
 // Writes one code of Block 0 with a fresh layout.
 void Write(std::string_view reg, bool singleCnpj, int estIndex = 0) {
   Objeto_Collection layout = md_GetLayout(reg);
@@ -91,6 +120,10 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
     return;
   }
   if (!record_links::EstablishmentOf(reg).empty()) return;  // written with their establishment
+  if (const auto* keys = FirstOfEachKey(reg)) {
+    WriteFirstOfEachKey(reg, *keys, layout);
+    return;
+  }
   if (reg == "0990") {
     sql = "SELECT '0990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_0 FROM "
           "###Registros WHERE (Bloco = '0')";
@@ -100,7 +133,7 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
 
 void md_UnifyBlock(bool& singleCnpj) {
   Write("0000", singleCnpj);
-  for (const char* reg : {"0001", "0100", "0110", "0111"}) Write(reg, false);
+  for (const char* reg : {"0001", "0035", "0100", "0110", "0111", "0120"}) Write(reg, false);
 
   // One 0140 per CNPJ (its first stored row) followed by the whole subtree of
   // that CNPJ, each record with a code of its own once.
@@ -114,6 +147,7 @@ void md_UnifyBlock(bool& singleCnpj) {
   }
   if (ests.empty()) md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, 1, 1);
   Write("0500", singleCnpj);
+  Write("0600", singleCnpj);
   Write("0990", false);
 }
 

@@ -19,6 +19,14 @@ MergeRuleInfo MergeRuleFor(std::string_view code, bool sameCnpj) {
   if (code == "0111") return {MergeRule::Summed, "receitas somadas de todos os arquivos"};
   if (code == "0190") return {MergeRule::Deduplicated, "unidade gravada uma vez por empresa"};
   if (code == "0500") return {MergeRule::Deduplicated, "conta gravada uma vez no arquivo"};
+  if (In(code, {"0035", "0120", "0600"})) return {MergeRule::Deduplicated, "gravado uma vez por chave"};
+  // One establishment record per CNPJ in both kinds of merge, and the records
+  // with a code of their own under 0140 once per code (the first in load order,
+  // with the item's own changes).
+  if (code == "0140" || (tail == "010" && In(code.substr(0, 1), {"A", "C", "D", "F", "I", "P"})))
+    return {MergeRule::Once, "um estabelecimento por CNPJ"};
+  if (In(code, {"0145", "0150", "0200", "0205", "0206", "0208", "0400", "0450"}))
+    return {MergeRule::Deduplicated, "cadastro gravado uma vez por código no estabelecimento"};
   if (code[0] == 'M') return {MergeRule::Summed, "apuração somada de todos os arquivos"};
   if (sameCnpj) {
     if (code == "0140" || (tail == "010" && In(code.substr(0, 1), {"A", "C", "D", "F", "I", "P"})))
