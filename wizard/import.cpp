@@ -304,8 +304,9 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       if (!v.readable)
         ShowMessage("Não foi possível ler o arquivo " + path + ": " + v.error, MsgIcon::Critical);
       else
-        ShowMessage("Arquivo recusado: " + std::to_string(v.problemCount) +
-                        " erro(s) de estrutura: " + DescribeProblems(v) + ". Nada deste arquivo foi gravado.",
+        ShowMessage(NamedIfSeveral(path, "Arquivo recusado: " + std::to_string(v.problemCount) +
+                                             " erro(s) de estrutura: " + DescribeProblems(v) +
+                                             ". Nada deste arquivo foi gravado."),
                     MsgIcon::Information);
       waiting();
       return v.readable ? ImportOutcome::Refused : ImportOutcome::Failed;
