@@ -48,6 +48,14 @@ TEST(FileChecks, LaterFilesNeedTheSameRootAndPeriodAndNotToBeInTheMergeYet) {
       {Network("22222222000191"), "Arquivo selecionado não pertence à Matriz!!!"},
       {Network(kFilial, "02012020"), "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!"},
       {Network(kFilial, "01012020", "30012020"), "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!"},
+      // A branch of another layout version: its lines have other fields.
+      {[] {
+         auto lines = Network(kFilial);
+         lines[0].replace(0, 10, "|0000|005|");
+         return lines;
+       }(),
+       "Arquivo selecionado declara o leiaute 005 e a Matriz o leiaute 006: arquivos de versões diferentes do "
+       "leiaute não podem ser unificados!!!"},
   };
   int i = 0;
   for (const Case& c : cases) {

@@ -136,6 +136,7 @@ bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
   g_MatrizCNPJ = cnpj;
   g_MatrizDtIni = fields.size() > 6 ? fields[6] : std::string();
   g_MatrizDtFin = fields.size() > 7 ? fields[7] : std::string();
+  m_MatrizCodVer = std::string(TrimBlanks(fields.size() > 2 ? fields[2] : std::string()));
   g_MatrizSelected = true;
   return true;
 }
@@ -144,8 +145,10 @@ bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
 // same file, however its path is written; merge of one CNPJ: also the same
 // bytes under another name; merge of branches: its CNPJ among the stored
 // establishments, said to be a part for the other merge kind when it is
-// another file), the same CNPJ root, the same period start and end. On
-// refusal `message` receives the text to show. Throws DatabaseError.
+// another file), the same CNPJ root, the same period start and end, the same
+// layout version (0000 COD_VER: lines of two versions have different fields
+// and cannot make one file). On refusal `message` receives the text to show.
+// Throws DatabaseError.
 bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std::string& message) {
   const std::string cnpj = fields.size() > 9 ? fields[9] : std::string();
   bool samePath = false, sameBytes = false;
@@ -180,6 +183,11 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   }
   if (g_MatrizDtFin != g_FileDtFin) {
     message = "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!";
+    return false;
+  }
+  if (const std::string ver(TrimBlanks(fields.size() > 2 ? fields[2] : std::string())); ver != m_MatrizCodVer) {
+    message = "Arquivo selecionado declara o leiaute " + ver + " e a Matriz o leiaute " + m_MatrizCodVer +
+              ": arquivos de versões diferentes do leiaute não podem ser unificados!!!";
     return false;
   }
   return true;

@@ -159,6 +159,8 @@ class frmAssistente {
   FormControls controls;
   int m_Page = 0;
   bool m_MesmoCNPJ = false;
+  // Layout version (0000 COD_VER) of the head office: every later file must declare the same.
+  std::string m_MatrizCodVer;
   std::string m_ValidarMatrizTexto;
   std::string m_CaminhoSalvo;
   std::string m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont;
