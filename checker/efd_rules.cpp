@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "staging/line_field.h"
 #include "staging/record_catalogue.h"
 
 namespace {
@@ -40,19 +41,6 @@ bool IsRecordCode(std::string_view code) {
   return true;
 }
 
-// Field k of a well-shaped line ("|" + code + "|" + ...): k = 1 is the code.
-// Empty when the line has fewer fields.
-std::string_view Field(std::string_view line, int k) {
-  size_t start = 1;
-  for (int i = 1; i < k; ++i) {
-    size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  size_t end = line.find('|', start);
-  if (end == std::string_view::npos) return {};
-  return line.substr(start, end - start);
-}
 
 // A whole non-negative number, or -1.
 int64_t Count(std::string_view text) {
@@ -208,7 +196,7 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
       Problem(n, code, "the opener is not the first line of block " + std::string(1, letter));
     if (block_.openerLine == 0) {
       block_.openerLine = n;
-      block_.openerValue.assign(Field(line, 2));
+      block_.openerValue.assign(LineField(line, 2));
     }
     return;
   }
@@ -218,7 +206,7 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
       return;
     }
     block_.closerLine = n;
-    std::string_view v = Field(line, 2);
+    std::string_view v = LineField(line, 2);
     block_.info.declared = Count(v);
     if (block_.info.declared < 0) Problem(n, code, Quoted(v) + " is not a number of lines");
     return;
@@ -226,7 +214,7 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
   if (code == "0000" || code == "9999") {
     if (code == "9999") {
       line9999_ = n;
-      std::string_view v = Field(line, 2);
+      std::string_view v = LineField(line, 2);
       said9999_ = Count(v);
       if (said9999_ < 0) Problem(n, code, Quoted(v) + " is not a number of lines");
     }
@@ -235,7 +223,7 @@ void EfdRules::CheckRecord(std::string_view line, std::string_view code) {
   ++block_.dataLines;
 
   if (code == "9900") {
-    std::string_view reg = Field(line, 2), qty = Field(line, 3);
+    std::string_view reg = LineField(line, 2), qty = LineField(line, 3);
     if (!IsRecordCode(reg)) {
       Problem(n, code, Quoted(reg) + " is not a record code");
       return;

@@ -7,6 +7,7 @@
 #include "checker/efd_check.h"
 #include "checker/efd_rules.h"
 #include "checker/line_reader.h"
+#include "staging/line_field.h"
 #include "staging/record_catalogue.h"
 #include "wizard/header_fields.h"
 
@@ -14,18 +15,6 @@ namespace {
 
 constexpr size_t kMaxListed = 50;
 
-// Field k of a line ("|" + code + "|" + ...), k = 1 the code; empty when absent.
-std::string_view FieldOf(std::string_view line, size_t k) {
-  size_t start = 1;
-  for (size_t i = 1; i < k; ++i) {
-    size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  size_t end = line.find('|', start);
-  if (end == std::string_view::npos) return {};
-  return line.substr(start, end - start);
-}
 
 // The rules of an input file besides the checker's.
 class InputRules {
@@ -36,12 +25,12 @@ class InputRules {
     if (line.size() < 6 || line[0] != '|' || line[5] != '|') return;
     std::string_view code = line.substr(1, 4);
     if (code == "0000") {
-      if (n == 1) headCnpj_ = FieldOf(line, 9);
+      if (n == 1) headCnpj_ = LineField(line, 9);
       return;
     }
     if (code == "0140") {
       ++establishments_;
-      std::string_view cnpj = FieldOf(line, 4);
+      std::string_view cnpj = LineField(line, 4);
       if (!IsCnpjText(cnpj))
         Problem(n, code, "o CNPJ do estabelecimento (campo 4) não tem 14 dígitos: \"" + Printable(cnpj) + "\"");
       if (cnpj == headCnpj_) headListed_ = true;
@@ -69,7 +58,7 @@ class InputRules {
         for (const CatalogueField& f : rec->fields)
           if (f.type == 'N' && f.number > 1) it->second.push_back(&f);
     for (const CatalogueField* f : it->second) {
-      std::string_view v = FieldOf(line, static_cast<size_t>(f->number));
+      std::string_view v = LineField(line, static_cast<size_t>(f->number));
       if (!IsEfdDecimal(v))
         Problem(n, code, "o campo " + std::to_string(f->number) + " (" + f->name + ") não é um número: \"" +
                              Printable(v) + "\"");

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "staging/line_field.h"
+
 struct FullMix::Node {
   std::string line;
   const CatalogueRecord* record = nullptr;  // nullptr: a code the layout does not know
@@ -29,16 +31,7 @@ const char* const kTableOf[FullMix::kKinds] = {"0150", "0200", "0190", "0400", "
 const char* const kNewCode[FullMix::kKinds] = {"GP01", "GI01", "GU", "NAT01", "INF01", "9.99", "CC01"};
 
 // Field `k` (REG = 0) of a line "|REG|...|", or "".
-std::string_view FieldOf(std::string_view line, int k) {
-  size_t start = 1;
-  for (int i = 0; i < k; ++i) {
-    size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  size_t end = line.find('|', start);
-  return end == std::string_view::npos ? std::string_view() : line.substr(start, end - start);
-}
+std::string_view FieldOf(std::string_view line, int k) { return LineField(line, static_cast<size_t>(k) + 1); }
 
 // The establishment records of the document blocks: A010, C010, ..., P010.
 bool IsEstablishment(const CatalogueRecord& r) {
