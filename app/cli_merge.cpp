@@ -121,9 +121,7 @@ int RunMergeCommand(const MergeOptions& options) {
   }
   if (replacing) std::fprintf(stderr, "quelvar: o arquivo existente %s foi substituído\n", result.path.c_str());
   if (!result.dropped.empty()) {
-    std::string list;
-    for (const auto& [code, n] : result.dropped)
-      list += (list.empty() ? "" : ", ") + code + " (" + std::to_string(n) + ")";
+    const std::string list = DroppedCodesText(result);
     std::fprintf(stderr, "quelvar: linhas de registros não unificados: %s\n", list.c_str());
   }
   std::printf("%s\n", result.path.c_str());

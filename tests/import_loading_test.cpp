@@ -137,6 +137,13 @@ TEST(Loading, DroppedLinesAreCountedPerCode) {
   EXPECT_EQ(s.Count("A100"), 2u);
   EXPECT_EQ(s.Count("0035"), 1u);
   EXPECT_EQ(s.Count("C100"), 0u);
+  // Codes outside the layout are told with where their first line was.
+  EXPECT_EQ(s.form->m_ForaDoLeiaute,
+            (std::map<std::string, std::string>{{"X123", "m.txt, linha 7"}, {"c100", "m.txt, linha 8"}}));
+  RunResult r;
+  r.dropped = {{"1100", 3}, {"X123", 2}};
+  r.unknownFirstLine = {{"X123", "m.txt, linha 7"}};
+  EXPECT_EQ(DroppedCodesText(r), "1100 (3), X123 (2; fora do leiaute 006, primeira: m.txt, linha 7)");
 }
 
 TEST(InsertTable, StatementTextAndFailuresReportedNotThrown) {

@@ -74,6 +74,7 @@ void frmAssistente::ClearImports() {
   m_Ind_Apro_Cred.clear();
   m_Cod_Tipo_Cont.clear();
   m_Descartados.clear();
+  m_ForaDoLeiaute.clear();
   m_LinhasCurtas.clear();
   m_LinhasLongas.clear();
   m_Arquivos.clear();

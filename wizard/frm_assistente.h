@@ -61,11 +61,18 @@ struct RunResult {
   std::string error;  // why it failed (when not ok)
   // Record codes whose lines were dropped by design, with their numbers of lines.
   std::vector<std::pair<std::string, int64_t>> dropped;
+  // Of those, the codes that layout 006 does not know, with where the first
+  // such line was read ("arquivo.txt, linha 17").
+  std::map<std::string, std::string> unknownFirstLine;
   // The reconciliation ledger of the run: lines read, written, merged by a
   // rule, refused and missing per record code (and establishment), also when
   // the run failed after writing.
   std::vector<LedgerRow> ledger;
 };
+
+// The record codes a run left out, as the result shows them: "A100 (2), C999
+// (1; fora do leiaute 006, primeira: f.txt, linha 17)". Empty when none.
+std::string DroppedCodesText(const RunResult& result);
 
 class frmAssistente {
  public:
@@ -173,6 +180,8 @@ class frmAssistente {
   RunResult m_Resultado;
   // Lines of record codes dropped by design, counted per code during the import.
   std::map<std::string, int64_t> m_Descartados;
+  // Codes outside layout 006: where the first line of each was read.
+  std::map<std::string, std::string> m_ForaDoLeiaute;
   // Per code: lines shorter / longer than the code's layout (reported once per code).
   std::map<std::string, int64_t> m_LinhasCurtas, m_LinhasLongas;
   // The imported files, in the order of the list.

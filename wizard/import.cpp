@@ -22,6 +22,7 @@
 #include "blocks/registry.h"
 #include "blocks/record_links.h"
 #include "staging/ledger.h"
+#include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -124,6 +125,7 @@ struct Snapshot {
   std::string cnpj, parent, ecf, caixa, cst;
   std::map<std::string, int64_t> dropped;
   RecordLedger::ReadSide ledger;
+  std::map<std::string, std::string> unknown;
 };
 
 struct Cancelled {};
@@ -275,7 +277,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
 
   Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, g_MatrizSelected,
                   g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin, g_CurrentCNPJ, g_CurrentParentID,
-                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados, RunLedger().SaveRead()};
+                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados, RunLedger().SaveRead(), m_ForaDoLeiaute};
   bool accepted;
   try {
     accepted = CheckChosenFile(path);
@@ -344,6 +346,9 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
             if (have < static_cast<size_t>(it->second)) ++shortLines[std::string(code)];
             else if (have > static_cast<size_t>(it->second)) ++longLines[std::string(code)];
           }
+          if (added && !Layout006().Find(code))
+            m_ForaDoLeiaute.try_emplace(std::string(code), std::filesystem::path(path).filename().string() +
+                                                               ", linha " + std::to_string(n));
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
           const int64_t failuresBefore = g_StoreFailures;
@@ -392,6 +397,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     g_CurrentCaixaID = before.caixa;
     g_CurrentCST = before.cst;
     m_Descartados = before.dropped;
+    m_ForaDoLeiaute = before.unknown;
     RunLedger().RestoreRead(std::move(before.ledger));
     if (outcome == ImportOutcome::Failed)
       ShowMessage("Não foi possível importar o arquivo " + path + ": " + failure +

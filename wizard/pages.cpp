@@ -34,9 +34,7 @@ std::string ResultText(const RunResult& result, const std::string& start, const 
   text += "Dt Final: " + end;
   if (!result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
   if (!result.dropped.empty()) {
-    std::string list;
-    for (const auto& [code, count] : result.dropped)
-      list += (list.empty() ? "" : ", ") + code + " (" + std::to_string(count) + ")";
+    const std::string list = DroppedCodesText(result);
     text += std::string(kCrLf) + "Linhas de registros não unificados: " + list + kCrLf +
             "Estes registros não são levados ao arquivo unificado; se a rede precisar deles, inclua-os no "
             "PVA antes de transmitir.";

@@ -162,6 +162,7 @@ void WriteBlocks(bool& singleCnpj) {
 RunResult frmAssistente::RunUnification(bool& singleCnpj) {
   RunResult result;
   for (const auto& [code, lines] : m_Descartados) result.dropped.emplace_back(code, lines);
+  result.unknownFirstLine = m_ForaDoLeiaute;
   m_Running = true;
   OutputFile& out = FileNumber1();
   bool inTransaction = false;
@@ -212,4 +213,15 @@ std::string frmAssistente::PlannedOutputPath() {
   } catch (const RunFailure&) {
     return std::string();
   }
+}
+
+std::string DroppedCodesText(const RunResult& result) {
+  std::string list;
+  for (const auto& [code, count] : result.dropped) {
+    list += (list.empty() ? "" : ", ") + code + " (" + std::to_string(count);
+    if (auto it = result.unknownFirstLine.find(code); it != result.unknownFirstLine.end())
+      list += "; fora do leiaute 006, primeira: " + it->second;
+    list += ")";
+  }
+  return list;
 }
