@@ -2,6 +2,8 @@
 // the accountant once per CPF, the tax regime checked, units and accounts
 // without repeats, every other line of every file linked to its establishment
 // and parent row.
+#include <stdexcept>
+
 #include "blocks/bloco0.h"
 #include "blocks/load_rules.h"
 #include "staging/resources.h"
@@ -24,7 +26,11 @@ void Load0100(std::string_view line, std::string_view cpf) {
 }
 
 // The tax regime (0110) must be the same in every file: the first file's line is
-// stored; a later line that differs from a stored row is reported and not stored.
+// stored. A later file whose incidence (COD_INC_TRIB) or credit apportionment
+// method (IND_APRO_CRED) differs from the stored one cannot join the merge: the
+// merged Block M would mix two regimes. Throws std::runtime_error naming both
+// values, which fails the file's import (nothing of it stays). A later line that
+// differs only in the contribution type is reported and not stored.
 void Load0110(std::string_view line, std::string_view codIncTrib, std::string_view codTipoCont,
               std::string_view indAproCred) {
   if (!md_TableHasRows("0110")) {
@@ -36,8 +42,14 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
   const std::string tipo = UpperLatin1(TrimBlanks(codTipoCont));
   auto rs = g_Connection->Execute("SELECT * FROM ###0110");
   for (; !rs->Eof(); rs->MoveNext()) {
-    if ((*rs)["Cod_Inc_Trib"].AsText() != inc || (*rs)["Ind_Apro_Cred"].AsText() != apro ||
-        (*rs)["Cod_Tipo_Cont"].AsText() != tipo) {
+    const std::string storedInc = (*rs)["Cod_Inc_Trib"].AsText(), storedApro = (*rs)["Ind_Apro_Cred"].AsText();
+    std::string differs;
+    if (storedInc != inc) differs += "COD_INC_TRIB " + inc + " (Matriz: " + storedInc + ")";
+    if (storedApro != apro)
+      differs += (differs.empty() ? "" : ", ") + std::string("IND_APRO_CRED ") + apro + " (Matriz: " + storedApro + ")";
+    if (!differs.empty())
+      throw std::runtime_error("o registro 0110 difere do primeiro arquivo: " + differs);
+    if ((*rs)["Cod_Tipo_Cont"].AsText() != tipo) {
       if (MessagePort* port = Ports().messages) port->ShowMessage("O registro 0110 DIFERE!", MsgIcon::Critical);
       return;
     }

@@ -44,9 +44,20 @@ TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
   s.NoHeadOfficeCheck();
   ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0100|A|111|", "|0100|B|222|", "|0110|1|1|1||"}))),
             ImportOutcome::Imported);
-  // A later file: a known CPF is not stored again, a new one once (not once
-  // per stored row); a 0110 that differs is reported and not stored.
-  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0100|A|111|", "|0100|C|333|", "|0110|2|1|1||"}))),
+  s.messages.shown.clear();
+  // A later file of another incidence or apportionment method cannot join:
+  // its import fails naming both values, and nothing of it is stored.
+  ASSERT_EQ(s.Import(s.Write("f.txt", File(kFilial, {"|0100|C|333|", "|0110|2|1|1||"}))), ImportOutcome::Failed);
+  ASSERT_EQ(s.messages.shown.size(), 1u);
+  EXPECT_NE(s.messages.shown[0].text.find("COD_INC_TRIB 2 (Matriz: 1)"), std::string::npos)
+      << s.messages.shown[0].text;
+  EXPECT_EQ(s.Column("0100", "CPF"), (std::vector<std::string>{"111", "222"}));
+  ASSERT_EQ(s.Import(s.Write("g.txt", File(kFilial, {"|0110|1|2|1||"}))), ImportOutcome::Failed);
+  EXPECT_NE(s.messages.shown.back().text.find("IND_APRO_CRED 2 (Matriz: 1)"), std::string::npos);
+  s.messages.shown.clear();
+  // A known CPF is not stored again, a new one once (not once per stored row);
+  // a 0110 that differs only in the contribution type is reported and not stored.
+  ASSERT_EQ(s.Import(s.Write("h.txt", File(kFilial, {"|0100|A|111|", "|0100|C|333|", "|0110|1|1|2||"}))),
             ImportOutcome::Imported);
   EXPECT_EQ(s.Column("0100", "CPF"), (std::vector<std::string>{"111", "222", "333"}));
   EXPECT_EQ(s.Column("0110", "Cod_Inc_Trib"), std::vector<std::string>{"1"});
