@@ -12,21 +12,6 @@ struct CodeField {
   bool defines;
 };
 
-// The tables that hold the codes of each kind, for messages.
-const char* const kTableOf[TreeRules::kKinds] = {"0150", "0200", "0190", "0400", "0450", "0500", "0600"};
-
-// The kind of code the field `name` holds, or -1 for other fields.
-int KindOfField(std::string_view name) {
-  if (name == "COD_PART") return TreeRules::kPart;
-  if (name == "COD_ITEM") return TreeRules::kItem;
-  if (name == "UNID" || name == "UNID_INV") return TreeRules::kUnit;
-  if (name == "COD_NAT") return TreeRules::kNature;
-  if (name == "COD_INF") return TreeRules::kNote;
-  if (name == "COD_CTA") return TreeRules::kAccount;
-  if (name == "COD_CCUS") return TreeRules::kCostCentre;
-  return -1;
-}
-
 // The code fields of every record of layout 006, built once: a field defines
 // a code in the record that is the table of its kind (0150's COD_PART, 0200's
 // COD_ITEM...) and refers to one everywhere else.
@@ -36,9 +21,9 @@ const std::vector<CodeField>& CodeFieldsOf(const CatalogueRecord& record) {
     auto* table = new std::vector<std::vector<CodeField>>(records.size());
     for (size_t i = 0; i < records.size(); ++i)
       for (const CatalogueField& f : records[i].fields) {
-        const int kind = KindOfField(f.name);
+        const int kind = CodeKindOfField(f.name);
         if (kind < 0) continue;
-        const bool defines = records[i].code == kTableOf[kind] && f.name != "UNID_INV";
+        const bool defines = records[i].code == kCodeTable[kind] && f.name != "UNID_INV";
         (*table)[i].push_back({f.number - 1, static_cast<TreeRules::Kind>(kind), defines});
       }
     return table;
@@ -222,7 +207,7 @@ void TreeRules::Codes(int64_t n, const CatalogueRecord& record, int establishmen
       where = "of the establishment " + establishments_[establishment].cnpj;
     else
       where = "of the file";
-    report_.Add(n, record.code, name + " " + Quoted(value) + " is not in any " + kTableOf[f.kind] + " " + where);
+    report_.Add(n, record.code, name + " " + Quoted(value) + " is not in any " + kCodeTable[f.kind] + " " + where);
   }
 }
 

@@ -6,6 +6,8 @@
 // their own establishment's 0140; accounts in 0500; cost centres in 0600).
 #pragma once
 
+#include "staging/code_references.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,7 +33,8 @@ class TreeRules {
   void Finish();
 
   // The kinds of code a field may define or refer to.
-  enum Kind { kPart, kItem, kUnit, kNature, kNote, kAccount, kCostCentre, kKinds };
+  enum Kind { kPart = kCodePart, kItem = kCodeItem, kUnit = kCodeUnit, kNature = kCodeNature, kNote = kCodeNote,
+              kAccount = kCodeAccount, kCostCentre = kCodeCostCentre, kKinds = kCodeKinds };
 
  private:
   struct Establishment {

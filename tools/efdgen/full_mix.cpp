@@ -14,20 +14,7 @@ struct FullMix::Node {
 
 namespace {
 
-// The kind of code the field `name` holds, or -1.
-int KindOf(std::string_view name) {
-  if (name == "COD_PART") return FullMix::kPart;
-  if (name == "COD_ITEM") return FullMix::kItem;
-  if (name == "UNID" || name == "UNID_INV") return FullMix::kUnit;
-  if (name == "COD_NAT") return FullMix::kNature;
-  if (name == "COD_INF") return FullMix::kNote;
-  if (name == "COD_CTA") return FullMix::kAccount;
-  if (name == "COD_CCUS") return FullMix::kCostCentre;
-  return -1;
-}
-
-// The table records of each kind and the codes new ones define.
-const char* const kTableOf[FullMix::kKinds] = {"0150", "0200", "0190", "0400", "0450", "0500", "0600"};
+// The codes that new table records define, per kind.
 const char* const kNewCode[FullMix::kKinds] = {"GP01", "GI01", "GU", "NAT01", "INF01", "9.99", "CC01"};
 
 // Field `k` (REG = 0) of a line "|REG|...|", or "".
@@ -55,9 +42,9 @@ FullMix::FullMix(std::string firstDay, std::string lastDay)
 std::string FullMix::Value(const CatalogueRecord& record, const CatalogueField& f, const std::string& cnpj) {
   if (f.number == 1) return record.code;
   const std::string& name = f.name;
-  const int kind = KindOf(name);
+  const int kind = CodeKindOfField(name);
   if (kind >= 0) {
-    if (record.code == kTableOf[kind] && name != "UNID_INV") return kNewCode[kind];
+    if (record.code == kCodeTable[kind] && name != "UNID_INV") return kNewCode[kind];
     const bool own = kind < kAccount;
     auto it = tables_.find(own ? (cnpj.empty() && !cnpjs_.empty() ? cnpjs_.front() : cnpj) : std::string());
     if (it == tables_.end() || it->second.codes[kind].empty()) return "";
@@ -173,7 +160,7 @@ void FullMix::Collect(const std::vector<Node>& nodes) {
     if (!n.record) continue;
     if (n.record->code == "0140") cnpjs_.push_back(n.cnpj);
     for (int kind = 0; kind < kKinds; ++kind) {
-      if (n.record->code != kTableOf[kind]) continue;
+      if (n.record->code != kCodeTable[kind]) continue;
       const CatalogueField* f = n.record->Field(kind == kUnit ? "UNID" : kind == kPart ? "COD_PART"
                                                  : kind == kItem   ? "COD_ITEM"
                                                  : kind == kNature ? "COD_NAT"

@@ -6,6 +6,8 @@
 // amounts, so every sum the file states stays true.
 #pragma once
 
+#include "staging/code_references.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +29,8 @@ class FullMix {
   // code the layout does not know stay where they are.
   void Block(char letter, std::vector<std::string>& lines);
 
-  enum Kind { kPart, kItem, kUnit, kNature, kNote, kAccount, kCostCentre, kKinds };
+  enum Kind { kPart = kCodePart, kItem = kCodeItem, kUnit = kCodeUnit, kNature = kCodeNature, kNote = kCodeNote,
+              kAccount = kCodeAccount, kCostCentre = kCodeCostCentre, kKinds = kCodeKinds };
 
  private:
   struct Tables {
