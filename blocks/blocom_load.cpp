@@ -9,6 +9,7 @@
 #include "blocks/load_rules.h"
 #include "staging/record_catalogue.h"
 #include "staging/run_state.h"
+#include "staging/text.h"
 
 namespace BlocoM {
 namespace {
@@ -26,13 +27,7 @@ std::map<std::string, std::string, std::less<>>& LastIdentity() {
 // three places on. Any other line is returned as it is.
 std::string ContributionLineOfTheCurrentLayout(std::string_view reg, std::string_view line) {
   if (reg != "M210" && reg != "M610") return std::string(line);
-  std::vector<std::string_view> f;
-  size_t start = 0;
-  for (size_t bar = line.find('|'); bar != std::string_view::npos; bar = line.find('|', start)) {
-    f.push_back(line.substr(start, bar - start));
-    start = bar + 1;
-  }
-  f.push_back(line.substr(start));
+  const std::vector<std::string_view> f = SplitBars(line);
   // "|M210|f2|...|f13|" splits into 15 pieces: empty, the code, 12 fields, empty.
   if (f.size() != 15 || !f.back().empty()) return std::string(line);
   std::string out = "|";
