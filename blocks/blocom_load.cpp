@@ -7,6 +7,7 @@
 
 #include "blocks/blocom.h"
 #include "blocks/load_rules.h"
+#include "staging/older_forms.h"
 #include "staging/record_catalogue.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -19,22 +20,6 @@ namespace {
 std::map<std::string, std::string, std::less<>>& LastIdentity() {
   static std::map<std::string, std::string, std::less<>> last;
   return last;
-}
-
-// An M210 / M610 line in the 13 fields of the layouts before 2019 in the 16
-// fields of the current one: the base adjustments (new fields 05 and 06) are
-// zero and the adjusted base (new field 07) is the base; the other fields move
-// three places on. Any other line is returned as it is.
-std::string ContributionLineOfTheCurrentLayout(std::string_view reg, std::string_view line) {
-  if (reg != "M210" && reg != "M610") return std::string(line);
-  const std::vector<std::string_view> f = SplitBars(line);
-  // "|M210|f2|...|f13|" splits into 15 pieces: empty, the code, 12 fields, empty.
-  if (f.size() != 15 || !f.back().empty()) return std::string(line);
-  std::string out = "|";
-  for (size_t k = 1; k <= 4; ++k) out.append(f[k]).append("|");
-  out.append("0|0|").append(f[4]).append("|");
-  for (size_t k = 5; k <= 13; ++k) out.append(f[k]).append("|");
-  return out;
 }
 
 }  // namespace
@@ -60,7 +45,7 @@ void md_LoadRecord(std::string_view reg, std::string_view line) {
     auto it = LastIdentity().find(record->parentCode);
     g_CurrentIdPai = it == LastIdentity().end() ? std::string() : it->second;
   }
-  const std::string stored = ContributionLineOfTheCurrentLayout(reg, line);
+  const std::string stored = CurrentFormOf(reg, line);
   if (record->children.empty()) {
     Store(Layouts(), reg, stored);
   } else {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "staging/ledger.h"
+#include "staging/older_forms.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -64,10 +65,16 @@ std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_C
   return scratch = v.AsText();
 }
 
-// Writes `line` to file number 1 and counts it in the Block 9 counters and in
-// the run's ledger (for the establishment being written).
+// Writes `line` to file number 1 (in the inputs' older form when the code had
+// only such lines, see older_forms.h) and counts it in the Block 9 counters
+// and in the run's ledger (for the establishment being written).
 void EmitLine(std::string_view reg, std::string_view line) {
-  FileNumber1().WriteLine(line);
+  const auto& older = OlderFormFields();
+  auto it = older.empty() ? older.end() : older.find(reg);
+  if (it != older.end())
+    FileNumber1().WriteLine(OlderFormOf(reg, line, it->second));
+  else
+    FileNumber1().WriteLine(line);
   RunLedger().Written(reg, g_CurrentCNPJ);
   if (reg == "9900")
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "staging/ledger.h"
+#include "staging/older_forms.h"
 
 std::unique_ptr<DatabaseConnection> g_Connection;
 std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
@@ -21,6 +22,7 @@ void ResetRunState() {
   g_MatrizSelected = false;
   g_StoreFailures = 0;
   RunLedger().Clear();
+  OlderFormFields().clear();
 }
 
 std::string NowText() {

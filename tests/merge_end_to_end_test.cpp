@@ -105,6 +105,52 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
     if (code[1] != 'M') EXPECT_EQ(written[code], n) << code;
   EXPECT_EQ(LinesOf(lines, "0140").size(), 2u);
   EXPECT_EQ(LinesOf(lines, "0500").size(), 31u);
+  // Layout 002: the lines keep their own number of fields.
+  EXPECT_EQ(LinesOf(lines, "0110"), std::vector<std::string>{"|0110|3|2|2|"});
+  EXPECT_EQ(LinesOf(lines, "M210").front(), "|M210|01|10200000|10000000|1,65|0||165000|0|0|0|0|165000|");
+  for (const std::string& l : LinesOf(lines, "C500")) EXPECT_EQ(std::count(l.begin(), l.end(), '|'), 15) << l;
+}
+
+// Files of an older layout are written in their own form: no empty fields of
+// the newer layout added, the contribution lines with their fields in the
+// older order.
+TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
+  TempFolder in, out;
+  auto files = WriteNetwork({.establishments = 2, .targetLines = 400, .seed = 4}, in.path());
+  std::map<std::string, std::vector<std::string>> given;
+  for (const std::string& f : files) {
+    std::vector<std::string> lines = ReadLines(f);
+    for (std::string& l : lines) {
+      if (l.rfind("|0000|", 0) == 0) l.replace(0, 10, "|0000|005|");
+      if (l.rfind("|0110|", 0) == 0) l = l.substr(0, l.find_last_of('|', l.size() - 2) + 1);
+      if (l.rfind("|M210|", 0) == 0 || l.rfind("|M610|", 0) == 0) {
+        // The 13-field form of layouts before 2019: no base adjustments.
+        std::vector<std::string> f;
+        for (size_t a = 1, b; (b = l.find('|', a)) != std::string::npos; a = b + 1) f.push_back(l.substr(a, b - a));
+        l = "|";
+        for (size_t k = 0; k < f.size(); ++k)
+          if (k < 4 || k > 6) l += f[k] + "|";
+      }
+      given[l.substr(1, 4)].push_back(l);
+    }
+    std::ofstream(f, std::ios::binary | std::ios::trunc) << [&] {
+      std::string text;
+      for (const std::string& l : lines) text += l + "\r\n";
+      return text;
+    }();
+  }
+  Merged m = Merge(files, out.path());
+  ASSERT_EQ(m.status, 0) << m.output;
+  ExpectValidFile(m.file);
+  auto lines = ReadLines(m.file);
+  EXPECT_EQ(LinesOf(lines, "0000").front().substr(0, 10), "|0000|005|");
+  EXPECT_EQ(LinesOf(lines, "0110"), std::vector<std::string>{given["0110"].front()});
+  ASSERT_FALSE(LinesOf(lines, "M210").empty());
+  for (const std::string& l : LinesOf(lines, "M210")) EXPECT_EQ(std::count(l.begin(), l.end(), '|'), 14) << l;
+  // Records of the current form are untouched.
+  EXPECT_EQ(LinesOf(lines, "C100").size(), given["C100"].size());
+  for (const std::string& l : LinesOf(lines, "C100"))
+    EXPECT_EQ(std::count(l.begin(), l.end(), '|'), std::count(given["C100"][0].begin(), given["C100"][0].end(), '|'));
 }
 
 // The sample network's merged file, byte for byte as it was reviewed: any

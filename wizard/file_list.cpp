@@ -77,6 +77,7 @@ void frmAssistente::ClearImports() {
   m_ForaDoLeiaute.clear();
   m_LinhasCurtas.clear();
   m_LinhasLongas.clear();
+  m_CamposLidos.clear();
   m_Arquivos.clear();
   controls.ListBoxSelecionados.clear();
   controls.ListBoxIndex = -1;

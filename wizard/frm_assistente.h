@@ -184,6 +184,8 @@ class frmAssistente {
   std::map<std::string, std::string> m_ForaDoLeiaute;
   // Per code: lines shorter / longer than the code's layout (reported once per code).
   std::map<std::string, int64_t> m_LinhasCurtas, m_LinhasLongas;
+  // Per code with a layout: the most fields one of its imported lines had.
+  std::map<std::string, size_t> m_CamposLidos;
   // The imported files, in the order of the list.
   std::vector<ListedFile> m_Arquivos;
   // Start and end of the last run ("dd/mm/yyyy hh:mm:ss").

@@ -317,6 +317,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
 
   const int64_t total = CountLines(path);
   std::map<std::string, int64_t> shortLines, longLines;
+  std::map<std::string, size_t> widest;  // per code with a layout: the most fields of its lines
   ImportOutcome outcome = ImportOutcome::Imported;
   std::string failure;
   bool inTransaction = false;
@@ -330,7 +331,12 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     LineReader reader(f.get());
     std::string line;
     std::vector<std::string_view> fields;
-    std::unordered_map<uint32_t, int> lineFields;  // per code: fields of its layout, -1 none
+    struct CodeFields {
+      int layout = -1;    // fields of the code's layout, -1 for none
+      size_t widest = 0;  // the most fields one of its lines had
+      std::string code;
+    };
+    std::unordered_map<uint32_t, CodeFields> lineFields;
     int64_t n = 0;
     while (reader.Next(line)) {
       ++n;
@@ -338,13 +344,15 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
         SplitBars(line, fields);
         std::string_view code = fields.size() > 1 ? fields[1] : std::string_view();
         if (!code.empty()) {
-          auto [it, added] = lineFields.try_emplace(CodeKey(code), -1);
+          auto [it, added] = lineFields.try_emplace(CodeKey(code));
+          CodeFields& cf = it->second;
           if (added && code != "0035")
-            if (const LayoutSpec* spec = FindAnyLayout(code)) it->second = spec->LineFieldCount();
-          if (it->second >= 0) {
+            if (const LayoutSpec* spec = FindAnyLayout(code)) cf = {spec->LineFieldCount(), 0, std::string(code)};
+          if (cf.layout >= 0) {
             size_t have = FieldCount(fields);
-            if (have < static_cast<size_t>(it->second)) ++shortLines[std::string(code)];
-            else if (have > static_cast<size_t>(it->second)) ++longLines[std::string(code)];
+            if (have > cf.widest) cf.widest = have;
+            if (have < static_cast<size_t>(cf.layout)) ++shortLines[std::string(code)];
+            else if (have > static_cast<size_t>(cf.layout)) ++longLines[std::string(code)];
           }
           if (added && !Layout006().Find(code))
             m_ForaDoLeiaute.try_emplace(std::string(code), std::filesystem::path(path).filename().string() +
@@ -364,6 +372,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       if (m_CancelImport) throw Cancelled{};
     }
     if (reader.Failed()) throw std::runtime_error(std::strerror(reader.Error()));
+    for (const auto& [key, cf] : lineFields)
+      if (cf.layout >= 0) widest[cf.code] = cf.widest;
     g_Connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
   } catch (const Cancelled&) {
@@ -413,6 +423,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   controls.ListBoxSelecionados.push_back(path);
   m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, g_FileCNPJ,
                         g_FileDtIni, g_FileDtFin, total});
+  for (const auto& [code, n] : widest)
+    if (size_t& w = m_CamposLidos[code]; n > w) w = n;
   for (const auto& [code, count] : shortLines) {
     m_LinhasCurtas[code] += count;
     if (!m_Restaging)

@@ -16,8 +16,10 @@
 #include "blocks/blocoi.h"
 #include "blocks/blocom.h"
 #include "blocks/blocop.h"
+#include "blocks/registry.h"
 #include "checker/efd_check.h"
 #include "staging/ledger.h"
+#include "staging/older_forms.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -157,6 +159,17 @@ void WriteBlocks(bool& singleCnpj) {
   md_ShowProgress(4, "", 0, 0);
 }
 
+// Files of an older layout are written back in their own form: every code
+// whose imported lines all had fewer fields than its current layout is written
+// with the most fields one of them had.
+void KeepOlderForms(const std::map<std::string, size_t>& widest) {
+  auto& older = OlderFormFields();
+  older.clear();
+  for (const auto& [code, fields] : widest)
+    if (const LayoutSpec* spec = FindAnyLayout(code); spec && fields < static_cast<size_t>(spec->LineFieldCount()))
+      older[code] = fields;
+}
+
 }  // namespace
 
 RunResult frmAssistente::RunUnification(bool& singleCnpj) {
@@ -177,6 +190,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     inTransaction = true;
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
     RunLedger().ClearWritten();
+    KeepOlderForms(m_CamposLidos);
     WriteBlocks(singleCnpj);
     CheckLedger(singleCnpj, result);
     CheckOwnOutput(out);
