@@ -26,14 +26,10 @@ class FixedFolder : public FolderChooser {
 // Writes the run's ledger as CSV to `path`; false (with a message on stderr)
 // when it cannot be written.
 bool WriteReport(const std::string& path, const RunResult& result) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) WriteLedgerCsv(result.ledger, out);
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "quelvar: não foi possível gravar o relatório %s\n", path.c_str());
-    return false;
-  }
-  return true;
+  std::string error;
+  if (SaveLedgerCsv(path, result.ledger, error)) return true;
+  std::fprintf(stderr, "quelvar: %s\n", error.c_str());
+  return false;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "staging/text.h"
 #include "tests/support/block_m_support.h"
 #include "tests/support/check_support.h"
+#include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
 
 using namespace block_m;
@@ -104,9 +105,8 @@ int Decimals(const std::string& text) {
 
 void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built: " << QUELVAR_BINARY;
-  const fs::path dir = fs::temp_directory_path() /
-                       ("quelvar-block-m-net-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                        "-" + std::to_string(options.seed) + (options.cumulative ? "c" : "n"));
+  const fs::path dir =
+      UniqueTempPath("quelvar-block-m-net-" + std::to_string(options.seed) + (options.cumulative ? "c" : "n"));
   fs::remove_all(dir);
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");

@@ -12,6 +12,7 @@
 #include "checker/line_reader.h"
 #include "staging/record_catalogue.h"
 #include "tests/support/check_support.h"
+#include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
 
 namespace {
@@ -532,8 +533,8 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
 }
 
 TEST(CheckCommand, ExitStatusAndOutput) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quelvar_check_test";
-  std::filesystem::remove_all(dir);
+  TempFolder temp;
+  const std::filesystem::path dir = temp.path();
   NetworkOptions options;
   options.establishments = 2;
   options.targetLines = 600;
@@ -566,13 +567,12 @@ TEST(CheckCommand, ExitStatusAndOutput) {
   ProcessResult folder = RunQuelvar({"check", dir.string()});
   EXPECT_EQ(folder.exitCode, 2);
   EXPECT_NE(folder.err.find("cannot read"), std::string::npos);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {
   // Files of several megabytes: lines and CR LF pairs fall across the reader's chunks.
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quelvar_check_chunks";
-  std::filesystem::remove_all(dir);
+  TempFolder temp;
+  const std::filesystem::path dir = temp.path();
   NetworkOptions options;
   options.establishments = 1;
   options.targetLines = 40000;
@@ -597,13 +597,13 @@ TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {
     EXPECT_TRUE(r.Valid()) << Listing(r);
     EXPECT_EQ(r.lines, lines);
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST(CheckFile, LineEndSplitByTheFirstRead) {
   // The first read takes 2 MiB: put the CR of the first line's CR LF (or CR)
   // just before, at and after that edge.
-  const std::string path = (std::filesystem::temp_directory_path() / "quelvar_line_edge.txt").string();
+  TempFolder temp;
+  const std::string path = temp.File("line_edge.txt");
   const size_t edge = 2u << 20;
   for (const char* ending : {"\r\n", "\r", "\n"}) {
     for (size_t length : {edge - 2, edge - 1, edge, edge + 1}) {
@@ -619,7 +619,6 @@ TEST(CheckFile, LineEndSplitByTheFirstRead) {
       EXPECT_EQ(lines[1], "second");
     }
   }
-  std::filesystem::remove(path);
 }
 
 TEST(CheckFile, TheOfficialMultiEstablishmentSample) {

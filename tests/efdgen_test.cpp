@@ -12,6 +12,7 @@
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
 #include "tests/support/check_support.h"
+#include "tests/support/staging_database.h"
 #include "tools/efdgen/efd_writer.h"
 #include "tools/efdgen/gen_data.h"
 #include "tools/efdgen/network.h"
@@ -21,8 +22,8 @@ namespace {
 class EfdgenTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quelvar_efdgen_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ = UniqueTempPath("quelvar_efdgen_" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::remove_all(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "staging/run_state.h"
+#include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
 #include "tools/efdgen/network.h"
 #include "wizard/frm_assistente.h"
@@ -48,8 +49,8 @@ class HookedProgress : public ProgressPort {
 class FileListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quelvar_file_list_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ = UniqueTempPath("quelvar_file_list_" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     NetworkOptions options;
     options.establishments = 4;

@@ -10,6 +10,7 @@
 
 #include <sys/wait.h>
 
+#include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
 
 namespace {
@@ -48,8 +49,8 @@ class CliMerge : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built: " << QUELVAR_BINARY;
-    dir_ = fs::temp_directory_path() /
-           ("quelvar_import_cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ = UniqueTempPath("quelvar_import_cli_" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
     NetworkOptions o;

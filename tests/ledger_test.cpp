@@ -9,6 +9,7 @@
 
 #include "staging/ledger.h"
 #include "tests/support/check_support.h"
+#include "tests/support/faulty_connection.h"
 #include "tests/support/wizard_fakes.h"
 #include "tests/support/writer_support.h"
 #include "wizard/frm_assistente.h"
@@ -36,15 +37,11 @@ TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
             "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo");
   EXPECT_NE(text.find("\n0500,,2,1,1,0,0,conta gravada uma vez no arquivo\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nC100,,5,3,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nC100,B,2,0,0,0,0,\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nC100,B,2,0,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nA100,,0,0,0,1,0,registro não unificado\n"), std::string::npos) << text;
+  EXPECT_EQ(LedgerSummaryText(r.rows),
+            "Conciliação: 8 linhas lidas, 5 gravadas, 1 unificadas por regra, 1 recusadas, 2 não gravadas");
 
-  // A shortfall the establishments do not make up is named for the code.
-  RecordLedger m;
-  m.Read("D100", "A");
-  m.Read("D100", "A");
-  m.Written("D100", "B");
-  EXPECT_EQ(Reconcile(m, false).shortfalls, std::vector<std::string>{"1 linha do registro D100 não foi gravada"});
   // Registers under 0140 are kept once per code in both kinds of merge.
   RecordLedger s;
   s.Read("0150", "A");
@@ -52,6 +49,60 @@ TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
   s.Written("0150", "A");
   EXPECT_TRUE(Reconcile(s, true).Balanced());
   EXPECT_TRUE(Reconcile(s, false).Balanced());
+}
+
+// A code without merge rule under an establishment record balances per
+// establishment: lines written under another establishment, or twice, fail
+// the run even when the code's totals agree. Company-level codes balance on
+// their totals (read under each file's CNPJ, written once for the merged file).
+TEST(Ledger, EstablishmentLinesBalancePerEstablishmentCompanyLinesOnTotals) {
+  RecordLedger moved;
+  for (int i = 0; i < 10; ++i) moved.Read("C100", "A");
+  for (int i = 0; i < 10; ++i) moved.Written("C100", "B");
+  for (bool sameCnpj : {false, true}) {
+    Reconciliation r = Reconcile(moved, sameCnpj);
+    EXPECT_EQ(r.shortfalls, std::vector<std::string>{"10 linhas do registro C100 de A não foram gravadas"});
+    EXPECT_EQ(r.surpluses, std::vector<std::string>{
+                               "10 linhas do registro C100 de B foram gravadas sem terem sido lidas nesse "
+                               "estabelecimento"});
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(r.rows[0].missing, 10);
+    EXPECT_EQ(r.rows[1].establishment, "A");
+    EXPECT_EQ(r.rows[1].missing, 10);
+    EXPECT_EQ(r.rows[2].missing, 0);
+  }
+
+  RecordLedger twice;
+  twice.Read("D100", "A");
+  twice.Written("D100", "A");
+  twice.Written("D100", "A");
+  Reconciliation t = Reconcile(twice, false);
+  EXPECT_TRUE(t.shortfalls.empty());
+  EXPECT_EQ(t.surpluses.size(), 1u);
+  EXPECT_FALSE(t.Balanced());
+
+  RecordLedger company;
+  company.Read("0900", "A");
+  company.Read("0900", "B");
+  company.Written("0900", "B");
+  company.Written("0900", "B");
+  EXPECT_TRUE(Reconcile(company, false).Balanced());
+  company.Read("0900", "A");
+  EXPECT_EQ(Reconcile(company, false).shortfalls,
+            std::vector<std::string>{"1 linha do registro 0900 não foi gravada"});
+}
+
+TEST(LedgerReport, SavedAsCsvOrRefusedWithTheFileNamed) {
+  TempFolder dir;
+  RecordLedger l;
+  l.Read("C100", "A,B");
+  l.Written("C100", "A,B");
+  const std::vector<LedgerRow> rows = Reconcile(l, false).rows;
+  std::string error;
+  ASSERT_TRUE(SaveLedgerCsv(dir.File("l.csv"), rows, error)) << error;
+  EXPECT_NE(ReadFileBytes(dir.File("l.csv")).find("\nC100,\"A,B\",1,1,0,0,0,\n"), std::string::npos);
+  EXPECT_FALSE(SaveLedgerCsv(dir.File("missing/l.csv"), rows, error));
+  EXPECT_NE(error.find("missing/l.csv"), std::string::npos) << error;
 }
 
 namespace {
@@ -138,6 +189,77 @@ TEST_F(LedgerRun, HeadOfficeEstablishmentWithoutFields) {
   // The establishment's lines are written under a 0140 without CNPJ, which the
   // merge's own check of its output refuses.
   EXPECT_NE(r.error.find("42765521000180"), std::string::npos) << r.error;
+}
+
+// Storing and placing faults of the import, made on purpose in front of the
+// database: each fails the run by the ledger alone, before the merge's own
+// check of its output, and nothing is written.
+namespace {
+
+constexpr const char* kHead = "42765521000180";
+constexpr const char* kBranch = "42765521000260";
+
+// True for the statement storing a line of Block C below C010.
+bool StoresBlockCDetail(const std::string& sql) {
+  return sql.rfind("INSERT INTO ###C", 0) == 0 && sql.rfind("INSERT INTO ###C010", 0) != 0;
+}
+
+// Every occurrence of `from` in `text` replaced by `to`.
+void ReplaceAllIn(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+}  // namespace
+
+TEST_F(LedgerRun, AStoringFailureSwallowedFailsTheRun) {
+  // The branch's C170 rows are never stored, yet no error reaches the import:
+  // the file is accepted as if every line had been stored.
+  InstallFaultyConnection([](std::string& sql) {
+    return !(sql.rfind("INSERT INTO ###C170", 0) == 0 && sql.find(std::string("'") + kBranch + "'") != std::string::npos);
+  });
+  RunResult r = Merge({samples_ + "/1-matriz.txt", samples_ + "/2-filial.txt"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_EQ(r.error.rfind("Linhas lidas e não gravadas: 7 linhas do registro C170 de 42765521000260 não foram "
+                          "gravadas.", 0), 0u) << r.error;
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
+}
+
+TEST_F(LedgerRun, LinesStoredUnderAnotherEstablishmentFailTheRun) {
+  // The branch's documents are stored under the head office: written whole,
+  // in a valid file, but under the wrong establishment.
+  InstallFaultyConnection([](std::string& sql) {
+    if (StoresBlockCDetail(sql)) ReplaceAllIn(sql, std::string("'") + kBranch + "'", std::string("'") + kHead + "'");
+    return true;
+  });
+  RunResult r = Merge({samples_ + "/1-matriz.txt", samples_ + "/2-filial.txt"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("2 linhas do registro C100 de 42765521000260 não foram gravadas"), std::string::npos)
+      << r.error;
+  EXPECT_NE(r.error.find("Linhas gravadas no estabelecimento errado: "), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find(" de 42765521000180 foram gravadas sem terem sido lidas nesse estabelecimento"),
+            std::string::npos)
+      << r.error;
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
+  bool named = false;
+  for (const LedgerRow& row : r.ledger)
+    if (row.code == "C100" && row.establishment == kBranch) named = row.read == 2 && row.written == 0 && row.missing == 2;
+  EXPECT_TRUE(named);
+}
+
+TEST_F(LedgerRun, LinesOfAFileLeftOutFailTheRun) {
+  // The branch's documents are stored under a CNPJ no establishment declares:
+  // the writer never reaches them.
+  InstallFaultyConnection([](std::string& sql) {
+    if (StoresBlockCDetail(sql)) ReplaceAllIn(sql, std::string("'") + kBranch + "'", "'42765521000999'");
+    return true;
+  });
+  RunResult r = Merge({samples_ + "/1-matriz.txt", samples_ + "/2-filial.txt"});
+  ASSERT_FALSE(r.ok);
+  EXPECT_EQ(r.error.rfind("Linhas lidas e não gravadas: ", 0), 0u) << r.error;
+  EXPECT_NE(r.error.find("2 linhas do registro C100 de 42765521000260 não foram gravadas"), std::string::npos)
+      << r.error;
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
 }
 
 TEST(LedgerReport, TheCommandLineWritesTheLedgerAsCsv) {

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "staging/run_state.h"
+#include "tests/support/faulty_connection.h"
+#include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
 #include "tools/efdgen/network.h"
 #include "wizard/frm_assistente.h"
@@ -47,9 +50,8 @@ class HookedProgress : public ProgressPort {
 class PagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quelvar_pages_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = UniqueTempPath(std::string("quelvar_pages_") +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
     frmAssistente::Ports ports;
@@ -263,6 +265,33 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
                                "\r\nDt Final: " + form_->m_RunEnd + "\r\nArquivo: " + form_->m_Resultado.path;
   EXPECT_FALSE(form_->m_RunStart.empty());
   EXPECT_EQ(c.lblResultadoFinal.Caption.substr(0, expected.size()), expected);
+  // The ledger's totals close the result, and its button saves it as CSV
+  // beside the merged file (a cancelled chooser writes nothing).
+  const LedgerSummary sum = SummarizeLedger(form_->m_Resultado.ledger);
+  EXPECT_GT(sum.read, 0);
+  EXPECT_EQ(sum.missing, 0);
+  const std::string summary = "\r\nConciliação: " + std::to_string(sum.read) + " linhas lidas, " +
+                              std::to_string(sum.written) + " gravadas, " + std::to_string(sum.merged) +
+                              " unificadas por regra, 0 recusadas";
+  EXPECT_EQ(c.lblResultadoFinal.Caption.substr(c.lblResultadoFinal.Caption.size() - summary.size()), summary);
+  EXPECT_TRUE(c.cmdConciliacao.Visible && c.cmdConciliacao.Enabled);
+  EXPECT_EQ(c.cmdConciliacao.Caption, "Salvar &conciliação...");
+  form_->cmdConciliacao_Click();
+  EXPECT_EQ(files_.saves, 1);
+  EXPECT_EQ(files_.lastSaveTitle, "Salvar conciliação");
+  EXPECT_EQ(files_.lastSaveFilter, "Planilha CSV (*.csv)|*.csv");
+  const std::string merged = form_->m_Resultado.path;
+  EXPECT_EQ(files_.lastSuggested, merged.substr(0, merged.size() - 14) + "_Conciliacao.csv");
+  EXPECT_TRUE(messages_.shown.empty());
+  files_.savePath = (dir_ / "conciliacao.csv").string();
+  form_->cmdConciliacao_Click();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Conciliação salva em " + files_.savePath + ".");
+  std::ifstream saved(files_.savePath, std::ios::binary);
+  std::string header;
+  std::getline(saved, header);
+  EXPECT_EQ(header, "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo");
+  messages_.shown.clear();
 
   // Page 4 holds: the hidden buttons do nothing, there is no second run.
   form_->cmdAvancar_Click();
@@ -323,6 +352,55 @@ TEST_F(PagesTest, AnUnwritableFolderIsRefusedAndAFailedRunReturnsToTheFolderPage
   EXPECT_TRUE(fs::exists(form_->m_Resultado.path));
   EXPECT_TRUE(c.lblResultadoFinal.Visible);
   EXPECT_EQ(c.cmdCancelar.Caption, "Fechar");
+}
+
+// A run that fails by its ledger returns to the folder page, which then offers
+// the ledger (with its totals in the message) until the page is left; an
+// unwritable file is told.
+TEST_F(PagesTest, AFailedRunOffersItsLedgerOnTheFolderPage) {
+  files_.paths = Network(1);
+  form_->cmdAvancar_Click();
+  InstallFaultyConnection([](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
+  form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
+  form_->cmdAvancar_Click();
+  const FormControls& c = form_->controls;
+  EXPECT_FALSE(c.cmdConciliacao.Visible);
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  form_->cmdAvancar_Click();
+  ASSERT_FALSE(form_->m_Resultado.ok);
+  EXPECT_EQ(form_->m_Page, 2);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string& failed = messages_.shown[0].text;
+  EXPECT_NE(failed.find("registro C170"), std::string::npos) << failed;
+  EXPECT_NE(failed.find("\r\nConciliação: "), std::string::npos) << failed;
+  EXPECT_NE(failed.find(" não gravadas\r\nClique em 'Salvar conciliação...'"), std::string::npos) << failed;
+  EXPECT_TRUE(c.cmdConciliacao.Visible);
+
+  files_.savePath = (dir_ / "missing" / "c.csv").string();
+  form_->cmdConciliacao_Click();
+  ASSERT_EQ(messages_.shown.size(), 2u);
+  EXPECT_EQ(messages_.shown[1].icon, MsgIcon::Critical);
+  EXPECT_EQ(messages_.shown[1].text,
+            "Não foi possível salvar a conciliação: não foi possível gravar o relatório " + files_.savePath + ".");
+  files_.savePath = (dir_ / "c.csv").string();
+  form_->cmdConciliacao_Click();
+  std::ifstream saved(files_.savePath, std::ios::binary);
+  const std::string csv((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+  EXPECT_NE(csv.find("\nC170,,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",linhas não gravadas\n"), std::string::npos) << csv;
+
+  // Leaving the page takes the button away; coming back does not bring it.
+  form_->cmdAvancar_Click();
+  EXPECT_FALSE(c.cmdConciliacao.Visible);
+  form_->cmdVoltar_Click();
+  EXPECT_EQ(form_->m_Page, 2);
+  EXPECT_FALSE(c.cmdConciliacao.Visible);
+  const int saves = files_.saves;
+  form_->cmdConciliacao_Click();
+  EXPECT_EQ(files_.saves, saves);
 }
 
 TEST_F(PagesTest, CancelNeverClosesTheDatabaseUnderRunningWork) {

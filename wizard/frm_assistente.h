@@ -34,6 +34,9 @@ struct FormControls {
   Control cmdRemoverArquivo, cmdSubirArquivo, cmdDescerArquivo, lblQuantidadeArquivos;
   Control TxtCaminhoSalvo, ButtonLocalidadeSalvar;
   Control lblResultadoFinal;
+  // Saves the reconciliation ledger of the last run (on its result page:
+  // page 4, or page 2 after a failed run).
+  Control cmdConciliacao;
   // the progress bars' labels and visibility (fill and text come through the progress port)
   Control sspProgressoPovoacaoTabela, lblProgressoPovoacaoTabela;
   Control sspProgressoBlocosGeral, lblProgressoBlocosGeral, sspProgressoEmpresa, lblProgressoEmpresa;
@@ -109,6 +112,10 @@ class frmAssistente {
   void cmdRemoverArquivo_Click();
   void cmdSubirArquivo_Click();
   void cmdDescerArquivo_Click();
+  // "Salvar conciliação...": asks the file chooser for a file name and writes
+  // the last run's ledger there as CSV; a failure to write is shown as a
+  // message, a cancelled chooser does nothing. Ignored while hidden.
+  void cmdConciliacao_Click();
   // Whether the wizard may close now: asks before imported files would be
   // lost (not after a merged file was written). Cancel uses it; a window's
   // close button should too.
@@ -196,6 +203,7 @@ class frmAssistente {
 
   static constexpr int kPages = 5;
   static constexpr const char* kFilter = "Texto. TXT(*.txt)|*.txt";
+  static constexpr const char* kLedgerFilter = "Planilha CSV (*.csv)|*.csv";
   // The import bar's label between imports: before the first file, and after one.
   static constexpr const char* kStatusNoFile = "Nenhum arquivo importado. Clique em '...' para escolher os arquivos.";
   static constexpr const char* kStatusWaiting = "Aguardando Próximo arquivo...";
@@ -226,6 +234,9 @@ class frmAssistente {
   Ports ports_;
   std::string databaseTarget_;
   bool m_CancelImport = false;
+  // The page that shows the last run's result with its ledger (4, or 2 after
+  // a failed run); -1 once the user left it.
+  int m_PaginaConciliacao = -1;
   bool m_CancelBatch = false;
   bool m_Restaging = false;      // importing again files the user already chose
   bool m_SeveralChosen = false;  // importing files chosen together (refusals name their file)

@@ -39,7 +39,19 @@ std::string ResultText(const RunResult& result, const std::string& start, const 
             "Estes registros não são levados ao arquivo unificado; se a rede precisar deles, inclua-os no "
             "PVA antes de transmitir.";
   }
+  if (!result.ledger.empty()) text += std::string(kCrLf) + LedgerSummaryText(result.ledger);
   return text;
+}
+
+// Where the ledger is proposed to be saved: beside the merged file, named
+// after it ("…_Unificado.txt" becomes "…_Conciliacao.csv"), or in the output
+// folder when the merged file cannot be named.
+std::string SuggestedLedgerPath(const std::string& planned, const std::string& folder) {
+  constexpr std::string_view kSuffix = "_Unificado.txt";
+  if (planned.size() > kSuffix.size() && planned.compare(planned.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0)
+    return planned.substr(0, planned.size() - kSuffix.size()) + "_Conciliacao.csv";
+  if (folder.empty()) return "Conciliacao.csv";
+  return (std::filesystem::path(folder) / "Conciliacao.csv").string();
 }
 
 }  // namespace
@@ -59,6 +71,8 @@ void frmAssistente::InitControls() {
   controls.cmdRemoverArquivo.Caption = "&Remover";
   controls.cmdSubirArquivo.Caption = "&Subir";
   controls.cmdDescerArquivo.Caption = "&Descer";
+  controls.cmdConciliacao.Caption = "Salvar &conciliação...";
+  controls.cmdConciliacao.Visible = false;
   controls.lblProgressoPovoacaoTabela.Caption = kStatusNoFile;
   controls.lblResultadoFinal.Visible = false;
   UpdateListControls();
@@ -98,6 +112,20 @@ bool frmAssistente::ConfirmLeave() {
 
 bool frmAssistente::Ask(std::string_view question) {
   return ports_.questions ? ports_.questions->Ask(question) : true;
+}
+
+void frmAssistente::cmdConciliacao_Click() {
+  if (!controls.cmdConciliacao.Visible || !controls.cmdConciliacao.Enabled || m_Importing || m_Running) return;
+  if (!ports_.files) return;
+  const std::string path = ports_.files->ChooseSaveFile(
+      "Salvar conciliação", SuggestedLedgerPath(PlannedOutputPath(), m_CaminhoSalvo), kLedgerFilter);
+  if (path.empty()) return;
+  std::string error;
+  if (!SaveLedgerCsv(path, m_Resultado.ledger, error)) {
+    ShowMessage("Não foi possível salvar a conciliação: " + error + ".", MsgIcon::Critical);
+    return;
+  }
+  ShowMessage("Conciliação salva em " + path + ".", MsgIcon::Information);
 }
 
 // The file button: chooses and imports one file (ignored while disabled).
@@ -212,6 +240,8 @@ void frmAssistente::ShowPage() {
     controls.cmdAvancar.Visible = false;
   }
   controls.cmdLocalArquivoMagnetico.Enabled = true;
+  if (p != m_PaginaConciliacao) m_PaginaConciliacao = -1;
+  controls.cmdConciliacao.Visible = m_PaginaConciliacao == p;
   UpdateListControls();
   if (p == 1) {
     if (!controls.OptionUnificaMatrizFilial.Value) {
@@ -256,8 +286,13 @@ void frmAssistente::RunFromLastPage() {
     std::string reason = OutputFolderProblem(m_CaminhoSalvo);
     if (reason.empty()) reason = m_Resultado.error.empty() ? "erro desconhecido" : m_Resultado.error;
     m_Page = 2;
+    if (!m_Resultado.ledger.empty()) m_PaginaConciliacao = 2;
     ShowPage();
-    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf +
+    std::string ledger;
+    if (!m_Resultado.ledger.empty())
+      ledger = LedgerSummaryText(m_Resultado.ledger) + kCrLf +
+               "Clique em 'Salvar conciliação...' para gravar as linhas por registro e estabelecimento." + kCrLf;
+    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf + ledger +
                     "Os arquivos importados foram mantidos: escolha outra pasta e clique em 'Avançar'.",
                 MsgIcon::Critical);
     return;
@@ -269,6 +304,8 @@ void frmAssistente::RunFromLastPage() {
     c->Visible = false;
   controls.lblResultadoFinal.Caption = ResultText(m_Resultado, m_RunStart, m_RunEnd);
   controls.lblResultadoFinal.Visible = true;
+  if (!m_Resultado.ledger.empty()) m_PaginaConciliacao = 4;
+  controls.cmdConciliacao.Visible = m_PaginaConciliacao == 4;
   controls.cmdCancelar.Caption = "Fechar";
   Changed();
   if (ports_.view) ports_.view->DoEvents();

@@ -17,6 +17,15 @@ class FileChooser {
     if (one.empty()) return {};
     return {one};
   }
+  // The save-file dialog titled `title`, proposing the path `suggested`:
+  // returns the path chosen, or "" when cancelled. Choosers that cannot ask
+  // for a new file answer "" (cancelled).
+  virtual std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) {
+    (void)title;
+    (void)suggested;
+    (void)filter;
+    return std::string();
+  }
 };
 
 // The folder chooser: returns the chosen folder, or "" when cancelled.

@@ -1,8 +1,10 @@
 #include "wizard/reconciliation.h"
 
+#include <fstream>
 #include <map>
 
 #include "blocks/merge_rules.h"
+#include "blocks/record_links.h"
 
 namespace {
 
@@ -12,11 +14,21 @@ struct CodeTotals {
   std::vector<std::pair<std::string, RecordLedger::Counts>> establishments;
 };
 
+constexpr const char* kNotWritten = "linhas não gravadas";
+constexpr const char* kWrittenElsewhere = "linhas gravadas neste estabelecimento sem terem sido lidas nele";
+
 // `n` lines of `code` (of establishment `cnpj` when known) not written.
 std::string Shortfall(int64_t n, const std::string& code, const std::string& cnpj) {
   std::string text = std::to_string(n) + (n == 1 ? " linha do registro " : " linhas do registro ") + code;
   if (!cnpj.empty()) text += " de " + cnpj;
   return text + (n == 1 ? " não foi gravada" : " não foram gravadas");
+}
+
+// `n` lines of `code` written under establishment `cnpj` beyond those read for it.
+std::string Surplus(int64_t n, const std::string& code, const std::string& cnpj) {
+  return std::to_string(n) + (n == 1 ? " linha do registro " : " linhas do registro ") + code + " de " + cnpj +
+         (n == 1 ? " foi gravada sem ter sido lida" : " foram gravadas sem terem sido lidas") +
+         " nesse estabelecimento";
 }
 
 std::string CsvField(const std::string& v) {
@@ -27,6 +39,64 @@ std::string CsvField(const std::string& v) {
     q += c;
   }
   return q + "\"";
+}
+
+// A code with no merge rule whose lines sit under an establishment record:
+// each establishment must write exactly the lines read for it. The read side
+// keys such a line by the CNPJ of the 0140 / X010 above it in its file, the
+// write side by the establishment whose subtree is being written; both are
+// the same text of the same CNPJ, in both kinds of merge.
+void BalancePerEstablishment(const std::string& code, const CodeTotals& t, LedgerRow& total,
+                             std::vector<LedgerRow>& rows, Reconciliation& r) {
+  std::vector<std::string> surplus;
+  for (const auto& [cnpj, c] : t.establishments) {
+    LedgerRow row{code, cnpj, c.read, c.written, 0, 0, 0, "", false};
+    if (c.read > c.written) {
+      row.missing = c.read - c.written;
+      row.reason = kNotWritten;
+      total.missing += row.missing;
+      r.shortfalls.push_back(Shortfall(row.missing, code, cnpj));
+    } else if (c.written > c.read) {
+      row.reason = kWrittenElsewhere;
+      surplus.push_back(Surplus(c.written - c.read, code, cnpj));
+    }
+    rows.push_back(row);
+  }
+  if (total.missing > 0) total.reason = kNotWritten;
+  else if (!surplus.empty()) total.reason = kWrittenElsewhere;
+  r.surpluses.insert(r.surpluses.end(), surplus.begin(), surplus.end());
+}
+
+// A company-level code (keyed by its file's 0000 CNPJ when read, written for
+// the merged file) or a code with a merge rule: balanced on its totals.
+void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, LedgerRow& total,
+                   std::vector<LedgerRow>& rows, Reconciliation& r) {
+  if (t.read > t.written) {
+    MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
+    if (rule.rule != MergeRule::None) {
+      total.merged = t.read - t.written;
+      total.reason = rule.reason;
+    } else {
+      total.missing = t.read - t.written;
+      // Named per file when the files' own shortfalls make up the whole;
+      // otherwise for the record code.
+      int64_t perEstablishment = 0;
+      std::vector<std::string> named;
+      for (const auto& [cnpj, c] : t.establishments)
+        if (c.read > c.written) {
+          perEstablishment += c.read - c.written;
+          named.push_back(Shortfall(c.read - c.written, code, cnpj));
+        }
+      if (perEstablishment == total.missing)
+        r.shortfalls.insert(r.shortfalls.end(), named.begin(), named.end());
+      else
+        r.shortfalls.push_back(Shortfall(total.missing, code, ""));
+      total.reason = kNotWritten;
+    }
+  }
+  for (const auto& [cnpj, c] : t.establishments)
+    if (!cnpj.empty() || t.establishments.size() > 1)
+      rows.push_back(LedgerRow{code, cnpj, c.read, c.written, 0, 0, 0, "", false});
 }
 
 }  // namespace
@@ -49,36 +119,40 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj) {
 
   Reconciliation r;
   for (const auto& [code, t] : codes) {
-    LedgerRow total{code, "", t.read, t.written, 0, t.refused, 0, t.refusedReason};
-    if (t.read > t.written) {
-      MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
-      if (rule.rule != MergeRule::None) {
-        total.merged = t.read - t.written;
-        total.reason = rule.reason;
-      } else {
-        total.missing = t.read - t.written;
-        // Named per establishment when the establishments' own shortfalls
-        // make up the whole; otherwise for the record code.
-        int64_t perEstablishment = 0;
-        std::vector<std::string> named;
-        for (const auto& [cnpj, c] : t.establishments)
-          if (c.read > c.written) {
-            perEstablishment += c.read - c.written;
-            named.push_back(Shortfall(c.read - c.written, code, cnpj));
-          }
-        if (perEstablishment == total.missing)
-          r.shortfalls.insert(r.shortfalls.end(), named.begin(), named.end());
-        else
-          r.shortfalls.push_back(Shortfall(total.missing, code, ""));
-        total.reason = "linhas não gravadas";
-      }
-    }
+    LedgerRow total{code, "", t.read, t.written, 0, t.refused, 0, t.refusedReason, true};
+    std::vector<LedgerRow> establishments;
+    const bool perEstablishment = MergeRuleFor(code, sameCnpj).rule == MergeRule::None &&
+                                  !record_links::EstablishmentOf(code).empty();
+    if (perEstablishment)
+      BalancePerEstablishment(code, t, total, establishments, r);
+    else
+      BalanceTotals(code, t, sameCnpj, total, establishments, r);
     r.rows.push_back(total);
-    for (const auto& [cnpj, c] : t.establishments)
-      if (!cnpj.empty() || t.establishments.size() > 1)
-        r.rows.push_back(LedgerRow{code, cnpj, c.read, c.written, 0, 0, 0, ""});
+    r.rows.insert(r.rows.end(), establishments.begin(), establishments.end());
   }
   return r;
+}
+
+LedgerSummary SummarizeLedger(const std::vector<LedgerRow>& rows) {
+  LedgerSummary s;
+  for (const LedgerRow& row : rows) {
+    if (!row.codeTotal) continue;
+    s.read += row.read;
+    s.written += row.written;
+    s.merged += row.merged;
+    s.refused += row.refused;
+    s.missing += row.missing;
+  }
+  return s;
+}
+
+std::string LedgerSummaryText(const std::vector<LedgerRow>& rows) {
+  const LedgerSummary s = SummarizeLedger(rows);
+  std::string text = "Conciliação: " + std::to_string(s.read) + " linhas lidas, " + std::to_string(s.written) +
+                     " gravadas, " + std::to_string(s.merged) + " unificadas por regra, " +
+                     std::to_string(s.refused) + " recusadas";
+  if (s.missing > 0) text += ", " + std::to_string(s.missing) + " não gravadas";
+  return text;
 }
 
 void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out) {
@@ -86,4 +160,13 @@ void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out) {
   for (const LedgerRow& row : rows)
     out << CsvField(row.code) << ',' << CsvField(row.establishment) << ',' << row.read << ',' << row.written << ','
         << row.merged << ',' << row.refused << ',' << row.missing << ',' << CsvField(row.reason) << '\n';
+}
+
+bool SaveLedgerCsv(const std::string& path, const std::vector<LedgerRow>& rows, std::string& error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) WriteLedgerCsv(rows, out);
+  out.close();
+  if (out) return true;
+  error = "não foi possível gravar o relatório " + path;
+  return false;
 }

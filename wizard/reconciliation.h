@@ -10,24 +10,46 @@
 
 #include "staging/ledger.h"
 
-// One row of the ledger report: a record code's totals (establishment empty)
-// or its lines of one establishment (read and written only).
+// One row of the ledger report: a record code's totals (codeTotal, the
+// establishment empty) or its lines of one establishment (read, written and,
+// for codes balanced per establishment, the lines of it not written).
 struct LedgerRow {
   std::string code;
   std::string establishment;
   int64_t read = 0, written = 0, merged = 0, refused = 0, missing = 0;
-  std::string reason;  // the merge rule or the refusal
+  std::string reason;  // the merge rule, the refusal or the imbalance
+  bool codeTotal = false;
 };
 
 struct Reconciliation {
   std::vector<LedgerRow> rows;          // per code: the totals row, then one row per establishment
   std::vector<std::string> shortfalls;  // "… linhas do registro C100 de <CNPJ> não foram gravadas"
-  bool Balanced() const { return shortfalls.empty(); }
+  // Lines written under an establishment that did not read them: "… linhas do
+  // registro C100 de <CNPJ> foram gravadas sem terem sido lidas nesse estabelecimento".
+  std::vector<std::string> surpluses;
+  bool Balanced() const { return shortfalls.empty() && surpluses.empty(); }
 };
 
 // Sets what the ledger read against what it saw written, for a merge of
-// head office and branches (`sameCnpj` false) or of files of one CNPJ.
+// head office and branches (`sameCnpj` false) or of files of one CNPJ. A
+// code without merge rule that sits under an establishment record (0140 or
+// an X010) balances per establishment: each establishment writes exactly the
+// lines read for it, so a line written under another establishment is a
+// shortfall of its own. Codes with a rule and company-level codes balance on
+// their totals. Never fails; the imbalances come back in the result.
 Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj);
+
+// The ledger's grand totals: the sums of the codes' totals rows.
+struct LedgerSummary {
+  int64_t read = 0, written = 0, merged = 0, refused = 0, missing = 0;
+};
+LedgerSummary SummarizeLedger(const std::vector<LedgerRow>& rows);
+// "Conciliação: N linhas lidas, N gravadas, N unificadas por regra, N
+// recusadas", followed by ", N não gravadas" when lines are missing.
+std::string LedgerSummaryText(const std::vector<LedgerRow>& rows);
 
 // The rows as CSV (header line, comma-separated, texts quoted when needed).
 void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out);
+// Writes the rows as CSV to the file `path`, replacing it. False with
+// `error` set (in Portuguese, naming the file) when it cannot be written.
+bool SaveLedgerCsv(const std::string& path, const std::vector<LedgerRow>& rows, std::string& error);

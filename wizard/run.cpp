@@ -104,17 +104,27 @@ void CheckOwnOutput(OutputFile& out) {
                    "inspeção como " + kept};
 }
 
+// The first five of `items` joined by "; ", "; ..." when there are more.
+std::string FirstFive(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t i = 0; i < items.size() && i < 5; ++i) text += (i ? "; " : "") + items[i];
+  if (items.size() > 5) text += "; ...";
+  return text;
+}
+
 // Sets the lines written against the lines read; the rows go into `result`.
 // Throws RunFailure naming the first record codes and establishments whose
-// lines were neither written nor accounted for by a merge rule or a refusal.
+// lines were neither written nor accounted for by a merge rule or a refusal,
+// then those written under an establishment that did not read them.
 void CheckLedger(bool singleCnpj, RunResult& result) {
   Reconciliation r = Reconcile(RunLedger(), singleCnpj);
   result.ledger = r.rows;
   if (r.Balanced()) return;
   std::string text;
-  for (size_t i = 0; i < r.shortfalls.size() && i < 5; ++i) text += (i ? "; " : "") + r.shortfalls[i];
-  if (r.shortfalls.size() > 5) text += "; ...";
-  throw RunFailure{"Linhas lidas e não gravadas: " + text + ". O arquivo unificado não foi gravado."};
+  if (!r.shortfalls.empty()) text = "Linhas lidas e não gravadas: " + FirstFive(r.shortfalls) + ". ";
+  if (!r.surpluses.empty())
+    text += "Linhas gravadas no estabelecimento errado: " + FirstFive(r.surpluses) + ". ";
+  throw RunFailure{text + "O arquivo unificado não foi gravado."};
 }
 
 struct Step {

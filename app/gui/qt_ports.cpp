@@ -111,6 +111,14 @@ std::vector<std::string> QtFileChooser::ChooseOpenFiles(std::string_view filter)
   return out;
 }
 
+std::string QtFileChooser::ChooseSaveFile(std::string_view title, std::string_view suggested,
+                                          std::string_view filter) {
+  QString path = QFileDialog::getSaveFileName(parent_, EngineText(title), PathText(std::string(suggested)),
+                                              QtFilter(filter));
+  if (path.isEmpty()) return "";
+  return PathBytes(path);
+}
+
 std::string QtFolderChooser::ChooseFolder(std::string_view title, bool flag) {
   QFileDialog dialog(parent_, EngineText(title));
   dialog.setFileMode(QFileDialog::Directory);

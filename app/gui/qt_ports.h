@@ -72,13 +72,15 @@ class QtProgress : public ProgressPort {
   std::chrono::steady_clock::time_point next_{};
 };
 
-// The open-file dialog; "" (or no file) when cancelled.
+// The open-file and save-file dialogs; "" (or no file) when cancelled.
 class QtFileChooser : public FileChooser {
  public:
   explicit QtFileChooser(QWidget* parent) : parent_(parent) {}
   std::string ChooseOpenFile(std::string_view filter) override;
   // Several files at once, in the order the user chose them.
   std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
+  // The save-file dialog (asks before replacing an existing file).
+  std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override;
 
  private:
   QWidget* parent_;

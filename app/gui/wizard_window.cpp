@@ -172,6 +172,11 @@ void WizardWindow::BuildWindow() {
   root->addWidget(line);
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(12, 10, 12, 10);
+  // The last run's ledger, at the left of the bar while its result is shown.
+  cmdConciliacao_ = new QPushButton;
+  cmdConciliacao_->setObjectName(QStringLiteral("cmdConciliacao"));
+  cmdConciliacao_->setAutoDefault(false);
+  buttons->addWidget(cmdConciliacao_);
   buttons->addStretch(1);
   cmdVoltar_ = new QPushButton;
   cmdVoltar_->setObjectName(QStringLiteral("cmdVoltar"));
@@ -193,6 +198,10 @@ void WizardWindow::BuildWindow() {
   connect(cmdAvancar_, &QPushButton::clicked, this, &WizardWindow::OnNext);
   connect(cmdVoltar_, &QPushButton::clicked, this, &WizardWindow::OnBack);
   connect(cmdCancelar_, &QPushButton::clicked, this, &WizardWindow::OnCancel);
+  connect(cmdConciliacao_, &QPushButton::clicked, this, [this] {
+    form_->cmdConciliacao_Click();
+    ControlsChanged();
+  });
   connect(cmdLocalArquivo_, &QPushButton::clicked, this, &WizardWindow::OnChooseFile);
   connect(buttonLocalidade_, &QPushButton::clicked, this, &WizardWindow::OnChooseFolder);
   connect(cmdRemover_, &QPushButton::clicked, this, &WizardWindow::OnRemoveFile);
@@ -410,7 +419,8 @@ void WizardWindow::ControlsChanged() {
   const std::pair<QPushButton*, const Control*> buttons[] = {
       {cmdVoltar_, &c.cmdVoltar}, {cmdAvancar_, &c.cmdAvancar}, {cmdCancelar_, &c.cmdCancelar},
       {cmdLocalArquivo_, &c.cmdLocalArquivoMagnetico}, {buttonLocalidade_, &c.ButtonLocalidadeSalvar},
-      {cmdRemover_, &c.cmdRemoverArquivo}, {cmdSubir_, &c.cmdSubirArquivo}, {cmdDescer_, &c.cmdDescerArquivo}};
+      {cmdRemover_, &c.cmdRemoverArquivo}, {cmdSubir_, &c.cmdSubirArquivo}, {cmdDescer_, &c.cmdDescerArquivo},
+      {cmdConciliacao_, &c.cmdConciliacao}};
   for (const auto& [button, control] : buttons) {
     Apply(button, *control);
     button->setText(EngineText(control->Caption));

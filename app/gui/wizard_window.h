@@ -113,6 +113,7 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QPushButton* cmdVoltar_ = nullptr;
   QPushButton* cmdAvancar_ = nullptr;
   QPushButton* cmdCancelar_ = nullptr;
+  QPushButton* cmdConciliacao_ = nullptr;
   QRadioButton* optionArquivo_ = nullptr;
   QRadioButton* optionMatrizFilial_ = nullptr;
   QCheckBox* checkValidarMatriz_ = nullptr;

@@ -26,6 +26,7 @@
 #include "app/gui/qt_ports.h"
 #include "app/gui/wizard_window.h"
 #include "staging/run_state.h"
+#include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
 #include "tools/efdgen/network.h"
 
@@ -36,8 +37,8 @@ namespace fs = std::filesystem;
 class WizardWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("quelvar_window_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = UniqueTempPath(std::string("quelvar_window_") +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
     NewWindow();
@@ -501,8 +502,8 @@ TEST(QtPortsTest, MessageBoxesCarryTheIconOfTheirKind) {
 }
 
 TEST(QtPortsTest, DialogsGiveTheChosenPathOrNothingWhenCancelled) {
-  const fs::path dir = fs::temp_directory_path() / "quelvar_window_dialogs";
-  fs::create_directories(dir);
+  TempFolder temp;
+  const fs::path dir = temp.path();
   const std::string file = (dir / "matriz.txt").string();
   { std::ofstream(file) << "|0000|\n"; }
   auto answer = [](bool accept, const std::string& path, QStringList* filters = nullptr) {
@@ -542,7 +543,14 @@ TEST(QtPortsTest, DialogsGiveTheChosenPathOrNothingWhenCancelled) {
   EXPECT_EQ(folders.ChooseFolder("Selecione local para salvar", true), dir.string());
   answer(false, "");
   EXPECT_EQ(folders.ChooseFolder("Selecione local para salvar", true), "");
-  fs::remove_all(dir);
+
+  // The save dialog: the name typed (a new file) or nothing.
+  const std::string ledger = (dir / "conciliacao.csv").string();
+  answer(true, ledger);
+  EXPECT_EQ(files.ChooseSaveFile("Salvar conciliação", (dir / "x.csv").string(), "Planilha CSV (*.csv)|*.csv"),
+            ledger);
+  answer(false, "");
+  EXPECT_EQ(files.ChooseSaveFile("Salvar conciliação", ledger, "Planilha CSV (*.csv)|*.csv"), "");
 }
 
 }  // namespace

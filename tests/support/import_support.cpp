@@ -6,6 +6,7 @@
 
 #include "blocks/registry.h"
 #include "staging/run_state.h"
+#include "tests/support/staging_database.h"
 
 namespace fs = std::filesystem;
 
@@ -19,8 +20,7 @@ std::string EstablishmentLine(const std::string& code, const std::string& cnpj) 
 
 ImportStage::ImportStage() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  dir = fs::temp_directory_path() /
-        ("quelvar_import_" + std::string(info->test_suite_name()) + "_" + info->name());
+  dir = UniqueTempPath("quelvar_import_" + std::string(info->test_suite_name()) + "_" + info->name());
   fs::remove_all(dir);
   fs::create_directories(dir);
   frmAssistente::Ports ports;

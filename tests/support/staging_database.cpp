@@ -45,12 +45,16 @@ int64_t RegisteredCount(std::string_view reg) {
   return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
 }
 
-TempFolder::TempFolder() {
+std::string UniqueTempPath(std::string_view stem) {
   static std::atomic<int> serial{0};
+  return (std::filesystem::temp_directory_path() /
+          (std::string(stem) + "-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
+      .string();
+}
+
+TempFolder::TempFolder() {
   namespace fs = std::filesystem;
-  path_ = (fs::temp_directory_path() /
-           ("quelvar-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
-              .string();
+  path_ = UniqueTempPath("quelvar-test");
   fs::remove_all(path_);
   fs::create_directories(path_);
 }

@@ -24,6 +24,10 @@ std::vector<std::string> ReadCrLfLines(const std::string& path);
 // The line counter of `reg` in ###Registros (-1 when the code is not registered).
 int64_t RegisteredCount(std::string_view reg);
 
+// A path under the system's temp folder that no other process or test uses:
+// `stem`, this process's id and a serial number. Nothing is created.
+std::string UniqueTempPath(std::string_view stem);
+
 // A fresh empty folder under the system's temp folder, removed with everything
 // in it on destruction.
 class TempFolder {

@@ -43,6 +43,17 @@ class ScriptedFiles : public FileChooser {
     if (nextBatch < batches.size()) return batches[nextBatch++];
     return FileChooser::ChooseOpenFiles(filter);
   }
+  // The save-file dialog answers `savePath` ("" = cancelled), recording what it was asked.
+  std::string savePath;
+  std::string lastSaveTitle, lastSuggested, lastSaveFilter;
+  int saves = 0;
+  std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override {
+    ++saves;
+    lastSaveTitle = title;
+    lastSuggested = suggested;
+    lastSaveFilter = filter;
+    return savePath;
+  }
 };
 
 // Answers every yes/no question with `answer`, recording the questions.
