@@ -129,6 +129,7 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   EXPECT_FALSE(Button("cmdVoltar")->isEnabled());
   EXPECT_EQ(Button("cmdVoltar")->text(), QStringLiteral("< &Voltar"));
   EXPECT_EQ(Button("cmdAvancar")->text(), QString::fromUtf8("&Avançar >"));
+  EXPECT_FALSE(Button("cmdConciliacao")->isVisible());
   Screenshot("page0.png");
 
   Button("cmdAvancar")->click();
@@ -184,6 +185,9 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   EXPECT_TRUE(resultLabel->text().startsWith(QString::fromUtf8("Arquivo Magnético gerado com Sucesso. \nDt Início: ") +
                                              QString::fromStdString(window_->form().m_RunStart)))
       << resultLabel->text().toStdString();
+  EXPECT_TRUE(resultLabel->text().contains(QString::fromUtf8("\nConciliação: "))) << resultLabel->text().toStdString();
+  EXPECT_TRUE(Button("cmdConciliacao")->isVisible());
+  EXPECT_EQ(Button("cmdConciliacao")->text(), QString::fromUtf8("Salvar &conciliação..."));
   Screenshot("page4.png");
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
   EXPECT_TRUE(messages_.errors.empty()) << messages_.errors[0];
