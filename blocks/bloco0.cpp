@@ -1,7 +1,9 @@
 // Block 0 of the merged file: header, opener, accountant and tax regime, the
 // revenue split summed over all files, then one establishment after the other
 // with its participants, units, items (each followed by its changes) and
-// information texts, then the accounts and the closer.
+// information texts, then the accounts, cost centres, the revenue composition
+// and the closer. The company-level records (0035, 0100, 0110, 0111, 0120,
+// 0500, 0600, 0900) follow their rules in company_rules.h.
 //
 // Establishments are the stored 0140 rows, one per CNPJ in load order; each
 // pass writes the first 0140 of its CNPJ and the whole subtree that CNPJ owns
@@ -10,13 +12,12 @@
 // operation and text is written once, by its code.
 #include "blocks/bloco0.h"
 
-#include <set>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "blocks/block_statement.h"
+#include "blocks/company_rules.h"
+#include "blocks/company_writer.h"
 #include "blocks/establishment_block.h"
 #include "blocks/record_links.h"
 #include "blocks/subtree_writer.h"
@@ -32,35 +33,6 @@ namespace {
 std::string ColumnText(Recordset& rs, std::string_view name) {
   const Value& v = rs[name];
   return v.kind() == Value::Kind::Text ? v.TextRef() : v.AsText();
-}
-
-// Company-level records kept once per key (the first row in load order of
-// each combination of the key columns): 0035 by COD_SCP, 0120 by MES_REFER,
-// 0600 by DT_ALT + COD_CCUS. Returns nullptr for other codes.
-const std::vector<const char*>* FirstOfEachKey(std::string_view reg) {
-  static const std::vector<const char*> k0035{"Cod_SCP"}, k0120{"Mes_Refer"}, k0600{"Dt_Alt", "Cod_CCus"};
-  if (reg == "0035") return &k0035;
-  if (reg == "0120") return &k0120;
-  if (reg == "0600") return &k0600;
-  return nullptr;
-}
-
-// Writes the rows of `reg` in load order, the first of each key only; counts them.
-void WriteFirstOfEachKey(std::string_view reg, const std::vector<const char*>& keys, const Objeto_Collection& layout) {
-  std::string cols;
-  for (const char* k : keys) cols.append(k).append(" AS Key_").append(k).append(",");
-  std::string sql = ReplaceAll(StatementTemplate(reg), "{COLUMNS}", cols + "{COLUMNS}") + "ORDER BY ID ASC";
-  auto rs = g_Connection->Execute(FinishStatement(sql, reg, layout));
-  std::unordered_set<std::string> seen;
-  int32_t n = 0;
-  for (; !rs->Eof(); rs->MoveNext()) {
-    std::string key;
-    for (const char* k : keys) key.append(ColumnText(*rs, std::string("Key_") + k)).append("|");
-    if (!seen.insert(key).second) continue;
-    md_ShowProgress(3, reg, ++n, 0);
-    md_WriteLine(reg, *rs, layout);
-  }
-  md_AddRecordCount(reg, n);
 }
 
 // Writes one code of Block 0 with a fresh layout.
@@ -92,19 +64,6 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
     md_AddRecordCount(reg, WriteRows(reg, sql, layout, RowWriter::OpenerWithData));
     return;
   }
-  if (reg == "0111") {
-    int32_t n = 0;
-    if (HasRows(reg)) {
-      sql = "SELECT '0111' AS Reg";
-      for (const char* f : {"Rec_Bru_NCum_Trib_Mi", "Rec_Bru_NCum_Nt_Mi", "Rec_Bru_NCum_Exp",
-                            "Rec_Bru_Cum", "Rec_Bru_Total"})
-        sql = sql + ",SUM(CAST(REPLACE(" + f + ",',','.') AS FLOAT)) AS " + f;
-      sql += " FROM ###0111";
-      n = WriteRows(reg, FinishStatement(sql, reg, layout), layout);
-    }
-    md_AddRecordCount(reg, n);
-    return;
-  }
   if (reg == "0140") {
     sql = ReplaceAll(sql, "{COLUMNS}", "*") + "WHERE (ID = " + std::to_string(estIndex) + ")";
     auto rs = g_Connection->Execute(FinishStatement(sql, reg, layout));
@@ -120,8 +79,8 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
     return;
   }
   if (!record_links::EstablishmentOf(reg).empty()) return;  // written with their establishment
-  if (const auto* keys = FirstOfEachKey(reg)) {
-    WriteFirstOfEachKey(reg, *keys, layout);
+  if (CompanyRuleFor(reg)) {
+    WriteCompanyRecords(reg);
     return;
   }
   if (reg == "0990") {
@@ -146,8 +105,7 @@ void md_UnifyBlock(bool& singleCnpj) {
     NoteEstablishmentPass(s.statements + 2);
   }
   if (ests.empty()) md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, 1, 1);
-  Write("0500", singleCnpj);
-  Write("0600", singleCnpj);
+  for (const char* reg : {"0500", "0600", "0900"}) Write(reg, singleCnpj);
   Write("0990", false);
 }
 

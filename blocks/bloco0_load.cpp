@@ -1,7 +1,7 @@
 // Loading of Block 0 lines: the header and the block's opener and closer once,
-// the accountant once per CPF, the tax regime checked, units and accounts
-// without repeats, every other line of every file linked to its establishment
-// and parent row.
+// the accountant once per CPF, the tax regime checked, units without repeats,
+// every other line of every file (accounts too: the writer merges them by
+// their key, company_rules.h) linked to its establishment and parent row.
 #include <stdexcept>
 
 #include "blocks/bloco0.h"
@@ -74,8 +74,6 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
     Load0110(line, codIncTrib, codTipoCont, indAproCred);
   } else if (reg == "0190") {
     if (!md_FindUnit(StoredField(line, 2), g_CurrentCNPJ)) Store(Layouts(), reg, line);
-  } else if (reg == "0500") {
-    if (!md_FindAccount(StoredField(line, 6))) Store(Layouts(), reg, line);
   } else if (FindLayoutSpec(Layouts(), reg)) {
     Store(Layouts(), reg, line);
   }

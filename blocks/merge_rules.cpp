@@ -1,5 +1,7 @@
 #include "blocks/merge_rules.h"
 
+#include "blocks/company_rules.h"
+
 namespace {
 
 bool In(std::string_view code, std::initializer_list<std::string_view> codes) {
@@ -15,11 +17,16 @@ MergeRuleInfo MergeRuleFor(std::string_view code, bool sameCnpj) {
   const std::string_view tail = code.substr(1);
   if (tail == "001" || tail == "990" || In(code, {"9900", "9999"}))
     return {MergeRule::Recomputed, "abertura, encerramento e contagens recalculados"};
-  if (In(code, {"0000", "0100", "0110"})) return {MergeRule::Once, "um só para o arquivo unificado"};
-  if (code == "0111") return {MergeRule::Summed, "receitas somadas de todos os arquivos"};
+  if (code == "0000") return {MergeRule::Once, "um só para o arquivo unificado"};
+  if (const CompanyRule* r = CompanyRuleFor(code)) {
+    switch (r->kind) {
+      case CompanyMerge::KeepAll: return {};
+      case CompanyMerge::Once: return {MergeRule::Once, r->reason};
+      case CompanyMerge::FirstOfKey: return {MergeRule::Deduplicated, r->reason};
+      case CompanyMerge::SumByKey: return {MergeRule::Summed, r->reason};
+    }
+  }
   if (code == "0190") return {MergeRule::Deduplicated, "unidade gravada uma vez por empresa"};
-  if (code == "0500") return {MergeRule::Deduplicated, "conta gravada uma vez no arquivo"};
-  if (In(code, {"0035", "0120", "0600"})) return {MergeRule::Deduplicated, "gravado uma vez por chave"};
   // One establishment record per CNPJ in both kinds of merge, and the records
   // with a code of their own under 0140 once per code (the first in load order,
   // with the item's own changes).

@@ -18,15 +18,20 @@ void WriteOpenerCloserRecords(const OpenerCloserBlock& block, std::string_view r
           " FROM ###Registros WHERE (Bloco = '" + std::string(1, block.letter) + "')";
   }
   sql = FinishStatement(sql, reg, layout);
-  int32_t n = WriteRows(reg, sql, layout, isOpener ? RowWriter::OpenerWithoutData : RowWriter::Line);
+  const bool hasData = isOpener && block.hasCompanyLevel && block.hasCompanyLevel();
+  int32_t n = WriteRows(reg, sql, layout,
+                        !isOpener ? RowWriter::Line
+                        : hasData ? RowWriter::OpenerWithData
+                                  : RowWriter::OpenerWithoutData);
   md_AddRecordCount(reg, n);
 }
 
 void UnifyOpenerCloserBlock(const OpenerCloserBlock& block) {
   if (block.omitWhenAbsent && !HasRows(block.opener)) return;
   md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
-  for (const char* reg : {block.opener, block.closer}) {
-    Objeto_Collection layout = block.getLayout(reg);
-    WriteOpenerCloserRecords(block, reg, layout);
-  }
+  Objeto_Collection opener = block.getLayout(block.opener);
+  WriteOpenerCloserRecords(block, block.opener, opener);
+  if (block.companyLevel) block.companyLevel();
+  Objeto_Collection closer = block.getLayout(block.closer);
+  WriteOpenerCloserRecords(block, block.closer, closer);
 }

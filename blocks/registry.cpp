@@ -1,5 +1,6 @@
 #include "blocks/registry.h"
 
+#include "blocks/company_rules.h"
 #include "blocks/record_links.h"
 #include "staging/catalogue_layouts.h"
 
@@ -44,7 +45,7 @@ const LayoutSpec* FindAnyLayout(std::string_view code) {
 
 bool IsMergedCode(std::string_view code) {
   if (!FindAnyLayout(code)) return false;
-  if (code == "0035" || code == "0120" || code == "0600") return true;  // kept once per key
+  if (CompanyRuleFor(code)) return true;  // company-level records, merged by their rules
   if (code[0] == 'M') return true;  // Block M stores and recomputes every record it has a layout of
   if (StagedLinks(code)) return true;  // the records staged since the first version
   return record_links::IsEstablishmentRecord(code) || !record_links::EstablishmentOf(code).empty();

@@ -69,7 +69,8 @@ TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
   EXPECT_EQ(s.Count("9900"), 2u);
 }
 
-TEST(Loading, UnitsPerCompanyAccountsOnce) {
+// Accounts are all staged: the writer keeps one per DT_ALT, COD_CTA and COD_CTA_REF.
+TEST(Loading, UnitsPerCompanyEveryAccountStaged) {
   ImportStage s;
   ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0190|UN|UNIDADE|", "|0190|un |UNIDADE|", "|0190|KG|QUILO|",
                                                       "|0190|P'%|PE\xC7" "A|", "|0190|P'%|PE\xC7" "A|",
@@ -80,7 +81,7 @@ TEST(Loading, UnitsPerCompanyAccountsOnce) {
             ImportOutcome::Imported);
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Unid FROM ###0190 ORDER BY ID"),
             (std::vector<std::vector<std::string>>{{kMatriz, "UN"}, {kMatriz, "KG"}, {kMatriz, "P'%"}, {kFilial, "UN"}}));
-  EXPECT_EQ(s.Column("0500", "Cod_Cta"), (std::vector<std::string>{"1.1", "1.2"}));
+  EXPECT_EQ(s.Column("0500", "Cod_Cta"), (std::vector<std::string>{"1.1", "1.1", "1.2"}));
   EXPECT_TRUE(s.messages.errors.empty());
 }
 

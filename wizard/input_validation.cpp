@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "blocks/company_rules.h"
 #include "checker/efd_check.h"
 #include "checker/efd_rules.h"
 #include "checker/line_reader.h"
@@ -37,7 +38,11 @@ class InputRules {
       if (firstEstablishmentLine_ == 0) firstEstablishmentLine_ = n;
       return;
     }
-    if (code == "0111" || code[0] == 'M') CheckAmounts(n, code, line);
+    if (code[0] == 'M') {
+      CheckAmounts(n, code, line, nullptr);
+    } else if (const CompanyRule* rule = CompanyRuleFor(code); rule && rule->kind == CompanyMerge::SumByKey) {
+      CheckAmounts(n, code, line, rule);
+    }
   }
 
   void Finish() {
@@ -50,13 +55,15 @@ class InputRules {
   }
 
  private:
-  // Every numeric field of the record (by the layout) must be a decimal number.
-  void CheckAmounts(int64_t n, std::string_view code, std::string_view line) {
+  // Every numeric field of the record (by the layout) must be a decimal number;
+  // with a summing rule, every field the rule adds up.
+  void CheckAmounts(int64_t n, std::string_view code, std::string_view line, const CompanyRule* sum) {
     auto [it, added] = numeric_.try_emplace(std::string(code));
     if (added)
       if (const CatalogueRecord* rec = Layout006().Find(code))
         for (const CatalogueField& f : rec->fields)
-          if (f.type == 'N' && f.number > 1) it->second.push_back(&f);
+          if (f.type == 'N' && f.number > 1 && (!sum || IsSummedField(*sum, f.name, f.type, f.decimals)))
+            it->second.push_back(&f);
     for (const CatalogueField* f : it->second) {
       std::string_view v = LineField(line, static_cast<size_t>(f->number));
       if (!IsEfdDecimal(v))

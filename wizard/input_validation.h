@@ -2,8 +2,9 @@
 // checker's rules (line shape, block order, openers and closers, X990, 9900,
 // 9990 and 9999 counts, each X010's CNPJ among the 0140 records) and the rules
 // of an input: 0140 records with CNPJs of 14 digits, one of them the CNPJ of
-// the 0000 record, and the amounts the merge sums (0111, Block M) written as
-// decimal numbers. Lines with more or fewer fields than the current layout
+// the 0000 record, and the amounts the merge sums (Block M and the records
+// summed by company_rules.h: 0111, 0900, 1100, P200, ...) written as decimal
+// numbers. Lines with more or fewer fields than the current layout
 // (older layouts) are not refused here; the import reports them.
 #pragma once
 
