@@ -182,11 +182,12 @@ void ReadChildren(const CodePlan& parent, const std::unordered_map<int64_t, Node
   }
 }
 
-// "DT_ALT 01012020, COD_CTA 1.01": the key of a merged line in words.
+// "DT_ALT 01012020, COD_CTA 1.01": the key of a merged line in words (empty
+// key fields left out).
 std::string KeyWords(const CodePlan& p, const Node& n) {
   std::string words;
   for (size_t k = 2; k < n.f.size(); ++k)
-    if (p.key[k]) words += (words.empty() ? "" : ", ") + p.record->fields[k - 1].name + " " + n.f[k];
+    if (p.key[k] && !n.f[k].empty()) words += (words.empty() ? "" : ", ") + p.record->fields[k - 1].name + " " + n.f[k];
   return words;
 }
 

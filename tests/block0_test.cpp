@@ -143,3 +143,16 @@ TEST_F(Block0, RevenueSplitIsTheExactSumOfManyRows) {
   auto lines = Unify(false);
   EXPECT_EQ(LinesOf(lines, "0111"), (std::vector<std::string>{"|0111|10000|0|150000|1000|30000|"}));
 }
+
+// Before, the revenue split was summed as doubles: amounts of 17 digits and
+// more lost their cents.
+TEST_F(Block0, RevenueSplitBeyondDoublePrecisionAndEmptyFields) {
+  for (const char* values : {"'12345678901234567,89','0,10','','1','12345678901234569,99'",
+                             "'0,01','0,20','','2','3,21'"})
+    g_Connection->Execute(
+        std::string("INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,"
+                    "Rec_Bru_Cum,Rec_Bru_Total) VALUES ('1','0111',") + values + ")");
+  auto lines = Unify(false);
+  EXPECT_EQ(LinesOf(lines, "0111"),
+            (std::vector<std::string>{"|0111|12345678901234567,9|0,3||3|12345678901234573,2|"}));
+}
