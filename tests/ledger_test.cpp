@@ -82,14 +82,14 @@ TEST(Ledger, EstablishmentLinesBalancePerEstablishmentCompanyLinesOnTotals) {
   EXPECT_FALSE(t.Balanced());
 
   RecordLedger company;
-  company.Read("0900", "A");
-  company.Read("0900", "B");
-  company.Written("0900", "B");
-  company.Written("0900", "B");
+  company.Read("1900", "A");
+  company.Read("1900", "B");
+  company.Written("1900", "B");
+  company.Written("1900", "B");
   EXPECT_TRUE(Reconcile(company, false).Balanced());
-  company.Read("0900", "A");
+  company.Read("1900", "A");
   EXPECT_EQ(Reconcile(company, false).shortfalls,
-            std::vector<std::string>{"1 linha do registro 0900 não foi gravada"});
+            std::vector<std::string>{"1 linha do registro 1900 não foi gravada"});
 }
 
 TEST(LedgerReport, SavedAsCsvOrRefusedWithTheFileNamed) {
