@@ -60,10 +60,12 @@ std::string Process(const std::string& number, const std::string& child) {
 std::string Suspended(const std::string& desc) {
   return "|1011|||||01062023|100,00|01|100|1,65|1,65|01|100|7,6|7,6|01|0|0|0|01|0|0|0|||" + desc + "|";
 }
-// A 1100 (or 1500) of credit code `cod` whose credit found and balance are `amount`.
-std::string Credit(const std::string& code, const std::string& cod, const std::string& amount) {
-  return "|" + code + "|052023|01||" + cod + "|" + amount + "|0|" + amount + "|0|0|0|" + amount + "|0|0|0|0|0|" +
-         amount + "|";
+// A 1100 (or 1500) of credit code `cod` whose credit found is `amount`, of
+// which `used` is used in this period and `left` left over.
+std::string Credit(const std::string& code, const std::string& cod, const std::string& amount,
+                   const std::string& used = "0", const std::string& left = "") {
+  return "|" + code + "|052023|01||" + cod + "|" + amount + "|0|" + amount + "|0|0|0|" + amount + "|" + used +
+         "|0|0|0|0|" + (left.empty() ? amount : left) + "|";
 }
 std::string LateCredit(const std::string& cnpj, const std::string& desc) {
   return "|1101|||55|1||1|01052023||10,00|1102|01|0|50|10|1,65|0,17|||" + desc + "|052023|" + cnpj + "|";
@@ -120,7 +122,7 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
       Lines({"|P200|062023|0|10,00|15,00|5,00|298501|", "|P210|0|10,00|01|D1|REDUCAO|01062023|",
              "|P210|1|15,00|01|D2|ACRESCIMO|01062023|"}),
       Lines({Process("P1", Suspended("A")), "|1050|01062023|01|" + m + "|1|1|0|0|0|0|0|0|0|0|0|0|01||M|",
-             Credit("1100", "101", "0,10"), LateCredit(m, "M"),
+             Credit("1100", "101", "0,10", "0,04", "0,06"), LateCredit(m, "M"),
              "|1200|042023|01|10,00|1,00|9,00|0|9,00|0|0|15052023|", "|1220|032023|01|101|1,00|",
              "|1300|01|042023|1,00|0|0|0|1,00|"}));
   // A branch: the same account key under another name and level, the same
@@ -133,7 +135,7 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
              "|0900|0,20||0,01||0||0||0||0||0,21||"}),
       Lines({"|P200|062023|0|0|2,50|2,50|298501|", "|P210|1|2,50|01|D3|ACRESCIMO|01062023|"}),
       Lines({Process("P1", Suspended("B")), "|1050|01062023|01|" + f1 + "|2|2|0|0|0|0|0|0|0|0|0|0|01||F|",
-             Credit("1100", "101", "0,20"), LateCredit(f1, "F"), "|1102|0,17|0|0|",
+             Credit("1100", "101", "0,20", "0,05", "0,15"), LateCredit(f1, "F"), "|1102|0,17|0|0|",
              "|1200|042023|01|20,00|5,00|15,00|0|15,00|0|0|15052023|", "|1220|032023|01|101|2,00|",
              "|1220|022023|01|101|3,00|", "|1300|01|042023|2,00|0|0|0|2,00|"}));
   // Another branch: another process, credit code, recollection date,
@@ -187,13 +189,19 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
                 "|1050|01062023|01|" + m + "|1|1|0|0|0|0|0|0|0|0|0|0|01||M|",
                 "|1050|01062023|01|" + f1 + "|2|2|0|0|0|0|0|0|0|0|0|0|01||F|",
                 // 0,10 + 0,20 under one key, the late credits of both under it.
-                "|1100|052023|01||101|0,3|0|0,3|0|0|0|0,3|0|0|0|0|0|0,3|", LateCredit(m, "M"),
+                "|1100|052023|01||101|0,3|0|0,3|0|0|0|0,3|0,09|0|0|0|0|0,21|", LateCredit(m, "M"),
                 LateCredit(f1, "F"), "|1102|0,17|0|0|", "|1100|052023|01||201|5|0|5|0|0|0|5|0|0|0|0|0|5|",
                 // Late contributions of one key summed, their credits summed by their own key.
                 "|1200|042023|01|30|6|24|0|24|0|0|15052023|", "|1220|032023|01|101|3|", "|1220|022023|01|101|3|",
                 "|1200|042023|01|1|0|1|0|1|0|0|16052023|",
                 "|1300|01|042023|3|0|0|0|3|", "|1300|02|042023|4|0|0|0|4|"}));
   EXPECT_EQ(LinesOf(lines, "1001"), (std::vector<std::string>{"|1001|0|"}));
+  // Block M's credit used from earlier periods is the merged 1100 lines' own.
+  const std::vector<std::string> m200 = LinesOf(lines, "M200");
+  ASSERT_EQ(m200.size(), 1u);
+  size_t field4 = 0;
+  for (int i = 0; i < 4; ++i) field4 = m200[0].find('|', field4) + 1;
+  EXPECT_EQ(m200[0].substr(field4, m200[0].find('|', field4) - field4), "0,09") << m200[0];
   EXPECT_EQ(LinesOf(lines, "1990"), (std::vector<std::string>{"|1990|" + std::to_string(blockOf('1').size() + 2) + "|"}));
 }
 
