@@ -102,6 +102,8 @@ std::string KeyOf(const CodePlan& p, const std::vector<std::string>& f) {
   return key;
 }
 
+// Adds the amount `text` of field k to `into` (an empty text adds nothing, so
+// a field empty in every line stays empty). Throws as Amount.
 void Add(std::optional<ExactDecimal>& into, const CodePlan& p, size_t k, const std::string& text) {
   if (text.empty()) return;
   into = into.value_or(ExactDecimal()) + Amount(p, k, text);
@@ -191,6 +193,7 @@ std::string KeyWords(const CodePlan& p, const Node& n) {
   return words;
 }
 
+// The items separated by ", ".
 std::string Joined(const std::vector<std::string>& items) {
   std::string out;
   for (const std::string& s : items) out += (out.empty() ? "" : ", ") + s;

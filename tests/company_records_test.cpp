@@ -140,7 +140,10 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
              "|1220|022023|01|101|3,00|", "|1300|01|042023|2,00|0|0|0|2,00|"}));
   // Another branch: another process, credit code, recollection date,
   // withholding and payroll period: each its own line.
-  AddCompanyRecords(files[2], {}, Lines({"|P200|052023|0|0|0|0|298501|"}),
+  // Its payroll line of the head office's period names another revenue code:
+  // the first is kept, with a warning.
+  const std::string f2 = CnpjOf(files[2]);
+  AddCompanyRecords(files[2], {}, Lines({"|P200|052023|0|0|0|0|298501|", "|P200|062023|0|0|0|0|299101|"}),
                     Lines({Process("P2", Suspended("C")), Credit("1100", "201", "5,00"),
                            "|1200|042023|01|1,00|0|1,00|0|1,00|0|0|16052023|", "|1300|02|042023|4,00|0|0|0|4,00|"}));
 
@@ -150,6 +153,9 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
   // One warning for the account kept with its first name.
   EXPECT_NE(r.err.find("registro 0500 de DT_ALT 01012020, COD_CTA 9.9: NIVEL, NOME_CTA diferente(s) "
                        "no arquivo de CNPJ " + f1),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("registro P200 de PER_REF 062023: COD_REC diferente(s) no arquivo de CNPJ " + f2),
             std::string::npos)
       << r.err;
   const std::string merged = MergedFile();
