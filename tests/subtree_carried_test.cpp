@@ -7,8 +7,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <fstream>
 
+#include "blocks/company_rules.h"
+#include "blocks/exact_decimal.h"
+#include "staging/record_catalogue.h"
+#include "staging/text.h"
 #include "tests/support/subtree_support.h"
 #include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
@@ -65,6 +70,75 @@ std::string Missing(const std::map<std::string, int>& want, const std::map<std::
   return shown ? std::to_string(shown) + " misplaced:" + text : std::string();
 }
 
+// Company-level lines of `files` per record code (upper-cased, with repeats).
+std::map<std::string, std::vector<std::string>> CompanyLinesByCode(const std::vector<std::vector<std::string>>& files) {
+  std::map<std::string, std::vector<std::string>> byCode;
+  for (const auto& lines : files)
+    for (const auto& [line, n] : CompanyLevelLines(lines))
+      for (int i = 0; i < n; ++i) byCode[line.substr(1, 4)].push_back(line);
+  return byCode;
+}
+
+// Each company-level record of the merged file against its rule over the
+// inputs: lines kept all, once, once per key, or summed per key with every
+// summed field's total unchanged. "" when all hold, else what differs.
+std::string CompanyRulesBroken(const std::vector<std::vector<std::string>>& inputs,
+                               const std::vector<std::string>& merged) {
+  std::string broken;
+  const auto given = CompanyLinesByCode(inputs);
+  const auto written = CompanyLinesByCode({merged});
+  for (const auto& [code, in] : given) {
+    const CompanyRule* rule = CompanyRuleFor(code);
+    const CatalogueRecord* record = Layout006().Find(code);
+    if (!rule || !record) continue;
+    const auto it = written.find(code);
+    const std::vector<std::string> out = it == written.end() ? std::vector<std::string>{} : it->second;
+    auto keyOf = [&](const std::string& line) {
+      if (rule->keys.empty()) return rule->kind == CompanyMerge::FirstOfKey ? line : std::string();
+      std::vector<std::string_view> f = SplitBars(line);
+      std::string key;
+      for (const char* k : rule->keys) {
+        const size_t n = static_cast<size_t>(record->Field(k)->number);
+        key.append(n < f.size() ? f[n] : std::string_view()).append("|");
+      }
+      return key;
+    };
+    std::set<std::string> keysIn, keysOut;
+    for (const std::string& l : in) keysIn.insert(keyOf(l));
+    for (const std::string& l : out) keysOut.insert(keyOf(l));
+    const bool topLevel = record->level == 2;
+    switch (rule->kind) {
+      case CompanyMerge::KeepAll: {
+        std::multiset<std::string> a(in.begin(), in.end()), b(out.begin(), out.end());
+        if (a != b) broken += code + " not kept line by line; ";
+        break;
+      }
+      case CompanyMerge::Once:
+        if (out.size() != 1) broken += code + " written " + std::to_string(out.size()) + " times; ";
+        break;
+      case CompanyMerge::FirstOfKey:
+      case CompanyMerge::SumByKey:
+        if (keysIn != keysOut || (topLevel && out.size() != keysIn.size()))
+          broken += code + ": " + std::to_string(out.size()) + " lines for " + std::to_string(keysIn.size()) + " keys; ";
+        break;
+    }
+    if (rule->kind != CompanyMerge::SumByKey) continue;
+    for (const CatalogueField& field : record->fields) {
+      if (!IsSummedField(*rule, field.name, field.type, field.decimals)) continue;
+      auto total = [&](const std::vector<std::string>& lines) {
+        ExactDecimal sum;
+        for (const std::string& l : lines) {
+          std::vector<std::string_view> f = SplitBars(l);
+          if (static_cast<size_t>(field.number) < f.size()) sum += ExactDecimal::ParseOrZero(f[field.number]);
+        }
+        return sum;
+      };
+      if (total(in) != total(out)) broken += code + " " + field.name + " total changed; ";
+    }
+  }
+  return broken;
+}
+
 }  // namespace
 
 TEST(SubtreesCarried, GeneratedNetworksWithEveryRecordOfBothKinds) {
@@ -83,6 +157,10 @@ TEST(SubtreesCarried, GeneratedNetworksWithEveryRecordOfBothKinds) {
     std::string output;
     const std::vector<std::string> merged = MergeFiles(files, c.flags, output);
     ASSERT_FALSE(merged.empty()) << output;
+    EXPECT_EQ(output.find("não unificados"), std::string::npos) << output;
+    std::vector<std::vector<std::string>> inputs;
+    for (const std::string& f : files) inputs.push_back(ReadLines(f));
+    EXPECT_EQ(CompanyRulesBroken(inputs, merged), "") << c.flags;
     const std::map<std::string, int> placed = PlacedSubtreeLines(merged);
     const std::map<std::string, int> given = PlacedIn(files);
     if (c.options.sameCnpjParts == 0) {
