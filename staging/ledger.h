@@ -21,7 +21,9 @@ class RecordLedger {
   };
   using Key = std::pair<std::string, std::string>;  // record code, establishment CNPJ
 
-  // One line of `code` read at import for establishment `cnpj`.
+  // One line of `code` read at import for establishment `cnpj`: the CNPJ of
+  // the 0140 / X010 above it in its file, or the file's 0000 CNPJ for a
+  // company-level record.
   void Read(std::string_view code, std::string_view cnpj);
   // One line of `code` read at import and not staged, for `reason`.
   void Refused(std::string_view code, std::string_view reason);

@@ -236,7 +236,7 @@ TEST_F(LedgerRun, LinesStoredUnderAnotherEstablishmentFailTheRun) {
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.error.find("2 linhas do registro C100 de 42765521000260 não foram gravadas"), std::string::npos)
       << r.error;
-  EXPECT_NE(r.error.find("Linhas gravadas no estabelecimento errado: "), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("Linhas gravadas a mais: "), std::string::npos) << r.error;
   EXPECT_NE(r.error.find(" de 42765521000180 foram gravadas sem terem sido lidas nesse estabelecimento"),
             std::string::npos)
       << r.error;

@@ -115,7 +115,8 @@ std::string FirstFive(const std::vector<std::string>& items) {
 // Sets the lines written against the lines read; the rows go into `result`.
 // Throws RunFailure naming the first record codes and establishments whose
 // lines were neither written nor accounted for by a merge rule or a refusal,
-// then those written under an establishment that did not read them.
+// then those written under an establishment that did not read them (or
+// written twice).
 void CheckLedger(bool singleCnpj, RunResult& result) {
   Reconciliation r = Reconcile(RunLedger(), singleCnpj);
   result.ledger = r.rows;
@@ -123,7 +124,7 @@ void CheckLedger(bool singleCnpj, RunResult& result) {
   std::string text;
   if (!r.shortfalls.empty()) text = "Linhas lidas e não gravadas: " + FirstFive(r.shortfalls) + ". ";
   if (!r.surpluses.empty())
-    text += "Linhas gravadas no estabelecimento errado: " + FirstFive(r.surpluses) + ". ";
+    text += "Linhas gravadas a mais: " + FirstFive(r.surpluses) + ". ";
   throw RunFailure{text + "O arquivo unificado não foi gravado."};
 }
 
