@@ -26,6 +26,7 @@
 #include "app/gui/qt_ports.h"
 #include "app/gui/wizard_window.h"
 #include "staging/run_state.h"
+#include "tests/support/faulty_connection.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
 #include "tools/efdgen/network.h"
@@ -411,6 +412,26 @@ TEST_F(WizardWindowTest, EscAsksBeforeFilesAreLostAndReplacingAFileAsksToo) {
   EXPECT_EQ(questions_.size(), 1);
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(window_->form().m_Unloaded);
+}
+
+// A run that fails by its ledger (the branch's C170 rows silently not stored):
+// the folder page offers "Salvar conciliação...", which saves the CSV.
+TEST_F(WizardWindowTest, AFailedRunsLedgerIsSavedFromTheFolderPage) {
+  InstallFaultyConnection([](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
+  ImportAndGoToPage3(InputFiles());
+  EXPECT_FALSE(Button("cmdConciliacao")->isVisible());
+  Button("cmdAvancar")->click();
+  ASSERT_FALSE(window_->form().m_Resultado.ok);
+  EXPECT_EQ(VisiblePage(), 2);
+  ASSERT_TRUE(Button("cmdConciliacao")->isVisible());
+  Screenshot("page2_ledger.png");
+  files_.savePath = (dir_ / "conciliacao.csv").string();
+  Button("cmdConciliacao")->click();
+  EXPECT_EQ(files_.saves, 1);
+  std::ifstream saved(files_.savePath, std::ios::binary);
+  std::string header;
+  std::getline(saved, header);
+  EXPECT_EQ(header.rfind("registro,estabelecimento,", 0), 0u) << header;
 }
 
 TEST_F(WizardWindowTest, ResizesAndKeepsReadOnlyBoxesOutOfTheTabOrder) {
