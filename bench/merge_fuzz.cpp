@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/fuzz_verdict.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -221,28 +223,22 @@ int main(int argc, char** argv) {
       args.push_back(p.string());
     }
     Outcome o = Run(args, dir, 120);
-    std::string verdict;
-    std::vector<fs::path> outputs, leftovers;
+    FuzzRound judged{o.exitCode, o.signal, o.timedOut, o.err};
     for (const auto& e : fs::directory_iterator(dir / "out")) {
       std::string name = e.path().filename().string();
-      if (name.ends_with("_Unificado.txt")) outputs.push_back(e.path());
-      else if (name.find(".partial-") != std::string::npos) leftovers.push_back(e.path());
+      if (name.ends_with("_Unificado.txt")) ++judged.outputs;
+      else if (name.find(".partial-") != std::string::npos) judged.leftovers = true;
     }
-    if (o.timedOut) verdict = "finding: timeout";
-    else if (o.signal) verdict = "finding: signal " + std::to_string(o.signal);
-    else if (!leftovers.empty()) verdict = "finding: temporary left behind";
-    else if (o.exitCode == 0) {
-      if (outputs.size() != 1) verdict = "finding: exit 0 without the merged file";
-      else if (Run({quelvar, "check", outputs[0].string()}, dir, 120).exitCode != 0) verdict = "finding: exit 0, check rejects the output";
-      else if (ReadBytes(dir / "ledger.csv").find(",linhas não gravadas") != std::string::npos) verdict = "finding: exit 0 with lines not written";
-      else verdict = "merged";
-    } else if (o.exitCode == 1) {
-      if (o.err.empty()) verdict = "finding: exit 1 without a message";
-      else if (!outputs.empty()) verdict = "finding: exit 1 with a merged file";
-      else verdict = "refused or failed with a message";
-    } else {
-      verdict = "finding: exit " + std::to_string(o.exitCode);
+    if (o.exitCode == 0 && judged.outputs == 1 && !o.timedOut && !o.signal) {
+      for (const auto& e : fs::directory_iterator(dir / "out"))
+        if (e.path().filename().string().ends_with("_Unificado.txt")) {
+          Outcome check = Run({quelvar, "check", e.path().string()}, dir, 120);
+          judged.checkExitCode = check.exitCode;
+          judged.checkErr = check.err;
+        }
+      judged.ledger = ReadBytes(dir / "ledger.csv");
     }
+    const std::string verdict = JudgeFuzzRound(judged);
     ++counts[verdict];
     if (verdict.rfind("finding", 0) == 0) {
       fs::path keep = work / "findings" / ("round-" + std::to_string(round));
