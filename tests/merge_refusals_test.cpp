@@ -147,7 +147,7 @@ TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
        "o arquivo não tem registro 0140"},
       {"empty-0140.txt", 0,
        [](size_t, const std::string& l) { return l.rfind("|0140|", 0) == 0 ? std::string("|0140|") : l; },
-       "linha 5 0140: o CNPJ do estabelecimento (campo 4) não tem 14 dígitos"},
+       "linha 8 0140: o CNPJ do estabelecimento (campo 4) não tem 14 dígitos"},
       {"amount.txt", 0,
        [](size_t, const std::string& l) {
          return l.rfind("|M200|", 0) == 0 ? "|M200|1O0,00" + l.substr(l.find('|', 6)) : l;
