@@ -90,6 +90,19 @@ TEST(Ledger, EstablishmentLinesBalancePerEstablishmentCompanyLinesOnTotals) {
   company.Read("1900", "A");
   EXPECT_EQ(Reconcile(company, false).shortfalls,
             std::vector<std::string>{"1 linha do registro 1900 não foi gravada"});
+
+  // The report shows company-level lines written under the merged file's
+  // CNPJ, whichever establishment the writer passed last.
+  RecordLedger summed;
+  summed.Read("M200", "A");
+  summed.Read("M200", "B");
+  summed.Written("M200", "B");
+  summed.Written("9999", "B");
+  std::ostringstream csv;
+  WriteLedgerCsv(Reconcile(summed, false, "A").rows, csv);
+  EXPECT_EQ(csv.str().substr(csv.str().find('\n') + 1),
+            "9999,,0,1,0,0,0,\n9999,A,0,1,0,0,0,\n"
+            "M200,,2,1,1,0,0,apuração somada de todos os arquivos\nM200,A,1,1,0,0,0,\nM200,B,1,0,0,0,0,\n");
 }
 
 TEST(LedgerReport, SavedAsCsvOrRefusedWithTheFileNamed) {
@@ -273,4 +286,7 @@ TEST(LedgerReport, TheCommandLineWritesTheLedgerAsCsv) {
   EXPECT_EQ(csv.rfind("registro,estabelecimento,lidas,gravadas,", 0), 0u) << csv;
   EXPECT_NE(csv.find("\nC100,42765521000260,"), std::string::npos) << csv;
   EXPECT_NE(csv.find("\n0000,,2,1,1,0,0,"), std::string::npos) << csv;
+  // The merged file's 0000 is the head office's.
+  EXPECT_NE(csv.find("\n0000,42765521000180,1,1,0,0,0,\n0000,42765521000260,1,0,0,0,0,\n"), std::string::npos)
+      << csv;
 }

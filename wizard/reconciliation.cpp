@@ -67,10 +67,24 @@ void BalancePerEstablishment(const std::string& code, const CodeTotals& t, Ledge
   r.surpluses.insert(r.surpluses.end(), surplus.begin(), surplus.end());
 }
 
+// The report rows of a company-level code: each file's lines read under its
+// 0000 CNPJ, every line written under the merged file's CNPJ `merged` (the
+// writer's current establishment means nothing for them).
+void CompanyRows(const std::string& code, const CodeTotals& t, const std::string& merged,
+                 std::vector<LedgerRow>& rows) {
+  bool mergedListed = false;
+  for (const auto& [cnpj, c] : t.establishments) {
+    if (c.read == 0) continue;
+    mergedListed = mergedListed || cnpj == merged;
+    rows.push_back(LedgerRow{code, cnpj, c.read, cnpj == merged ? t.written : 0, 0, 0, 0, "", false});
+  }
+  if (!mergedListed && t.written > 0) rows.push_back(LedgerRow{code, merged, 0, t.written, 0, 0, 0, "", false});
+}
+
 // A company-level code (keyed by its file's 0000 CNPJ when read, written for
 // the merged file) or a code with a merge rule: balanced on its totals.
-void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, LedgerRow& total,
-                   std::vector<LedgerRow>& rows, Reconciliation& r) {
+void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, const std::string& merged,
+                   LedgerRow& total, std::vector<LedgerRow>& rows, Reconciliation& r) {
   if (t.read > t.written) {
     MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
     if (rule.rule != MergeRule::None) {
@@ -94,6 +108,11 @@ void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, 
       total.reason = kNotWritten;
     }
   }
+  const bool companyLevel = !record_links::IsEstablishmentRecord(code) && record_links::EstablishmentOf(code).empty();
+  if (companyLevel && !merged.empty()) {
+    CompanyRows(code, t, merged, rows);
+    return;
+  }
   for (const auto& [cnpj, c] : t.establishments)
     if (!cnpj.empty() || t.establishments.size() > 1)
       rows.push_back(LedgerRow{code, cnpj, c.read, c.written, 0, 0, 0, "", false});
@@ -101,7 +120,7 @@ void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, 
 
 }  // namespace
 
-Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj) {
+Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::string& mergedCnpj) {
   std::map<std::string, CodeTotals> codes;
   for (const auto& [key, counts] : ledger.Entries()) {
     CodeTotals& t = codes[key.first];
@@ -126,7 +145,7 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj) {
     if (perEstablishment)
       BalancePerEstablishment(code, t, total, establishments, r);
     else
-      BalanceTotals(code, t, sameCnpj, total, establishments, r);
+      BalanceTotals(code, t, sameCnpj, mergedCnpj, total, establishments, r);
     r.rows.push_back(total);
     r.rows.insert(r.rows.end(), establishments.begin(), establishments.end());
   }

@@ -36,8 +36,11 @@ struct Reconciliation {
 // an X010) balances per establishment: each establishment writes exactly the
 // lines read for it, so a line written under another establishment is a
 // shortfall of its own. Codes with a rule and company-level codes balance on
-// their totals. Never fails; the imbalances come back in the result.
-Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj);
+// their totals. The lines of company-level codes are read under their file's
+// 0000 CNPJ and written for the merged file: with `mergedCnpj` (the merged
+// file's 0000 CNPJ) their report rows show them written under it. Never
+// fails; the imbalances come back in the result.
+Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::string& mergedCnpj = "");
 
 // The ledger's grand totals: the sums of the codes' totals rows.
 struct LedgerSummary {

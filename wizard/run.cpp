@@ -61,9 +61,10 @@ constexpr std::string_view kFinalSuffix = "_Unificado.txt";
 constexpr std::string_view kInvalidSuffix = "_Unificado.invalido.txt";
 
 // The merged file's name from the stored header: digits, underscores and the
-// fixed text only, so that the path stays inside the output folder. Throws
-// RunFailure when no header is stored or its CNPJ or dates cannot name a file.
-std::string OutputName() {
+// fixed text only, so that the path stays inside the output folder; `cnpj`
+// (when given) receives the header's CNPJ. Throws RunFailure when no header
+// is stored or its CNPJ or dates cannot name a file.
+std::string OutputName(std::string* headerCnpj = nullptr) {
   auto rs = g_Connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof())
     throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
@@ -71,6 +72,7 @@ std::string OutputName() {
   std::string cnpj = (*rs)["CNPJ"].AsText(), dtIni = (*rs)["Dt_Ini"].AsText(), dtFin = (*rs)["Dt_Fin"].AsText();
   if (std::string problem = HeaderFieldsProblem(cnpj, dtIni, dtFin); !problem.empty())
     throw RunFailure{problem + "; o arquivo unificado não pode ser nomeado"};
+  if (headerCnpj) *headerCnpj = cnpj;
   return "EFDPISCOFINS_" + cnpj + "_" + dtIni + "_" + dtFin + std::string(kFinalSuffix);
 }
 
@@ -117,8 +119,8 @@ std::string FirstFive(const std::vector<std::string>& items) {
 // lines were neither written nor accounted for by a merge rule or a refusal,
 // then those written under an establishment that did not read them (or
 // written twice).
-void CheckLedger(bool singleCnpj, RunResult& result) {
-  Reconciliation r = Reconcile(RunLedger(), singleCnpj);
+void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
+  Reconciliation r = Reconcile(RunLedger(), singleCnpj, mergedCnpj);
   result.ledger = r.rows;
   if (r.Balanced()) return;
   std::string text;
@@ -193,7 +195,8 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
   try {
     if (!g_Connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
-    std::string path = JoinPath(m_CaminhoSalvo, OutputName());
+    std::string mergedCnpj;
+    std::string path = JoinPath(m_CaminhoSalvo, OutputName(&mergedCnpj));
     out.Open(path);
     // One transaction for the run: the counters of ###Registros start at zero
     // and are left as they were when the run fails.
@@ -203,7 +206,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     RunLedger().ClearWritten();
     KeepOlderForms(m_CamposLidos);
     WriteBlocks(singleCnpj);
-    CheckLedger(singleCnpj, result);
+    CheckLedger(singleCnpj, mergedCnpj, result);
     CheckOwnOutput(out);
     g_EndTime = NowText();
     g_Connection->Execute("COMMIT TRANSACTION");
