@@ -340,6 +340,7 @@ TEST_F(PagesTest, AnUnwritableFolderIsRefusedAndAFailedRunReturnsToTheFolderPage
   EXPECT_EQ(messages_.shown[0].icon, MsgIcon::Critical);
   EXPECT_NE(messages_.shown[0].text.find("NÃO foi gerado"), std::string::npos);
   EXPECT_NE(messages_.shown[0].text.find("Motivo: a pasta não existe"), std::string::npos) << messages_.shown[0].text;
+  EXPECT_NE(messages_.shown[0].text.find("escolha outra pasta"), std::string::npos) << messages_.shown[0].text;
   EXPECT_EQ(c.ListBoxSelecionados.size(), 1u);
 
   // Another folder: the run is tried again and writes the file.
@@ -377,6 +378,8 @@ TEST_F(PagesTest, AFailedRunOffersItsLedgerOnTheFolderPage) {
   EXPECT_NE(failed.find("registro C170"), std::string::npos) << failed;
   EXPECT_NE(failed.find("\r\nConciliação: "), std::string::npos) << failed;
   EXPECT_NE(failed.find(" não gravadas\r\nClique em 'Salvar conciliação...'"), std::string::npos) << failed;
+  // Another folder would give the same result: the message does not suggest one.
+  EXPECT_EQ(failed.find("escolha outra pasta"), std::string::npos) << failed;
   EXPECT_TRUE(c.cmdConciliacao.Visible);
 
   files_.savePath = (dir_ / "missing" / "c.csv").string();

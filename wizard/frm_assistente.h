@@ -62,6 +62,9 @@ struct RunResult {
   bool ok = false;
   std::string path;   // the merged file (when ok)
   std::string error;  // why it failed (when not ok)
+  // The merge's own result was refused (its ledger or its output check), not
+  // the folder or the system: trying another folder would not help.
+  bool failedInTheMerge = false;
   // Record codes whose lines were dropped by design, with their numbers of lines.
   std::vector<std::pair<std::string, int64_t>> dropped;
   // Of those, the codes that layout 006 does not know, with where the first

@@ -285,6 +285,9 @@ void frmAssistente::RunFromLastPage() {
     // is the clearest reason.
     std::string reason = OutputFolderProblem(m_CaminhoSalvo);
     if (reason.empty()) reason = m_Resultado.error.empty() ? "erro desconhecido" : m_Resultado.error;
+    const std::string next = m_Resultado.failedInTheMerge
+                                 ? "Os arquivos importados foram mantidos."
+                                 : "Os arquivos importados foram mantidos: escolha outra pasta e clique em 'Avançar'.";
     m_Page = 2;
     if (!m_Resultado.ledger.empty()) m_PaginaConciliacao = 2;
     ShowPage();
@@ -292,8 +295,7 @@ void frmAssistente::RunFromLastPage() {
     if (!m_Resultado.ledger.empty())
       ledger = LedgerSummaryText(m_Resultado.ledger) + kCrLf +
                "Clique em 'Salvar conciliação...' para gravar as linhas por registro e estabelecimento." + kCrLf;
-    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf + ledger +
-                    "Os arquivos importados foram mantidos: escolha outra pasta e clique em 'Avançar'.",
+    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf + ledger + next,
                 MsgIcon::Critical);
     return;
   }

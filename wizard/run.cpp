@@ -37,6 +37,9 @@ constexpr char kSeparator = '/';
 // A failure of the run that carries its own message for the user.
 struct RunFailure {
   std::string message;
+  // The merge itself went wrong (lines unaccounted for, an output the checker
+  // rejects): another output folder would give the same result.
+  bool inTheMerge = false;
 };
 
 // True for a character that separates folders in a path of this system (on
@@ -103,7 +106,7 @@ void CheckOwnOutput(OutputFile& out) {
   out.KeepAs(kept);
   throw RunFailure{"O arquivo unificado não passou na verificação (" + std::to_string(report.errors) +
                    " erro(s): " + first + "); ele não foi gravado com o nome final e foi guardado para "
-                   "inspeção como " + kept};
+                   "inspeção como " + kept, true};
 }
 
 // The first five of `items` joined by "; ", "; ..." when there are more.
@@ -127,7 +130,7 @@ void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& resu
   if (!r.shortfalls.empty()) text = "Linhas lidas e não gravadas: " + FirstFive(r.shortfalls) + ". ";
   if (!r.surpluses.empty())
     text += "Linhas gravadas a mais: " + FirstFive(r.surpluses) + ". ";
-  throw RunFailure{text + "O arquivo unificado não foi gravado."};
+  throw RunFailure{text + "O arquivo unificado não foi gravado.", true};
 }
 
 struct Step {
@@ -216,6 +219,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     result.path = path;
   } catch (const RunFailure& f) {
     result.error = f.message;
+    result.failedInTheMerge = f.inTheMerge;
   } catch (const std::exception& e) {
     result.error = std::string("A unificação falhou: ") + e.what();
   }
