@@ -12,6 +12,7 @@
 #include "tests/support/faulty_connection.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
+#include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
 #include "wizard/frm_assistente.h"
 
@@ -228,6 +229,37 @@ TEST_F(PagesTest, SameCnpjKindUnticksAndDisablesTheBoxForGood) {
   // The other option afterwards sets the kind back but not the box.
   form_->OptionUnificaMatrizFilial_Click();
   EXPECT_FALSE(form_->m_MesmoCNPJ);
+}
+
+// What the run tells without failing (here an account that the branch names
+// otherwise) is listed on the result page, also when the window shows only
+// the first error boxes.
+TEST_F(PagesTest, TheResultPageListsTheRunsNotices) {
+  files_.paths = Network(2);
+  {
+    std::vector<std::string> lines = ReadLines(files_.paths[1]);
+    for (std::string& l : lines)
+      if (l.rfind("|0500|", 0) == 0) {
+        l.insert(l.rfind('|', l.size() - 4) + 1, "OUTRO NOME ");  // a field before the last ones
+        break;
+      }
+    WriteFileLines(files_.paths[1], lines);
+  }
+  form_->cmdAvancar_Click();
+  for (size_t i = 0; i < files_.paths.size(); ++i) form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 2u) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  form_->cmdAvancar_Click();
+  ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
+  ASSERT_EQ(form_->m_Resultado.notices.size(), 1u);
+  EXPECT_NE(form_->m_Resultado.notices[0].find("registro 0500 de DT_ALT"), std::string::npos)
+      << form_->m_Resultado.notices[0];
+  EXPECT_NE(form_->controls.lblResultadoFinal.Caption.find("\r\nAvisos da unificação (1): registro 0500 de DT_ALT"),
+            std::string::npos)
+      << form_->controls.lblResultadoFinal.Caption;
 }
 
 TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {

@@ -65,6 +65,9 @@ struct RunResult {
   // The merge's own result was refused (its ledger or its output check), not
   // the folder or the system: trying another folder would not help.
   bool failedInTheMerge = false;
+  // What the run told through the error port without failing (a kept line
+  // whose key has other values in another file, Block M notices), in order.
+  std::vector<std::string> notices;
   // Record codes whose lines were dropped by design, with their numbers of lines.
   std::vector<std::pair<std::string, int64_t>> dropped;
   // Of those, the codes that layout 006 does not know, with where the first

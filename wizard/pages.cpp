@@ -27,7 +27,8 @@ constexpr const char* kConfirmBackToKind =
     "Voltar à escolha do tipo de Unificação descarta os arquivos importados. Deseja voltar?";
 
 // The result label after a successful run: the success text with the run's
-// own start and end, the file written and the record codes left out.
+// own start and end, the file written, the record codes left out, the
+// ledger's totals and the first of the run's notices.
 std::string ResultText(const RunResult& result, const std::string& start, const std::string& end) {
   std::string text = std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
   text += "Dt Início: " + start + kCrLf;
@@ -40,6 +41,11 @@ std::string ResultText(const RunResult& result, const std::string& start, const 
             "PVA antes de transmitir.";
   }
   if (!result.ledger.empty()) text += std::string(kCrLf) + LedgerSummaryText(result.ledger);
+  if (!result.notices.empty()) {
+    text += std::string(kCrLf) + "Avisos da unificação (" + std::to_string(result.notices.size()) + "): ";
+    for (size_t i = 0; i < result.notices.size() && i < 3; ++i) text += (i ? "; " : "") + result.notices[i];
+    if (result.notices.size() > 3) text += "; ...";
+  }
   return text;
 }
 

@@ -186,6 +186,26 @@ void KeepOlderForms(const std::map<std::string, size_t>& widest) {
       older[code] = fields;
 }
 
+// While alive, every error reported through the ports is also kept in `into`
+// (and still reaches the port that was installed).
+class NoticesOfTheRun final : public ErrorPort {
+ public:
+  explicit NoticesOfTheRun(std::vector<std::string>& into) : into_(into), previous_(Ports().errors) {
+    Ports().errors = this;
+  }
+  ~NoticesOfTheRun() override { Ports().errors = previous_; }
+  NoticesOfTheRun(const NoticesOfTheRun&) = delete;
+  NoticesOfTheRun& operator=(const NoticesOfTheRun&) = delete;
+  void ReportError(std::string_view source, std::string_view procedure, std::string_view message) override {
+    into_.emplace_back(message);
+    if (previous_) previous_->ReportError(source, procedure, message);
+  }
+
+ private:
+  std::vector<std::string>& into_;
+  ErrorPort* previous_;
+};
+
 }  // namespace
 
 RunResult frmAssistente::RunUnification(bool& singleCnpj) {
@@ -195,6 +215,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
   m_Running = true;
   OutputFile& out = FileNumber1();
   bool inTransaction = false;
+  NoticesOfTheRun notices(result.notices);
   try {
     if (!g_Connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
