@@ -41,33 +41,6 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
   for (const std::string& l : lines) out << l << "\r\n";
 }
 
-// The file with its X990 counts and Block 9 made true again.
-std::vector<std::string> Recounted(std::vector<std::string> lines) {
-  std::vector<std::string> body;
-  for (const std::string& l : lines)
-    if (l.rfind("|9", 0) != 0) body.push_back(l);
-  for (size_t i = 0; i < body.size(); ++i) {
-    if (body[i].compare(2, 3, "990") != 0) continue;
-    const char letter = body[i][1];
-    size_t n = 0;
-    for (const std::string& l : body) n += l[1] == letter || (letter == '0' && l.rfind("|0000|", 0) == 0) ? 1 : 0;
-    body[i] = std::string("|") + letter + "990|" + std::to_string(letter == '0' ? n : n) + "|";
-  }
-  std::vector<std::string> order;
-  std::map<std::string, int> count;
-  body.push_back("|9001|0|");
-  for (const std::string& l : body)
-    if (count[l.substr(1, 4)]++ == 0) order.push_back(l.substr(1, 4));
-  const size_t block9 = 1 + order.size() + 3 + 2;
-  for (const std::string& c : order) body.push_back("|9900|" + c + "|" + std::to_string(count[c]) + "|");
-  body.push_back("|9900|9900|" + std::to_string(order.size() + 3) + "|");
-  body.push_back("|9900|9990|1|");
-  body.push_back("|9900|9999|1|");
-  body.push_back("|9990|" + std::to_string(block9) + "|");
-  body.push_back("|9999|" + std::to_string(body.size() + 1) + "|");
-  return body;
-}
-
 struct FileAmounts {
   Cents rev[4];  // 0111: taxed, untaxed, exports, cumulative
   Cents b50, b51, c53, adjust, used, contribution, exempt1, exempt2, payroll, deferred;

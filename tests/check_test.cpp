@@ -19,25 +19,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Appends Block 9 (9001, the 9900 lines, 9990, 9999) with true counts.
-Lines WithBlock9(Lines body) {
-  std::vector<std::string> order;
-  std::map<std::string, int> count;
-  body.push_back("|9001|0|");
-  for (const std::string& l : body) {
-    std::string code = l.substr(1, 4);
-    if (count[code]++ == 0) order.push_back(code);
-  }
-  size_t block9 = 1 + order.size() + 3 + 2;
-  for (const std::string& code : order) body.push_back("|9900|" + code + "|" + std::to_string(count[code]) + "|");
-  body.push_back("|9900|9900|" + std::to_string(order.size() + 3) + "|");
-  body.push_back("|9900|9990|1|");
-  body.push_back("|9900|9999|1|");
-  body.push_back("|9990|" + std::to_string(block9) + "|");
-  body.push_back("|9999|" + std::to_string(body.size() + 1) + "|");
-  return body;
-}
-
 // A small valid file: two establishments, every required block, I and P absent.
 Lines Valid() {
   return WithBlock9({

@@ -16,28 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// `lines` with every closer (X990) and Block 9 counted again.
-std::vector<std::string> Recounted(const std::vector<std::string>& lines) {
-  std::vector<std::string> out;
-  std::map<char, int> perBlock;
-  std::map<std::string, int> perCode;
-  for (std::string l : lines) {
-    const std::string code = l.substr(1, 4);
-    if (code[0] == '9') continue;
-    if (code.substr(1) == "990") l = "|" + code + "|" + std::to_string(perBlock[code[0]] + 1) + "|";
-    ++perBlock[code[0]];
-    ++perCode[code];
-    out.push_back(l);
-  }
-  for (const char* c : {"9001", "9990", "9999"}) perCode[c] = 1;
-  perCode["9900"] = static_cast<int>(perCode.size()) + (perCode.count("9900") ? 0 : 1);
-  out.push_back("|9001|0|");
-  for (const auto& [code, n] : perCode) out.push_back("|9900|" + code + "|" + std::to_string(n) + "|");
-  out.push_back("|9990|" + std::to_string(perCode.size() + 3) + "|");
-  out.push_back("|9999|" + std::to_string(out.size() + 1) + "|");
-  return out;
-}
-
 // Adds `block0` before 0990, `blockP` after P001 and `block1` after 1001 (their
 // openers then saying the block has data) and counts the file again.
 void AddCompanyRecords(const std::string& path, const std::vector<std::string>& block0,

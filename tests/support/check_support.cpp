@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -101,4 +102,31 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::vector<std::string> WithBlock9(std::vector<std::string> body) {
+  std::vector<std::string> order;
+  std::map<std::string, int> count;
+  body.push_back("|9001|0|");
+  for (const std::string& l : body)
+    if (count[l.substr(1, 4)]++ == 0) order.push_back(l.substr(1, 4));
+  const size_t block9 = 1 + order.size() + 3 + 2;
+  for (const std::string& c : order) body.push_back("|9900|" + c + "|" + std::to_string(count[c]) + "|");
+  body.push_back("|9900|9900|" + std::to_string(order.size() + 3) + "|");
+  body.push_back("|9900|9990|1|");
+  body.push_back("|9900|9999|1|");
+  body.push_back("|9990|" + std::to_string(block9) + "|");
+  body.push_back("|9999|" + std::to_string(body.size() + 1) + "|");
+  return body;
+}
+
+std::vector<std::string> Recounted(const std::vector<std::string>& lines) {
+  std::vector<std::string> body;
+  std::map<char, int> perBlock;
+  for (const std::string& l : lines) {
+    if (l.size() < 6 || l[1] == '9') continue;
+    const int n = ++perBlock[l[1]];
+    body.push_back(l.compare(2, 4, "990|") == 0 ? "|" + l.substr(1, 4) + "|" + std::to_string(n) + "|" : l);
+  }
+  return WithBlock9(std::move(body));
 }

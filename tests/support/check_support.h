@@ -27,3 +27,11 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args);
 std::string ReadFileBytes(const std::string& path);
 // Writes `bytes` to `path` (replacing it); a fatal-free gtest failure when it cannot.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// `body` (no Block 9 lines) followed by Block 9: 9001, one 9900 per record
+// code in order of first appearance (Block 9's own codes last), 9990 and 9999,
+// every count true.
+std::vector<std::string> WithBlock9(std::vector<std::string> body);
+// `lines` with every block closer (X990) counted again and Block 9 (its old
+// lines dropped) written again by WithBlock9. Empty lines are dropped.
+std::vector<std::string> Recounted(const std::vector<std::string>& lines);

@@ -4,6 +4,7 @@
 
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
+#include "tests/support/check_support.h"
 
 namespace {
 
@@ -65,29 +66,6 @@ std::map<std::string, int> CompanyLevelLines(const std::vector<std::string>& lin
   return company;
 }
 
-std::vector<std::string> WithCounts(const std::vector<std::string>& lines) {
-  std::vector<std::string> out;
-  std::map<char, int> perBlock;
-  for (const std::string& line : lines) {
-    const std::string code = CodeOf(line);
-    if (code.empty() || code[0] == '9') continue;
-    ++perBlock[code[0]];
-    out.push_back(code.substr(1) == "990" ? "|" + code + "|" + std::to_string(perBlock[code[0]]) + "|" : line);
-  }
-  std::vector<std::string> codes;
-  std::map<std::string, int> counts;
-  for (const std::string& line : out)
-    if (counts[CodeOf(line)]++ == 0) codes.push_back(CodeOf(line));
-  out.push_back("|9001|0|");
-  for (const std::string& code : codes) out.push_back("|9900|" + code + "|" + std::to_string(counts[code]) + "|");
-  const size_t n9900 = codes.size() + 4;
-  for (const char* code : {"9001", "9900", "9990", "9999"})
-    out.push_back("|9900|" + std::string(code) + "|" + std::to_string(code == std::string("9900") ? n9900 : 1) + "|");
-  out.push_back("|9990|" + std::to_string(n9900 + 3) + "|");
-  out.push_back("|9999|" + std::to_string(out.size() + 1) + "|");
-  return out;
-}
-
 std::vector<std::vector<std::string>> SplitPerEstablishment(const std::vector<std::string>& lines) {
   std::vector<std::string> cnpjs;
   for (const std::string& line : lines)
@@ -136,7 +114,7 @@ std::vector<std::vector<std::string>> SplitPerEstablishment(const std::vector<st
       const bool empty = i + 1 < f.size() && CodeOf(f[i + 1]) == std::string(1, code[0]) + "990";
       if (empty) f[i] = "|" + code + "|1|";
     }
-    f = WithCounts(f);
+    f = Recounted(f);
   }
   return files;
 }

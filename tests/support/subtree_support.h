@@ -23,6 +23,3 @@ std::map<std::string, int> CompanyLevelLines(const std::vector<std::string>& lin
 // M and 1 and the other company-level records stay in the first file; the others
 // get those blocks empty. Block closers and Block 9 are counted again.
 std::vector<std::vector<std::string>> SplitPerEstablishment(const std::vector<std::string>& lines);
-
-// `lines` (Block 9 left out or not) with each block closer and Block 9 counted again.
-std::vector<std::string> WithCounts(const std::vector<std::string>& lines);
