@@ -9,6 +9,7 @@
 
 #include "blocks/blocom.h"
 #include "blocks/blocom_tree.h"
+#include "blocks/efd_amount.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -59,9 +60,9 @@ std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
 
 // The staged block as trees: children put under the row their ID_Pai names
 // (the deepest codes first, so that a row carries its whole subtree when it
-// is moved); rows whose parent is missing are left out. Top-level records in
-// layout order, each code in input order.
-std::vector<MRecord> StagedTrees(int& orphans) {
+// is moved); rows whose parent is missing are left out and counted per code
+// in `orphans`. Top-level records in layout order, each code in input order.
+std::vector<MRecord> StagedTrees(std::map<std::string, int>& orphans) {
   std::map<std::string, std::vector<StagedRow>> rows = ReadStagedRows();
   const std::vector<const CatalogueRecord*> records = Layout006().BlockRecords('M');
   for (auto r = records.rbegin(); r != records.rend(); ++r) {
@@ -72,7 +73,7 @@ std::vector<MRecord> StagedTrees(int& orphans) {
     for (StagedRow& child : rows[(*r)->code]) {
       auto p = at.find(child.parent);
       if (p == at.end()) {
-        ++orphans;
+        ++orphans[(*r)->code];
         continue;
       }
       parents[p->second].record.children.push_back(std::move(child.record));
@@ -105,22 +106,21 @@ CompanyFacts ReadFacts() {
   if (IsStaged("0111")) {
     auto rs = g_Connection->Execute(
         "SELECT Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,Rec_Bru_Cum,Rec_Bru_Total FROM ###0111");
+    // The columns are fields 02 to 06 of 0111.
+    ExactDecimal* into[5] = {&facts.recTribMi, &facts.recNtMi, &facts.recExp, &facts.recCum, &facts.recTotal};
     for (; !rs->Eof(); rs->MoveNext()) {
       facts.hasRevenue = true;
-      facts.recTribMi += ExactDecimal::ParseOrZero(TextOf(rs->Column(0)));
-      facts.recNtMi += ExactDecimal::ParseOrZero(TextOf(rs->Column(1)));
-      facts.recExp += ExactDecimal::ParseOrZero(TextOf(rs->Column(2)));
-      facts.recCum += ExactDecimal::ParseOrZero(TextOf(rs->Column(3)));
-      facts.recTotal += ExactDecimal::ParseOrZero(TextOf(rs->Column(4)));
+      for (int c = 0; c < 5; ++c) *into[c] += EfdAmount(TextOf(rs->Column(c)), "0111", c + 2);
     }
   }
   const char* credits[2] = {"1100", "1500"};
   for (int tax = 0; tax < 2; ++tax) {
     if (!IsStaged(credits[tax])) continue;
     ExactDecimal sum;
+    const int k = Layout006().Find(credits[tax])->Field("VL_CRED_DESC_EFD")->number;
     for (auto rs = g_Connection->Execute(std::string("SELECT VL_CRED_DESC_EFD FROM ###") + credits[tax]); !rs->Eof();
          rs->MoveNext())
-      sum += ExactDecimal::ParseOrZero(TextOf(rs->Column(0)));
+      sum += EfdAmount(TextOf(rs->Column(0)), credits[tax], k);
     facts.creditUsedBefore[tax] = sum;
   }
   return facts;
@@ -133,18 +133,30 @@ void StandardRateText(MRecord& r) {
   if (r.Code() != "M100" && r.Code() != "M210" && r.Code() != "M500" && r.Code() != "M610") return;
   const int k = FieldNo(r.Code(), "ALIQ_PIS");
   const std::string standard = twin == "PIS" ? "1,65" : "7,60";
-  if (!r.At(k).empty() && r.Num(k) == ExactDecimal::ParseOrZero(standard)) r.Set(k, standard);
+  if (!r.At(k).empty() && r.Num(k) == *ExactDecimal::Parse(standard)) r.Set(k, standard);
 }
 
-// The merged block, computed once per md_UnifyBlock (or per md_WriteRecords call).
+// True when `notice` begins with the code of a Block M record ("M400 06: ...").
+bool NamesARecord(std::string_view notice) {
+  return notice.size() > 4 && notice[0] == 'M' && Layout006().Find(notice.substr(0, 4)) &&
+         (notice[4] == ' ' || notice[4] == ':');
+}
+
+// The merged block, computed once per md_UnifyBlock (or per md_WriteRecords
+// call). Every notice names the record it concerns ("registro M400 06: ...")
+// and is reported through the error port as a notice of the Block M merge.
 std::vector<MRecord> CompanyBlock() {
   Notices().clear();
-  int orphans = 0;
+  std::map<std::string, int> orphans;
   std::vector<MRecord> input = StagedTrees(orphans);
   std::vector<MRecord> merged = MergeBlockM(input, ReadFacts(), Notices());
-  if (orphans > 0)
-    Notices().push_back(std::to_string(orphans) + " linha(s) do bloco M sem o registro pai no seu arquivo; não unificadas");
-  for (const std::string& n : Notices()) ReportError("Quelvar", "BlocoM.md_UnifyBlock()", n, 1);
+  for (const auto& [code, n] : orphans)
+    Notices().push_back(std::to_string(n) + " linha(s) do registro " + code + " sem o registro pai (" +
+                        Layout006().Find(code)->parentCode + ") no seu arquivo; não unificadas");
+  for (std::string& n : Notices()) {
+    if (NamesARecord(n)) n.insert(0, "registro ");
+    ReportError("Quelvar", "unificação do bloco M", n, 1);
+  }
   return merged;
 }
 

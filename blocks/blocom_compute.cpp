@@ -45,8 +45,8 @@ ExactDecimal RevenueOf(char group, const CompanyFacts& f) {
 // origin and the rates. The lines of one family share their common-credit bases.
 std::string FamilyOf(const MRecord& m) {
   auto num = [&](const char* name) {
-    const std::string& t = m.At(FieldNo(m.Code(), name));
-    return t.empty() ? std::string() : ExactDecimal::ParseOrZero(t).Text(ExactDecimal::kPlaces);
+    const int k = FieldNo(m.Code(), name);
+    return m.At(k).empty() ? std::string() : m.Num(k).Text(ExactDecimal::kPlaces);
   };
   const std::string& cod = m.At(FieldNo(m.Code(), "COD_CRED"));
   return (cod.size() > 1 ? cod.substr(1) : cod) + "|" + m.At(FieldNo(m.Code(), "IND_CRED_ORI")) + "|" +

@@ -7,6 +7,7 @@
 
 #include "blocks/blocom_compute.h"
 #include "blocks/blocom_tree.h"
+#include "blocks/efd_amount.h"
 #include "staging/record_catalogue.h"
 
 namespace BlocoM {
@@ -17,6 +18,8 @@ const std::string& MRecord::At(int k) const {
   static const std::string kEmpty;
   return k >= 0 && static_cast<size_t>(k) < f.size() ? f[k] : kEmpty;
 }
+
+ExactDecimal MRecord::Num(int k) const { return EfdAmount(At(k), Code(), k); }
 
 void MRecord::Set(int k, std::string v) {
   if (f.size() <= static_cast<size_t>(k)) f.resize(k + 1);
@@ -101,9 +104,9 @@ std::string KeyOf(const MRecord& r, const MergeRule& rule) {
   std::string key = r.Code();
   for (const std::string& k : rule.keys) key.append("|").append(r.At(FieldNo(r.Code(), k)));
   for (const std::string& k : rule.rates) {
-    const std::string& text = r.At(FieldNo(r.Code(), k));
-    std::optional<ExactDecimal> v = ExactDecimal::Parse(text);
-    key.append("|").append(text.empty() ? "" : v ? v->Text(ExactDecimal::kPlaces) : text);
+    const int n = FieldNo(r.Code(), k);
+    const std::string& text = r.At(n);
+    key.append("|").append(text.empty() ? "" : r.Num(n).Text(ExactDecimal::kPlaces));
   }
   return key;
 }
@@ -131,8 +134,7 @@ void AddInto(MRecord& into, const MRecord& in, const MergeRule& rule) {
     if (IsSummed(into.Code(), static_cast<int>(k), rule)) {
       const std::string& have = into.At(static_cast<int>(k));
       if (have.empty() && add.empty()) continue;
-      into.Set(static_cast<int>(k),
-               (ExactDecimal::ParseOrZero(have) + ExactDecimal::ParseOrZero(add)).Text(ExactDecimal::kPlaces));
+      into.Set(static_cast<int>(k), (into.Num(static_cast<int>(k)) + in.Num(static_cast<int>(k))).Text(ExactDecimal::kPlaces));
     } else if (into.At(static_cast<int>(k)).empty() && !add.empty()) {
       into.Set(static_cast<int>(k), add);
     }
@@ -145,7 +147,7 @@ MRecord FirstOfGroup(const MRecord& in, const MergeRule& rule) {
   r.f = in.f;
   for (size_t k = 2; k < r.f.size(); ++k)
     if (IsSummed(r.Code(), static_cast<int>(k), rule) && !r.f[k].empty())
-      r.f[k] = ExactDecimal::ParseOrZero(r.f[k]).Text(ExactDecimal::kPlaces);
+      r.f[k] = r.Num(static_cast<int>(k)).Text(ExactDecimal::kPlaces);
   return r;
 }
 

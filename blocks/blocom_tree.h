@@ -23,8 +23,10 @@ struct MRecord {
   const std::string& Code() const { return f[1]; }
   // Field k, or an empty text when the line has fewer fields.
   const std::string& At(int k) const;
-  // Field k as a number (0 for an empty text or no number).
-  ExactDecimal Num(int k) const { return ExactDecimal::ParseOrZero(At(k)); }
+  // Numeric field k read by the reader of EFD amounts (0 for an empty text).
+  // Throws std::runtime_error naming the record, field and text when it
+  // cannot be read exactly (the input check refuses such files first).
+  ExactDecimal Num(int k) const;
   // Sets field k, growing the line when needed.
   void Set(int k, std::string v);
   // The record line "|f1|f2|...|".

@@ -17,14 +17,14 @@ const char* const kWithheld = "retenções somadas por IND_NAT_RET e PR_REC_RET"
 
 const std::vector<CompanyRule>& CompanyRules() {
   static const std::vector<CompanyRule> kRules = {
-      {"0035", M::FirstOfKey, {"COD_SCP"}, false, kByKey},
+      {"0035", M::FirstOfKey, {"COD_SCP"}, true, kByKey},
       {"0100", M::Once, {"CPF"}, false, "um só para o arquivo unificado"},
       {"0110", M::Once, {}, false, "um só para o arquivo unificado"},
       {"0111", M::SumByKey, {}, false, kRevenue},
-      {"0120", M::FirstOfKey, {"MES_REFER"}, false, kByKey},
+      {"0120", M::FirstOfKey, {"MES_REFER"}, true, kByKey},
       // The guide forbids two accounts of one DT_ALT, COD_CTA and COD_CTA_REF.
       {"0500", M::FirstOfKey, {"DT_ALT", "COD_CTA", "COD_CTA_REF"}, true, "conta gravada uma vez no arquivo"},
-      {"0600", M::FirstOfKey, {"DT_ALT", "COD_CCUS"}, false, kByKey},
+      {"0600", M::FirstOfKey, {"DT_ALT", "COD_CCUS"}, true, kByKey},
       {"0900", M::SumByKey, {}, false, kRevenue},
       {"P200", M::SumByKey, {"PER_REF"}, true, "contribuição previdenciária somada por PER_REF"},
       {"P210", M::KeepAll, {}, false, ""},

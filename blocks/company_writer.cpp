@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "blocks/company_rules.h"
+#include "blocks/efd_amount.h"
 #include "blocks/exact_decimal.h"
 #include "blocks/registry.h"
 #include "staging/catalogue_layouts.h"
@@ -82,14 +83,11 @@ std::string TextOf(const Value& v) {
   return v.IsNull() ? std::string() : v.AsText();
 }
 
-// The exact value of an amount to be added; throws std::runtime_error for a
-// text that is no number.
+// The exact value of an amount to be added, read by the reader of EFD
+// amounts; throws std::runtime_error naming the record, field and text when
+// it cannot be read exactly.
 ExactDecimal Amount(const CodePlan& p, size_t k, const std::string& text) {
-  std::optional<ExactDecimal> v = ExactDecimal::Parse(text);
-  if (!v)
-    throw std::runtime_error("o campo " + p.record->fields[k - 1].name + " do registro " + p.record->code +
-                             " não é um número: \"" + text + "\"");
-  return *v;
+  return EfdAmount(text, *p.record, p.record->fields[k - 1]);
 }
 
 // The key of a line under its rule: the key fields, the whole line for
@@ -213,7 +211,7 @@ void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::stri
     const int32_t done = ++counts[p.record->code];
     md_ShowProgress(depth == 0 ? 3 : 4, p.record->code, done, 0);
     if (!n.differing.empty())
-      ReportError("Quelvar", "WriteCompanyRecords()",
+      ReportError("Quelvar", "registros da empresa",
                   "registro " + p.record->code + " de " + KeyWords(p, n) + ": " + Joined(n.differing) +
                       " diferente(s) no arquivo de CNPJ " + Joined(n.otherCnpjs) +
                       "; gravado o do primeiro arquivo",

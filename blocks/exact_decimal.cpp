@@ -11,9 +11,12 @@ constexpr __int128 Pow10(int n) {
 }
 
 constexpr __int128 kScale = Pow10(ExactDecimal::kPlaces);
-constexpr __int128 kMaxUnits = Pow10(18 + ExactDecimal::kPlaces);  // magnitudes below 10^18
+// Magnitudes below 10^kWholeDigits.
+constexpr __int128 kMaxUnits = Pow10(ExactDecimal::kWholeDigits + ExactDecimal::kPlaces);
 // The largest product of two values in units (__int128 holds about 1.7 * 10^38).
 constexpr __int128 kMaxProduct = Pow10(38);
+// The largest __int128.
+constexpr __int128 kInt128Max = static_cast<__int128>((~static_cast<unsigned __int128>(0)) >> 1);
 
 __int128 Abs(__int128 v) { return v < 0 ? -v : v; }
 
@@ -54,17 +57,19 @@ std::optional<ExactDecimal> ExactDecimal::Parse(std::string_view text) {
   return Raw(negative ? -v : v);
 }
 
-ExactDecimal ExactDecimal::ParseOrZero(std::string_view text) {
-  std::optional<ExactDecimal> d = Parse(text);
-  return d ? *d : ExactDecimal();
+__int128 ExactDecimal::Add(__int128 a, __int128 b) {
+  __int128 r;
+  if (__builtin_add_overflow(a, b, &r))
+    throw std::overflow_error("soma de valores além do alcance exato do programa (mais de 38 algarismos)");
+  return r;
 }
 
 ExactDecimal ExactDecimal::FromInt(long long v) { return Raw(static_cast<__int128>(v) * kScale); }
 
 ExactDecimal ExactDecimal::MulDiv(ExactDecimal num, ExactDecimal den, int places) const {
-  if (den.units_ == 0) throw std::domain_error("division by zero in a decimal computation");
+  if (den.units_ == 0) throw std::domain_error("divisão por zero num cálculo de valores");
   if (Abs(units_) != 0 && Abs(num.units_) > kMaxProduct / Abs(units_))
-    throw std::overflow_error("decimal product out of range");
+    throw std::overflow_error("produto de valores além do alcance exato do programa");
   // (a/S)(b/S)/(c/S) = ab/(cS); in units of 10^-places: ab*10^places/(c*S).
   __int128 n = units_ * num.units_;
   __int128 d = den.units_;
@@ -73,9 +78,17 @@ ExactDecimal ExactDecimal::MulDiv(ExactDecimal num, ExactDecimal den, int places
   if (places > kPlaces) places = kPlaces;
   const int drop = kPlaces - places;
   // ab / d is the value in units of 10^-kPlaces; one rounded division by
-  // d * 10^drop gives it in units of 10^-places (d < 10^24, so it fits).
-  const __int128 r = DivRound(n, d * Pow10(drop));
-  return Raw(r * Pow10(drop));
+  // d * 10^drop gives it in units of 10^-places.
+  const __int128 p = Pow10(drop);
+  if (d > kInt128Max / p) {
+    // d * 10^drop exceeds |n| (< 10^38): the quotient rounds to 0 or to one
+    // unit, by whether 2|n| reaches d * 10^drop (floor(2|n| / p) >= d).
+    const unsigned __int128 twice = 2 * static_cast<unsigned __int128>(Abs(n));
+    const __int128 one = twice / static_cast<unsigned __int128>(p) >= static_cast<unsigned __int128>(d) ? 1 : 0;
+    return Raw((n < 0 ? -one : one) * p);
+  }
+  const __int128 r = DivRound(n, d * p);
+  return Raw(r * p);
 }
 
 ExactDecimal ExactDecimal::Percent(ExactDecimal rate, int places) const {

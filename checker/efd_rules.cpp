@@ -105,16 +105,22 @@ void EfdRules::Line(std::string_view line) {
 
   if (shaped) {
     CheckRecord(line, code);
-    if (stat.record) tree_.Line(n, *stat.record, line, true);
-    if (withSums_) sums_.Line(n, code, line);
+    if (stat.record) {
+      tree_.Line(n, *stat.record, line, true);
+      amounts_.Line(n, *stat.record, line);
+    }
+    sums_.Line(n, code, line);
   } else {
     // Only the closing bar is missing: the record still counts as what it is
     // (an opener, a closer...), so that one fault gives one finding.
     repaired_.assign(line);
     repaired_ += '|';
     CheckRecord(repaired_, code);
-    if (stat.record) tree_.Line(n, *stat.record, repaired_, false);
-    if (withSums_) sums_.Line(n, code, repaired_);
+    if (stat.record) {
+      tree_.Line(n, *stat.record, repaired_, false);
+      amounts_.Line(n, *stat.record, repaired_);
+    }
+    sums_.Line(n, code, repaired_);
   }
   prevCode_.assign(code);
 }

@@ -7,20 +7,23 @@
 #include <unordered_map>
 #include <vector>
 
+#include "checker/amount_rules.h"
 #include "checker/efd_check.h"
 #include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
 
 class EfdRules {
  public:
-  // `withSums` false leaves out the sums between records (an input file is
-  // merged whatever its sums say: the merge recomputes them).
-  explicit EfdRules(CheckReport& report, bool withSums = true)
+  // `sums` says which sums between records are checked: an input of a merge
+  // leaves out Block M's, which the merge recomputes.
+  explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll)
       : report_(report), tree_(report),
-        sums_([this](int64_t line, std::string_view code, std::string message) {
+        amounts_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
-        withSums_(withSums) {}
+        sums_([this](int64_t line, std::string_view code, std::string message) {
+          Problem(line, code, std::move(message));
+        }, sums) {}
 
   // Checks the next line of the file (without its line ending).
   void Line(std::string_view line);
@@ -53,8 +56,8 @@ class EfdRules {
 
   CheckReport& report_;
   TreeRules tree_;
-  SumRules sums_;  // after report_: it reports through Problem
-  bool withSums_ = true;
+  AmountRules amounts_;  // after report_: it reports through Problem
+  SumRules sums_;        // likewise
   int64_t lineNo_ = 0;
   std::string lastCode_;
   std::string prevCode_;

@@ -312,7 +312,7 @@ TEST(BlockM, WithoutDataOnlyOpenerAndCloser) {
   stage.StageFile(kHead, {"|M001|0|"});
   stage.StageFile(kBranch, {"|M001|0|", "|M410|401|1|3||"});  // a detail without its parent line is not written
   EXPECT_EQ(stage.Unify(), (std::vector<std::string>{"|M001|1|", "|M990|2|"}));
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "1 linha(s) do bloco M sem o registro pai"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "1 linha(s) do registro M410 sem o registro pai (M400)"));
 }
 
 // Field numbers by the PIS twin's names; a name the layout lacks is a programming error.

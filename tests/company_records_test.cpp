@@ -194,7 +194,7 @@ TEST_F(CompanyRecords, AnAmountToBeSummedThatIsNoNumberRefusesItsFile) {
   AddCompanyRecords(files[1], {}, {}, Lines({Credit("1100", "101", "1O,00")}));
   ProcessResult r = Merge(files);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("1100: o campo 6 (VL_CRED_APU) não é um número: \"1O,00\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("linha 106 1100: o campo 06 (VL_CRED_APU) não é um número (só algarismos e uma vírgula decimal): \"1O,00\""), std::string::npos) << r.err;
   EXPECT_TRUE(MergedFile().empty());
 }
 
@@ -230,4 +230,37 @@ TEST_F(CompanyRecords, EveryRecordOfTheLayoutIsMergedAndTheLedgerBalances) {
   }
   for (const char* code : {"0900", "1010", "1011", "1100", "1102", "1220", "1809", "1900", "P200", "P210"})
     EXPECT_TRUE(codes.count(code)) << code;
+}
+
+// Before, a later file's 0035, 0120 or 0600 whose key was already written lost
+// its descriptive fields without a word; now each is named in a warning, as
+// the 0500 and P200 are: the key, the fields that differ and the CNPJ of the
+// file that had them. A later line equal to the kept one gives no warning.
+TEST_F(CompanyRecords, LaterDescriptionsOfAKeptKeyAreNamedInAWarning) {
+  auto files = WriteNetwork({.establishments = 2, .targetLines = 200, .seed = 5}, in.path());
+  ASSERT_EQ(files.size(), 2u);
+  const std::string f1 = CnpjOf(files[1]);
+  AddCompanyRecords(files[0],
+                    Lines({"|0035|00000000000001|SCP UM|INFO|", "|0120|052023|SEM RECEITA|",
+                           "|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"}),
+                    {}, {});
+  AddCompanyRecords(files[1],
+                    Lines({"|0035|00000000000001|SCP OUTRA|OUTRA INFO|", "|0120|052023|OUTRO MOTIVO|",
+                           "|0600|01012020|CC1|OUTRO CENTRO|", "|0600|01012020|CC2|CENTRO DOIS|"}),
+                    {}, {});
+  ProcessResult r = Merge(files);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& warning :
+       {"registro 0035 de COD_SCP 00000000000001: DESC_SCP, INF_COMP diferente(s) no arquivo de CNPJ " + f1,
+        "registro 0120 de MES_REFER 052023: INF_COMP diferente(s) no arquivo de CNPJ " + f1,
+        "registro 0600 de DT_ALT 01012020, COD_CCUS CC1: CCUS diferente(s) no arquivo de CNPJ " + f1})
+    EXPECT_NE(r.err.find(warning + "; gravado o do primeiro arquivo"), std::string::npos) << warning << "\n" << r.err;
+  EXPECT_EQ(r.err.find("COD_CCUS CC2"), std::string::npos) << r.err;
+  const std::string merged = MergedFile();
+  ASSERT_FALSE(merged.empty());
+  const auto lines = ReadLines(merged);
+  EXPECT_EQ(LinesOf(lines, "0035"), std::vector<std::string>{"|0035|00000000000001|SCP UM|INFO|"});
+  EXPECT_EQ(LinesOf(lines, "0120"), std::vector<std::string>{"|0120|052023|SEM RECEITA|"});
+  EXPECT_EQ(LinesOf(lines, "0600"),
+            (std::vector<std::string>{"|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"}));
 }

@@ -20,9 +20,25 @@ TEST(ExactDecimal, ReadsAndWritesTheFilesNumbers) {
   EXPECT_EQ(ExactDecimal::Parse("")->Text(), "0");
   EXPECT_EQ(ExactDecimal::Parse(" 12.5 ")->Text(), "12,5");
   EXPECT_EQ(ExactDecimal::Parse("123456789012,34")->Text(), "123456789012,34");
-  for (const char* bad : {"1,2,3", "abc", "1e5", "-", "0,1234567", "10000000000000000000"})
+  for (const char* bad : {"1,2,3", "abc", "1e5", "-", "0,1234567", "1000000000000000000000000000000"})
     EXPECT_FALSE(ExactDecimal::Parse(bad).has_value()) << bad;
-  EXPECT_TRUE(ExactDecimal::ParseOrZero("x").IsZero());
+}
+
+// Values up to 30 whole digits are held exactly (an amount without size in
+// the layout is read that far); a sum beyond the representation throws
+// instead of wrapping, and a quotient by such a value stays defined.
+TEST(ExactDecimal, LargeValuesAreExactAndOverflowThrows) {
+  const std::string nines(30, '9');
+  EXPECT_EQ(ExactDecimal::Parse(nines + ",999999")->Text(6), nines + ",999999");
+  EXPECT_EQ(Sum({"999999999999999999999999999999,999999", "0,000001"}), "1000000000000000000000000000000");
+  EXPECT_EQ(Sum({"10000000000000000000", "0,01"}), "10000000000000000000,01");
+  const ExactDecimal big = *ExactDecimal::Parse(nines);
+  ExactDecimal up, down;
+  EXPECT_THROW(for (int i = 0; i < 200; ++i) up += big, std::overflow_error);
+  EXPECT_THROW(for (int i = 0; i < 200; ++i) down = down - big, std::overflow_error);
+  EXPECT_EQ(ExactDecimal::FromInt(1).MulDiv(ExactDecimal::FromInt(1), *ExactDecimal::Parse("1" + std::string(29, '0')), 2)
+                .Text(),
+            "0");
 }
 
 TEST(ExactDecimal, SumsAreExact) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "staging/run_state.h"
+#include "staging/text.h"
+#include "tests/support/check_support.h"
 #include "tests/support/import_support.h"
+#include "tests/support/staging_database.h"
+#include "wizard/input_validation.h"
 
 namespace {
 
@@ -146,4 +150,80 @@ TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
   EXPECT_EQ(s.TakeMessages().size(), 3u);
   EXPECT_FALSE(g_MatrizSelected);
   EXPECT_EQ(s.Count("0001"), 0u);
+}
+
+// The numbers of an input as the guide writes them (digits, a decimal comma,
+// no more decimals than the layout gives, no more digits than the field's
+// size, no sign) are read exactly; any other is refused at the input check
+// naming line, record, field and value. Before, the check took any number of
+// digits and decimals and a minus, and the merge read what it could not hold
+// exactly as 0.
+TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
+  const std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/samples/network/2-filial.txt";
+  const std::string bytes = ReadFileBytes(sample);
+  if (bytes.empty()) GTEST_SKIP() << "sample not present: " << sample;
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < bytes.size();) {
+    size_t end = bytes.find("\r\n", at);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(at, end - at));
+    at = end + 2;
+  }
+  struct Case {
+    const char* code;  // the first line of this record is edited
+    size_t field;      // field number, REG = 1
+    std::string value;
+    std::string refusal;  // the message after "linha N CODE: "; empty when accepted
+  };
+  const std::string nines(30, '9');
+  const std::vector<Case> cases = {
+      {"M400", 3, "15846,98", ""},
+      {"M400", 3, "15846", ""},
+      {"M400", 3, "0", ""},
+      {"M400", 3, "", ""},
+      {"M400", 3, "000015846,90", ""},
+      {"M400", 3, nines + ",99", ""},  // no size in the layout: read up to 30 whole digits
+      {"M100", 5, "1,6500", ""},       // ALIQ_PIS: 4 decimals, 8 digits
+      {"C170", 5, "0,00001", ""},      // QTD: 5 decimals
+      {"C170", 14, "1000,00", ""},     // ALIQ_ICMS: 6 digits
+      {"M400", 3, "15846,9800001",
+       "o campo 03 (VL_TOT_REC) tem 7 casas decimais, o leiaute admite até 2: \"15846,9800001\""},
+      {"M400", 3, "15846,980", "o campo 03 (VL_TOT_REC) tem 3 casas decimais, o leiaute admite até 2: \"15846,980\""},
+      {"M410", 3, "-15846,98", "o campo 03 (VL_REC) tem sinal, que os campos numéricos não admitem: \"-15846,98\""},
+      {"M410", 3, "+1", "o campo 03 (VL_REC) tem sinal, que os campos numéricos não admitem: \"+1\""},
+      {"M400", 3, "15.846,98",
+       "o campo 03 (VL_TOT_REC) não é um número (só algarismos e uma vírgula decimal): \"15.846,98\""},
+      {"M400", 3, "1,", "o campo 03 (VL_TOT_REC) não é um número (só algarismos e uma vírgula decimal): \"1,\""},
+      {"M400", 3, ",5", "o campo 03 (VL_TOT_REC) não é um número (só algarismos e uma vírgula decimal): \",5\""},
+      {"0111", 2, " 1", "o campo 02 (REC_BRU_NCUM_TRIB_MI) não é um número (só algarismos e uma vírgula decimal): "
+                        "\" 1\""},
+      {"M400", 3, "1" + nines,
+       "o campo 03 (VL_TOT_REC) tem 31 algarismos antes da vírgula, mais do que os 30 que o programa lê com "
+       "exatidão: \"1999999999999999999999999999999\""},
+      {"M100", 5, "123456,789", "o campo 05 (ALIQ_PIS) tem 9 algarismos, o leiaute admite até 8: \"123456,789\""},
+      {"C170", 2, "1,5", "o campo 02 (NUM_ITEM) tem casas decimais, que o leiaute não admite nele: \"1,5\""},
+  };
+  TempFolder dir;
+  for (const Case& c : cases) {
+    std::vector<std::string> edited = lines;
+    size_t at = 0;
+    while (at < edited.size() && edited[at].rfind("|" + std::string(c.code) + "|", 0) != 0) ++at;
+    ASSERT_LT(at, edited.size()) << c.code;
+    std::vector<std::string_view> f = SplitBars(edited[at]);
+    std::string line = "|";
+    for (size_t k = 1; k + 1 < f.size(); ++k) line.append(k == c.field ? std::string_view(c.value) : f[k]).append("|");
+    edited[at] = line;
+    std::string text;
+    for (const std::string& l : edited) text += l + "\r\n";
+    const std::string path = dir.File("edited.txt");
+    WriteFileBytes(path, text);
+    const InputValidation v = ValidateInputFile(path);
+    const std::string what = std::string(c.code) + " field " + std::to_string(c.field) + " \"" + c.value + "\"";
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(v.Valid()) << what << ": " << DescribeProblems(v);
+    } else {
+      EXPECT_EQ(v.problemCount, 1) << what << ": " << DescribeProblems(v);
+      EXPECT_EQ(DescribeProblems(v, 1), "linha " + std::to_string(at + 1) + " " + c.code + ": " + c.refusal) << what;
+    }
+  }
 }

@@ -152,7 +152,7 @@ TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
        [](size_t, const std::string& l) {
          return l.rfind("|M200|", 0) == 0 ? "|M200|1O0,00" + l.substr(l.find('|', 6)) : l;
        },
-       "M200: o campo 2 (VL_TOT_CONT_NC_PER) não é um número: \"1O0,00\""},
+       "M200: o campo 02 (VL_TOT_CONT_NC_PER) não é um número (só algarismos e uma vírgula decimal): \"1O0,00\""},
   };
   for (const Case& c : cases) {
     const std::string out = dir.File(std::string("out-") + c.name);
@@ -165,4 +165,50 @@ TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out + "/" + kMerged)) << c.name;
   }
+}
+
+// Before, a branch whose M400/M410 revenue had seven decimals merged with exit
+// status 0: the amount could not be read, counted as 0, and the merged M400,
+// M410, M800 and M810 lost the branch's revenue while `check` called the file
+// valid. Now the branch is refused naming its line, record, field and value.
+TEST_F(MergeRefusals, AnAmountWithMoreDecimalsThanTheLayoutRefusesItsFile) {
+  std::string branch = Edited(1, "filial-7-casas.txt", [](size_t, const std::string& l) {
+    if (l.rfind("|M400|06|15846,98|", 0) == 0 || l.rfind("|M410|105|15846,98|", 0) == 0) {
+      std::string e = l;
+      e.replace(e.find("15846,98"), 8, "15846,9800001");
+      return e;
+    }
+    return l;
+  });
+  const std::string out = dir.File("out");
+  ProcessResult r = Merge({Sample(0), branch, Sample(2)}, out);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("filial-7-casas.txt: Arquivo recusado"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("linha 182 M400: o campo 03 (VL_TOT_REC) tem 7 casas decimais, o leiaute admite até 2: "
+                       "\"15846,9800001\""),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("linha 183 M410: o campo 03 (VL_REC) tem 7 casas decimais"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out + "/" + kMerged));
+}
+
+// Before, a branch whose 1100 said field 08 was not field 06 + field 07 was
+// imported, summed into the merged 1100, and the run failed only at the check
+// of the merged file, naming a line of the merged file. The merge sums 1100
+// per key but never recomputes it, so the input's own sum is checked and the
+// branch is refused naming its own line.
+TEST_F(MergeRefusals, AnInputWhoseCreditControlDoesNotAddUpIsRefusedAtItsLine) {
+  std::string branch = Edited(1, "filial-1100.txt", [](size_t n, const std::string& l) {
+    return n == 213 ? "|1100|1|01|42765521000260|001|10,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|0,00|"
+                    : l;
+  });
+  const std::string out = dir.File("out");
+  ProcessResult r = Merge({Sample(0), branch}, out);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("filial-1100.txt: Arquivo recusado"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("linha 213 1100: o campo 08 (VL_TOT_CRED_APU) vale 0 e difere da soma dos campos 06 "
+                       "(VL_CRED_APU) e 07 (VL_CRED_EXT_APU): 10"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(out + "/" + kMerged));
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "blocks/company_rules.h"
+#include "blocks/efd_amount.h"
 #include "blocks/exact_decimal.h"
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
@@ -129,7 +130,7 @@ std::string CompanyRulesBroken(const std::vector<std::vector<std::string>>& inpu
         ExactDecimal sum;
         for (const std::string& l : lines) {
           std::vector<std::string_view> f = SplitBars(l);
-          if (static_cast<size_t>(field.number) < f.size()) sum += ExactDecimal::ParseOrZero(f[field.number]);
+          if (static_cast<size_t>(field.number) < f.size()) sum += EfdAmount(f[field.number], *record, field);
         }
         return sum;
       };

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
-#include "blocks/company_rules.h"
 #include "checker/efd_check.h"
 #include "checker/efd_rules.h"
 #include "checker/line_reader.h"
 #include "staging/line_field.h"
-#include "staging/record_catalogue.h"
 #include "wizard/header_fields.h"
 
 namespace {
@@ -36,12 +33,6 @@ class InputRules {
         Problem(n, code, "o CNPJ do estabelecimento (campo 4) não tem 14 dígitos: \"" + Printable(cnpj) + "\"");
       if (cnpj == headCnpj_) headListed_ = true;
       if (firstEstablishmentLine_ == 0) firstEstablishmentLine_ = n;
-      return;
-    }
-    if (code[0] == 'M') {
-      CheckAmounts(n, code, line, nullptr);
-    } else if (const CompanyRule* rule = CompanyRuleFor(code); rule && rule->kind == CompanyMerge::SumByKey) {
-      CheckAmounts(n, code, line, rule);
     }
   }
 
@@ -55,23 +46,6 @@ class InputRules {
   }
 
  private:
-  // Every numeric field of the record (by the layout) must be a decimal number;
-  // with a summing rule, every field the rule adds up.
-  void CheckAmounts(int64_t n, std::string_view code, std::string_view line, const CompanyRule* sum) {
-    auto [it, added] = numeric_.try_emplace(std::string(code));
-    if (added)
-      if (const CatalogueRecord* rec = Layout006().Find(code))
-        for (const CatalogueField& f : rec->fields)
-          if (f.type == 'N' && f.number > 1 && (!sum || IsSummedField(*sum, f.name, f.type, f.decimals)))
-            it->second.push_back(&f);
-    for (const CatalogueField* f : it->second) {
-      std::string_view v = LineField(line, static_cast<size_t>(f->number));
-      if (!IsEfdDecimal(v))
-        Problem(n, code, "o campo " + std::to_string(f->number) + " (" + f->name + ") não é um número: \"" +
-                             Printable(v) + "\"");
-    }
-  }
-
   void Problem(int64_t n, std::string_view code, std::string message) {
     ++out_.problemCount;
     if (out_.problems.size() < kMaxListed) out_.problems.push_back({n, Printable(code), std::move(message)});
@@ -81,28 +55,9 @@ class InputRules {
   std::string headCnpj_;
   int64_t establishments_ = 0, firstEstablishmentLine_ = 0;
   bool headListed_ = false;
-  std::unordered_map<std::string, std::vector<const CatalogueField*>> numeric_;
 };
 
 }  // namespace
-
-bool IsEfdDecimal(std::string_view text) {
-  if (text.empty()) return true;
-  size_t i = text[0] == '-' ? 1 : 0;
-  size_t digits = 0, commas = 0, afterComma = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      ++digits;
-      if (commas) ++afterComma;
-    } else if (c == ',' && commas == 0 && digits > 0) {
-      ++commas;
-    } else {
-      return false;
-    }
-  }
-  return digits > 0 && (commas == 0 || afterComma > 0);
-}
 
 InputValidation ValidateInputFile(const std::string& path) {
   InputValidation out;
@@ -113,7 +68,7 @@ InputValidation ValidateInputFile(const std::string& path) {
     return out;
   }
   CheckReport report;
-  EfdRules structure(report, /*withSums=*/false);
+  EfdRules structure(report, SumScope::kInput);
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;

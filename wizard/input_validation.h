@@ -1,10 +1,10 @@
 // The structure an input file must have before anything of it is staged: the
 // checker's rules (line shape, block order, openers and closers, X990, 9900,
-// 9990 and 9999 counts, each X010's CNPJ among the 0140 records) and the rules
-// of an input: 0140 records with CNPJs of 14 digits, one of them the CNPJ of
-// the 0000 record, and the amounts the merge sums (Block M and the records
-// summed by company_rules.h: 0111, 0900, 1100, P200, ...) written as decimal
-// numbers. Lines with more or fewer fields than the current layout
+// 9990 and 9999 counts, each X010's CNPJ among the 0140 records, every
+// numeric field as the layout writes it and read exactly, the sums between
+// records but Block M's, which the merge recomputes) and the rules of an
+// input: 0140 records with CNPJs of 14 digits, one of them the CNPJ of the
+// 0000 record. Lines with more or fewer fields than the current layout
 // (older layouts) are not refused here; the import reports them.
 #pragma once
 
@@ -33,6 +33,3 @@ InputValidation ValidateInputFile(const std::string& path);
 // "linha 40 C990: ...; linha 41 ..." for the first `max` problems.
 std::string DescribeProblems(const InputValidation& v, size_t max = 5);
 
-// True for an empty text or a decimal number as EFD files write them: digits,
-// optionally one decimal comma followed by digits, optionally a leading minus.
-bool IsEfdDecimal(std::string_view text);

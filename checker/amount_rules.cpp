@@ -1,0 +1,40 @@
+#include "checker/amount_rules.h"
+
+#include "blocks/efd_amount.h"
+#include "staging/older_forms.h"
+
+const std::vector<const CatalogueField*>& AmountRules::NumericFields(const CatalogueRecord& record) {
+  auto [it, added] = numeric_.try_emplace(&record);
+  if (added) {
+    it->second.assign(record.fields.size() + 1, nullptr);
+    for (const CatalogueField& f : record.fields)
+      if (f.type == 'N' && f.number > 1) it->second[f.number] = &f;
+  }
+  return it->second;
+}
+
+void AmountRules::Line(int64_t n, const CatalogueRecord& record, std::string_view line) {
+  const std::vector<const CatalogueField*>& numeric = NumericFields(record);
+  if ((record.code == "M210" || record.code == "M610") && line.size() > 6) {
+    size_t bars = 0;
+    for (char c : line) bars += c == '|';
+    if (bars == 14) {  // 13 fields: the form before the base adjustments came in the middle
+      current_ = CurrentFormOf(record.code, line);
+      line = current_;
+    }
+  }
+  // Field k runs from after its opening bar to the next bar.
+  size_t start = line.find('|', 1);
+  for (size_t k = 2; start != std::string_view::npos && k < numeric.size(); ++k) {
+    const size_t end = line.find('|', start + 1);
+    if (end == std::string_view::npos) break;
+    if (const CatalogueField* f = numeric[k]) {
+      const std::string_view text = line.substr(start + 1, end - start - 1);
+      if (!text.empty()) {
+        const AmountReading r = ReadEfdAmount(text, *f);
+        if (r.fault != AmountFault::kNone) report_(n, record.code, DescribeAmountFault(r, *f, text));
+      }
+    }
+    start = end;
+  }
+}
