@@ -388,7 +388,8 @@ void FileWriter::BlockCEstablishment() {
   for (int64_t g = 0; g < nSmall_; ++g) {  // consumer sales notes (C380)
     const Item& it = AnyItem();
     int64_t value = rnd_.Range(10000, 800000);
-    int64_t first = 1 + g * 1000;
+    // NUM_DOC_INI and NUM_DOC_FIN have at most 6 digits: the ranges start over.
+    int64_t first = 1 + (g % 999) * 1000;
     salesBase_ += value;
     w_.Start("C380").Text("02").Text(c_.Date(1)).Text(c_.Date(c_.lastDay)).Int(first).Int(first + 999).Money(value)
         .Money(0).End();
