@@ -190,6 +190,10 @@ TEST_F(MergeRefusals, AnAmountWithMoreDecimalsThanTheLayoutRefusesItsFile) {
       << r.err;
   EXPECT_NE(r.err.find("linha 183 M410: o campo 03 (VL_REC) tem 7 casas decimais"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(out + "/" + kMerged));
+  // `check` says the same of the file.
+  ProcessResult c = RunQuelvar({"check", branch});
+  EXPECT_EQ(c.exitCode, 1);
+  EXPECT_NE(c.out.find("182 M400: o campo 03 (VL_TOT_REC) tem 7 casas decimais"), std::string::npos) << c.out;
 }
 
 // Before, a branch whose 1100 said field 08 was not field 06 + field 07 was
