@@ -134,7 +134,8 @@ void AddInto(MRecord& into, const MRecord& in, const MergeRule& rule) {
     if (IsSummed(into.Code(), static_cast<int>(k), rule)) {
       const std::string& have = into.At(static_cast<int>(k));
       if (have.empty() && add.empty()) continue;
-      into.Set(static_cast<int>(k), (into.Num(static_cast<int>(k)) + in.Num(static_cast<int>(k))).Text(ExactDecimal::kPlaces));
+      const int n = static_cast<int>(k);
+      into.Set(n, (into.Num(n) + in.Num(n)).Text(ExactDecimal::kPlaces));
     } else if (into.At(static_cast<int>(k)).empty() && !add.empty()) {
       into.Set(static_cast<int>(k), add);
     }
