@@ -96,6 +96,7 @@ TEST_F(WrittenFiles, AReportThatMeetsAnotherFileIsRefusedAndNothingReplaced) {
       {"the head office", Input(0), "o arquivo de entrada " + Input(0)},
       {"a hard link of a branch", dir.File("hard-link.txt"), "o arquivo de entrada " + Input(1)},
       {"a link", dir.File("link.csv"), "link simbólico"},
+      {"a folder", dir.File("in"), "é uma pasta"},
   };
   for (const Case& c : cases) {
     const std::string before = ReadFileBytes(c.report);

@@ -64,10 +64,14 @@ std::string WrittenFilesClash(const std::vector<RunFile>& kept, const std::vecto
       if (SameFile(w.path, written[j].path)) return Clash(w, written[j]);
   }
   for (const RunFile& w : written) {
+    if (w.path.empty()) continue;
     std::error_code ec;
-    if (!w.path.empty() && std::filesystem::is_symlink(std::filesystem::symlink_status(w.path, ec)))
+    const std::filesystem::file_status st = std::filesystem::symlink_status(w.path, ec);
+    if (std::filesystem::is_symlink(st))
       return Capitalized(w.role) + " " + w.path +
              " é um link simbólico: o programa não grava através de links. Nada foi gravado; escolha outro nome";
+    if (std::filesystem::is_directory(st))
+      return Capitalized(w.role) + " " + w.path + " é uma pasta. Nada foi gravado; escolha o nome de um arquivo";
   }
   return std::string();
 }

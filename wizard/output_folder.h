@@ -21,7 +21,7 @@ struct RunFile {
 // What stops a run from writing `written` without destroying a file it must
 // keep: the first written file that is the same file (SameFile: device and
 // inode, links followed) as one of `kept` or as another of `written`, or that
-// is a symbolic link (nothing is written through a link). The message, in
+// is a symbolic link (nothing is written through a link) or a folder. The message, in
 // Portuguese, names both files ("O relatório de conciliação /a/r.csv é o
 // mesmo arquivo que o arquivo de entrada /a/m.txt; ..."); "" when nothing
 // clashes. Never throws; nothing is created.
