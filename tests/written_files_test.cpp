@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "staging/output_file.h"
 #include "staging/run_state.h"
 #include "tests/support/check_support.h"
 #include "tests/support/wizard_fakes.h"
@@ -185,6 +186,30 @@ TEST_F(WrittenFiles, LinesLeftOutAreWrittenWithExitStatusThree) {
   EXPECT_NE(r.err.find("gravado, com linhas deixadas de fora"), std::string::npos) << r.err;
   EXPECT_EQ(LinesOf(ReadLines(Merged()), "C17O").size(), 0u);
   EXPECT_NE(ReadFileBytes(dir.File("r.csv")).find("\nC17O,,0,0,0,1,0,registro não unificado\n"), std::string::npos);
+}
+
+// Files are the same by device and inode when both exist (links and hard
+// links included), by their resolved folder and name when one does not exist yet.
+TEST(SameFile, IdentityFollowsLinksAndNamesNotYetWritten) {
+  TempFolder dir;
+  fs::create_directories(dir.File("a"));
+  WriteFileLines(dir.File("a/x.txt"), {"x"});
+  WriteFileLines(dir.File("a/y.txt"), {"x"});
+  fs::create_hard_link(dir.File("a/x.txt"), dir.File("hard.txt"));
+  fs::create_directory_symlink(dir.File("a"), dir.File("via"));
+  const struct {
+    std::string a, b;
+    bool same;
+  } cases[] = {
+      {dir.File("a/x.txt"), dir.File("hard.txt"), true},
+      {dir.File("a/x.txt"), dir.File("via/x.txt"), true},
+      {dir.File("a/x.txt"), dir.File("a/y.txt"), false},  // same bytes, another file
+      {dir.File("a/new.csv"), dir.File("via/../a/new.csv"), true},
+      {dir.File("a/new.csv"), dir.File("via/new.csv"), true},
+      {dir.File("a/new.csv"), dir.File("a/other.csv"), false},
+      {dir.File("a/x.txt"), dir.File("a/new.csv"), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SameFile(c.a, c.b), c.same) << c.a << " / " << c.b;
 }
 
 namespace {
