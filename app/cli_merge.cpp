@@ -9,6 +9,7 @@
 #include "app/cli_ports.h"
 #include "blocks/subtree_writer.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/output_folder.h"
 
 namespace {
 
@@ -22,18 +23,21 @@ class FixedFolder : public FolderChooser {
   std::string dir_;
 };
 
-// Writes the run's ledger as CSV to `path`; false (with a message on stderr)
-// when it cannot be written.
-bool WriteReport(const std::string& path, const RunResult& result) {
-  std::string error;
-  if (SaveLedgerCsv(path, result.ledger, error)) return true;
-  std::fprintf(stderr, "quelvar: %s\n", error.c_str());
-  return false;
-}
-
 }  // namespace
 
 int RunMergeCommand(const MergeOptions& options) {
+  // A report that would be written over an input (or through a link) is
+  // refused before anything is imported; the merged file's own name is known
+  // only after the import, and the run checks it again with it.
+  if (!options.report.empty()) {
+    std::vector<RunFile> inputs;
+    for (const std::string& file : options.files) inputs.push_back({"o arquivo de entrada", file});
+    if (std::string clash = WrittenFilesClash(inputs, {{"o relatório de conciliação", options.report}});
+        !clash.empty()) {
+      std::fprintf(stderr, "quelvar: %s\n", clash.c_str());
+      return 1;
+    }
+  }
   // A folder given on the command line that does not exist yet is created.
   std::error_code ec;
   std::filesystem::create_directories(options.outputDir, ec);
@@ -100,7 +104,7 @@ int RunMergeCommand(const MergeOptions& options) {
   const bool replacing = !target.empty() && std::filesystem::exists(target, existsError);
   bool single = form.m_MesmoCNPJ;
   ResetEstablishmentPassTotals();
-  RunResult result = form.RunUnification(single);
+  RunResult result = form.RunUnification(single, options.report);
   progress.Clear();
   // For the benchmarks: how many statements the writers ran per establishment.
   if (std::getenv("QUELVAR_WRITER_STATEMENTS")) {
@@ -109,7 +113,6 @@ int RunMergeCommand(const MergeOptions& options) {
                  t.passes ? static_cast<double>(t.statements) / static_cast<double>(t.passes) : 0.0,
                  static_cast<long long>(t.passes), static_cast<long long>(t.statements));
   }
-  if (!options.report.empty() && !WriteReport(options.report, result)) return 1;
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());
     return 1;
@@ -120,5 +123,10 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: linhas de registros não unificados: %s\n", list.c_str());
   }
   std::printf("%s\n", result.path.c_str());
+  if (LeftLinesOut(result)) {
+    std::fprintf(stderr, "quelvar: gravado, com linhas deixadas de fora (%s)\n",
+                 LedgerSummaryText(result.ledger).c_str());
+    return kExitLinesLeftOut;
+  }
   return 0;
 }

@@ -14,6 +14,15 @@ struct MergeOptions {
   std::string report;              // when set: the reconciliation ledger as CSV into this file
 };
 
-// Imports the files, writes the merged file, prints its path on stdout.
-// Returns 0 when every file was accepted and the file was written, 1 otherwise.
+// The exit status of a merge that wrote its file but left input lines out
+// of it (codes outside the layout or not merged): "gravado, com linhas
+// deixadas de fora".
+constexpr int kExitLinesLeftOut = 3;
+
+// Imports the files, writes the merged file (and the report, when asked),
+// prints its path on stdout. Returns 0 when every file was accepted and every
+// input line is in the merged file or merged by a rule, kExitLinesLeftOut when
+// the file was written with lines left out, 1 when nothing was written (a
+// file refused, a failed run, a report or merged file that would be written
+// over an input or over each other, a report that could not be written).
 int RunMergeCommand(const MergeOptions& options);

@@ -23,8 +23,11 @@ int main(int argc, char** argv) {
       "merge",
       "Import the files (the first is the head office) and write the merged file\n"
       "EFDPISCOFINS_<CNPJ>_<start>_<end>_Unificado.txt into the output folder; its path\n"
-      "is printed on stdout. Exit status 0 when every file was accepted and the file\n"
-      "was written, 1 otherwise, 2 for a usage error.");
+      "is printed on stdout. Exit status: 0 the file was written and every input line\n"
+      "is in it or merged by a rule; 1 nothing was written (a file refused, a failed run,\n"
+      "a merged file or report that would overwrite an input or each other); 2 usage\n"
+      "error; 3 the file was written with lines left out (\"gravado, com linhas deixadas\n"
+      "de fora\": codes outside the layout or not merged, listed on stderr).");
   mergeCmd->add_flag("--same-cnpj", merge.sameCnpj,
                      "merge kind \"Unifica Arquivo (Mesmo CNPJ)\": files of one and the same CNPJ");
   mergeCmd->add_flag("--no-head-office-check", merge.noHeadOfficeCheck,
@@ -38,7 +41,8 @@ int main(int argc, char** argv) {
   mergeCmd->add_option("--report", merge.report,
                        "write the reconciliation ledger (per record code and establishment: lines\n"
                        "read, written, merged by a rule, refused, not written) as CSV to this file,\n"
-                       "also when the merge fails");
+                       "also when the merge fails; never an input file, the merged file or a link.\n"
+                       "The merged file takes its final name only after the report was written.");
   bool noProgress = false;
   mergeCmd->add_flag("--no-progress", noProgress, "no progress line on the terminal");
   mergeCmd->add_option("FILE", merge.files, "input files, head office first")->required();

@@ -6,6 +6,7 @@
 // --report` on the three files in a fresh folder and judges the outcome:
 //   exit 0  the merged file must exist, pass `quelvar check`, and leave no
 //           temporary behind; the ledger must show no line not written;
+//   exit 3  the same, the ledger showing lines refused and stderr saying so;
 //   exit 1  a message on stderr and no merged file under its final name;
 //   else    (a signal, exit 2, a timeout) a finding, kept in the findings folder.
 // Usage: merge_fuzz [--seconds N] [--seed N] [--samples DIR] [--work DIR] [--quelvar PATH]
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
       if (name.ends_with("_Unificado.txt")) ++judged.outputs;
       else if (name.find(".partial-") != std::string::npos) judged.leftovers = true;
     }
-    if (o.exitCode == 0 && judged.outputs == 1 && !o.timedOut && !o.signal) {
+    if ((o.exitCode == 0 || o.exitCode == 3) && judged.outputs == 1 && !o.timedOut && !o.signal) {
       for (const auto& e : fs::directory_iterator(dir / "out"))
         if (e.path().filename().string().ends_with("_Unificado.txt")) {
           Outcome check = Run({quelvar, "check", e.path().string()}, dir, 120);

@@ -30,8 +30,12 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
 constexpr std::string_view kPartial = ".partial-";
+// The program's own temporaries start with this: no other program names its
+// files so, which lets the sweep of stale temporaries leave every other file alone.
+constexpr std::string_view kOwnPrefix = ".quelvar-";
+constexpr size_t kTagSize = 6;
 
-std::string Cause(int err) { return err ? std::strerror(err) : "erro desconhecido"; }
+std::string Cause(int err) { return err ? SystemErrorText(err) : "erro desconhecido"; }
 
 // Six random letters and digits for a temporary name.
 std::string RandomTag() {
@@ -61,12 +65,13 @@ std::FILE* CreateExclusive(const std::string& path) {
 #endif
 }
 
-// The process number of a temporary's name ".<name>.partial-<pid>" or
-// ".<name>.partial-<pid>-<tag>"; 0 when the name is not such a temporary.
+// The process number of one of the program's temporaries
+// ".quelvar-<name>.partial-<pid>-<tag>" (tag: six lowercase letters or
+// digits); 0 when the name is not of that shape.
 long PartialOwner(const std::string& name) {
-  if (name.size() < 2 || name[0] != '.') return 0;
+  if (name.compare(0, kOwnPrefix.size(), kOwnPrefix) != 0) return 0;
   size_t at = name.rfind(kPartial);
-  if (at == std::string::npos || at < 2) return 0;
+  if (at == std::string::npos || at <= kOwnPrefix.size()) return 0;
   size_t p = at + kPartial.size();
   long pid = 0;
   size_t digits = 0;
@@ -75,9 +80,22 @@ long PartialOwner(const std::string& name) {
     ++digits;
   }
   if (digits == 0 || pid <= 0) return 0;
-  if (p == name.size()) return pid;
-  if (name[p] != '-' || name.size() - p - 1 != 6) return 0;
+  if (p >= name.size() || name[p] != '-' || name.size() - p - 1 != kTagSize) return 0;
+  for (size_t i = p + 1; i < name.size(); ++i)
+    if (!((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= '0' && name[i] <= '9'))) return 0;
   return pid;
+}
+
+// True when `path` is a plain file (not a link) owned by the user running
+// the program: only such a file can be a temporary this program left.
+bool OwnPlainFile(const fs::path& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(path, ec));
+#else
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+#endif
 }
 
 // True when process `pid` is known not to run any more.
@@ -101,9 +119,7 @@ int RemoveStalePartials(const std::string& folder) {
     if (ec) break;
     long pid = PartialOwner(it->path().filename().string());
     if (pid == 0 || pid == static_cast<long>(QUELVAR_GETPID()) || !ProcessGone(pid)) continue;
-    std::error_code type;
-    fs::file_status st = it->symlink_status(type);
-    if (type || fs::is_directory(st)) continue;  // a link is removed, never what it points to
+    if (!OwnPlainFile(it->path())) continue;
     std::error_code ignored;
     if (fs::remove(it->path(), ignored)) ++removed;
   }
@@ -117,9 +133,10 @@ void OutputFile::Open(const std::string& finalPath) {
   fs::path final(finalPath);
   std::string name = final.filename().string();
   if (name.empty())
-    throw std::runtime_error("Não foi possível criar o arquivo \"" + finalPath + "\": nome de arquivo vazio");
+    throw FileWriteError("Não foi possível criar o arquivo \"" + finalPath + "\": nome de arquivo vazio",
+                         "nome de arquivo vazio");
   RemoveStalePartials(final.parent_path().string());
-  const std::string stem = "." + name + std::string(kPartial) + std::to_string(QUELVAR_GETPID()) + "-";
+  const std::string stem = std::string(kOwnPrefix) + name + std::string(kPartial) + std::to_string(QUELVAR_GETPID()) + "-";
   std::FILE* f = nullptr;
   std::string temp;
   int err = 0;
@@ -131,8 +148,9 @@ void OutputFile::Open(const std::string& finalPath) {
     if (!f && err != EEXIST) break;
   }
   if (!f)
-    throw std::runtime_error("Não foi possível criar o arquivo \"" + finalPath + "\" na pasta \"" +
-                             final.parent_path().string() + "\": " + Cause(err));
+    throw FileWriteError("Não foi possível criar o arquivo \"" + finalPath + "\" na pasta \"" +
+                             final.parent_path().string() + "\": " + Cause(err),
+                         Cause(err));
   std::setvbuf(f, nullptr, _IOFBF, kBufferSize);
   f_ = f;
   final_ = finalPath;
@@ -145,9 +163,17 @@ void OutputFile::WriteLine(std::string_view line) {
   if (!f_) throw std::logic_error("OutputFile::WriteLine: no file is open");
   if (std::fwrite(line.data(), 1, line.size(), f_) != line.size() || std::fwrite("\r\n", 1, 2, f_) != 2) {
     int err = errno;
-    throw std::runtime_error("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err));
+    throw FileWriteError("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err), Cause(err));
   }
   ++lines_;
+}
+
+void OutputFile::Write(std::string_view bytes) {
+  if (!f_) throw std::logic_error("OutputFile::Write: no file is open");
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size()) {
+    int err = errno;
+    throw FileWriteError("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err), Cause(err));
+  }
 }
 
 void OutputFile::Finish() {
@@ -171,7 +197,7 @@ void OutputFile::Finish() {
   f_ = nullptr;
   if (failed) {
     Abort();
-    throw std::runtime_error("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err));
+    throw FileWriteError("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err), Cause(err));
   }
 }
 
@@ -181,7 +207,8 @@ void OutputFile::MoveTo(const std::string& path) {
   fs::rename(temp_, path, ec);
   if (ec) {
     Abort();
-    throw std::runtime_error("Não foi possível gravar o arquivo \"" + path + "\": " + ec.message());
+    throw FileWriteError("Não foi possível gravar o arquivo \"" + path + "\": " + Cause(ec.value()),
+                         Cause(ec.value()));
   }
   Forget();
 }
@@ -211,6 +238,71 @@ void OutputFile::Abort() {
     std::error_code ignored;
     fs::remove(temp_, ignored);
     Forget();
+  }
+}
+
+void ReplaceFileContents(const std::string& path, std::string_view bytes) {
+  std::error_code ec;
+  const fs::file_status st = fs::symlink_status(path, ec);
+  if (fs::is_symlink(st)) {
+    const std::string cause = "é um link simbólico, e o programa não grava através de links";
+    throw FileWriteError("O arquivo \"" + path + "\" " + cause, cause);
+  }
+  if (fs::is_directory(st)) throw FileWriteError("\"" + path + "\" é uma pasta, não um arquivo", "é uma pasta");
+  OutputFile file;
+  file.Open(path);
+  file.Write(bytes);
+  file.Commit();
+}
+
+namespace {
+
+// A path with its folder resolved (links followed): the file itself when it
+// exists, otherwise its resolved folder and its own name.
+fs::path Resolved(const fs::path& p) {
+  std::error_code ec;
+  fs::path whole = fs::canonical(p, ec);
+  if (!ec) return whole;
+  fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+  fs::path parent = fs::weakly_canonical(folder, ec);
+  if (ec) parent = fs::absolute(folder, ec).lexically_normal();
+  return parent / p.filename();
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+#ifndef _WIN32
+  struct stat sa, sb;
+  const bool hasA = ::stat(a.c_str(), &sa) == 0, hasB = ::stat(b.c_str(), &sb) == 0;
+  if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#else
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+#endif
+  return Resolved(a) == Resolved(b);
+}
+
+std::string SystemErrorText(int errnum) {
+  switch (errnum) {
+    case ENOENT: return "a pasta ou o arquivo não existe";
+    case EACCES:
+    case EPERM: return "permissão negada";
+    case EROFS: return "o disco é somente para leitura";
+    case ENOSPC: return "não há espaço livre no disco";
+#ifdef EDQUOT
+    case EDQUOT: return "a cota de disco foi excedida";
+#endif
+    case ENOTDIR: return "o caminho não é uma pasta";
+    case EISDIR: return "o caminho é uma pasta";
+    case EEXIST: return "o arquivo já existe";
+    case EIO: return "erro de leitura ou gravação no disco";
+    case ENAMETOOLONG: return "o nome do arquivo é longo demais";
+    case EMFILE:
+    case ENFILE: return "há arquivos abertos demais";
+    case ELOOP: return "o caminho passa por links simbólicos demais (ou é um link)";
+    default: return std::string(std::strerror(errnum)) + " (erro " + std::to_string(errnum) + ")";
   }
 }
 

@@ -36,6 +36,17 @@ TEST(FuzzVerdict, MergesRefusalsAndTheOtherFindings) {
   FuzzRound rejected = merged;
   rejected.checkExitCode = 1;
   EXPECT_EQ(JudgeFuzzRound(rejected), "finding: exit 0, check rejects the output");
+  // Lines left out: exit 3 saying so, never exit 0.
+  FuzzRound leftOut = merged;
+  leftOut.ledger += "C17O,,0,0,0,1,0,registro não unificado\n";
+  EXPECT_EQ(JudgeFuzzRound(leftOut), "finding: exit 0 with lines left out");
+  leftOut.exitCode = 3;
+  EXPECT_EQ(JudgeFuzzRound(leftOut), "finding: exit 3 without saying so");
+  leftOut.err = "quelvar: gravado, com linhas deixadas de fora (...)\n";
+  EXPECT_EQ(JudgeFuzzRound(leftOut), "merged with lines left out");
+  FuzzRound nothingLeftOut = merged;
+  nothingLeftOut.exitCode = 3;
+  EXPECT_EQ(JudgeFuzzRound(nothingLeftOut), "finding: exit 3 without lines left out");
 
   FuzzRound refused;
   refused.exitCode = 1;

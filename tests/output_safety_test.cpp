@@ -57,7 +57,7 @@ TEST(OutputSafety, APlantedLinkIsNeitherFollowedNorReplaced) {
   TempFolder dir;
   const std::string victim = dir.File("victim.txt");
   WriteFileLines(victim, {"PRECIOUS"});
-  const std::string planted = dir.File(".out.txt.partial-" + std::to_string(getpid()));
+  const std::string planted = dir.File(".quelvar-out.txt.partial-" + std::to_string(getpid()));
   fs::create_symlink(victim, planted);
   OutputFile f;
   f.Open(dir.File("out.txt"));
@@ -69,23 +69,70 @@ TEST(OutputSafety, APlantedLinkIsNeitherFollowedNorReplaced) {
   EXPECT_EQ(ReadFile(dir.File("out.txt")), "|9999|1|\r\n");
 }
 
-// Before, temporaries of killed runs stayed for ever.
+// Before, temporaries of killed runs stayed for ever; then the sweep removed
+// every dotfile shaped ".<name>.partial-<pid>" of a dead process, other
+// programs' files included. Only the program's own shape is removed, and only
+// a plain file (a link of that shape is not one of its temporaries).
 TEST(OutputSafety, TemporariesOfDeadRunsAreRemovedOthersKept) {
   TempFolder dir;
   const std::string dead = std::to_string(DeadPid());
   const std::string alive = std::to_string(getppid());
-  for (const std::string& name : {".a_Unificado.txt.partial-" + dead, ".a_Unificado.txt.partial-" + dead + "-abc123",
-                                  ".a_Unificado.txt.partial-" + alive + "-abc123", "a.partial-" + dead,
-                                  ".a_Unificado.txt.partial-" + dead + "-toolongtag", std::string("keep.txt")})
-    WriteFileLines(dir.File(name), {"x"});
+  const std::string ours = ".quelvar-a_Unificado.txt.partial-" + dead + "-abc123";
+  const std::vector<std::string> kept = {
+      ".a_Unificado.txt.partial-" + dead,                      // another program's (or an older run's) shape
+      ".a_Unificado.txt.partial-" + dead + "-abc123",          // likewise
+      ".quelvar-a_Unificado.txt.partial-" + alive + "-abc123",  // a run still going
+      ".quelvar-a_Unificado.txt.partial-" + dead,              // no tag
+      ".quelvar-a_Unificado.txt.partial-" + dead + "-toolongtag",
+      ".quelvar-a_Unificado.txt.partial-" + dead + "-ABC123",  // not a tag the program writes
+      "a.partial-" + dead,
+      "keep.txt"};
+  for (const std::string& name : kept) WriteFileLines(dir.File(name), {"x"});
+  WriteFileLines(dir.File(ours), {"x"});
+  const std::string linked = ".quelvar-b_Unificado.txt.partial-" + dead + "-abc123";
+  fs::create_symlink(dir.File("keep.txt"), dir.File(linked));
   OutputFile f;
   f.Open(dir.File("out.txt"));
   f.Abort();
-  std::vector<std::string> kept = {".a_Unificado.txt.partial-" + alive + "-abc123",
-                                   ".a_Unificado.txt.partial-" + dead + "-toolongtag", "a.partial-" + dead,
-                                   "keep.txt"};
-  std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(Names(dir.path()), kept);
+  std::vector<std::string> expected = kept;
+  expected.push_back(linked);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Names(dir.path()), expected);
+  EXPECT_EQ(ReadFile(dir.File("keep.txt")), "x\r\n");
+}
+
+// Before, sqlite:PATH removed PATH-journal, PATH-wal and PATH-shm at the end
+// whoever had made them (and SQLite takes a journal beside a new database for
+// its own). A target with such a companion is refused, and a run leaves none.
+TEST(OutputSafety, TheStagingDatabaseLeavesOtherFilesOfItsNameAlone) {
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    TempFolder dir;
+    const std::string db = dir.File("staging.db");
+    WriteFileLines(db + suffix, {"FOREIGN"});
+    try {
+      auto conn = CreateConnection("sqlite:" + db);
+      conn->Open();
+      conn->Execute("CREATE TABLE ###X(ID INT IDENTITY(1,1), A NVARCHAR(MAX))");
+      conn->Close();
+      ADD_FAILURE() << "a database was made beside " << suffix;
+    } catch (const DatabaseError& e) {
+      EXPECT_NE(std::string(e.what()).find(db + suffix), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(db + suffix), "FOREIGN\r\n") << suffix;
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"staging.db" + std::string(suffix)});
+  }
+  TempFolder dir;
+  const std::string db = dir.File("staging.db");
+  {
+    auto conn = CreateConnection("sqlite:" + db);
+    conn->Open();
+    conn->Execute("CREATE TABLE ###X(ID INT IDENTITY(1,1), A NVARCHAR(MAX))");
+    conn->Execute("BEGIN TRANSACTION");
+    for (int i = 0; i < 1000; ++i) conn->Execute("INSERT INTO ###X(A) VALUES ('linha " + std::to_string(i) + "')");
+    conn->Execute("COMMIT TRANSACTION");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"staging.db"});
+  }
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{});
 }
 
 TEST(OutputSafety, KeepAsLeavesTheFinalNameAlone) {

@@ -419,7 +419,8 @@ TEST_F(PagesTest, AFailedRunOffersItsLedgerOnTheFolderPage) {
   ASSERT_EQ(messages_.shown.size(), 2u);
   EXPECT_EQ(messages_.shown[1].icon, MsgIcon::Critical);
   EXPECT_EQ(messages_.shown[1].text,
-            "Não foi possível salvar a conciliação: não foi possível gravar o relatório " + files_.savePath + ".");
+            "Não foi possível salvar a conciliação: não foi possível gravar o relatório " + files_.savePath +
+                ": a pasta ou o arquivo não existe.");
   files_.savePath = (dir_ / "c.csv").string();
   form_->cmdConciliacao_Click();
   std::ifstream saved(files_.savePath, std::ios::binary);

@@ -44,7 +44,7 @@ TEST(WriterOutputFile, WritesUnderATemporaryNameAndReplacesOnCommit) {
   for (const auto& e : fs::directory_iterator(dir.path())) {
     ++files;
     if (e.path().filename() != "out.txt") {
-      EXPECT_EQ(e.path().filename().string().rfind(".out.txt.partial-", 0), 0u);
+      EXPECT_EQ(e.path().filename().string().rfind(".quelvar-out.txt.partial-", 0), 0u);
     }
   }
   EXPECT_EQ(files, 2);

@@ -57,6 +57,8 @@ struct ListedFile {
 
 enum class ImportOutcome { Imported, Refused, Failed, Cancelled };
 
+struct RunFile;
+
 // What the run produced.
 struct RunResult {
   bool ok = false;
@@ -82,6 +84,10 @@ struct RunResult {
 // The record codes a run left out, as the result shows them: "A100 (2), C999
 // (1; fora do leiaute 006, primeira: f.txt, linha 17)". Empty when none.
 std::string DroppedCodesText(const RunResult& result);
+// Whether the run left input lines out of the merged file (codes outside the
+// layout or not merged, lines refused): such a file is written, but it is not
+// the whole of the inputs.
+bool LeftLinesOut(const RunResult& result);
 
 class frmAssistente {
  public:
@@ -169,9 +175,19 @@ class frmAssistente {
   bool CheckAgainstHeadOffice(std::vector<std::string>& fields, std::string& message);
 
   // ---- Run ----
-  // Writes the merged file into m_CaminhoSalvo. Never throws: failures come
-  // back in the result (and in m_Resultado).
-  RunResult RunUnification(bool& singleCnpj);
+  // Writes the merged file into m_CaminhoSalvo and, when `reportPath` is
+  // given, the ledger as CSV there (also when the run fails after the ledger
+  // was set). The merged file takes its final name only after the report was
+  // written; a run whose files would meet an input, the staging database or
+  // each other (WrittenFilesProblem) writes nothing. Never throws: failures
+  // come back in the result (and in m_Resultado).
+  RunResult RunUnification(bool& singleCnpj, const std::string& reportPath = "");
+  // Why the run may not write its files: the merged file, its copy kept for
+  // inspection or `reportPath` (when given) is the same file as an imported
+  // file, the staging database file or another of them, or is a symbolic
+  // link. The message names both files; "" when nothing clashes (or no
+  // merged file can be named yet).
+  std::string WrittenFilesProblem(const std::string& reportPath = "");
   // The merged file's full path as the run would name it; "" when no header is stored.
   std::string PlannedOutputPath();
 
@@ -227,6 +243,9 @@ class frmAssistente {
   bool HeadOfficeFirst(const std::vector<ListedFile>& files);
   // Puts head-office files first among `paths` while no head office is chosen yet.
   void OrderHeadOfficeFirst(std::vector<std::string>& paths);
+  // The files the run reads and must never write over: the imported files
+  // and the staging database's file (a "sqlite:PATH" target).
+  std::vector<RunFile> FilesToKeep() const;
   // The run when page 4 is entered; a failed run leads back to page 2.
   void RunFromLastPage();
   void UpdateListControls();

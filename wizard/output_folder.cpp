@@ -15,27 +15,6 @@
 #include <unistd.h>
 #endif
 
-std::string SystemErrorText(int errnum) {
-  switch (errnum) {
-    case ENOENT: return "a pasta ou o arquivo não existe";
-    case EACCES:
-    case EPERM: return "permissão negada";
-    case EROFS: return "o disco é somente para leitura";
-    case ENOSPC: return "não há espaço livre no disco";
-#ifdef EDQUOT
-    case EDQUOT: return "a cota de disco foi excedida";
-#endif
-    case ENOTDIR: return "o caminho não é uma pasta";
-    case EISDIR: return "o caminho é uma pasta";
-    case EEXIST: return "o arquivo já existe";
-    case EIO: return "erro de leitura ou gravação no disco";
-    case ENAMETOOLONG: return "o nome do arquivo é longo demais";
-    case EMFILE:
-    case ENFILE: return "há arquivos abertos demais";
-    default: return std::string(std::strerror(errnum)) + " (erro " + std::to_string(errnum) + ")";
-  }
-}
-
 std::string OutputFolderProblem(const std::string& folder) {
   if (folder.empty()) return "nenhuma pasta foi escolhida";
   std::error_code ec;
@@ -57,5 +36,42 @@ std::string OutputFolderProblem(const std::string& folder) {
   ::close(fd);
   ::unlink(buf.data());
 #endif
+  return std::string();
+}
+
+namespace {
+
+// "O relatório" from "o relatório": the role at the start of a sentence.
+std::string Capitalized(std::string role) {
+  if (!role.empty() && role[0] >= 'a' && role[0] <= 'z') role[0] = static_cast<char>(role[0] - 'a' + 'A');
+  return role;
+}
+
+std::string Clash(const RunFile& written, const RunFile& other) {
+  return Capitalized(written.role) + " " + written.path + " é o mesmo arquivo que " + other.role + " " + other.path +
+         ": gravá-lo destruiria o outro. Nada foi gravado; escolha outro nome ou outra pasta";
+}
+
+}  // namespace
+
+std::string WrittenFilesClash(const std::vector<RunFile>& kept, const std::vector<RunFile>& written) {
+  for (size_t i = 0; i < written.size(); ++i) {
+    const RunFile& w = written[i];
+    if (w.path.empty()) continue;
+    for (const RunFile& k : kept)
+      if (SameFile(w.path, k.path)) return Clash(w, k);
+    for (size_t j = 0; j < i; ++j)
+      if (SameFile(w.path, written[j].path)) return Clash(w, written[j]);
+  }
+  for (const RunFile& w : written) {
+    if (w.path.empty()) continue;
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(w.path, ec);
+    if (std::filesystem::is_symlink(st))
+      return Capitalized(w.role) + " " + w.path +
+             " é um link simbólico: o programa não grava através de links. Nada foi gravado; escolha outro nome";
+    if (std::filesystem::is_directory(st))
+      return Capitalized(w.role) + " " + w.path + " é uma pasta. Nada foi gravado; escolha o nome de um arquivo";
+  }
   return std::string();
 }

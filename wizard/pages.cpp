@@ -26,11 +26,14 @@ constexpr const char* kConfirmLeave =
 constexpr const char* kConfirmBackToKind =
     "Voltar à escolha do tipo de Unificação descarta os arquivos importados. Deseja voltar?";
 
-// The result label after a successful run: the success text with the run's
-// own start and end, the file written, the record codes left out, the
-// ledger's totals and the first of the run's notices.
+// The result label after a successful run: the success text (a warning when
+// input lines were left out of the file) with the run's own start and end,
+// the file written, the record codes left out, the ledger's totals and the
+// first of the run's notices.
 std::string ResultText(const RunResult& result, const std::string& start, const std::string& end) {
-  std::string text = std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
+  std::string text = LeftLinesOut(result)
+                         ? std::string("ATENÇÃO: Arquivo Magnético gerado, com linhas deixadas de fora. ") + kCrLf
+                         : std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
   text += "Dt Início: " + start + kCrLf;
   text += "Dt Final: " + end;
   if (!result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
@@ -126,6 +129,12 @@ void frmAssistente::cmdConciliacao_Click() {
   const std::string path = ports_.files->ChooseSaveFile(
       "Salvar conciliação", SuggestedLedgerPath(PlannedOutputPath(), m_CaminhoSalvo), kLedgerFilter);
   if (path.empty()) return;
+  std::vector<RunFile> kept = FilesToKeep();
+  if (!m_Resultado.path.empty()) kept.push_back({"o arquivo unificado", m_Resultado.path});
+  if (std::string clash = WrittenFilesClash(kept, {{"a conciliação", path}}); !clash.empty()) {
+    ShowMessage("Não foi possível salvar a conciliação: " + clash + ".", MsgIcon::Critical);
+    return;
+  }
   std::string error;
   if (!SaveLedgerCsv(path, m_Resultado.ledger, error)) {
     ShowMessage("Não foi possível salvar a conciliação: " + error + ".", MsgIcon::Critical);
@@ -336,6 +345,10 @@ bool frmAssistente::ValidatePage(int page, std::string& message) {
       }
       if (std::string problem = OutputFolderProblem(m_CaminhoSalvo); !problem.empty()) {
         message = "Não é possível gravar na pasta " + m_CaminhoSalvo + ": " + problem + ".";
+        return false;
+      }
+      if (std::string clash = WrittenFilesProblem(); !clash.empty()) {
+        message = clash + ".";
         return false;
       }
       return true;

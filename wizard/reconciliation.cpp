@@ -1,10 +1,12 @@
 #include "wizard/reconciliation.h"
 
-#include <fstream>
+#include <exception>
 #include <map>
+#include <sstream>
 
 #include "blocks/merge_rules.h"
 #include "blocks/record_links.h"
+#include "staging/output_file.h"
 
 namespace {
 
@@ -182,10 +184,13 @@ void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out) {
 }
 
 bool SaveLedgerCsv(const std::string& path, const std::vector<LedgerRow>& rows, std::string& error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) WriteLedgerCsv(rows, out);
-  out.close();
-  if (out) return true;
-  error = "não foi possível gravar o relatório " + path;
-  return false;
+  std::ostringstream csv;
+  WriteLedgerCsv(rows, csv);
+  try {
+    ReplaceFileContents(path, csv.str());
+    return true;
+  } catch (const FileWriteError& e) {
+    error = "não foi possível gravar o relatório " + path + ": " + e.cause();
+    return false;
+  }
 }

@@ -53,6 +53,9 @@ std::string LedgerSummaryText(const std::vector<LedgerRow>& rows);
 
 // The rows as CSV (header line, comma-separated, texts quoted when needed).
 void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out);
-// Writes the rows as CSV to the file `path`, replacing it. False with
-// `error` set (in Portuguese, naming the file) when it cannot be written.
+// Writes the rows as CSV to the file `path` through an exclusive temporary
+// beside it, renamed over `path` once complete (never through a link: a
+// `path` that is a symbolic link is refused). False with `error` set (in
+// Portuguese, naming the file and the cause) when it cannot be written; a
+// file already at `path` is then untouched.
 bool SaveLedgerCsv(const std::string& path, const std::vector<LedgerRow>& rows, std::string& error);

@@ -1,7 +1,9 @@
-// The unification run: names the merged file from the stored header, writes
-// it block by block in file order under a temporary name, checks what it
-// wrote, and puts it under its final name only when every block has been
-// written and the file passed the check.
+// The unification run: names the merged file from the stored header, refuses
+// to write over an input (or any file the run reads), writes it block by
+// block in file order under a temporary name, checks what it wrote, writes the
+// ledger report when one is asked for, and puts the merged file under its
+// final name only when every block and the report have been written and the
+// file passed the check.
 #include <exception>
 #include <iterator>
 #include <string>
@@ -25,6 +27,7 @@
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/header_fields.h"
+#include "wizard/output_folder.h"
 
 namespace {
 
@@ -208,8 +211,11 @@ class NoticesOfTheRun final : public ErrorPort {
 
 }  // namespace
 
-RunResult frmAssistente::RunUnification(bool& singleCnpj) {
+RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& reportPath) {
   RunResult result;
+  // The report is owed also by a failed run, unless the failure is about the
+  // files the run writes (the report itself among them).
+  bool reportOwed = !reportPath.empty();
   for (const auto& [code, lines] : m_Descartados) result.dropped.emplace_back(code, lines);
   result.unknownFirstLine = m_ForaDoLeiaute;
   m_Running = true;
@@ -221,6 +227,10 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
     std::string mergedCnpj;
     std::string path = JoinPath(m_CaminhoSalvo, OutputName(&mergedCnpj));
+    if (std::string clash = WrittenFilesProblem(reportPath); !clash.empty()) {
+      reportOwed = false;
+      throw RunFailure{clash};
+    }
     out.Open(path);
     // One transaction for the run: the counters of ###Registros start at zero
     // and are left as they were when the run fails.
@@ -232,6 +242,12 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
     WriteBlocks(singleCnpj);
     CheckLedger(singleCnpj, mergedCnpj, result);
     CheckOwnOutput(out);
+    if (reportOwed) {
+      reportOwed = false;
+      std::string error;
+      if (!SaveLedgerCsv(reportPath, result.ledger, error))
+        throw RunFailure{error + "; o arquivo unificado não foi gravado"};
+    }
     g_EndTime = NowText();
     g_Connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
@@ -253,6 +269,10 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj) {
         // The run has already failed; its message is the one that matters.
       }
     }
+    if (reportOwed) {
+      std::string error;
+      if (!SaveLedgerCsv(reportPath, result.ledger, error)) result.error += "; além disso, " + error;
+    }
   }
   m_Running = false;
   m_Resultado = result;
@@ -266,6 +286,31 @@ std::string frmAssistente::PlannedOutputPath() {
   } catch (const RunFailure&) {
     return std::string();
   }
+}
+
+std::vector<RunFile> frmAssistente::FilesToKeep() const {
+  std::vector<RunFile> kept;
+  for (const ListedFile& f : m_Arquivos) kept.push_back({"o arquivo de entrada", f.path});
+  constexpr std::string_view kSqliteFile = "sqlite:";
+  if (databaseTarget_.compare(0, kSqliteFile.size(), kSqliteFile) == 0)
+    kept.push_back({"o banco de dados de trabalho", databaseTarget_.substr(kSqliteFile.size())});
+  return kept;
+}
+
+std::string frmAssistente::WrittenFilesProblem(const std::string& reportPath) {
+  std::vector<RunFile> written;
+  if (const std::string path = PlannedOutputPath(); !path.empty()) {
+    written.push_back({"o arquivo unificado", path});
+    written.push_back({"a cópia do arquivo unificado guardada para inspeção", InvalidPath(path)});
+  }
+  if (!reportPath.empty()) written.push_back({"o relatório de conciliação", reportPath});
+  return WrittenFilesClash(FilesToKeep(), written);
+}
+
+bool LeftLinesOut(const RunResult& result) {
+  if (!result.dropped.empty()) return true;
+  const LedgerSummary s = SummarizeLedger(result.ledger);
+  return s.refused > 0 || s.missing > 0;
 }
 
 std::string DroppedCodesText(const RunResult& result) {

@@ -472,14 +472,24 @@ class SqliteConnection : public DatabaseConnection {
 
   // The database file of a File target, created empty and exclusively before
   // SQLite opens it: nothing that already has the name (a file, a link, even
-  // one pointing nowhere) is ever opened or written. The file and SQLite's
-  // companions are registered for removal on SIGINT, SIGTERM and SIGHUP.
-  // Throws DatabaseError when the name is taken or cannot be created.
+  // one pointing nowhere) is ever opened or written. A file already named like
+  // one of SQLite's companions ("-journal", "-wal", "-shm") refuses the target
+  // too: SQLite would take it for its own, read it into the new database and
+  // delete it. The database file is registered for removal on SIGINT, SIGTERM
+  // and SIGHUP. Throws DatabaseError when a name is taken or the file cannot
+  // be created.
   void CreateNewFile() {
     std::error_code ec;
     std::filesystem::file_status st = std::filesystem::symlink_status(path_, ec);
     if (!ec && st.type() != std::filesystem::file_type::not_found)
       throw DatabaseError("The database file \"" + path_ + "\" already exists; the staging database needs a new file.");
+    for (const char* suffix : kCompanions) {
+      std::error_code companionError;
+      st = std::filesystem::symlink_status(path_ + suffix, companionError);
+      if (!companionError && st.type() != std::filesystem::file_type::not_found)
+        throw DatabaseError("O banco de dados de trabalho \"" + path_ + "\" não foi criado: já existe o arquivo \"" +
+                            path_ + suffix + "\", que o SQLite tomaria como seu e apagaria; escolha outro nome.");
+    }
 #ifndef _WIN32
     int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -489,20 +499,22 @@ class SqliteConnection : public DatabaseConnection {
     ::close(fd);
 #endif
     created_ = true;
-    for (const char* suffix : kCompanions) signalSlots_.push_back(RemoveOnSignal(path_ + suffix));
+    signalSlots_.push_back(RemoveOnSignal(path_));
   }
 
-  // Removes the database file and its companions, only when this connection created them.
+  // Removes the database file, only when this connection created it. SQLite's
+  // companions are never removed: the staging pragmas keep the journal in
+  // memory, so SQLite creates none, and a file of such a name is someone else's.
   void RemoveFiles() {
     if (target_ != SqliteTarget::File || !created_) return;
     std::error_code ec;
-    for (const char* suffix : kCompanions) std::filesystem::remove(path_ + suffix, ec);
+    std::filesystem::remove(path_, ec);
     for (int slot : signalSlots_) ForgetOnSignal(slot);
     signalSlots_.clear();
     created_ = false;
   }
 
-  static constexpr const char* kCompanions[] = {"", "-journal", "-wal", "-shm"};
+  static constexpr const char* kCompanions[] = {"-journal", "-wal", "-shm"};
 
   SqliteTarget target_;
   std::string path_;
