@@ -325,6 +325,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   try {
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
+    BeginStagedFile();  // every row of this file carries its number in Id_Arquivo
     g_Connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
 
