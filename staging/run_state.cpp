@@ -34,6 +34,8 @@ int64_t BeginStagedFile() {
   return g_FilesStarted;
 }
 
+int64_t CurrentStagedFile() { return g_FilesStarted; }
+
 std::string NowText() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};

@@ -31,6 +31,8 @@ extern std::string g_StartTime, g_EndTime;
 // twice in one run, also when files are removed or imported again, so the
 // parts of one CNPJ stay apart however the list was edited. Returns the number.
 int64_t BeginStagedFile();
+// The number BeginStagedFile gave last (0 before the first file of the run).
+int64_t CurrentStagedFile();
 
 // Empties every run-state value and the run's ledger (closes nothing:
 // g_Connection is left as it is).

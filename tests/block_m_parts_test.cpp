@@ -271,12 +271,18 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
   }
 
   std::filesystem::create_directories(dir.File("out"));
-  std::vector<std::string> args{"merge", "--same-cnpj", "--output-dir", dir.File("out")};
+  std::vector<std::string> args{"merge", "--same-cnpj", "--report", dir.File("conciliacao.csv"), "--output-dir",
+                                dir.File("out")};
   args.insert(args.end(), files.begin(), files.end());
   const ProcessResult run = RunQuelvar(args);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string merged = run.out.substr(0, run.out.find('\n'));
   ExpectValidEfd(merged);
+  // The ledger names what each part's 0111 brought.
+  const std::string report = ReadFileBytes(dir.File("conciliacao.csv"));
+  const std::string cnpj = SplitRecord(ReadLines(files[0])[0])[9];
+  for (const char* part : {"1", "2", "3"})
+    EXPECT_NE(report.find("\n0111," + cnpj + " (parte " + part + "),1,0,"), std::string::npos) << report;
 
   // The company's block by the guide: each common base split over its groups
   // by the summed revenues (no cumulative revenue: VL_BC_PIS_NC is the total).
