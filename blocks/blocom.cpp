@@ -48,7 +48,7 @@ std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
         const std::string p = TextOf((*rs)["ID_Pai"]);
         row.parent = IsWholeNumber(p) ? std::stoll(p) : 0;
       }
-      row.record.file = TextOf((*rs)["Id_CNPJ"]);
+      row.record.file = TextOf((*rs)["Id_Arquivo"]);  // the parts of one CNPJ are files of their own
       row.record.f.assign(spec.LineFieldCount() + 1, std::string());
       for (const FieldSpec& f : spec.fields)
         if (f.key > 0) row.record.f[f.key] = TextOf((*rs)[f.name]);

@@ -1,7 +1,8 @@
 // Record layouts of BlocoM, one per record of the block in the record
 // catalogue, in layout order, built like every block's (catalogue_layouts.h).
 //
-// Link columns: Id_CNPJ (the CNPJ of the file the line came from); the
+// Link columns: Id_CNPJ (the CNPJ of the file the line came from), Id_Arquivo
+// (the number of that file, which tells the parts of one CNPJ apart); the
 // identity ID on every table (rows keep their input order); ID_Pai (INT) on
 // every record whose parent is itself below M001: the identity of the nearest
 // parent row stored before it from the same file. M410 and M810 also keep CST,

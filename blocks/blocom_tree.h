@@ -17,7 +17,7 @@ namespace BlocoM {
 struct MRecord {
   std::vector<std::string> f;
   std::vector<MRecord> children;
-  std::string file;  // the file the line came from (its Id_CNPJ); empty once merged
+  std::string file;  // the input file the line came from (its Id_Arquivo); empty once merged
   bool apportioned = false;  // M100/M500 whose M105/M505 were apportioned again
 
   const std::string& Code() const { return f[1]; }

@@ -113,6 +113,7 @@ LayoutSpec CatalogueLayout(const CatalogueRecord& record) {
     spec.fields.push_back({"Id_CNPJ", false, -1});
     if (record.parent && record.parent->level >= 2) spec.fields.push_back({"ID_Pai", true, -1, RunRef::PaiID});
   }
+  spec.fields.push_back({"Id_Arquivo", true, -1});
   for (const CatalogueField& f : record.fields)
     spec.fields.push_back({ColumnSpelling(record.code, f.name), IntegerColumn(record.code, f.name),
                            static_cast<int16_t>(f.number)});

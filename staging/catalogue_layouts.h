@@ -13,6 +13,12 @@
 //   ID_Pai   (INT) when the record's parent is a record of level 2 or deeper:
 //            the identity of the nearest row of the parent code stored before
 //            it from the same file (run state g_CurrentIdPai at insert time).
+//
+// Every record, the first-version ones too, ends its link columns with
+//   Id_Arquivo (INT) the number of the input file the line came from
+//            (run state g_CurrentFileId, BeginStagedFile). Id_CNPJ names the
+//            establishment, which the parts of one CNPJ share; Id_Arquivo
+//            tells those parts apart wherever "each file" is meant.
 #pragma once
 
 #include <string>

@@ -8,7 +8,17 @@ RecordLedger::Counts& RecordLedger::Entry(std::string_view code, std::string_vie
   return *last_;
 }
 
-void RecordLedger::Read(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).read; }
+void RecordLedger::Read(std::string_view code, std::string_view cnpj, int64_t file) {
+  Counts& entry = Entry(code, cnpj);
+  ++entry.read;
+  if (file <= 0) return;
+  if (!lastFileCount_ || lastFileEntry_ != &entry || lastFile_ != file) {
+    lastFileCount_ = &fileReads_[Key(lastCode_, lastCnpj_)][file];  // map nodes stay put
+    lastFileEntry_ = &entry;
+    lastFile_ = file;
+  }
+  ++*lastFileCount_;
+}
 
 void RecordLedger::Refused(std::string_view code, std::string_view reason) {
   ++refused_[std::string(code)][std::string(reason)];
@@ -22,18 +32,23 @@ void RecordLedger::ClearWritten() {
     it = it->second.read == 0 ? entries_.erase(it) : std::next(it);
   }
   last_ = nullptr;
+  lastFileCount_ = nullptr;
 }
 
 void RecordLedger::Clear() {
   entries_.clear();
   refused_.clear();
+  fileReads_.clear();
   last_ = nullptr;
+  lastFileCount_ = nullptr;
 }
 
 void RecordLedger::RestoreRead(ReadSide saved) {
   entries_ = std::move(saved.entries);
   refused_ = std::move(saved.refused);
+  fileReads_ = std::move(saved.fileReads);
   last_ = nullptr;
+  lastFileCount_ = nullptr;
 }
 
 RecordLedger& RunLedger() {

@@ -23,8 +23,9 @@ class RecordLedger {
 
   // One line of `code` read at import for establishment `cnpj`: the CNPJ of
   // the 0140 / X010 above it in its file, or the file's 0000 CNPJ for a
-  // company-level record.
-  void Read(std::string_view code, std::string_view cnpj);
+  // company-level record; `file` is the input file's number (Id_Arquivo), 0
+  // when not known.
+  void Read(std::string_view code, std::string_view cnpj, int64_t file = 0);
   // One line of `code` read at import and not staged, for `reason`.
   void Refused(std::string_view code, std::string_view reason);
   // One line of `code` written while establishment `cnpj` is being written.
@@ -36,6 +37,11 @@ class RecordLedger {
   void Clear();
 
   const std::map<Key, Counts>& Entries() const { return entries_; }
+  // Per record code and establishment: the lines read from each input file
+  // (by its number), for the lines whose file was known. The parts of one
+  // CNPJ share their establishment; this tells what each part brought.
+  using FileCounts = std::map<int64_t, int64_t>;
+  const std::map<Key, FileCounts>& FileReads() const { return fileReads_; }
   // Per record code: reason -> lines refused.
   const std::map<std::string, std::map<std::string, int64_t>>& RefusedLines() const { return refused_; }
 
@@ -43,8 +49,9 @@ class RecordLedger {
   struct ReadSide {
     std::map<Key, Counts> entries;
     std::map<std::string, std::map<std::string, int64_t>> refused;
+    std::map<Key, FileCounts> fileReads;
   };
-  ReadSide SaveRead() const { return {entries_, refused_}; }
+  ReadSide SaveRead() const { return {entries_, refused_, fileReads_}; }
   void RestoreRead(ReadSide saved);
 
  private:
@@ -52,8 +59,13 @@ class RecordLedger {
 
   std::map<Key, Counts> entries_;
   std::map<std::string, std::map<std::string, int64_t>> refused_;
+  std::map<Key, FileCounts> fileReads_;
   std::string lastCode_, lastCnpj_;
   Counts* last_ = nullptr;
+  // The file count Read used last: of the entry `lastFileEntry_`, file `lastFile_`.
+  int64_t* lastFileCount_ = nullptr;
+  const Counts* lastFileEntry_ = nullptr;
+  int64_t lastFile_ = 0;
 };
 
 // The ledger of this program run, shared by the import, the line writer and

@@ -46,6 +46,7 @@ const std::string* LinkValue(const Campos_Collection& f, const Objeto_Collection
   const std::string& n = f.Nome_Campo;
   if (n == "ID") return layout.IsPkIdentity() ? nullptr : &g_CurrentParentID;
   if (n == "Id_CNPJ") return &g_CurrentCNPJ;
+  if (n == "Id_Arquivo") return &g_CurrentFileId;
   if (n == "IDECF") return &g_CurrentEcfID;
   if (n == "IDCaixa") return &g_CurrentCaixaID;
   if (n == "CST") return &g_CurrentCST;
@@ -108,7 +109,10 @@ bool md_TableHasRows(std::string_view reg) {
   return HasRow("SELECT * FROM ###" + std::string(reg));
 }
 
-// True when ###0190 holds unit `unid` of company `idCnpj`. Throws DatabaseError.
+// True when ###0190 holds unit `unid` of establishment `idCnpj` (the 0140 the
+// unit sits under), whichever file brought it: the merged file lists a unit
+// once under its establishment, so a later part of one CNPJ repeating a unit
+// adds nothing. Throws DatabaseError.
 bool md_FindUnit(std::string_view unid, std::string_view idCnpj) {
   return HasRow("SELECT * FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) + "' AND Id_CNPJ = '" +
                 PrepareSqlText(idCnpj) + "'");

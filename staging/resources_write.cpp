@@ -119,7 +119,7 @@ std::string md_BuildLineExpr(std::string_view, const Objeto_Collection* layout) 
         expr.append(f.Nome_Campo).append(" + '|' + ");
       else
         expr.append("CAST(").append(f.Nome_Campo).append(" AS VARCHAR(MAX)) + '|' + ");
-    } else {
+    } else if (f.Nome_Campo != "Id_Arquivo") {  // the input file: no writer reads it
       cols.append(f.Nome_Campo).append(",");
     }
   }

@@ -6,24 +6,35 @@
 #include "staging/older_forms.h"
 
 std::unique_ptr<DatabaseConnection> g_Connection;
-std::string g_CurrentCNPJ, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
+std::string g_CurrentCNPJ, g_CurrentFileId, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
     g_LastError;
 int64_t g_StoreFailures = 0;
+namespace {
+int64_t g_FilesStarted = 0;  // input files whose staging began in this run
+}  // namespace
 bool g_MatrizSelected = false;
 std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
 std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
 std::string g_StartTime, g_EndTime;
 
 void ResetRunState() {
-  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
+  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentFileId, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
                          &g_CurrentCST, &g_LastError, &g_MatrizCNPJ, &g_MatrizDtIni, &g_MatrizDtFin,
                          &g_FileCNPJ, &g_FileDtIni, &g_FileDtFin, &g_StartTime, &g_EndTime})
     s->clear();
   g_MatrizSelected = false;
   g_StoreFailures = 0;
+  g_FilesStarted = 0;
   RunLedger().Clear();
   OlderFormFields().clear();
 }
+
+int64_t BeginStagedFile() {
+  g_CurrentFileId = std::to_string(++g_FilesStarted);
+  return g_FilesStarted;
+}
+
+int64_t CurrentStagedFile() { return g_FilesStarted; }
 
 std::string NowText() {
   std::time_t t = std::time(nullptr);

@@ -11,6 +11,7 @@
 extern std::unique_ptr<DatabaseConnection> g_Connection;
 
 extern std::string g_CurrentCNPJ;       // CNPJ linking stored rows to their file / establishment written
+extern std::string g_CurrentFileId;     // number of the input file being staged (Id_Arquivo), see BeginStagedFile
 extern std::string g_CurrentParentID;   // identity of the parent row of the children stored or written
 extern std::string g_CurrentEcfID;      // identity of the current C400 row
 extern std::string g_CurrentCaixaID;    // identity of the current C405 row
@@ -23,6 +24,15 @@ extern bool g_MatrizSelected;
 extern std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
 extern std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
 extern std::string g_StartTime, g_EndTime;
+
+// Starts the staging of a new input file: g_CurrentFileId becomes the next
+// number of the run (1 for the first file, then 2, 3, ...), which every row
+// staged until the next call carries in Id_Arquivo. A number is never given
+// twice in one run, also when files are removed or imported again, so the
+// parts of one CNPJ stay apart however the list was edited. Returns the number.
+int64_t BeginStagedFile();
+// The number BeginStagedFile gave last (0 before the first file of the run).
+int64_t CurrentStagedFile();
 
 // Empties every run-state value and the run's ledger (closes nothing:
 // g_Connection is left as it is).

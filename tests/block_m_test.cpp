@@ -324,5 +324,5 @@ TEST(BlockM, FieldNumbersComeFromTheCatalogue) {
   EXPECT_THROW(BlocoM::FieldNo("M100", "NO_SUCH_FIELD"), std::logic_error);
   EXPECT_TRUE(BlocoM::HasParentRow("M115"));
   EXPECT_FALSE(BlocoM::HasParentRow("M100"));
-  EXPECT_EQ(BlocoM::md_GetLayout("M700").Count(), 1 + 8);  // Id_CNPJ and its eight fields
+  EXPECT_EQ(BlocoM::md_GetLayout("M700").Count(), 2 + 8);  // Id_CNPJ, Id_Arquivo and its eight fields
 }

@@ -232,6 +232,9 @@ TEST_F(EfdgenTest, OptionsOutOfRangeAndUnwritableFolder) {
   o.establishmentsPerFile = 0;
   EXPECT_THROW(WriteNetwork(o, Dir("x")), std::invalid_argument);
   o.establishmentsPerFile = 1;
+  o.commonCredits = o.cumulative = true;  // common credits are non-cumulative only
+  EXPECT_THROW(WriteNetwork(o, Dir("x")), std::invalid_argument);
+  o.commonCredits = o.cumulative = false;
   std::filesystem::create_directories(dir_);
   WriteFileBytes(Dir("file"), "x");
   EXPECT_THROW(WriteNetwork(o, Dir("file") + "/sub"), std::runtime_error);

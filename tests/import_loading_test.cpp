@@ -162,14 +162,15 @@ TEST(InsertTable, StatementTextAndFailuresReportedNotThrown) {
   ImportStage s;
   g_CurrentCNPJ = "O'C";
   g_CurrentParentID.clear();
+  BeginStagedFile();
   Objeto_Collection l0001 = BuildLayout(FindBlock('0')->layouts(), "0001");
   EXPECT_EQ(md_InsertTable("|0001| x'y |", "0001", l0001),
-            "INSERT INTO ###0001(Id_CNPJ,Reg,Ind_Mov) VALUES ('O''C','0001','X''Y')");
+            "INSERT INTO ###0001(Id_CNPJ,Id_Arquivo,Reg,Ind_Mov) VALUES ('O''C','1','0001','X''Y')");
   // A child before any parent links to 0; the identity column of a parent is not sent.
   Objeto_Collection c170 = BuildLayout(FindBlock('C')->layouts(), "C170");
   std::string sql = md_InsertTable("|C170|1|", "C170", c170);
-  EXPECT_EQ(sql.rfind("INSERT INTO ###C170(Id_CNPJ,ID,Reg,Num_Item,Cod_Item,", 0), 0u) << sql;
-  EXPECT_NE(sql.find(") VALUES ('O''C','0','C170','1','',"), std::string::npos) << sql;
+  EXPECT_EQ(sql.rfind("INSERT INTO ###C170(Id_CNPJ,ID,Id_Arquivo,Reg,Num_Item,Cod_Item,", 0), 0u) << sql;
+  EXPECT_NE(sql.find(") VALUES ('O''C','0','1','C170','1','',"), std::string::npos) << sql;
   EXPECT_EQ(s.Column("C170", "ID"), std::vector<std::string>{"0"});
   // A table that does not exist: reported, kept in g_LastError, nothing thrown.
   EXPECT_EQ(md_InsertTable("|ZZZZ|1|", "ZZZZ", l0001), "");
@@ -207,4 +208,24 @@ TEST(Loading, EachLineLinksToItsOwnEstablishmentAndParent) {
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Num_Proc FROM ###C111 ORDER BY ID"),
             (std::vector<std::vector<std::string>>{{kMatriz, "1", "PROC1"}, {kFilial, "2", "PROC2"}}));
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID FROM ###C170"), (std::vector<std::vector<std::string>>{{kMatriz, "1"}}));
+}
+
+// Every staged row carries the number of its input file. The parts of one
+// CNPJ share Id_CNPJ but not Id_Arquivo, and a number is not given again in
+// the run: after a removal the remaining part is imported again under a new one.
+TEST(Loading, EveryPartOfOneCnpjKeepsItsOwnFileNumber) {
+  ImportStage s;
+  s.SameCnpj();
+  auto part = [&](const std::string& name, const std::string& revenue) {
+    return s.Write(name, File(kMatriz, {EstablishmentLine("1", kMatriz), "|0111|" + revenue + "|0|0|0|" + revenue + "|"}));
+  };
+  ASSERT_EQ(s.Import(part("parte1.txt", "100")), ImportOutcome::Imported);
+  ASSERT_EQ(s.Import(part("parte2.txt", "200")), ImportOutcome::Imported);
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Id_Arquivo, Rec_Bru_NCum_Trib_Mi FROM ###0111 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "1", "100"}, {kMatriz, "2", "200"}}));
+  EXPECT_EQ(s.Column("0140", "Id_Arquivo"), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(s.Column("0000", "Id_Arquivo"), std::vector<std::string>{"1"});
+  ASSERT_TRUE(s.form->RemoveFile(0));
+  EXPECT_EQ(s.Rows("SELECT Id_Arquivo, Rec_Bru_NCum_Trib_Mi FROM ###0111 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{"3", "200"}}));
 }

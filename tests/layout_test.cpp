@@ -1,6 +1,7 @@
 // Layouts: the collection's rules and the invariants every record layout keeps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
@@ -97,7 +98,7 @@ TEST(Layouts, UnknownCodesGiveEmptyLayouts) {
     EXPECT_EQ(layout.Count(), 0) << code;
     EXPECT_FALSE(layout.IsPkIdentity());
   }
-  EXPECT_EQ(BuildLayout(FindBlock('C')->layouts(), "C110").Count(), 5);
+  EXPECT_EQ(BuildLayout(FindBlock('C')->layouts(), "C110").Count(), 6);  // Id_CNPJ, ID, Id_Arquivo and three fields
   EXPECT_EQ(FindAnyLayout("M410")->LineFieldCount(), 5);
   EXPECT_EQ(FindAnyLayout("0200")->LineFieldCount(), 12);
   EXPECT_EQ(FindAnyLayout("C500")->LineFieldCount(), 15);
@@ -140,9 +141,15 @@ TEST(Layouts, LineFieldsAreTheCataloguesModuloSpelling) {
 
 // Records staged since the first version keep their link columns; the others
 // carry Id_CNPJ, their own identity and, below a record of level 2 or deeper,
-// ID_Pai.
+// ID_Pai. Every record's rows name their input file (Id_Arquivo, INT).
 TEST(Layouts, LinkColumnsFollowTheConvention) {
   for (const CatalogueRecord& r : Layout006().Records()) {
+    if (const LayoutSpec* any = FindAnyLayout(r.code)) {
+      const auto file = std::find_if(any->fields.begin(), any->fields.end(),
+                                     [](const FieldSpec& f) { return f.name == "Id_Arquivo"; });
+      ASSERT_NE(file, any->fields.end()) << r.code;
+      EXPECT_TRUE(file->integer && file->key == -1) << r.code;
+    }
     if (StagedLinks(r.code)) continue;
     SCOPED_TRACE(r.code);
     const LayoutSpec* spec = FindAnyLayout(r.code);

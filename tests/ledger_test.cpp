@@ -105,6 +105,38 @@ TEST(Ledger, EstablishmentLinesBalancePerEstablishmentCompanyLinesOnTotals) {
             "M200,,2,1,1,0,0,apuração somada de todos os arquivos\nM200,A,1,1,0,0,0,\nM200,B,1,0,0,0,0,\n");
 }
 
+// The parts of one CNPJ share their 0000 CNPJ: each part's company-level
+// lines get a row of their own, named by the part's place in the list
+// (files 4 and 6 of the run: an earlier file was removed), the lines written
+// a row under the merged CNPJ. A CNPJ read from one file keeps its one row.
+TEST(Ledger, EachPartOfOneCnpjHasItsOwnRow) {
+  RecordLedger l;
+  for (int file : {4, 4, 6}) l.Read("0500", "A", file);
+  l.Read("0000", "A", 4);
+  l.Read("0000", "A", 6);
+  l.Read("C100", "A", 4);
+  l.Read("1100", "B", 6);
+  l.Written("0000", "A");
+  l.Written("0500", "A");
+  l.Written("C100", "A");
+  l.Written("1100", "A");
+  RecordLedger before = l;
+  l.ClearWritten();
+  l.RestoreRead(before.SaveRead());
+  const Reconciliation r = Reconcile(before, true, "A");
+  EXPECT_TRUE(r.Balanced());
+  std::ostringstream csv;
+  WriteLedgerCsv(r.rows, csv);
+  EXPECT_EQ(csv.str().substr(csv.str().find('\n') + 1),
+            "0000,,2,1,1,0,0,um só para o arquivo unificado\n0000,A (parte 1),1,0,0,0,0,\n"
+            "0000,A (parte 2),1,0,0,0,0,\n0000,A,0,1,0,0,0,\n"
+            "0500,,3,1,2,0,0,conta gravada uma vez no arquivo\n0500,A (parte 1),2,0,0,0,0,\n"
+            "0500,A (parte 2),1,0,0,0,0,\n0500,A,0,1,0,0,0,\n"
+            "1100,,1,1,0,0,0,\n1100,B,1,0,0,0,0,\n1100,A,0,1,0,0,0,\n"
+            "C100,,1,1,0,0,0,\nC100,A,1,1,0,0,0,\n");
+  EXPECT_EQ(l.FileReads(), before.FileReads());  // a failed import gives the per-file counts back too
+}
+
 TEST(LedgerReport, SavedAsCsvOrRefusedWithTheFileNamed) {
   TempFolder dir;
   RecordLedger l;

@@ -214,7 +214,7 @@ void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   record_links::PrepareLinks(code, line);
   struct CountRead {  // after the loader: a 0000 line sets the CNPJ it belongs to
     std::string_view code;
-    ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ); }
+    ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ, CurrentStagedFile()); }
   } countRead{code};
   switch (code[0]) {
     case '0':
@@ -325,6 +325,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   try {
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
+    BeginStagedFile();  // every row of this file carries its number in Id_Arquivo
     g_Connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
 

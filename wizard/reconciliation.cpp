@@ -69,14 +69,38 @@ void BalancePerEstablishment(const std::string& code, const CodeTotals& t, Ledge
   r.surpluses.insert(r.surpluses.end(), surplus.begin(), surplus.end());
 }
 
+// The place of every input file in the run, from 1, by its number: files are
+// staged in the order of the list, so this is the file's place in the list
+// (numbers of files removed earlier left no rows behind).
+std::map<int64_t, int> FilePlaces(const RecordLedger& ledger) {
+  std::map<int64_t, int> places;
+  for (const auto& [key, files] : ledger.FileReads())
+    for (const auto& [file, n] : files) places.emplace(file, 0);
+  int place = 0;
+  for (auto& [file, p] : places) p = ++place;
+  return places;
+}
+
 // The report rows of a company-level code: each file's lines read under its
 // 0000 CNPJ, every line written under the merged file's CNPJ `merged` (the
-// writer's current establishment means nothing for them).
+// writer's current establishment means nothing for them). When several files
+// share a CNPJ (the parts of one CNPJ) each part gets its own row, named
+// "<CNPJ> (parte N)" by its place `places` in the list.
 void CompanyRows(const std::string& code, const CodeTotals& t, const std::string& merged,
+                 const RecordLedger& ledger, const std::map<int64_t, int>& places,
                  std::vector<LedgerRow>& rows) {
   bool mergedListed = false;
   for (const auto& [cnpj, c] : t.establishments) {
     if (c.read == 0) continue;
+    auto files = ledger.FileReads().find(RecordLedger::Key(code, cnpj));
+    if (files != ledger.FileReads().end() && files->second.size() > 1) {
+      for (const auto& [file, n] : files->second) {
+        auto place = places.find(file);
+        rows.push_back(LedgerRow{code, cnpj + " (parte " + std::to_string(place->second) + ")", n, 0, 0, 0, 0, "",
+                                 false});
+      }
+      continue;
+    }
     mergedListed = mergedListed || cnpj == merged;
     rows.push_back(LedgerRow{code, cnpj, c.read, cnpj == merged ? t.written : 0, 0, 0, 0, "", false});
   }
@@ -86,7 +110,8 @@ void CompanyRows(const std::string& code, const CodeTotals& t, const std::string
 // A company-level code (keyed by its file's 0000 CNPJ when read, written for
 // the merged file) or a code with a merge rule: balanced on its totals.
 void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, const std::string& merged,
-                   LedgerRow& total, std::vector<LedgerRow>& rows, Reconciliation& r) {
+                   const RecordLedger& ledger, const std::map<int64_t, int>& places, LedgerRow& total,
+                   std::vector<LedgerRow>& rows, Reconciliation& r) {
   if (t.read > t.written) {
     MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
     if (rule.rule != MergeRule::None) {
@@ -112,7 +137,7 @@ void BalanceTotals(const std::string& code, const CodeTotals& t, bool sameCnpj, 
   }
   const bool companyLevel = !record_links::IsEstablishmentRecord(code) && record_links::EstablishmentOf(code).empty();
   if (companyLevel && !merged.empty()) {
-    CompanyRows(code, t, merged, rows);
+    CompanyRows(code, t, merged, ledger, places, rows);
     return;
   }
   for (const auto& [cnpj, c] : t.establishments)
@@ -139,6 +164,7 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::s
   }
 
   Reconciliation r;
+  const std::map<int64_t, int> places = FilePlaces(ledger);
   for (const auto& [code, t] : codes) {
     LedgerRow total{code, "", t.read, t.written, 0, t.refused, 0, t.refusedReason, true};
     std::vector<LedgerRow> establishments;
@@ -147,7 +173,7 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::s
     if (perEstablishment)
       BalancePerEstablishment(code, t, total, establishments, r);
     else
-      BalanceTotals(code, t, sameCnpj, mergedCnpj, total, establishments, r);
+      BalanceTotals(code, t, sameCnpj, mergedCnpj, ledger, places, total, establishments, r);
     r.rows.push_back(total);
     r.rows.insert(r.rows.end(), establishments.begin(), establishments.end());
   }

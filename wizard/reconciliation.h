@@ -38,8 +38,9 @@ struct Reconciliation {
 // shortfall of its own. Codes with a rule and company-level codes balance on
 // their totals. The lines of company-level codes are read under their file's
 // 0000 CNPJ and written for the merged file: with `mergedCnpj` (the merged
-// file's 0000 CNPJ) their report rows show them written under it. Never
-// fails; the imbalances come back in the result.
+// file's 0000 CNPJ) their report rows show them written under it, and the
+// lines each part of one CNPJ read get a row of that part ("<CNPJ> (parte
+// N)"). Never fails; the imbalances come back in the result.
 Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::string& mergedCnpj = "");
 
 // The ledger's grand totals: the sums of the codes' totals rows.

@@ -75,6 +75,7 @@ BlockMStage::~BlockMStage() { FileNumber1().Abort(); }
 
 void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
   g_CurrentCNPJ = std::string(cnpj);
+  BeginStagedFile();
   if (lines.empty() || lines.front().rfind("|M001|", 0) != 0) BlocoM::md_LoadRecord("M001", "|M001|0|");
   for (const std::string& line : lines) {
     const std::vector<std::string> fields = SplitRecord(line);

@@ -37,9 +37,10 @@ class BlockMStage {
   BlockMStage(const BlockMStage&) = delete;
   BlockMStage& operator=(const BlockMStage&) = delete;
 
-  // Stages the Block M lines of one file of `cnpj` through the block's own
-  // loader, in order; "|M001|0|" is staged first when the lines do not start
-  // with an M001.
+  // Stages the Block M lines of one file of `cnpj` (a file of its own, with
+  // the next Id_Arquivo, even when an earlier one had the same CNPJ) through
+  // the block's own loader, in order; "|M001|0|" is staged first when the
+  // lines do not start with an M001.
   void StageFile(std::string_view cnpj, const std::vector<std::string>& lines);
   // Stages a Block 0 line (0110, 0111) of the file of `cnpj`.
   void StageBlock0(std::string_view cnpj, std::string_view line);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "tools/efdgen/efd_writer.h"
@@ -30,6 +31,22 @@ struct Item {
 
 // `hundredths` hundredths of a percent of `cents` (165 = 1,65%), rounded half up.
 int64_t Percent(int64_t cents, int hundredths) { return (cents * hundredths + 5000) / 10000; }
+
+// a × b ÷ c rounded half up (all non-negative; 0 when c is 0).
+int64_t MulDiv(int64_t a, int64_t b, int64_t c) {
+  if (c == 0) return 0;
+  return static_cast<int64_t>((static_cast<__int128>(a) * b * 2 + c) / (static_cast<__int128>(c) * 2));
+}
+
+// A base of credits common to several kinds of revenue: its nature
+// (NAT_BC_CRED), CST and the revenue groups it spreads over ('1' taxed,
+// '2' untaxed, '3' exports, as the first digit of COD_CRED).
+struct CommonBase {
+  const char* nature;
+  const char* cst;
+  const char* groups;
+  int64_t total = 0;  // cents
+};
 
 // A CPF made of the last nine digits of `n` and its two check digits.
 std::string Cpf(uint64_t n) {
@@ -114,6 +131,13 @@ class FileWriter {
   void BlockD();
   void BlockF();
   void BlockM();
+  // M100..M110 / M500..M510 of a file with common credits: types 101, 201
+  // and 301, each with the part of every common base its group takes by the
+  // file's 0111 (and 101 with the CST 50 base). Returns the credit used.
+  int64_t CommonCredits(const char* credit, const char* creditBase, const char* adjustCode, int rate,
+                        const char* rateText, int64_t adjust, int64_t contribution);
+  // The part of `base` that revenue group `group` takes by the file's 0111.
+  int64_t GroupPart(const CommonBase& base, char group) const;
   // The establishment state of a file: its CNPJ, city, participants, items
   // and whether it has Blocks A and F. Select makes establishment k of the
   // file the current one.
@@ -199,6 +223,8 @@ class FileWriter {
   int64_t docNumber_ = 0;
   int lastDay_ = 1;
   int64_t salesBase_ = 0, zeroRate_ = 0, purchaseBase_ = 0;
+  int64_t revenue_[3] = {0, 0, 0};  // 0111 with common credits: taxed, untaxed, exports
+  CommonBase common_[2] = {{"02", "56", "123"}, {"13", "53", "12"}};
 };
 
 // Sizes the file from its target: fixed lines for the headers, closers and
@@ -229,6 +255,14 @@ void FileWriter::Plan() {
     PlanEstablishment(nPart, nItem);
   }
   Select(0);
+  if (c_.commonCredits) {
+    // A stream of its own, so that the rest of the file is as without them.
+    GenRandom r(GenHash(c_.seed, 2000 + p_.index, 11));
+    revenue_[0] = r.Range(100000000, 900000000);
+    revenue_[1] = r.Range(10000000, 300000000);
+    revenue_[2] = r.Range(5000000, 200000000);
+    for (CommonBase& b : common_) b.total = r.Range(100000, 5000000);
+  }
 }
 
 // The participants and items of the current establishment: half of them
@@ -272,7 +306,10 @@ void FileWriter::Block0() {
       .Text("1133334444").Empty().Text("contabil@escritorio.com.br").Text("3550308").End();
   w_.Start("0110").Text(c_.cumulative ? "2" : "1").Text(c_.apportionment ? "2" : "1").Text("1")
       .Text(c_.cumulative ? "9" : "").End();
-  if (c_.apportionment)
+  if (c_.commonCredits)
+    w_.Start("0111").Money(revenue_[0]).Money(revenue_[1]).Money(revenue_[2]).Money(0)
+        .Money(revenue_[0] + revenue_[1] + revenue_[2]).End();
+  else if (c_.apportionment)
     w_.Start("0111").Money(1200000000).Money(30000000).Money(15000000).Money(0).Money(1245000000).End();
   for (size_t k = 0; k < ests_.size(); ++k) {
     Select(k);
@@ -610,7 +647,10 @@ void FileWriter::BlockM() {
   for (const Tax& t : taxes) {
     const int64_t contribution = Percent(salesBase_, t.rate);
     int64_t used = 0;
-    if (!c_.cumulative) {
+    if (!c_.cumulative && c_.commonCredits) {
+      used = CommonCredits(t.credit, t.creditBase, t.adjust, t.rate, t.rateText, Percent(adjustBase * 10, t.rate),
+                           contribution);
+    } else if (!c_.cumulative) {
       const int64_t credit = Percent(purchaseBase_, t.rate);
       const int64_t adjust = Percent(adjustBase * 10, t.rate);
       const int64_t available = credit + adjust;
@@ -643,6 +683,42 @@ void FileWriter::BlockM() {
   w_.CloseBlock();
 }
 
+int64_t FileWriter::GroupPart(const CommonBase& base, char group) const {
+  if (std::string_view(base.groups).find(group) == std::string_view::npos) return 0;
+  int64_t den = 0;
+  for (const char* g = base.groups; *g; ++g) den += revenue_[*g - '1'];
+  return MulDiv(base.total, revenue_[group - '1'], den);
+}
+
+int64_t FileWriter::CommonCredits(const char* credit, const char* creditBase, const char* adjustCode, int rate,
+                                  const char* rateText, int64_t adjust, int64_t contribution) {
+  int64_t usedTotal = 0;
+  for (char group : {'1', '2', '3'}) {
+    int64_t base = group == '1' ? purchaseBase_ : 0;
+    for (const CommonBase& b : common_) base += GroupPart(b, group);
+    const int64_t value = Percent(base, rate);
+    const int64_t acres = group == '1' ? adjust : 0;
+    const int64_t available = value + acres;
+    const int64_t used = group == '1' ? std::min(available, contribution) : 0;
+    usedTotal += used;
+    w_.Start(credit).Text(std::string(1, group) + "01").Text("0").Money(base).Text(rateText).Empty(2).Money(value)
+        .Money(acres).Money(0).Money(0).Money(available).Text(used == available ? "0" : "1").Money(used)
+        .Money(available - used).End();
+    if (group == '1')
+      w_.Start(creditBase).Text("01").Text("50").Money(purchaseBase_).Empty().Money(purchaseBase_)
+          .Money(purchaseBase_).Empty(3).End();
+    for (const CommonBase& b : common_) {
+      if (std::string_view(b.groups).find(group) == std::string_view::npos) continue;
+      w_.Start(creditBase).Text(b.nature).Text(b.cst).Money(b.total).Empty().Money(b.total)
+          .Money(GroupPart(b, group)).Empty(3).End();
+    }
+    if (group == '1' && withM110_)
+      w_.Start(adjustCode).Text("1").Money(adjust).Text("06").Empty().Text("Cr\xE9" "dito extempor\xE2neo")
+          .Text(c_.Date(1)).End();
+  }
+  return usedTotal;
+}
+
 }  // namespace
 
 std::string CompanyPlan::Cnpj(int establishment) const { return MakeCnpj(root, establishment + 1); }
@@ -660,6 +736,8 @@ CompanyPlan PlanCompany(const NetworkOptions& options) {
   c.lastDay = kDays[c.month - 1];
   c.cumulative = options.cumulative;
   c.apportionment = r.Chance(34);
+  c.commonCredits = options.commonCredits;
+  if (c.commonCredits) c.apportionment = true;
   return c;
 }
 

@@ -15,6 +15,7 @@ struct CompanyPlan {
   int lastDay = 31;
   bool cumulative = false;
   bool apportionment = false;  // credits apportioned by revenue: writes 0111
+  bool commonCredits = false;  // each file has common-credit bases (CST 53, 56) of its own
 
   std::string Cnpj(int establishment) const;  // establishment 0 is the head office
   std::string Date(int day) const;            // ddmmyyyy within the period

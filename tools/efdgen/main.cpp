@@ -1,7 +1,8 @@
 // efdgen: writes a generated EFD-Contribuições network into a folder.
 //   efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative]
-//          [--every-record] [--per-file N] DIR
+//          [--every-record] [--per-file N] [--common-credits] DIR
 // --every-record completes each file with every record of the layout;
+// --common-credits gives each file common credits (CST 53, 56) apportioned by its own 0111;
 // --per-file N puts N establishments in each file.
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: efdgen --establishments N --lines L --seed S [--same-cnpj PARTS] [--cumulative]\n"
-               "              [--every-record] [--per-file N] DIR\n");
+               "              [--every-record] [--per-file N] [--common-credits] DIR\n");
   return 2;
 }
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
       options.cumulative = true;
     } else if (arg == "--every-record") {
       options.everyRecord = true;
+    } else if (arg == "--common-credits") {
+      options.commonCredits = true;
     } else if (arg == "--per-file") {
       if (!number(1, 9999)) return Usage();
       options.establishmentsPerFile = static_cast<int>(n);

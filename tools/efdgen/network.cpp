@@ -26,6 +26,8 @@ std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::
     throw std::invalid_argument("establishments must be between 1 and 9999");
   if (options.sameCnpjParts < 0) throw std::invalid_argument("sameCnpjParts must not be negative");
   if (options.establishmentsPerFile < 1) throw std::invalid_argument("establishmentsPerFile must be at least 1");
+  if (options.commonCredits && options.cumulative)
+    throw std::invalid_argument("commonCredits needs the non-cumulative regime");
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) throw std::runtime_error("cannot create folder " + dir + ": " + ec.message());

@@ -22,6 +22,11 @@ struct NetworkOptions {
   // Establishments per file (a network only): file k holds establishments
   // k*n .. k*n+n-1, each with its own 0140 and X010 records.
   int establishmentsPerFile = 1;
+  // Common credits apportioned by revenue (non-cumulative only): every file
+  // declares IND_APRO_CRED 2 and its own 0111, and besides its CST 50 base it
+  // has bases of its own of CST 56 (nature 02) and CST 53 (nature 13), which
+  // its M105/M505 lines split over credit types 101, 201 and 301 by its 0111.
+  bool commonCredits = false;
 };
 
 // Writes one file per establishment into `dir` (created when missing) and
@@ -29,5 +34,5 @@ struct NetworkOptions {
 // Deterministic for equal options. Throws std::runtime_error when a file
 // cannot be written and std::invalid_argument for options out of range
 // (establishments < 1 or > 9999, sameCnpjParts < 0, establishmentsPerFile
-// < 1).
+// < 1, commonCredits with cumulative).
 std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::string& dir);
