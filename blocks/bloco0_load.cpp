@@ -6,6 +6,7 @@
 
 #include "blocks/bloco0.h"
 #include "blocks/load_rules.h"
+#include "staging/line_field.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -73,7 +74,7 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
   } else if (reg == "0110") {
     Load0110(line, codIncTrib, codTipoCont, indAproCred);
   } else if (reg == "0190") {
-    if (!md_FindUnit(StoredField(line, 2), g_CurrentCNPJ)) Store(Layouts(), reg, line);
+    if (!md_FindUnit(TrimBlanks(LineField(line, 2)), g_CurrentCNPJ)) Store(Layouts(), reg, line);  // a code keeps its case
   } else if (FindLayoutSpec(Layouts(), reg)) {
     Store(Layouts(), reg, line);
   }

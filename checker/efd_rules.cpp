@@ -106,6 +106,7 @@ void EfdRules::Line(std::string_view line) {
   if (shaped) {
     CheckRecord(line, code);
     if (stat.record) tree_.Line(n, *stat.record, line, true);
+    if (stat.record) codes_.Line(n, *stat.record, line);
     if (withSums_) sums_.Line(n, code, line);
   } else {
     // Only the closing bar is missing: the record still counts as what it is

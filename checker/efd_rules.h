@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "checker/code_rules.h"
 #include "checker/efd_check.h"
 #include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
@@ -15,8 +16,10 @@ class EfdRules {
  public:
   // `withSums` false leaves out the sums between records (an input file is
   // merged whatever its sums say: the merge recomputes them).
-  explicit EfdRules(CheckReport& report, bool withSums = true)
-      : report_(report), tree_(report),
+  // `identicalCodesAreErrors` false makes a code defined twice with the same
+  // content a warning (an input: the merge writes it once).
+  explicit EfdRules(CheckReport& report, bool withSums = true, bool identicalCodesAreErrors = true)
+      : report_(report), tree_(report), codes_(report, identicalCodesAreErrors),
         sums_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
@@ -53,6 +56,7 @@ class EfdRules {
 
   CheckReport& report_;
   TreeRules tree_;
+  CodeRules codes_;
   SumRules sums_;  // after report_: it reports through Problem
   bool withSums_ = true;
   int64_t lineNo_ = 0;

@@ -113,7 +113,7 @@ InputValidation ValidateInputFile(const std::string& path) {
     return out;
   }
   CheckReport report;
-  EfdRules structure(report, /*withSums=*/false);
+  EfdRules structure(report, /*withSums=*/false, /*identicalCodesAreErrors=*/false);
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;
