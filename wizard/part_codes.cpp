@@ -7,6 +7,7 @@
 #include "blocks/record_links.h"
 #include "blocks/registry.h"
 #include "checker/line_reader.h"
+#include "staging/catalogue_layouts.h"
 #include "staging/line_field.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
@@ -64,12 +65,43 @@ std::string TextOf(const Value& v) {
   return v.kind() == Value::Kind::Text ? v.TextRef() : v.AsText();
 }
 
+// Fields 1.. of the current row by the columns `cols` ([k]: column of field k).
+std::vector<std::string> RowFields(Recordset& rs, const std::vector<int>& cols) {
+  std::vector<std::string> fields(cols.size());
+  for (size_t k = 1; k < cols.size(); ++k)
+    if (cols[k] >= 0) fields[k] = TextOf(rs.Column(cols[k]));
+  return fields;
+}
+
+// The staged children of the rows of `table` (an item's 0205, 0206, 0208) by
+// the parent's identity: "<code>|<signature>\n" per child line, in the
+// layout's order of codes and then load order, as a file gives them.
+std::map<int64_t, std::string> StagedChildren(const CatalogueRecord& table) {
+  std::map<int64_t, std::string> out;
+  for (const CatalogueRecord* child : table.children) {
+    const LayoutSpec* spec = FindAnyLayout(child->code);
+    if (!spec) continue;
+    const std::string link(ParentLinkColumn(child->code));
+    if (link.empty()) continue;
+    auto rs = g_Connection->Execute("SELECT * FROM ###" + child->code + " ORDER BY " + link + " ASC");
+    std::vector<int> cols(child->fields.size() + 1, -1);
+    for (const FieldSpec& f : spec->fields)
+      if (f.key > 0 && static_cast<size_t>(f.key) < cols.size()) cols[f.key] = rs->FindColumn(f.name);
+    const int pai = rs->FindColumn(link);
+    if (pai < 0) continue;
+    for (; !rs->Eof(); rs->MoveNext())
+      out[rs->Column(pai).AsInt()].append(child->code).append("|").append(Signature(RowFields(*rs, cols))).append("\n");
+  }
+  return out;
+}
+
 // One table line of the part's Block 0, as stored, with its establishment.
 struct PartLine {
   int kind;
   const CatalogueRecord* record;
   std::string scope;
   std::vector<std::string> fields;  // [k]: field k as stored (fields[1] the record code)
+  std::string children;             // its children's lines, as StagedChildren gives them
   int64_t line;
 };
 
@@ -106,12 +138,14 @@ std::vector<std::string> PartCodes::Begin(const std::string& path) {
     size_t codeField = 0;
     for (const CodeField& f : CodeFieldsOf(*record))
       if (f.defines) codeField = f.number;
+    const std::map<int64_t, std::string> children = StagedChildren(*record);
+    const int idCol = rs->FindColumn("ID");
     for (; !rs->Eof(); rs->MoveNext()) {
-      std::vector<std::string> fields(cols.size());
-      for (size_t k = 1; k < cols.size(); ++k)
-        if (cols[k] >= 0) fields[k] = TextOf(rs->Column(cols[k]));
+      std::vector<std::string> fields = RowFields(*rs, cols);
       const std::string scope = kind < kCodeAccount && cnpjCol >= 0 ? TextOf(rs->Column(cnpjCol)) : std::string();
-      known[kind].try_emplace(KeyOf(kind, *record, scope, fields), Signature(fields));
+      auto own = idCol >= 0 ? children.find(rs->Column(idCol).AsInt()) : children.end();
+      known[kind].try_emplace(KeyOf(kind, *record, scope, fields),
+                              Signature(fields) + "\n" + (own == children.end() ? std::string() : own->second));
       used[kind][scope].insert(fields[codeField]);
     }
   }
@@ -129,10 +163,19 @@ std::vector<std::string> PartCodes::Begin(const std::string& path) {
     SplitBars(text, elems);
     if (elems.size() < 2) continue;
     if (elems[1] == "0140") scope = elems.size() > 4 ? UpperLatin1(TrimBlanks(elems[4])) : std::string();
-    const int kind = CodeTableKind(elems[1]);
-    if (kind < 0) continue;
     const CatalogueRecord* record = Layout006().Find(elems[1]);
-    PartLine l{kind, record, kind < kCodeAccount ? scope : std::string(), {}, n};
+    if (!record) continue;
+    const int kind = CodeTableKind(elems[1]);
+    if (kind < 0) {
+      // A child of a table's line (an item's 0205, 0206, 0208) is part of its contents.
+      if (!lines.empty() && record->parent == lines.back().record) {
+        std::vector<std::string> fields(record->fields.size() + 1);
+        for (size_t k = 1; k < fields.size() && k < elems.size(); ++k) fields[k] = Stored(elems[k], false);
+        lines.back().children.append(record->code).append("|").append(Signature(fields)).append("\n");
+      }
+      continue;
+    }
+    PartLine l{kind, record, kind < kCodeAccount ? scope : std::string(), {}, {}, n};
     l.fields.resize(record->fields.size() + 1);
     std::vector<bool> code(l.fields.size(), false);
     for (const CodeField& f : CodeFieldsOf(*record)) code[f.number] = true;
@@ -160,7 +203,7 @@ std::vector<std::string> PartCodes::Begin(const std::string& path) {
     }
     if (!defining) continue;
     auto earlier = known[l.kind].find(KeyOf(l.kind, *l.record, l.scope, l.fields));
-    if (earlier == known[l.kind].end() || earlier->second == Signature(l.fields)) continue;
+    if (earlier == known[l.kind].end() || earlier->second == Signature(l.fields) + "\n" + l.children) continue;
     const std::string& old = l.fields[defining->number];
     Scoped at{l.kind, l.scope, old};
     if (renamed_.count(at)) continue;
