@@ -8,8 +8,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "staging/text.h"
+#include "wizard/part_codes.h"
 #include "tests/support/check_support.h"
 #include "tests/support/writer_support.h"
 
@@ -228,4 +230,22 @@ TEST_F(CodeTables, AnEstablishmentDeclaredInTwoFilesIsRefusedNamingBoth) {
                            "Nada deste arquivo foi gravado"})
     EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
   EXPECT_TRUE(MergedLines().empty());
+}
+
+// A renamed code keeps within its field's size from the catalogue and clear
+// of every code in use.
+TEST(RenamedCodes, SuffixWithinTheFieldSizeAndUnique) {
+  struct Case {
+    const char* code;
+    size_t size;
+    std::set<std::string> used;
+    const char* renamed;
+  } cases[] = {
+      {"F000002", 60, {"F000002"}, "F000002_2"},
+      {"F000002", 60, {"F000002", "F000002_2"}, "F000002_3"},
+      {"000001", 6, {"000001"}, "0000_2"},  // 0450 COD_INF: six characters
+      {"UNIDAD", 6, {"UNIDAD", "UNID_2"}, "UNID_3"},
+      {"conta", 0, {"conta"}, "conta_2"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RenamedCode(c.code, c.size, c.used), c.renamed) << c.code;
 }

@@ -227,6 +227,28 @@ TEST_F(LedgerRun, HeadOfficeEstablishmentWithoutFields) {
   EXPECT_NE(r.error.find("42765521000180"), std::string::npos) << r.error;
 }
 
+// Two participants of one code in one establishment (the structure check
+// off): before, the second was left out as "unificada por regra" and the run
+// succeeded; a line left out with other contents is a loss. The same line
+// twice is merged.
+TEST_F(LedgerRun, ALineOfACodeLeftOutWithOtherContentsIsALoss) {
+  for (bool differing : {true, false}) {
+    std::string branch = Edited("2-filial.txt", [&](const std::string& l) {
+      if (l.rfind("|0150|F000002|", 0) != 0) return l;
+      return l + "\r\n" + (differing ? "|0150|F000002|OUTRA EMPRESA LTDA|01058|||||||||" : l);
+    });
+    form->ClearImports();
+    RunResult r = Merge({samples_ + "/1-matriz.txt", branch});
+    if (differing) {
+      ASSERT_FALSE(r.ok);
+      EXPECT_NE(r.error.find("1 linha do registro 0150 de 42765521000260 não foi gravada"), std::string::npos)
+          << r.error;
+    } else {
+      EXPECT_TRUE(r.ok) << r.error;
+    }
+  }
+}
+
 // Storing and placing faults of the import, made on purpose in front of the
 // database: each fails the run by the ledger alone, before the merge's own
 // check of its output, and nothing is written.
