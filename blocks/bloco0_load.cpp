@@ -6,6 +6,8 @@
 
 #include "blocks/bloco0.h"
 #include "blocks/load_rules.h"
+#include "staging/ledger.h"
+#include "staging/line_field.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -56,6 +58,24 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
   }
 }
 
+// Stores a 0190 line unless its establishment has the unit already (a code
+// keeps its case); a unit left out is counted in the run's ledger as merged
+// when it describes the unit as the stored line does, and not otherwise, so
+// the ledger reports the lost description. Throws DatabaseError.
+void LoadUnit(std::string_view line) {
+  const std::string_view unid = TrimBlanks(LineField(line, 2));
+  std::string descr;  // the column of field 3 (DESCR)
+  for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0190")->fields)
+    if (f.key == 3) descr = f.name;
+  auto rs = g_Connection->Execute("SELECT " + descr + " FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) +
+                                  "' AND Id_CNPJ = '" + PrepareSqlText(g_CurrentCNPJ) + "'");
+  if (rs->Eof()) {
+    Store(Layouts(), "0190", line);
+  } else if (rs->Column(0).AsText() == UpperLatin1(TrimBlanks(LineField(line, 3)))) {
+    RunLedger().MergedAtImport("0190", g_CurrentCNPJ);
+  }
+}
+
 }  // namespace
 
 // Stores one Block 0 line by the block's rules. Throws DatabaseError when a
@@ -73,7 +93,7 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
   } else if (reg == "0110") {
     Load0110(line, codIncTrib, codTipoCont, indAproCred);
   } else if (reg == "0190") {
-    if (!md_FindUnit(StoredField(line, 2), g_CurrentCNPJ)) Store(Layouts(), reg, line);
+    LoadUnit(line);
   } else if (FindLayoutSpec(Layouts(), reg)) {
     Store(Layouts(), reg, line);
   }

@@ -1,13 +1,16 @@
 #include "blocks/subtree_writer.h"
 
 #include <memory>
-#include <unordered_set>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "blocks/block_statement.h"
 #include "blocks/cnpj_operand.h"
 #include "blocks/registry.h"
 #include "staging/catalogue_layouts.h"
+#include "staging/ledger.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -24,6 +27,7 @@ struct Cursor {
   int idCol = -1;      // own identity, -1 when the table has none
   int parentCol = -1;  // parent link, -1 for records directly under the establishment
   int keyCol = -1;     // dedup key column, -1 when not deduplicated
+  int lineCol = -1;    // the line's text
   bool oncePerPass = false;  // at most one line per establishment (0145)
   int64_t total = 0;         // rows of the establishment (0 when not counted)
   int64_t lo = 0, hi = -1;   // range of the establishment's identities (hi < lo: none)
@@ -84,6 +88,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
   c->idCol = identity ? c->rs->FindColumn("Row_Id") : -1;
   c->parentCol = link.empty() ? -1 : c->rs->FindColumn("Row_Pai");
   c->keyCol = key && *key ? c->rs->FindColumn("Row_Key") : -1;
+  c->lineCol = c->rs->FindColumn("Linha");
   c->oncePerPass = key && !*key;
 
   // Children only under a parent that has an identity of its own to be found by.
@@ -95,14 +100,33 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
   return c;
 }
 
+// The text of the current row's line ("" without one).
+std::string LineText(const Cursor& c) {
+  if (c.lineCol < 0) return {};
+  const Value& v = c.rs->Column(c.lineCol);
+  return v.IsNull() ? std::string() : v.AsText();
+}
+
+// A kept or passed-over line with its children: their texts (for comparing
+// a passed-over line with the kept one) and, when passed over, its lines per code.
+struct Subtree {
+  std::string text;
+  std::map<std::string, int64_t> lines;
+};
+
 // Writes (or, when `skip`, passes over) the rows of the children of the row
-// whose identity is `id`, each followed by its own children.
-void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats) {
+// whose identity is `id`, each followed by its own children. With `into`,
+// their lines are added to it (counted per code when passed over).
+void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats, Subtree* into = nullptr) {
   for (auto& child : parent.children) {
     Recordset& rs = *child->rs;
     while (!rs.Eof() && rs.Column(child->parentCol).AsInt() < id) rs.MoveNext();  // rows of no parent here
     while (!rs.Eof() && rs.Column(child->parentCol).AsInt() == id) {
       const int64_t own = child->idCol >= 0 ? rs.Column(child->idCol).AsInt() : -1;
+      if (into) {
+        into->text.append(child->reg).append(LineText(*child)).push_back('\n');
+        if (skip) ++into->lines[child->reg];
+      }
       if (!skip) {
         md_ShowProgress(4, child->reg, child->written + 1, static_cast<double>(child->total));
         md_WriteLine(child->reg, rs, child->layout);
@@ -111,7 +135,7 @@ void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats) {
       }
       // The children's rows are read before this row is left: the result
       // keeps only its current row.
-      if (!child->children.empty()) WriteChildren(*child, own, skip, stats);
+      if (!child->children.empty()) WriteChildren(*child, own, skip, stats, into);
       rs.MoveNext();
     }
   }
@@ -169,20 +193,38 @@ SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::stri
     if (!withRows.count(top->code)) continue;
     std::unique_ptr<Cursor> c = Open(*top, nullptr, operand, withRows, dedupByCode, stats);
     if (!c) continue;
-    std::unordered_set<std::string> seen;
+    // Per key: the hash of the kept line with its children's lines. A later
+    // line of the key is left out; it counts as merged in the ledger only
+    // when it is the kept line again, children and all.
+    std::unordered_map<std::string, size_t> seen;
+    const bool keyed = c->oncePerPass || c->keyCol >= 0;
     Recordset& rs = *c->rs;
     for (; !rs.Eof(); rs.MoveNext()) {
       const int64_t id = rs.Column(c->idCol).AsInt();
+      std::unordered_map<std::string, size_t>::iterator kept;
       bool skip = false;
-      if (c->oncePerPass) skip = c->written > 0;
-      else if (c->keyCol >= 0) skip = !seen.insert(rs.Column(c->keyCol).AsText()).second;
+      if (keyed) {
+        bool added;
+        std::tie(kept, added) = seen.try_emplace(c->oncePerPass ? std::string() : rs.Column(c->keyCol).AsText(), 0);
+        skip = !added;
+      }
+      Subtree tree;
+      if (keyed) tree.text = LineText(*c) + "\n";
       if (!skip) {
         md_ShowProgress(3, c->reg, c->written + 1, static_cast<double>(c->total));
         md_WriteLine(c->reg, rs, c->layout);
         ++c->written;
         ++stats.lines;
       }
-      if (!c->children.empty()) WriteChildren(*c, id, skip, stats);
+      if (!c->children.empty()) WriteChildren(*c, id, skip, stats, keyed ? &tree : nullptr);
+      if (!keyed) continue;
+      const size_t hash = std::hash<std::string>{}(tree.text);
+      if (!skip) {
+        kept->second = hash;
+      } else if (kept->second == hash) {
+        RunLedger().Merged(c->reg, g_CurrentCNPJ);
+        for (const auto& [reg, n] : tree.lines) RunLedger().Merged(reg, g_CurrentCNPJ, n);
+      }
     }
     Count(*c, stats);
   }

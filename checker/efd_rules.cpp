@@ -107,6 +107,7 @@ void EfdRules::Line(std::string_view line) {
     CheckRecord(line, code);
     if (stat.record) {
       tree_.Line(n, *stat.record, line, true);
+      codes_.Line(n, *stat.record, line);
       amounts_.Line(n, *stat.record, line);
     }
     sums_.Line(n, code, line);

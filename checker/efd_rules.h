@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "checker/amount_rules.h"
+#include "checker/code_rules.h"
 #include "checker/efd_check.h"
 #include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
@@ -15,9 +16,11 @@
 class EfdRules {
  public:
   // `sums` says which sums between records are checked: an input of a merge
-  // leaves out Block M's, which the merge recomputes.
-  explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll)
-      : report_(report), tree_(report),
+  // leaves out Block M's, which the merge recomputes. `identicalCodesAreErrors`
+  // false makes a code defined twice with the same content a warning (an
+  // input: the merge writes it once).
+  explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll, bool identicalCodesAreErrors = true)
+      : report_(report), tree_(report), codes_(report, identicalCodesAreErrors),
         amounts_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
@@ -56,6 +59,7 @@ class EfdRules {
 
   CheckReport& report_;
   TreeRules tree_;
+  CodeRules codes_;
   AmountRules amounts_;  // after report_: it reports through Problem
   SumRules sums_;        // likewise
   int64_t lineNo_ = 0;

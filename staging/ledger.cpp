@@ -26,10 +26,15 @@ void RecordLedger::Refused(std::string_view code, std::string_view reason) {
 
 void RecordLedger::Written(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).written; }
 
+void RecordLedger::Merged(std::string_view code, std::string_view cnpj, int64_t n) { Entry(code, cnpj).merged += n; }
+
+void RecordLedger::MergedAtImport(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).mergedAtImport; }
+
 void RecordLedger::ClearWritten() {
   for (auto it = entries_.begin(); it != entries_.end();) {
     it->second.written = 0;
-    it = it->second.read == 0 ? entries_.erase(it) : std::next(it);
+    it->second.merged = 0;
+    it = it->second.read == 0 && it->second.mergedAtImport == 0 ? entries_.erase(it) : std::next(it);
   }
   last_ = nullptr;
   lastFileCount_ = nullptr;

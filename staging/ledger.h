@@ -18,6 +18,11 @@ class RecordLedger {
   // Counts of one record code and establishment.
   struct Counts {
     int64_t read = 0, written = 0;
+    // Lines left out because a line of the same contents (and children) was
+    // kept for the establishment, a code table's line given twice: while
+    // writing, and at import.
+    int64_t merged = 0, mergedAtImport = 0;
+    int64_t Merged() const { return merged + mergedAtImport; }
   };
   using Key = std::pair<std::string, std::string>;  // record code, establishment CNPJ
 
@@ -31,7 +36,14 @@ class RecordLedger {
   // One line of `code` written while establishment `cnpj` is being written.
   // Called for every output line: the last key is remembered.
   void Written(std::string_view code, std::string_view cnpj);
-  // Forgets what was written (a new run writes everything again).
+  // `n` lines of `code` of establishment `cnpj` left out, while the
+  // establishment is written, as the same as a line kept.
+  void Merged(std::string_view code, std::string_view cnpj, int64_t n = 1);
+  // One line of `code` of establishment `cnpj` not staged as the same as a
+  // line staged before.
+  void MergedAtImport(std::string_view code, std::string_view cnpj);
+  // Forgets what was written and merged while writing (a new run writes
+  // everything again); lines merged at import stay.
   void ClearWritten();
   // Forgets everything (the staging tables were emptied).
   void Clear();

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "staging/code_references.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
 
 namespace {
 
-// Appends `v`, upper-cased and trimmed of blanks, as the inside of a quoted
-// T-SQL literal (quotes doubled).
-void AppendLineValue(std::string& out, std::string_view v) {
+// Appends `v`, upper-cased (unless `keepCase`) and trimmed of blanks, as the
+// inside of a quoted T-SQL literal (quotes doubled).
+void AppendLineValue(std::string& out, std::string_view v, bool keepCase) {
   static const auto kUpper = [] {
     std::array<char, 256> t{};
     for (int c = 0; c < 256; ++c) t[c] = UpperLatin1(static_cast<char>(c));
@@ -23,10 +24,21 @@ void AppendLineValue(std::string& out, std::string_view v) {
   size_t at = out.size();
   out.resize(at + v.size());
   for (char c : v) {
-    c = kUpper[static_cast<unsigned char>(c)];
+    if (!keepCase) c = kUpper[static_cast<unsigned char>(c)];
     if (c == '\'') out.insert(at++, 1, '\'');  // rare: doubled in place
     out[at++] = c;
   }
+}
+
+// True for a column that holds a code of a table or a reference to one
+// (COD_PART, UNID, COD_ITEM... as code_references.h lists them, spelled in
+// any case): codes are case-sensitive, "f1" and "F1" two participants, so
+// they are stored as the file writes them.
+bool IsCodeColumn(std::string_view column) {
+  if (column.size() < 4 || column.size() > 8) return false;  // UNID .. COD_PART
+  char upper[8];
+  for (size_t i = 0; i < column.size(); ++i) upper[i] = UpperLatin1(column[i]);
+  return CodeKindOfField(std::string_view(upper, column.size())) >= 0;
 }
 
 // Appends a run-state value as the inside of a quoted literal. An empty value of
@@ -58,8 +70,8 @@ bool HasRow(const std::string& sql) { return !g_Connection->Execute(sql)->Eof();
 
 }  // namespace
 
-// Line fields (Key > 0) take the line's element of that number, upper-cased and
-// trimmed; a line shorter than the layout gives its missing fields empty, and
+// Line fields (Key > 0) take the line's element of that number, trimmed and
+// (but for code fields, see IsCodeColumn) upper-cased; a line shorter than the layout gives its missing fields empty, and
 // surplus fields are ignored. Link columns (Key -1) take the run state by name.
 // The statement of one record code always has the same column list. A failure
 // is reported through ReportError, kept in g_LastError and counted in
@@ -84,7 +96,7 @@ std::string md_InsertTable(std::string_view line, std::string_view reg, Objeto_C
       if (f.Key > 0) {
         std::string_view v = static_cast<size_t>(f.Key) < elems.size() ? elems[f.Key] : std::string_view();
         sql += '\'';
-        AppendLineValue(sql, v);
+        AppendLineValue(sql, v, IsCodeColumn(f.Nome_Campo));
       } else {
         const std::string* link = LinkValue(f, layout);
         if (!link) continue;

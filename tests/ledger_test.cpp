@@ -26,10 +26,13 @@ TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
   l.Read("0500", "B");
   l.Written("0500", "B");
   l.Read("0150", "A");
-  l.Written("0150", "B");  // written, but under another establishment: the totals balance
+  l.Written("0150", "B");  // written, but under another establishment: a participant pointed at by others
   l.Refused("A100", "registro não unificado");
   Reconciliation r = Reconcile(l, false);
-  EXPECT_EQ(r.shortfalls, std::vector<std::string>{"2 linhas do registro C100 de B não foram gravadas"});
+  EXPECT_EQ(r.shortfalls, (std::vector<std::string>{"1 linha do registro 0150 de A não foi gravada",
+                                                    "2 linhas do registro C100 de B não foram gravadas"}));
+  EXPECT_EQ(r.surpluses, std::vector<std::string>{
+                             "1 linha do registro 0150 de B foi gravada sem ter sido lida nesse estabelecimento"});
   std::ostringstream csv;
   WriteLedgerCsv(r.rows, csv);
   const std::string text = csv.str();
@@ -40,15 +43,35 @@ TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
   EXPECT_NE(text.find("\nC100,B,2,0,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nA100,,0,0,0,1,0,registro não unificado\n"), std::string::npos) << text;
   EXPECT_EQ(LedgerSummaryText(r.rows),
-            "Conciliação: 8 linhas lidas, 5 gravadas, 1 unificadas por regra, 1 recusadas, 2 não gravadas");
+            "Conciliação: 8 linhas lidas, 5 gravadas, 1 unificadas por regra, 1 recusadas, 3 não gravadas");
 
-  // Registers under 0140 are kept once per code in both kinds of merge.
-  RecordLedger s;
-  s.Read("0150", "A");
-  s.Read("0150", "A");
-  s.Written("0150", "A");
-  EXPECT_TRUE(Reconcile(s, true).Balanced());
-  EXPECT_TRUE(Reconcile(s, false).Balanced());
+  // Registers under 0140 are kept once per code in both kinds of merge: a
+  // line left out balances only when the writer (or the import) saw it the
+  // same as the line kept; one left out with other contents is lost.
+  for (bool sameCnpj : {false, true}) {
+    RecordLedger s;
+    s.Read("0150", "A");
+    s.Read("0150", "A");
+    s.Written("0150", "A");
+    EXPECT_EQ(Reconcile(s, sameCnpj).shortfalls,
+              std::vector<std::string>{"1 linha do registro 0150 de A não foi gravada"});
+    s.Merged("0150", "A");
+    EXPECT_TRUE(Reconcile(s, sameCnpj).Balanced());
+    s.Read("0190", "A");
+    s.Read("0190", "A");
+    s.MergedAtImport("0190", "A");
+    s.Written("0190", "A");
+    Reconciliation both = Reconcile(s, sameCnpj);
+    EXPECT_TRUE(both.Balanced());
+    EXPECT_EQ(SummarizeLedger(both.rows).merged, 2);
+    // A new run writes again; what the import merged stays merged.
+    s.ClearWritten();
+    s.Written("0150", "A");
+    s.Written("0190", "A");
+    EXPECT_FALSE(Reconcile(s, sameCnpj).Balanced());
+    s.Merged("0150", "A");
+    EXPECT_TRUE(Reconcile(s, sameCnpj).Balanced());
+  }
 }
 
 // A code without merge rule under an establishment record balances per
@@ -234,6 +257,28 @@ TEST_F(LedgerRun, HeadOfficeEstablishmentWithoutFields) {
   // The establishment's lines are written under a 0140 without CNPJ, which the
   // merge's own check of its output refuses.
   EXPECT_NE(r.error.find("42765521000180"), std::string::npos) << r.error;
+}
+
+// Two participants of one code in one establishment (the structure check
+// off): before, the second was left out as "unificada por regra" and the run
+// succeeded; a line left out with other contents is a loss. The same line
+// twice is merged.
+TEST_F(LedgerRun, ALineOfACodeLeftOutWithOtherContentsIsALoss) {
+  for (bool differing : {true, false}) {
+    std::string branch = Edited("2-filial.txt", [&](const std::string& l) {
+      if (l.rfind("|0150|F000002|", 0) != 0) return l;
+      return l + "\r\n" + (differing ? "|0150|F000002|OUTRA EMPRESA LTDA|01058|||||||||" : l);
+    });
+    form->ClearImports();
+    RunResult r = Merge({samples_ + "/1-matriz.txt", branch});
+    if (differing) {
+      ASSERT_FALSE(r.ok);
+      EXPECT_NE(r.error.find("1 linha do registro 0150 de 42765521000260 não foi gravada"), std::string::npos)
+          << r.error;
+    } else {
+      EXPECT_TRUE(r.ok) << r.error;
+    }
+  }
 }
 
 // Storing and placing faults of the import, made on purpose in front of the

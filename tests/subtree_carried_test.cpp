@@ -57,6 +57,41 @@ std::map<std::string, int> PlacedIn(const std::vector<std::string>& files) {
   return all;
 }
 
+// The parts `files` with the codes the merge said it renamed ("Arquivo
+// <name>, linha N: ... "old" ... passa a ser "new"") renamed in every field,
+// written into `dir`: what the merged file must carry of each part.
+std::vector<std::string> WithRenames(const std::vector<std::string>& files, const std::string& output,
+                                     const std::string& dir) {
+  std::vector<std::string> out;
+  for (const std::string& f : files) {
+    const std::string name = fs::path(f).filename().string();
+    std::vector<std::pair<std::string, std::string>> renames;
+    for (size_t at = output.find("Arquivo " + name + ", linha"); at != std::string::npos;
+         at = output.find("Arquivo " + name + ", linha", at + 1)) {
+      const std::string line = output.substr(at, output.find('\n', at) - at);
+      const size_t o = line.find('"'), oe = line.find('"', o + 1);
+      const size_t n = line.find("passa a ser \""), ne = line.find('"', n + 13);
+      if (o != std::string::npos && n != std::string::npos)
+        renames.emplace_back(line.substr(o + 1, oe - o - 1), line.substr(n + 13, ne - n - 13));
+    }
+    std::vector<std::string> lines = ReadLines(f);
+    for (std::string& l : lines) {
+      std::vector<std::string_view> fields = SplitBars(l);
+      std::string rewritten;
+      for (size_t k = 1; k < fields.size(); ++k) {
+        std::string v(fields[k]);
+        for (const auto& [from, to] : renames)
+          if (v == from && k > 1) v = to;
+        rewritten += "|" + v;
+      }
+      l = rewritten;
+    }
+    out.push_back(dir + "/" + name);
+    WriteFileLines(out.back(), lines);
+  }
+  return out;
+}
+
 // The keys of `want` missing from `got` or with fewer lines there, for the message.
 std::string Missing(const std::map<std::string, int>& want, const std::map<std::string, int>& got, bool once) {
   std::string text;
@@ -163,7 +198,11 @@ TEST(SubtreesCarried, GeneratedNetworksWithEveryRecordOfBothKinds) {
     for (const std::string& f : files) inputs.push_back(ReadLines(f));
     EXPECT_EQ(CompanyRulesBroken(inputs, merged), "") << c.flags;
     const std::map<std::string, int> placed = PlacedSubtreeLines(merged);
-    const std::map<std::string, int> given = PlacedIn(files);
+    // Parts of one CNPJ that give a code other contents (an item with its
+    // 0205 in one part, without it in another) keep it under a new name.
+    TempFolder renamed;
+    const std::map<std::string, int> given =
+        PlacedIn(c.options.sameCnpjParts == 0 ? files : WithRenames(files, output, renamed.path()));
     if (c.options.sameCnpjParts == 0) {
       EXPECT_EQ(Missing(given, placed, false), "") << c.flags;
       EXPECT_EQ(placed.size(), given.size()) << "lines written that no input has";

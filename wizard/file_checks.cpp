@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "checker/line_reader.h"
+#include "staging/line_field.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -71,6 +73,23 @@ std::string CanonicalPath(const std::string& path) {
   return ec ? path : p.string();
 }
 
+// The CNPJs of the 0140 records of `path` (trimmed and upper-cased, as they
+// are stored) with their line numbers: Block 0 is read up to its first line of
+// another block. An unreadable file gives what could be read (the import
+// reports why it cannot be read).
+std::vector<std::pair<std::string, int64_t>> EstablishmentsOf(const std::string& path) {
+  std::vector<std::pair<std::string, int64_t>> out;
+  LineReader reader;
+  if (!reader.Open(path)) return out;
+  std::string_view line;
+  for (int64_t n = 1; reader.Next(line); ++n) {
+    if (line.empty()) continue;
+    if (line.size() < 2 || line.compare(0, 2, "|0") != 0) break;
+    if (line.compare(0, 6, "|0140|") == 0) out.emplace_back(UpperLatin1(TrimBlanks(LineField(line, 4))), n);
+  }
+  return out;
+}
+
 }  // namespace
 
 // A refusal's text; while several files chosen at once are imported, the
@@ -111,6 +130,8 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
     ShowMessage(problem + "!", MsgIcon::Information);
     return false;
   }
+  m_CandidateEstablishments.clear();
+  if (!m_MesmoCNPJ) m_CandidateEstablishments = EstablishmentsOf(path);
   if (!g_MatrizSelected) {
     if (AcceptHeadOffice(fields)) return true;
     ShowMessage(NamedIfSeveral(path, "Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"),
@@ -173,6 +194,18 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
     message = "Arquivo já selecionado!!!";
     return false;
   }
+  // Merge of branches: an establishment comes from one file only; a second
+  // file's 0140 of a CNPJ already imported would be merged into the first.
+  if (!m_MesmoCNPJ)
+    for (const auto& [est, line] : m_CandidateEstablishments)
+      for (const ListedFile& f : m_Arquivos)
+        if (std::find(f.establishments.begin(), f.establishments.end(), est) != f.establishments.end()) {
+          message = "O arquivo " + std::filesystem::path(m_CandidatePath).filename().string() +
+                    " declara na linha " + std::to_string(line) + " (registro 0140) o estabelecimento de CNPJ " +
+                    est + ", já importado do arquivo " + std::filesystem::path(f.path).filename().string() +
+                    ": cada estabelecimento deve vir de um só arquivo. Nada deste arquivo foi gravado.";
+          return false;
+        }
   if (g_MatrizCNPJ.substr(0, 8) != g_FileCNPJ.substr(0, 8)) {
     message = "Arquivo selecionado não pertence à Matriz!!!";
     return false;

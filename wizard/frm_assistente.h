@@ -53,6 +53,7 @@ struct ListedFile {
   uint64_t digest = 0;    // content fingerprint (merge of one CNPJ), 0 otherwise
   std::string cnpj, dtIni, dtFin;  // from its 0000 line
   int64_t lines = 0;
+  std::vector<std::string> establishments;  // CNPJs of its 0140 records (merge of branches)
 };
 
 enum class ImportOutcome { Imported, Refused, Failed, Cancelled };
@@ -222,6 +223,8 @@ class frmAssistente {
   // The file being checked: its canonical path and (merge of one CNPJ) its digest.
   std::string m_CandidatePath;
   uint64_t m_CandidateDigest = 0;
+  // The file being checked (merge of branches): the CNPJs of its 0140 records and their lines.
+  std::vector<std::pair<std::string, int64_t>> m_CandidateEstablishments;
 
   static constexpr int kPages = 5;
   static constexpr const char* kFilter = "Texto. TXT(*.txt)|*.txt";

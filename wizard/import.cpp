@@ -29,6 +29,7 @@
 #include "wizard/frm_assistente.h"
 #include "wizard/header_fields.h"
 #include "wizard/input_validation.h"
+#include "wizard/part_codes.h"
 
 namespace {
 
@@ -321,8 +322,12 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   ImportOutcome outcome = ImportOutcome::Imported;
   std::string failure;
   bool inTransaction = false;
+  PartCodes partCodes;
+  std::vector<std::string> renameNotices;
   m_Importing = true;
   try {
+    // Parts of one CNPJ: a code an earlier part gave other contents is renamed in this one.
+    if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
     BeginStagedFile();  // every row of this file carries its number in Id_Arquivo
@@ -360,6 +365,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                                                                ", linha " + std::to_string(n));
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
+          partCodes.Rewrite(codeText, line);
           const int64_t failuresBefore = g_StoreFailures;
           DispatchRecord(codeText, line);
           // A line that could not be stored fails the whole file: a merge
@@ -423,9 +429,12 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
 
   controls.ListBoxSelecionados.push_back(path);
   m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, g_FileCNPJ,
-                        g_FileDtIni, g_FileDtFin, total});
+                        g_FileDtIni, g_FileDtFin, total, {}});
+  for (const auto& [cnpj, line] : m_CandidateEstablishments) m_Arquivos.back().establishments.push_back(cnpj);
   for (const auto& [code, n] : widest)
     if (size_t& w = m_CamposLidos[code]; n > w) w = n;
+  if (!m_Restaging)
+    for (const std::string& notice : renameNotices) ShowMessage(notice, MsgIcon::Information);
   for (const auto& [code, count] : shortLines) {
     m_LinhasCurtas[code] += count;
     if (!m_Restaging)

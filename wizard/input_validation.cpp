@@ -68,7 +68,7 @@ InputValidation ValidateInputFile(const std::string& path) {
     return out;
   }
   CheckReport report;
-  EfdRules structure(report, SumScope::kInput);
+  EfdRules structure(report, SumScope::kInput, /*identicalCodesAreErrors=*/false);
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;

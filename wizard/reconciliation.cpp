@@ -48,24 +48,32 @@ std::string CsvField(const std::string& v) {
 // keys such a line by the CNPJ of the 0140 / X010 above it in its file, the
 // write side by the establishment whose subtree is being written; both are
 // the same text of the same CNPJ, in both kinds of merge.
-void BalancePerEstablishment(const std::string& code, const CodeTotals& t, LedgerRow& total,
-                             std::vector<LedgerRow>& rows, Reconciliation& r) {
+//
+// A code table's line (0150, 0200...) left out as the same as the line kept
+// for its establishment counts as merged by `rule`; one left out with other
+// contents is not written, whatever the rule says.
+void BalancePerEstablishment(const std::string& code, const CodeTotals& t, const MergeRuleInfo& rule,
+                             LedgerRow& total, std::vector<LedgerRow>& rows, Reconciliation& r) {
   std::vector<std::string> surplus;
   for (const auto& [cnpj, c] : t.establishments) {
-    LedgerRow row{code, cnpj, c.read, c.written, 0, 0, 0, "", false};
-    if (c.read > c.written) {
-      row.missing = c.read - c.written;
+    LedgerRow row{code, cnpj, c.read, c.written, c.Merged(), 0, 0, "", false};
+    total.merged += c.Merged();
+    if (c.read > c.written + c.Merged()) {
+      row.missing = c.read - c.written - c.Merged();
       row.reason = kNotWritten;
       total.missing += row.missing;
       r.shortfalls.push_back(Shortfall(row.missing, code, cnpj));
-    } else if (c.written > c.read) {
+    } else if (c.written + c.Merged() > c.read) {
       row.reason = kWrittenElsewhere;
-      surplus.push_back(Surplus(c.written - c.read, code, cnpj));
+      surplus.push_back(Surplus(c.written + c.Merged() - c.read, code, cnpj));
+    } else if (c.Merged() > 0) {
+      row.reason = rule.reason;
     }
     rows.push_back(row);
   }
   if (total.missing > 0) total.reason = kNotWritten;
   else if (!surplus.empty()) total.reason = kWrittenElsewhere;
+  else if (total.merged > 0) total.reason = rule.reason;
   r.surpluses.insert(r.surpluses.end(), surplus.begin(), surplus.end());
 }
 
@@ -168,10 +176,13 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::s
   for (const auto& [code, t] : codes) {
     LedgerRow total{code, "", t.read, t.written, 0, t.refused, 0, t.refusedReason, true};
     std::vector<LedgerRow> establishments;
-    const bool perEstablishment = MergeRuleFor(code, sameCnpj).rule == MergeRule::None &&
+    // Codes under an establishment balance per establishment: those without
+    // rule and the code tables kept once per code (Deduplicated).
+    const MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
+    const bool perEstablishment = (rule.rule == MergeRule::None || rule.rule == MergeRule::Deduplicated) &&
                                   !record_links::EstablishmentOf(code).empty();
     if (perEstablishment)
-      BalancePerEstablishment(code, t, total, establishments, r);
+      BalancePerEstablishment(code, t, rule, total, establishments, r);
     else
       BalanceTotals(code, t, sameCnpj, mergedCnpj, ledger, places, total, establishments, r);
     r.rows.push_back(total);

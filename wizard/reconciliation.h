@@ -35,8 +35,10 @@ struct Reconciliation {
 // code without merge rule that sits under an establishment record (0140 or
 // an X010) balances per establishment: each establishment writes exactly the
 // lines read for it, so a line written under another establishment is a
-// shortfall of its own. Codes with a rule and company-level codes balance on
-// their totals. The lines of company-level codes are read under their file's
+// shortfall of its own. So do the code tables under 0140 kept once per code
+// (0150, 0200...): a line of them left out counts as merged only when the
+// ledger saw it left out as the same as the line kept. Other codes with a
+// rule and company-level codes balance on their totals. The lines of company-level codes are read under their file's
 // 0000 CNPJ and written for the merged file: with `mergedCnpj` (the merged
 // file's 0000 CNPJ) their report rows show them written under it, and the
 // lines each part of one CNPJ read get a row of that part ("<CNPJ> (parte
