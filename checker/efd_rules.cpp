@@ -182,6 +182,11 @@ void EfdRules::CheckBytes(std::string_view line, std::string_view code) {
   if (notUtf8_) return;
   const auto* p = reinterpret_cast<const unsigned char*>(line.data());
   const auto* end = p + line.size();
+  // Eight bytes at a time while none is above 0x7F.
+  for (uint64_t word; end - p >= 8; p += 8) {
+    std::memcpy(&word, p, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
   for (; p < end; ++p) {
     if (*p < 0x80) continue;
     const size_t len = Utf8SequenceLength(p, end);

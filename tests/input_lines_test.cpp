@@ -24,6 +24,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const std::string kMatriz = "11111111000191";
+const std::string kOther = "22222222000191";
 
 // A whole valid input of one establishment: every required block, counts true.
 Lines Whole() {
@@ -73,7 +74,8 @@ TEST(InputLines, LinesWithoutARecordAreSkippedAndNamedOnce) {
   const std::string end = std::to_string(whole.size() + 1);
   struct Case {
     const char* what;
-    std::vector<std::pair<size_t, std::string>> inserted;  // before index (in turn), text
+    // Lines inserted before an index, in turn (a 0140 replaces the line there).
+    std::vector<std::pair<size_t, std::string>> inserted;
     bool imported;
     std::string message;  // the one message shown
   } cases[] = {
@@ -83,6 +85,10 @@ TEST(InputLines, LinesWithoutARecordAreSkippedAndNamedOnce) {
       {"an empty line inside Block 0", {{3, ""}}, true, "Arquivo f.txt: 1 linha(s) em branco ignorada(s) (linha 4)."},
       {"blanks and tabs", {{6, " \t  "}, {8, ""}}, true,
        "Arquivo f.txt: 2 linha(s) em branco ignorada(s) (linhas 7, 9)."},
+      {"an empty line before 0000", {{0, ""}}, true, "Arquivo f.txt: 1 linha(s) em branco ignorada(s) (linha 1)."},
+      // The 0000 after it is still the one whose CNPJ a 0140 must have.
+      {"an empty line before a 0000 whose CNPJ no 0140 has", {{0, ""}, {3, EstablishmentLine("1", kOther)}}, false,
+       "nenhum registro 0140 tem o CNPJ do registro 0000"},
       {"a line without its opening bar, after a blank one", {{2, ""}, {5, "0150|P2|OUTRO||||||||||"}}, false,
        "linha 6: a linha não começa e termina com \"|\""},
       {"a line of text", {{5, "texto"}}, false, "linha 6: a linha não começa e termina com \"|\""},
@@ -90,7 +96,10 @@ TEST(InputLines, LinesWithoutARecordAreSkippedAndNamedOnce) {
   for (const Case& c : cases) {
     CheckedStage s;
     Lines file = whole;
-    for (const auto& [at, text] : c.inserted) file.insert(file.begin() + at, text);
+    for (const auto& [at, text] : c.inserted) {
+      if (text.rfind("|0140|", 0) == 0) file.erase(file.begin() + at);  // replaces the 0140
+      file.insert(file.begin() + at, text);
+    }
     EXPECT_EQ(s.Import(s.Write("f.txt", file)), c.imported ? ImportOutcome::Imported : ImportOutcome::Refused)
         << c.what;
     const std::vector<std::string> shown = s.TakeMessages();
