@@ -239,7 +239,7 @@ void EfdRules::EndBlock() {
   const char letter = block_.info.letter;
   const std::string closer = BlockCode(letter, "990");
   if (block_.closerLine == 0) {
-    Problem(block_.lastLine, lastCode_,
+    Problem(block_.lastLine, prevCode_,  // the code of the block's last line
             "o bloco " + std::string(1, letter) + " termina sem o seu registro de encerramento " + closer);
   } else if (block_.info.declared >= 0 && block_.info.declared != block_.info.lines) {
     Problem(block_.closerLine, closer,

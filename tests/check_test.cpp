@@ -391,6 +391,11 @@ TEST(Check, ClosersAndOpeners) {
   std::swap(bad[i - 1], bad[i]);
   CheckReport r = Check(bad);
   EXPECT_TRUE(HasError(r, i + 1, "A001", "linha depois do encerramento"));
+  // A block without its closer is reported on its last line, by that line's code.
+  bad = Valid();
+  i = Find(bad, "|D990|");
+  bad.erase(bad.begin() + i);
+  EXPECT_TRUE(HasError(Check(bad), i, "D010", "o bloco D termina sem o seu registro de encerramento D990"));
 }
 
 TEST(Check, Block9Counts) {
