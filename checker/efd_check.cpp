@@ -4,10 +4,27 @@
 #include "checker/line_reader.h"
 
 void CheckReport::Add(int64_t line, std::string_view code, std::string message, bool warning, bool fieldCount) {
-  (warning ? warnings : errors)++;
-  if (fieldCount && !warning) ++fieldCountErrors;
-  if (problems.size() < kMaxListed)
-    problems.push_back({line, std::string(code), std::move(message), warning, fieldCount && !warning});
+  CheckProblem p;
+  p.line = line;
+  p.code.assign(code);
+  p.message = std::move(message);
+  p.warning = warning;
+  p.fieldCount = fieldCount;
+  Add(std::move(p));
+}
+
+void CheckReport::Add(CheckProblem problem) {
+  (problem.warning ? warnings : errors)++;
+  if (problem.warning) problem.fieldCount = false;
+  if (problem.fieldCount) ++fieldCountErrors;
+  if (problems.size() < kMaxListed) problems.push_back(std::move(problem));
+}
+
+std::string LineNumbersText(const std::vector<int64_t>& listed, int64_t count) {
+  std::string text = count == 1 ? "linha " : "linhas ";
+  for (size_t i = 0; i < listed.size(); ++i) text += (i ? ", " : "") + std::to_string(listed[i]);
+  if (count > static_cast<int64_t>(listed.size())) text += ", ...";
+  return text;
 }
 
 CheckReport CheckEfdText(std::string_view bytes) {
@@ -40,31 +57,35 @@ bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& err
 
 void PrintCheckReport(const CheckReport& report, std::ostream& out) {
   for (const CheckProblem& p : report.problems) {
-    out << "line " << p.line;
+    out << "linha " << p.line;
     if (!p.code.empty()) out << " " << p.code;
-    out << ": " << (p.warning ? "warning: " : "") << p.message << "\n";
+    out << ": " << (p.warning ? "aviso: " : "") << p.message << "\n";
   }
   const int64_t listed = static_cast<int64_t>(report.problems.size());
   if (report.errors + report.warnings > listed)
-    out << "... and " << (report.errors + report.warnings - listed) << " more findings not listed\n";
-  out << "block  lines  X990\n";
+    out << "... e mais " << (report.errors + report.warnings - listed) << " problema(s) não listado(s)\n";
+  out << "bloco  linhas  X990\n";
   for (const CheckBlock& b : report.blocks) {
     std::string lines = std::to_string(b.lines);
-    out << "  " << b.letter << "    " << lines << std::string(lines.size() < 7 ? 7 - lines.size() : 1, ' ')
+    out << "  " << b.letter << "    " << lines << std::string(lines.size() < 8 ? 8 - lines.size() : 1, ' ')
         << (b.declared >= 0 ? std::to_string(b.declared) : std::string("-")) << "\n";
   }
   if (!report.layout.empty()) {
-    out << "checked against layout " << report.layout;
+    out << "verificado pelo leiaute " << report.layout;
     if (report.declaredLayout != report.layout)
-      out << " (the file declares " << (report.declaredLayout.empty() ? std::string("no layout") : "layout " + report.declaredLayout) << ")";
+      out << " (o arquivo declara "
+          << (report.declaredLayout.empty() ? std::string("nenhum leiaute") : "o leiaute " + report.declaredLayout)
+          << ")";
     out << "\n";
   }
-  out << report.lines << " lines: ";
+  out << report.lines << (report.lines == 1 ? " linha" : " linhas");
+  if (report.blankLines > 0) out << " (e " << report.blankLines << " em branco)";
+  out << ": ";
   if (report.Valid())
-    out << "valid";
+    out << "válido";
   else
-    out << "NOT valid, " << report.errors << (report.errors == 1 ? " error" : " errors");
-  if (report.warnings > 0) out << ", " << report.warnings << (report.warnings == 1 ? " warning" : " warnings");
+    out << "NÃO válido, " << report.errors << (report.errors == 1 ? " erro" : " erros");
+  if (report.warnings > 0) out << ", " << report.warnings << (report.warnings == 1 ? " aviso" : " avisos");
   out << "\n";
 }
 
@@ -72,7 +93,7 @@ int RunCheckCommand(const std::string& path, std::ostream& out, std::ostream& er
   CheckReport report;
   std::string error;
   if (!CheckEfdFile(path, report, error)) {
-    err << "quelvar check: cannot read " << error << "\n";
+    err << "quelvar check: não foi possível ler " << error << "\n";
     return 2;
   }
   PrintCheckReport(report, out);

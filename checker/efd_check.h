@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-// One finding: the line (1-based; 0 when it concerns the whole file), the
-// record code of that line as read, and what is wrong. A warning does not make
-// the file invalid.
+// One finding: the line (1-based, the file's own line number; 0 when it
+// concerns the whole file), the record code of that line as read, and what is
+// wrong. A warning does not make the file invalid.
 struct CheckProblem {
   int64_t line = 0;
   std::string code;
@@ -20,6 +20,9 @@ struct CheckProblem {
   // A line the layout does not describe as it stands: its number of fields
   // differs from its record's, or its code is no record of the layout.
   bool fieldCount = false;
+  // A code without its 9900 line: every code of a truncated file lacks one,
+  // so the finding follows from the faults that explain it.
+  bool missing9900 = false;
 };
 
 // One block as found in the file, in file order.
@@ -31,7 +34,9 @@ struct CheckBlock {
 };
 
 struct CheckReport {
-  int64_t lines = 0;
+  int64_t lines = 0;       // lines that carry a record (what 9999 counts)
+  int64_t blankLines = 0;  // lines without a record: empty, or blanks and tabs only
+  std::vector<int64_t> blankLineNumbers;  // the first kMaxBlankListed of them
   int64_t errors = 0;    // every error found, also those beyond `problems`
   int64_t fieldCountErrors = 0;  // of `errors`, those marked fieldCount
   int64_t warnings = 0;
@@ -44,8 +49,15 @@ struct CheckReport {
   // line the layout does not describe (`fieldCount`) is also counted in
   // fieldCountErrors.
   void Add(int64_t line, std::string_view code, std::string message, bool warning = false, bool fieldCount = false);
+  // The same for a finding whose flags are all set by the caller.
+  void Add(CheckProblem problem);
   static constexpr size_t kMaxListed = 1000;
+  static constexpr size_t kMaxBlankListed = 10;
 };
+
+// "linha 7" or "linhas 7, 9, 12" for the numbers `listed` of `count` lines,
+// ending in ", ..." when some of them are not listed.
+std::string LineNumbersText(const std::vector<int64_t>& listed, int64_t count);
 
 // Checks the bytes of a whole file held in memory.
 CheckReport CheckEfdText(std::string_view bytes);
@@ -54,11 +66,13 @@ CheckReport CheckEfdText(std::string_view bytes);
 // `report` incomplete) when the file cannot be opened or read.
 bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error);
 
-// Writes the findings (one line each: line number, record code, message) and
-// the per-block summary (block, lines, X990 said) to `out`.
+// Writes the findings (one line each: line number, record code, message), the
+// per-block summary (block, lines, X990 said) and the verdict to `out`, in
+// Portuguese.
 void PrintCheckReport(const CheckReport& report, std::ostream& out);
 
 // Checks the file at `path`, writes one line per problem found (line number and
 // record code) and a per-block summary to `out`. Returns 0 when the file is
-// valid, 1 when it is not, 2 when it cannot be read (message on `err`).
+// valid, 1 when it is not, 2 when it cannot be read or is not a regular file
+// (message on `err`).
 int RunCheckCommand(const std::string& path, std::ostream& out, std::ostream& err);

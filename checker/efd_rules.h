@@ -18,17 +18,25 @@ class EfdRules {
   // `sums` says which sums between records are checked: an input of a merge
   // leaves out Block M's, which the merge recomputes. `identicalCodesAreErrors`
   // false makes a code defined twice with the same content a warning (an
-  // input: the merge writes it once).
-  explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll, bool identicalCodesAreErrors = true)
+  // input: the merge writes it once). `blankLinesAreErrors` false only counts
+  // the lines without a record in the report (an input file is merged without
+  // them); true also reports them as an error, since the tax authority's
+  // validator refuses such a file.
+  explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll, bool identicalCodesAreErrors = true,
+                    bool blankLinesAreErrors = true)
       : report_(report), tree_(report), codes_(report, identicalCodesAreErrors),
         amounts_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
         sums_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
-        }, sums) {}
+        }, sums),
+        blankLinesAreErrors_(blankLinesAreErrors) {}
 
-  // Checks the next line of the file (without its line ending).
+  // Checks the next line of the file (without its line ending). Lines without
+  // a record (empty, or blanks and tabs only) are counted apart: the counts
+  // of the file (X990, 9900, 9999) are those of the lines with records, and
+  // every finding names the file's own line number.
   void Line(std::string_view line);
   // Checks what can only be known at the end (closing counts, Block 9, last
   // line) and completes the report.
@@ -47,6 +55,7 @@ class EfdRules {
     int64_t openerLine = 0;
     std::string openerValue;
     int64_t closerLine = 0;
+    int64_t lastLine = 0;   // the file's line number of its last line
     int64_t dataLines = 0;  // lines besides opener, closer, 0000 and 9999
   };
 
@@ -56,13 +65,23 @@ class EfdRules {
   void EnterBlock(char letter, std::string_view code);
   void EndBlock();
   void CheckRecord(std::string_view line, std::string_view code);
+  void CheckBytes(std::string_view line, std::string_view code);
 
   CheckReport& report_;
   TreeRules tree_;
   CodeRules codes_;
   AmountRules amounts_;  // after report_: it reports through Problem
   SumRules sums_;        // likewise
-  int64_t lineNo_ = 0;
+  bool blankLinesAreErrors_ = true;
+  int64_t lineNo_ = 0;       // the file's line number of the current line
+  int64_t recordLines_ = 0;  // lines with a record so far
+  int64_t lastRecordLine_ = 0;
+  // The text encoding: the first line holding a UTF-8 multi-byte sequence
+  // (the sequence kept), and whether a byte above 0x7F that is no part of
+  // such a sequence was seen (then the file is not UTF-8).
+  int64_t utf8Line_ = 0;
+  std::string utf8Code_, utf8Sample_;
+  bool notUtf8_ = false;
   std::string lastCode_;
   std::string prevCode_;
   std::string repaired_;  // a line without its closing bar, with it

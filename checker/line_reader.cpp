@@ -1,8 +1,6 @@
 #include "checker/line_reader.h"
 
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -24,14 +22,10 @@ LineReader::~LineReader() {
 
 bool LineReader::Open(const std::string& path) {
   path_ = path;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error_ = path + ": is a folder";
-    return false;
-  }
-  file_ = std::fopen(path.c_str(), "rb");
+  std::string why;
+  file_ = OpenRegularFile(path, why);
   if (!file_) {
-    error_ = path + ": " + std::strerror(errno);
+    error_ = path + ": " + why;
     return false;
   }
   buffer_.resize(kChunk * 2);
@@ -49,7 +43,7 @@ bool LineReader::Fill() {
   if (buffer_.size() - end_ < kChunk) buffer_.resize(buffer_.size() * 2);
   size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
   if (n == 0) {
-    if (std::ferror(file_)) error_ = path_ + ": read error";
+    if (std::ferror(file_)) error_ = path_ + ": erro de leitura";
     eof_ = true;
     return false;
   }

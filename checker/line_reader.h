@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "checker/input_file.h"
+
 class LineReader {
  public:
   LineReader() = default;
@@ -13,7 +15,8 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Opens `path`; false (with Error() set) when it cannot be opened.
+  // Opens `path` (a regular file only, see OpenRegularFile); false (with
+  // Error() set, naming the file) when it cannot be opened.
   bool Open(const std::string& path);
   // The next line without its ending; false at the end of the file or on a
   // read error (then Error() is not empty). A last line without an ending is

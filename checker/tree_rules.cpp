@@ -105,14 +105,16 @@ void TreeRules::CountFields(int64_t n, const CatalogueRecord& record) {
     return;
   }
   if (code == "0110" && fields == 4) {
-    report_.Add(n, code, "older layout: 4 fields, without Ind_Reg_Cum (the layout has 5)", true);
+    report_.Add(n, code, "leiaute anterior: 4 campos, sem IND_REG_CUM (o leiaute 006 tem 5)", true);
     return;
   }
   if (code == "C500" && fields == 14) {
-    report_.Add(n, code, "older layout: 14 fields, without Chv_DocE (the layout has 15)", true);
+    report_.Add(n, code, "leiaute anterior: 14 campos, sem CHV_DOCe (o leiaute 006 tem 15)", true);
     return;
   }
-  report_.Add(n, code, std::to_string(fields) + " fields, the layout of " + code + " has " + std::to_string(expected),
+  report_.Add(n, code,
+              std::to_string(fields) + " campos; o registro " + code + " tem " + std::to_string(expected) +
+                  " no leiaute " + std::string(Layout006().Version()),
               false, true);
 }
 
@@ -129,7 +131,7 @@ int TreeRules::Place(int64_t n, const CatalogueRecord& record) {
   if (at == 0) {
     if (parent && parent->level >= 2)
       report_.Add(n, record.code,
-                  record.code + " does not stand under a " + parent->code + " (its parent record in layout " +
+                  record.code + " não está abaixo de um " + parent->code + " (o seu registro pai no leiaute " +
                       std::string(Layout006().Version()) + ")");
     while (depth_ > 1 && frames_[depth_ - 1].record->level >= record.level) --depth_;
     return frames_[depth_ - 1].establishment;
@@ -141,8 +143,8 @@ int TreeRules::Place(int64_t n, const CatalogueRecord& record) {
     if (seen != up.once.end()) {
       if (record.level >= 2)
         report_.Add(n, record.code,
-                    "a second " + record.code + " under the " + parent->code + " of line " + std::to_string(up.line) +
-                        " (at most one; the first is on line " + std::to_string(seen->second) + ")");
+                    "segundo " + record.code + " abaixo do " + parent->code + " da linha " + std::to_string(up.line) +
+                        " (no máximo um; o primeiro está na linha " + std::to_string(seen->second) + ")");
     } else {
       up.once.emplace_back(&record, n);
     }
@@ -168,8 +170,8 @@ int TreeRules::EstablishmentOf(int64_t n, const CatalogueRecord& record, std::st
   if (record.code == "0140") {
     if (it != byCnpj_.end()) {
       report_.Add(n, record.code,
-                  "CNPJ " + Quoted(cnpj) + " already has the 0140 of line " +
-                      std::to_string(establishments_[it->second].line) + " (one 0140 per CNPJ)");
+                  "o CNPJ " + Quoted(cnpj) + " já tem o 0140 da linha " +
+                      std::to_string(establishments_[it->second].line) + " (um 0140 por CNPJ)");
       return it->second;
     }
     establishments_.push_back({std::string(cnpj), n, {}});
@@ -177,7 +179,7 @@ int TreeRules::EstablishmentOf(int64_t n, const CatalogueRecord& record, std::st
     return static_cast<int>(establishments_.size() - 1);
   }
   if (it == byCnpj_.end()) {
-    report_.Add(n, record.code, "CNPJ " + Quoted(cnpj) + " is not the CNPJ of any 0140 record");
+    report_.Add(n, record.code, "o CNPJ " + Quoted(cnpj) + " não é o CNPJ de nenhum registro 0140");
     return kUnknown;
   }
   return it->second;
@@ -204,10 +206,11 @@ void TreeRules::Codes(int64_t n, const CatalogueRecord& record, int establishmen
     const std::string& name = record.fields[f.index].name;
     std::string where;
     if (own)
-      where = "of the establishment " + establishments_[establishment].cnpj;
+      where = "do estabelecimento " + establishments_[establishment].cnpj;
     else
-      where = "of the file";
-    report_.Add(n, record.code, name + " " + Quoted(value) + " is not in any " + kCodeTable[f.kind] + " " + where);
+      where = "do arquivo";
+    report_.Add(n, record.code,
+                name + " " + Quoted(value) + " não está em nenhum " + kCodeTable[f.kind] + " " + where);
   }
 }
 
@@ -217,10 +220,10 @@ void TreeRules::Finish() {
   for (const CatalogueRecord* r : olderOrder_) {
     const OlderForm& o = olderForms_[r];
     report_.Add(o.firstLine, r->code,
-                std::to_string(o.lines) + (o.lines == 1 ? " line" : " lines") + " with as few as " +
-                    std::to_string(o.fewest) + " fields where layout " + std::string(Layout006().Version()) +
-                    " has " + std::to_string(r->fields.size()) + ": the shorter form of the file's layout " +
-                    declared_ + ", accepted",
+                std::to_string(o.lines) + (o.lines == 1 ? " linha" : " linhas") + " com menos campos que o leiaute " +
+                    std::string(Layout006().Version()) + " (a menor com " + std::to_string(o.fewest) +
+                    ", o leiaute tem " + std::to_string(r->fields.size()) + "): a forma mais curta do leiaute " +
+                    declared_ + " declarado pelo arquivo, aceita",
                 true);
   }
 }

@@ -98,7 +98,7 @@ Lines Referencing() {
       "|0145|1|100,00|100,00|0,00||",
       "|0150|P0|Cliente|01058|11222333000343|||3550308||Rua|1||Centro|",
       "|0190|KG|Quilograma|",
-      "|0200|IT0|A\xE7\xFAcar|||KG|00|17019900||||18,00|",
+      "|0200|IT0|A\xE7\xFA" "car|||KG|00|17019900||||18,00|",
       "|0140|2|Filial|11222333000262|SP|5678|3550308|||",
       "|0150|P1|Fornecedor|01058|11222333000424|||3550308||Rua|1||Centro|",
       "|0190|UN|Unidade|",
@@ -197,28 +197,135 @@ TEST(Check, LineShape) {
   Lines bad = Valid();
   size_t i = Find(bad, "|C010|11222333000262");
   bad[i].pop_back();  // no closing bar
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "does not start and end"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "não começa e termina"));
 
   bad = Valid();
   size_t closer = Find(bad, "|C990|");
   bad[closer].pop_back();  // still the closer: one finding, not a block without closer
   CheckReport oneFault = Check(bad);
-  EXPECT_TRUE(HasError(oneFault, closer + 1, "C990", "does not start and end"));
+  EXPECT_TRUE(HasError(oneFault, closer + 1, "C990", "não começa e termina"));
   EXPECT_EQ(oneFault.errors, 1) << Listing(oneFault);
 
   bad = Valid();
   bad[i] = bad[i].substr(1);  // no opening bar: no code can be read
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "", "does not start and end"));
-
-  bad = Valid();
-  bad.insert(bad.begin() + 3, "");  // an empty line inside Block 0
-  CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, 4, "", "does not start and end"));
-  EXPECT_TRUE(HasError(r, 12, "0990", "0990 says 11 lines, block 0 has 12"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "", "não começa e termina"));
 
   bad = Valid();
   bad[i] = "|c010|11222333000262|2|";  // codes are capitals
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "c010", "not a record code"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "c010", "não é um código de registro"));
+}
+
+// Before, an empty line (as an editor leaves after 9999) made every count
+// wrong and the line itself malformed. Lines without a record are now one
+// finding naming them, the counts are those of the lines with records, and
+// every other finding keeps the file's own line numbers.
+TEST(Check, LinesWithoutARecord) {
+  const Lines good = Valid();
+  const size_t last = good.size();  // the 9999's line number
+  struct Case {
+    const char* what;
+    std::vector<std::pair<size_t, std::string>> inserted;  // before index, text
+    std::string names;  // the lines named in the finding
+  } cases[] = {
+      {"an empty line after 9999", {{last, ""}}, "(linha " + std::to_string(last + 1) + ")"},
+      {"an empty line inside Block 0", {{3, ""}}, "(linha 4)"},
+      {"blanks and a tab", {{13, "  \t "}}, "(linha 14)"},
+      {"two, inside and at the end", {{3, ""}, {last + 1, ""}}, "(linhas 4, " + std::to_string(last + 2) + ")"},
+  };
+  for (const Case& c : cases) {
+    Lines file = good;
+    for (const auto& [at, text] : c.inserted) file.insert(file.begin() + at, text);
+    CheckReport r = Check(file);
+    EXPECT_EQ(r.errors, 1) << c.what << "\n" << Listing(r);
+    ASSERT_FALSE(r.problems.empty()) << c.what;
+    EXPECT_EQ(r.problems[0].line, static_cast<int64_t>(c.inserted[0].first + 1)) << c.what;
+    EXPECT_NE(r.problems[0].message.find("em branco " + c.names), std::string::npos) << r.problems[0].message;
+    EXPECT_NE(r.problems[0].message.find("PVA"), std::string::npos);
+    EXPECT_EQ(r.lines, static_cast<int64_t>(good.size())) << c.what;
+    EXPECT_EQ(r.blankLines, static_cast<int64_t>(c.inserted.size())) << c.what;
+  }
+  // The other findings name the file's own lines: a wrong C990 after a blank line.
+  Lines bad = good;
+  const size_t closer = Find(bad, "|C990|");
+  bad[closer] = "|C990|5|";
+  bad.insert(bad.begin() + 3, "");
+  EXPECT_TRUE(HasError(Check(bad), closer + 2, "C990", "C990 informa 5 linhas"));
+  // A 9999 that counted the blank line is told what was counted.
+  bad = good;
+  bad.insert(bad.begin() + 3, "");
+  bad.back() = "|9999|" + std::to_string(bad.size()) + "|";
+  EXPECT_TRUE(HasError(Check(bad), bad.size(), "9999", "o arquivo tem " + std::to_string(good.size()) +
+                                                           " sem contar 1 linha em branco"));
+  // Only blank lines: no record at all.
+  CheckReport blank = CheckEfdText("\r\n  \r\n");
+  EXPECT_FALSE(blank.Valid());
+  EXPECT_TRUE(HasError(blank, 0, "", "não tem nenhum registro"));
+}
+
+// EFD files are ISO-8859-1. A file whose bytes above 0x7F all form UTF-8
+// sequences is reported once, where the first sequence is; NUL bytes on each
+// line that has one. A file in ISO-8859-1 is never taken for UTF-8, even with
+// a pair of bytes that happens to be a UTF-8 sequence.
+TEST(Check, TextEncoding) {
+  // The lines as an editor that converts ISO-8859-1 to UTF-8 writes them.
+  auto utf8 = [](Lines lines) {
+    for (std::string& l : lines) {
+      std::string out;
+      for (char ch : l) {
+        const unsigned char b = static_cast<unsigned char>(ch);
+        if (b < 0x80) out += ch;
+        else out += {static_cast<char>(0xC0 | (b >> 6)), static_cast<char>(0x80 | (b & 0x3F))};
+      }
+      l = out;
+    }
+    return lines;
+  };
+  const Lines latin1 = Valid();
+  const size_t item = Find(latin1, "|0200|IT1|");
+  struct Case {
+    const char* what;
+    Lines file;
+    int64_t errors;
+    int64_t line;         // of the first error
+    std::string message;  // part of it
+  } cases[] = {
+      {"ISO-8859-1", latin1, 0, 0, ""},
+      {"ISO-8859-1 with one pair of bytes that UTF-8 reads as \"ç\"",
+       [&] {
+         Lines f = latin1;
+         f[item].replace(f[item].find("Caf\xE9"), 4, "Ca\xC3\xA7");
+         return f;
+       }(),
+       0, 0, ""},
+      {"UTF-8", utf8(latin1), 1, 1,
+       "o arquivo parece estar em UTF-8 (\"\xC3\x83\xC2\x9A\" nesta linha é \"\xC3\x9A\" em UTF-8); o leiaute "
+       "exige ISO-8859-1 (Latin-1)"},
+      {"UTF-8 of three bytes only",
+       [&] {
+         Lines f;
+         for (const std::string& l : latin1) {
+           std::string plain;
+           for (char ch : l) plain += static_cast<unsigned char>(ch) < 0x80 ? ch : 'A';
+           f.push_back(plain);
+         }
+         f[item].replace(f[item].find("CafA"), 4, "Caf\xE2\x80\x94");
+         return f;
+       }(),
+       1, static_cast<int64_t>(item + 1), "o arquivo parece estar em UTF-8"},
+      {"a NUL byte",
+       [&] {
+         Lines f = latin1;
+         f[item][f[item].find("Caf")] = '\0';
+         return f;
+       }(),
+       1, static_cast<int64_t>(item + 1), "a linha tem um byte nulo (NUL)"},
+  };
+  for (const Case& c : cases) {
+    CheckReport r = Check(c.file);
+    EXPECT_EQ(r.errors, c.errors) << c.what << "\n" << Listing(r);
+    if (c.errors == 0) continue;
+    EXPECT_TRUE(HasError(r, c.line, c.file[c.line - 1].substr(1, 4), c.message)) << c.what;
+  }
 }
 
 TEST(Check, BlockOrderAndMissingBlocks) {
@@ -227,24 +334,24 @@ TEST(Check, BlockOrderAndMissingBlocks) {
   size_t c = Find(swapped, "|C001|"), d = Find(swapped, "|D001|"), f = Find(swapped, "|F001|");
   std::rotate(swapped.begin() + c, swapped.begin() + d, swapped.begin() + f);
   CheckReport r = Check(swapped);
-  EXPECT_TRUE(HasError(r, c + 3 + 1, "C001", "block C comes after block D"));
-  EXPECT_EQ(Listing(r).find("missing"), std::string::npos) << "C is out of place, not missing";
+  EXPECT_TRUE(HasError(r, c + 3 + 1, "C001", "o bloco C vem depois do bloco D"));
+  EXPECT_EQ(Listing(r).find("falta"), std::string::npos) << "C is out of place, not missing";
 
   // A block that starts again.
   Lines again = Valid();
   again.insert(again.begin() + Find(again, "|F001|"), "|C500|x|06|00|1||1|01012023|01012023|1,00|0,00||0,00|0,00||");
-  EXPECT_TRUE(HasError(Check(again), Find(again, "|C500|") + 1, "C500", "block C starts again"));
+  EXPECT_TRUE(HasError(Check(again), Find(again, "|C500|") + 1, "C500", "o bloco C recomeça"));
 
   // Block M missing; a block letter that does not exist.
   Lines noM = Valid();
   size_t m = Find(noM, "|M001|");
   noM.erase(noM.begin() + m, noM.begin() + m + 2);
   noM = WithBlock9(Lines(noM.begin(), noM.begin() + Find(noM, "|9001|")));
-  EXPECT_TRUE(HasError(Check(noM), m + 1, "M001", "block M is missing"));
+  EXPECT_TRUE(HasError(Check(noM), m + 1, "M001", "falta o bloco M"));
 
   Lines unknown = Valid();
   unknown.insert(unknown.begin() + Find(unknown, "|F001|"), "|E001|1|");
-  EXPECT_TRUE(HasError(Check(unknown), Find(unknown, "|E001|") + 1, "E001", "no block E"));
+  EXPECT_TRUE(HasError(Check(unknown), Find(unknown, "|E001|") + 1, "E001", "não existe bloco E"));
 
   // I and P may be there, in their places.
   Lines withIP = Valid();
@@ -258,19 +365,19 @@ TEST(Check, ClosersAndOpeners) {
   Lines bad = Valid();
   size_t i = Find(bad, "|C990|");
   bad[i] = "|C990|5|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "C990 says 5 lines, block C has 4"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "C990 informa 5 linhas (QTD_LIN_C), o bloco C tem 4"));
   bad[i] = "|C990|four|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "not a number"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "não é um número"));
 
   // Ind_Mov against the content of the block, both ways.
   bad = Valid();
   i = Find(bad, "|C001|");
   bad[i] = "|C001|1|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C001", "Ind_Mov is \"1\""));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C001", "IND_MOV é \"1\""));
   bad = Valid();
   i = Find(bad, "|F001|");
   bad[i] = "|F001|0|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "F001", "Ind_Mov is \"0\""));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "F001", "IND_MOV é \"0\""));
 
   // A block without its opener, a line after a closer.
   bad = Valid();
@@ -278,12 +385,17 @@ TEST(Check, ClosersAndOpeners) {
   bad.erase(bad.begin() + i);
   bad = WithBlock9(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
   bad[Find(bad, "|D990|")] = "|D990|2|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "does not begin with its opener D001"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "não começa pelo seu registro de abertura D001"));
   bad = Valid();
   i = Find(bad, "|A990|");
   std::swap(bad[i - 1], bad[i]);
   CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, i + 1, "A001", "line after the closer"));
+  EXPECT_TRUE(HasError(r, i + 1, "A001", "linha depois do encerramento"));
+  // A block without its closer is reported on its last line, by that line's code.
+  bad = Valid();
+  i = Find(bad, "|D990|");
+  bad.erase(bad.begin() + i);
+  EXPECT_TRUE(HasError(Check(bad), i, "D010", "o bloco D termina sem o seu registro de encerramento D990"));
 }
 
 TEST(Check, Block9Counts) {
@@ -292,42 +404,42 @@ TEST(Check, Block9Counts) {
   Lines bad = good;
   size_t i = Find(bad, "|9900|0140|");
   bad[i] = "|9900|0140|3|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 says 3 lines of 0140, the file has 2"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 informa 3 linhas do registro 0140 (QTD_REG_BLC), o arquivo tem 2"));
 
   bad = good;
   bad[i] = "|9900|C100|2|";
   CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, i + 1, "9900", "9900 for C100, a record the file does not hold"));
-  EXPECT_TRUE(HasError(r, Find(bad, "|0140|") + 1, "0140", "no 9900 line for 0140 (2 lines)"));
+  EXPECT_TRUE(HasError(r, i + 1, "9900", "registro 9900 para o C100, que o arquivo não tem"));
+  EXPECT_TRUE(HasError(r, Find(bad, "|0140|") + 1, "0140", "não há registro 9900 para o 0140 (2 linhas)"));
 
   bad = good;
   bad[i] = "|9900|0200|1|";  // before the real 9900 of 0200, which becomes the second
-  EXPECT_TRUE(HasError(Check(bad), Find(good, "|9900|0200|") + 1, "9900", "a second 9900 for 0200"));
+  EXPECT_TRUE(HasError(Check(bad), Find(good, "|9900|0200|") + 1, "9900", "segundo registro 9900 para o 0200"));
 
   // The 9900 lines of Block 9's own codes count their own lines.
   bad = good;
   i = Find(bad, "|9900|9900|");
   bad[i] = "|9900|9900|1|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 says 1 lines of 9900"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 informa 1 linha do registro 9900"));
 
   // 9990 and 9999 against the real numbers.
   bad = good;
   i = Find(bad, "|9990|");
   bad[i] = "|9990|3|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9990", "9990 says 3 lines, block 9 has"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "9990", "9990 informa 3 linhas (QTD_LIN_9), o bloco 9 tem"));
   bad = good;
   i = bad.size() - 1;
   bad[i] = "|9999|" + std::to_string(good.size() - 1) + "|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9999", "the file has " + std::to_string(good.size())));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "9999", "o arquivo tem " + std::to_string(good.size())));
 }
 
 TEST(Check, FirstAndLastLine) {
   Lines bad = Valid();
   std::swap(bad[0], bad[1]);
-  EXPECT_TRUE(HasError(Check(bad), 1, "0001", "first line is not the 0000"));
+  EXPECT_TRUE(HasError(Check(bad), 1, "0001", "primeira linha não é o registro 0000"));
   bad = Valid();
   bad.pop_back();
-  EXPECT_TRUE(HasError(Check(bad), bad.size(), "9990", "last line is not the 9999"));
+  EXPECT_TRUE(HasError(Check(bad), bad.size(), "9990", "última linha não é o registro 9999"));
   CheckReport empty = CheckEfdText("");
   EXPECT_FALSE(empty.Valid());
 }
@@ -336,7 +448,7 @@ TEST(Check, FieldCountsAndTheTwoOlderForms) {
   Lines bad = Valid();
   size_t i = Find(bad, "|C010|11222333000181");
   bad[i] = "|C010|11222333000181|2||";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "4 fields, the layout of C010 has 3"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "4 campos; o registro C010 tem 3 no leiaute 006"));
 
   // 0110 with four fields and C500 with fourteen: warnings, the file stays valid.
   Lines old = Valid();
@@ -349,25 +461,25 @@ TEST(Check, FieldCountsAndTheTwoOlderForms) {
   EXPECT_EQ(r.warnings, 2);
   // Other short forms are errors.
   old[Find(old, "|0110|")] = "|0110|1|1|";
-  EXPECT_TRUE(HasError(Check(old), Find(old, "|0110|") + 1, "0110", "3 fields"));
+  EXPECT_TRUE(HasError(Check(old), Find(old, "|0110|") + 1, "0110", "3 campos"));
 }
 
 TEST(Check, ItemChangesFollowTheirItem) {
   Lines bad = Valid();
   size_t i = Find(bad, "|0205|");
   std::swap(bad[i - 1], bad[i]);  // 0205 before its 0200
-  EXPECT_TRUE(HasError(Check(bad), i, "0205", "0205 does not stand under a 0200"));
+  EXPECT_TRUE(HasError(Check(bad), i, "0205", "0205 não está abaixo de um 0200"));
 }
 
 TEST(Check, EstablishmentCnpjMustBeAn0140) {
   Lines bad = Valid();
   size_t i = Find(bad, "|C010|11222333000262");
   bad[i] = "|C010|11222333000343|2|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "\"11222333000343\" is not the CNPJ of any 0140"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "\"11222333000343\" não é o CNPJ de nenhum registro 0140"));
   bad = Valid();
   i = Find(bad, "|D010|");
   bad[i] = "|D010|99999999000191|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "not the CNPJ of any 0140"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "não é o CNPJ de nenhum registro 0140"));
 }
 
 TEST(CheckCatalogue, EveryCodeKnownWithItsFieldCount) {
@@ -377,14 +489,14 @@ TEST(CheckCatalogue, EveryCodeKnownWithItsFieldCount) {
   Lines bad = Referencing();
   size_t i = Find(bad, "|0400|");
   bad[i] = "|0400|N1|Venda||";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "0400", "4 fields, the layout of 0400 has 3"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "0400", "4 campos; o registro 0400 tem 3 no leiaute 006"));
   // A code that is no record of the layout: one finding with its count.
   bad = Referencing();
   i = Find(bad, "|C990|");
   bad.insert(bad.begin() + i, {"|C999|1|", "|C999|2|"});
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
   CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, i + 1, "C999", "C999 is not a record of layout 006 (2 lines)"));
+  EXPECT_TRUE(HasError(r, i + 1, "C999", "C999 não é um registro do leiaute 006 (2 linhas)"));
   EXPECT_EQ(r.errors, 1) << Listing(r);
   // Like a field count, a code outside the layout is the layout's finding:
   // an input carrying one is imported, its lines reported and not written.
@@ -397,7 +509,7 @@ TEST(CheckCatalogue, RecordsStandUnderTheirParent) {
   size_t i = Find(bad, "|C170|");
   bad.insert(bad.begin() + i, Rec("C190", {{"COD_MOD", "55"}, {"COD_ITEM", "IT1"}}));
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
-  EXPECT_TRUE(HasError(Check(bad), i + 2, "C170", "C170 does not stand under a C100"));
+  EXPECT_TRUE(HasError(Check(bad), i + 2, "C170", "C170 não está abaixo de um C100"));
   Lines good = bad;
   std::swap(good[i], good[i + 1]);  // the C190 after the C100 group
   EXPECT_TRUE(IsValid(Check(good)));
@@ -405,16 +517,16 @@ TEST(CheckCatalogue, RecordsStandUnderTheirParent) {
   bad = Referencing();
   i = Find(bad, "|C100|");
   std::swap(bad[i], bad[i + 1]);
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C110", "C110 does not stand under a C100"));
+  EXPECT_TRUE(HasError(Check(bad), i + 1, "C110", "C110 não está abaixo de um C100"));
 
   // Block 0: an item change under a unit, a participant before any 0140.
   bad = Referencing();
   bad.insert(bad.begin() + Find(bad, "|0200|IT1|"), "|0205|Caf\xE9 antigo|01012020|31122022||");
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
-  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0205|") + 1, "0205", "0205 does not stand under a 0200"));
+  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0205|") + 1, "0205", "0205 não está abaixo de um 0200"));
   bad = Referencing();
   std::swap(bad[Find(bad, "|0140|1|")], bad[Find(bad, "|0140|1|") + 1]);
-  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0145|") + 1, "0145", "0145 does not stand under a 0140"));
+  EXPECT_TRUE(HasError(Check(bad), Find(bad, "|0145|") + 1, "0145", "0145 não está abaixo de um 0140"));
 }
 
 TEST(CheckCatalogue, AtMostOneWhereTheLayoutSaysSo) {
@@ -425,7 +537,7 @@ TEST(CheckCatalogue, AtMostOneWhereTheLayoutSaysSo) {
   bad.insert(bad.begin() + i + 1, bad[i]);
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
   EXPECT_TRUE(HasError(Check(bad), i + 2, "0145",
-                       "a second 0145 under the 0140 of line 4 (at most one; the first is on line 5)"));
+                       "segundo 0145 abaixo do 0140 da linha 4 (no máximo um; o primeiro está na linha 5)"));
   Lines good = Referencing();
   good.insert(good.begin() + Find(good, "|0140|2|") + 1, good[i]);
   good = Renumbered(Lines(good.begin(), good.begin() + Find(good, "|9001|")));
@@ -435,7 +547,7 @@ TEST(CheckCatalogue, AtMostOneWhereTheLayoutSaysSo) {
   i = Find(bad, "|0110|");
   bad.insert(bad.begin() + i, bad[i]);
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
-  EXPECT_TRUE(HasError(Check(bad), i + 2, "0110", "a second 0110 under the 0001"));
+  EXPECT_TRUE(HasError(Check(bad), i + 2, "0110", "segundo 0110 abaixo do 0001"));
 }
 
 TEST(CheckCatalogue, CodesReferToTheTablesOfTheirOwnEstablishment) {
@@ -446,15 +558,15 @@ TEST(CheckCatalogue, CodesReferToTheTablesOfTheirOwnEstablishment) {
     const char* referrer;    // the line that refers to it
     const char* message;
   };
-  for (const Case& c : {Case{"|0150|P1|", "|C100|", "COD_PART \"P1\" is not in any 0150 of the establishment 11222333000262"},
-                        Case{"|0200|IT1|", "|C170|", "COD_ITEM \"IT1\" is not in any 0200 of the establishment"},
-                        Case{"|0190|UN|", "|C170|", "UNID \"UN\" is not in any 0190 of the establishment"},
-                        Case{"|0190|UN|", "|0200|IT1|", "UNID_INV \"UN\" is not in any 0190"},
-                        Case{"|0400|", "|C170|", "COD_NAT \"N1\" is not in any 0400 of the establishment"},
-                        Case{"|0450|", "|C110|", "COD_INF \"000001\" is not in any 0450 of the establishment"},
-                        Case{"|0500|", "|C170|", "COD_CTA \"3.01\" is not in any 0500 of the file"},
-                        Case{"|0500|", "|F120|", "COD_CTA \"3.01\" is not in any 0500"},
-                        Case{"|0600|", "|F120|", "COD_CCUS \"CC1\" is not in any 0600 of the file"}}) {
+  for (const Case& c : {Case{"|0150|P1|", "|C100|", "COD_PART \"P1\" não está em nenhum 0150 do estabelecimento 11222333000262"},
+                        Case{"|0200|IT1|", "|C170|", "COD_ITEM \"IT1\" não está em nenhum 0200 do estabelecimento"},
+                        Case{"|0190|UN|", "|C170|", "UNID \"UN\" não está em nenhum 0190 do estabelecimento"},
+                        Case{"|0190|UN|", "|0200|IT1|", "UNID_INV \"UN\" não está em nenhum 0190"},
+                        Case{"|0400|", "|C170|", "COD_NAT \"N1\" não está em nenhum 0400 do estabelecimento"},
+                        Case{"|0450|", "|C110|", "COD_INF \"000001\" não está em nenhum 0450 do estabelecimento"},
+                        Case{"|0500|", "|C170|", "COD_CTA \"3.01\" não está em nenhum 0500 do arquivo"},
+                        Case{"|0500|", "|F120|", "COD_CTA \"3.01\" não está em nenhum 0500"},
+                        Case{"|0600|", "|F120|", "COD_CCUS \"CC1\" não está em nenhum 0600 do arquivo"}}) {
     Lines bad = good;
     bad.erase(bad.begin() + Find(bad, c.definition));
     bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
@@ -469,8 +581,8 @@ TEST(CheckCatalogue, CodesReferToTheTablesOfTheirOwnEstablishment) {
               other.begin() + c100 + 3);
   CheckReport r = Check(other);
   const int64_t at = static_cast<int64_t>(Find(other, "|C100|") + 1);
-  EXPECT_TRUE(HasError(r, at, "C100", "COD_PART \"P1\" is not in any 0150 of the establishment 11222333000181"));
-  EXPECT_TRUE(HasError(r, at + 2, "C170", "COD_ITEM \"IT1\" is not in any 0200 of the establishment 11222333000181"));
+  EXPECT_TRUE(HasError(r, at, "C100", "COD_PART \"P1\" não está em nenhum 0150 do estabelecimento 11222333000181"));
+  EXPECT_TRUE(HasError(r, at + 2, "C170", "COD_ITEM \"IT1\" não está em nenhum 0200 do estabelecimento 11222333000181"));
   // With the codes of the first establishment, it is valid there.
   for (std::string& l : other) {
     if (l.rfind("|C100|", 0) == 0) l.replace(l.find("|P1|"), 4, "|P0|");
@@ -489,7 +601,7 @@ TEST(CheckCatalogue, Each0140CnpjOnce) {
   size_t i = Find(bad, "|0140|2|");
   bad[i] = "|0140|2|Filial|11222333000181|SP|5678|3550308|||";
   CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, i + 1, "0140", "CNPJ \"11222333000181\" already has the 0140 of line 4"));
+  EXPECT_TRUE(HasError(r, i + 1, "0140", "o CNPJ \"11222333000181\" já tem o 0140 da linha 4"));
   EXPECT_TRUE(IsValid(Check(Referencing())));
 }
 
@@ -501,7 +613,7 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
   body.insert(body.begin() + Find(body, "|M990|"), {"|M200|0,17|0,00|0,00|0,17|0,00|0,00|0,17|0,00|0,00|0,00|0,00|0,17|",
                                                    "|M205|08|691201|0,17|", m210old});
   Lines current = Renumbered(body);
-  EXPECT_TRUE(HasError(Check(current), Find(current, "|M210|") + 1, "M210", "13 fields, the layout of M210 has 16"));
+  EXPECT_TRUE(HasError(Check(current), Find(current, "|M210|") + 1, "M210", "13 campos; o registro M210 tem 16 no leiaute 006"));
   Lines older = current;
   older[0].replace(6, 3, "003");
   CheckReport r = Check(older);
@@ -510,7 +622,7 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
   EXPECT_EQ(r.declaredLayout, "003");
   // More fields than layout 006 are wrong in any layout.
   older[Find(older, "|M210|")] = "|M210|01|10,00|10,00|0,00|0,00|10,00|1,65|||0,17|0,00|0,00|0,00|0,00|0,17||";
-  EXPECT_TRUE(HasError(Check(older), Find(older, "|M210|") + 1, "M210", "17 fields, the layout of M210 has 16"));
+  EXPECT_TRUE(HasError(Check(older), Find(older, "|M210|") + 1, "M210", "17 campos; o registro M210 tem 16 no leiaute 006"));
 }
 
 TEST(CheckCommand, ExitStatusAndOutput) {
@@ -525,9 +637,9 @@ TEST(CheckCommand, ExitStatusAndOutput) {
 
   ProcessResult ok = RunQuelvar({"check", files[1]});
   EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
-  EXPECT_NE(ok.out.find("valid"), std::string::npos);
-  EXPECT_NE(ok.out.find("block  lines  X990"), std::string::npos);
-  EXPECT_NE(ok.out.find("checked against layout 006\n"), std::string::npos) << ok.out;
+  EXPECT_NE(ok.out.find(": válido\n"), std::string::npos);
+  EXPECT_NE(ok.out.find("bloco  linhas  X990"), std::string::npos);
+  EXPECT_NE(ok.out.find("verificado pelo leiaute 006\n"), std::string::npos) << ok.out;
 
   // One wrong 9900 count: rejected, and the output names the line.
   std::string text = ReadFileBytes(files[1]);
@@ -540,14 +652,14 @@ TEST(CheckCommand, ExitStatusAndOutput) {
   WriteFileBytes(broken, text);
   ProcessResult bad = RunQuelvar({"check", broken});
   EXPECT_EQ(bad.exitCode, 1);
-  EXPECT_NE(bad.out.find("line " + std::to_string(lineNo) + " 9900: 9900 says 999999 lines of C170"), std::string::npos)
+  EXPECT_NE(bad.out.find("linha " + std::to_string(lineNo) + " 9900: 9900 informa 999999 linhas do registro C170"), std::string::npos)
       << bad.out;
 
   // Unreadable: missing file, a folder.
   EXPECT_EQ(RunQuelvar({"check", (dir / "none.txt").string()}).exitCode, 2);
   ProcessResult folder = RunQuelvar({"check", dir.string()});
   EXPECT_EQ(folder.exitCode, 2);
-  EXPECT_NE(folder.err.find("cannot read"), std::string::npos);
+  EXPECT_NE(folder.err.find("não foi possível ler"), std::string::npos);
 }
 
 TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {

@@ -141,7 +141,7 @@ TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
        },
        "nenhum registro 0140 tem o CNPJ do registro 0000 (42765521000199)"},
       {"truncated.txt", 1, [](size_t n, const std::string& l) { return n <= 40 ? l : std::string(); },
-       "the last line is not the 9999 record"},
+       "a última linha não é o registro 9999"},
       {"no-0140.txt", 0,
        [](size_t, const std::string& l) { return l.rfind("|0140|", 0) == 0 ? std::string() : l; },
        "o arquivo não tem registro 0140"},

@@ -141,7 +141,7 @@ TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
   RunResult r = Run(out());
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.error.find("não passou na verificação"), std::string::npos) << r.error;
-  EXPECT_NE(r.error.find("the layout of 0150 has"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("o registro 0150 tem 13 no leiaute 006"), std::string::npos) << r.error;
   const std::string kept = target.substr(0, target.size() - std::string("_Unificado.txt").size()) + "_Unificado.invalido.txt";
   EXPECT_NE(r.error.find(kept), std::string::npos) << r.error;
   EXPECT_EQ(ReadFile(target), "OLD\r\n");

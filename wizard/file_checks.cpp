@@ -10,6 +10,7 @@
 
 #include "checker/line_reader.h"
 #include "staging/line_field.h"
+#include "checker/input_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -24,35 +25,33 @@ struct FileCloser {
 
 enum class FirstLine { Read, Empty, Unreadable };
 
-// Reads the first line of `path` (up to its first CR or LF) and, when `digest`
-// is given, the 64-bit FNV-1a digest of all the file's bytes.
+// Reads the first line of `path` with a record (up to its CR or LF; lines of
+// blanks only before it are passed over, "" when the file has no other) and,
+// when `digest` is given, the 64-bit FNV-1a digest of all the file's bytes.
+// Only a regular file is read (OpenRegularFile): anything else is Unreadable
+// with `why` set.
 FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string& why, uint64_t* digest) {
   line.clear();
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    why = "é uma pasta, não um arquivo";
-    return FirstLine::Unreadable;
-  }
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    why = std::strerror(errno);
-    return FirstLine::Unreadable;
-  }
+  std::unique_ptr<std::FILE, FileCloser> f(OpenRegularFile(path, why));
+  if (!f) return FirstLine::Unreadable;
   uint64_t h = 14695981039346656037ull;
-  bool inFirst = true, any = false;
+  bool found = false, any = false;
   std::vector<char> buf(1 << 16);
   size_t n;
   while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
     any = true;
-    if (inFirst) {
-      size_t i = 0;
-      while (i < n && buf[i] != '\r' && buf[i] != '\n') ++i;
-      line.append(buf.data(), i);
-      inFirst = i == n;
+    for (size_t i = 0; i < n && !found;) {
+      size_t end = i;
+      while (end < n && buf[end] != '\r' && buf[end] != '\n') ++end;
+      line.append(buf.data() + i, end - i);
+      if (end == n) break;
+      if (IsBlankLine(line)) line.clear();
+      else found = true;
+      i = end + 1;
     }
     if (digest) {
       for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(buf[i])) * 1099511628211ull;
-    } else if (!inFirst) {
+    } else if (found) {
       break;
     }
   }
@@ -60,6 +59,7 @@ FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string&
     why = std::strerror(errno ? errno : EIO);
     return FirstLine::Unreadable;
   }
+  if (!found && IsBlankLine(line)) line.clear();
   if (digest) *digest = h;
   return any ? FirstLine::Read : FirstLine::Empty;
 }

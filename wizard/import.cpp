@@ -21,6 +21,8 @@
 #include "blocks/blocop.h"
 #include "blocks/registry.h"
 #include "blocks/record_links.h"
+#include "checker/efd_check.h"
+#include "checker/input_file.h"
 #include "staging/ledger.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
@@ -93,17 +95,8 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading; null with `why` set when it cannot be opened or is
-// not a regular file.
-FilePtr OpenInput(const std::string& path, std::string& why) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    why = "é uma pasta, não um arquivo";
-    return nullptr;
-  }
-  FilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) why = std::strerror(errno);
-  return f;
-}
+// not a regular file (a FIFO or a device is never read: see OpenRegularFile).
+FilePtr OpenInput(const std::string& path, std::string& why) { return FilePtr(OpenRegularFile(path, why)); }
 
 // Number of fields of a split line (the bar that ends the line opens no field).
 size_t FieldCount(const std::vector<std::string_view>& elems) {
@@ -155,35 +148,30 @@ void frmAssistente::ChooseInputFile() {
   ShowPage();
 }
 
-// Lines of the file as the import reads them (CR LF, LF or CR each end one
-// line; a last line without a break counts too), so that the import bar ends
-// at its total. 0 for an empty or unreadable file.
+// Lines with a record of the file as the import reads them (CR LF, LF or CR
+// each end one line; a last line without a break counts too; lines of blanks
+// only do not), so that the import bar ends at its total. 0 for an empty or
+// unreadable file.
 int64_t frmAssistente::CountLines(const std::string& path) {
   std::string why;
   FilePtr f = OpenInput(path, why);
   if (!f) return 0;
   std::vector<char> buf(1 << 20);
   int64_t lines = 0;
-  bool prevCr = false, open = false;  // open: bytes after the last line end
+  bool filled = false;  // the current line holds a character other than a blank
   size_t n;
   while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
     for (size_t i = 0; i < n; ++i) {
-      char c = buf[i];
-      if (c == '\n') {
-        if (!prevCr) ++lines;
-        prevCr = false;
-        open = false;
-      } else if (c == '\r') {
-        ++lines;
-        prevCr = true;
-        open = false;
-      } else {
-        prevCr = false;
-        open = true;
+      const char c = buf[i];
+      if (c == '\n' || c == '\r') {
+        lines += filled ? 1 : 0;
+        filled = false;
+      } else if (c != ' ' && c != '\t') {
+        filled = true;
       }
     }
   }
-  return lines + (open ? 1 : 0);
+  return lines + (filled ? 1 : 0);
 }
 
 // Keeps the accountant's CPF (0100) and the tax regime (0110) for the Block 0
@@ -319,6 +307,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   const int64_t total = CountLines(path);
   std::map<std::string, int64_t> shortLines, longLines;
   std::map<std::string, size_t> widest;  // per code with a layout: the most fields of its lines
+  int64_t blankLines = 0;            // lines without a record, skipped
+  std::vector<int64_t> blankNumbers;  // the first of them, by their line numbers
   ImportOutcome outcome = ImportOutcome::Imported;
   std::string failure;
   bool inTransaction = false;
@@ -343,9 +333,14 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       std::string code;
     };
     std::unordered_map<uint32_t, CodeFields> lineFields;
-    int64_t n = 0;
+    int64_t n = 0, records = 0;  // n: the file's line number
     while (reader.Next(line)) {
       ++n;
+      if (IsBlankLine(line)) {
+        if (blankLines++ < static_cast<int64_t>(CheckReport::kMaxBlankListed)) blankNumbers.push_back(n);
+        continue;
+      }
+      ++records;
       if (!line.empty()) {
         SplitBars(line, fields);
         std::string_view code = fields.size() > 1 ? fields[1] : std::string_view();
@@ -375,7 +370,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                                      ") não pôde ser gravada: " + g_LastError);
         }
       }
-      md_ShowProgress(0, status, static_cast<double>(n), static_cast<double>(total));
+      md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
     }
     if (reader.Failed()) throw std::runtime_error(std::strerror(reader.Error()));
@@ -435,6 +430,10 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     if (size_t& w = m_CamposLidos[code]; n > w) w = n;
   if (!m_Restaging)
     for (const std::string& notice : renameNotices) ShowMessage(notice, MsgIcon::Information);
+  if (blankLines > 0 && !m_Restaging)
+    ShowMessage("Arquivo " + std::filesystem::path(path).filename().string() + ": " + std::to_string(blankLines) +
+                    " linha(s) em branco ignorada(s) (" + LineNumbersText(blankNumbers, blankLines) + ").",
+                MsgIcon::Information);
   for (const auto& [code, count] : shortLines) {
     m_LinhasCurtas[code] += count;
     if (!m_Restaging)

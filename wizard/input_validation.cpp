@@ -23,7 +23,7 @@ class InputRules {
     if (line.size() < 6 || line[0] != '|' || line[5] != '|') return;
     std::string_view code = line.substr(1, 4);
     if (code == "0000") {
-      if (n == 1) headCnpj_ = LineField(line, 9);
+      if (headLine_ == 0) headLine_ = n, headCnpj_ = LineField(line, 9);
       return;
     }
     if (code == "0140") {
@@ -54,6 +54,7 @@ class InputRules {
   InputValidation& out_;
   std::string headCnpj_;
   int64_t establishments_ = 0, firstEstablishmentLine_ = 0;
+  int64_t headLine_ = 0;  // the first 0000 line (the first line with a record, when the file is right)
   bool headListed_ = false;
 };
 
@@ -68,7 +69,7 @@ InputValidation ValidateInputFile(const std::string& path) {
     return out;
   }
   CheckReport report;
-  EfdRules structure(report, SumScope::kInput, /*identicalCodesAreErrors=*/false);
+  EfdRules structure(report, SumScope::kInput, /*identicalCodesAreErrors=*/false, /*blankLinesAreErrors=*/false);
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;
@@ -88,10 +89,10 @@ InputValidation ValidateInputFile(const std::string& path) {
   out.problemCount += report.errors - report.fieldCountErrors;
   for (const CheckProblem& p : report.problems)
     if (!p.warning && !p.fieldCount && out.problems.size() < kMaxListed * 2)
-      out.problems.push_back({p.line, Printable(p.code), p.message});
+      out.problems.push_back({p.line, Printable(p.code), p.message, p.missing9900});
   // In line order, except that a code without its 9900 line (which every
   // code of a truncated file lacks) comes after the faults that explain it.
-  auto rank = [](const InputProblem& p) { return p.message.rfind("no 9900 line for ", 0) == 0 ? 1 : 0; };
+  auto rank = [](const InputProblem& p) { return p.followsOthers ? 1 : 0; };
   std::stable_sort(out.problems.begin(), out.problems.end(), [&](const InputProblem& a, const InputProblem& b) {
     return rank(a) != rank(b) ? rank(a) < rank(b) : a.line < b.line;
   });

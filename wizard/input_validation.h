@@ -16,6 +16,7 @@ struct InputProblem {
   int64_t line = 0;  // 1-based; 0 for the whole file
   std::string code;  // record code of that line (printable)
   std::string message;
+  bool followsOthers = false;  // explained by the other problems (listed after them)
 };
 
 struct InputValidation {
@@ -26,8 +27,11 @@ struct InputValidation {
   bool Valid() const { return readable && problemCount == 0; }
 };
 
-// Reads `path` once and applies every rule. Never throws for bad content;
-// an unreadable file comes back with readable false.
+// Reads `path` once and applies every rule. Lines without a record (empty,
+// or blanks and tabs only) are skipped: the counts are those of the lines
+// with records, and the import names the skipped lines. Never throws for bad
+// content; an unreadable file (or one that is not a regular file) comes back
+// with readable false.
 InputValidation ValidateInputFile(const std::string& path);
 
 // "linha 40 C990: ...; linha 41 ..." for the first `max` problems.

@@ -4,8 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -52,7 +55,7 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
-ProcessResult RunQuelvar(const std::vector<std::string>& args) {
+ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSeconds) {
   ProcessResult result;
   // stdout and stderr go to temporary files, so that neither pipe can fill
   // up and block the child while the other is being read.
@@ -76,7 +79,20 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args) {
     _exit(127);
   }
   int status = 0;
-  if (pid > 0) waitpid(pid, &status, 0);
+  if (pid > 0 && timeoutSeconds > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        result.timedOut = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  } else if (pid > 0) {
+    waitpid(pid, &status, 0);
+  }
   lseek(outFd, 0, SEEK_SET);
   lseek(errFd, 0, SEEK_SET);
   result.out = ReadAll(outFd);

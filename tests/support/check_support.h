@@ -17,11 +17,15 @@ struct ProcessResult {
   int exitCode = -1;  // exit status; -1 when the process did not exit normally
   std::string out;
   std::string err;
+  bool timedOut = false;  // killed after the time it was given
 };
 
 // Runs the built quelvar (QUELVAR_BINARY) with `args` and captures stdout,
-// stderr and the exit status. Arguments are passed without a shell.
-ProcessResult RunQuelvar(const std::vector<std::string>& args);
+// stderr and the exit status. Arguments are passed without a shell. With
+// `timeoutSeconds` above 0, a run still going after that time is killed
+// (timedOut), so that a program that hangs fails its test instead of
+// hanging the suite.
+ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSeconds = 0);
 
 // Reads a whole file as bytes; "" when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
