@@ -20,6 +20,7 @@
 #include "blocks/company_writer.h"
 #include "blocks/establishment_block.h"
 #include "blocks/record_links.h"
+#include "blocks/registry.h"
 #include "blocks/subtree_writer.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -37,7 +38,7 @@ std::string ColumnText(Recordset& rs, std::string_view name) {
 
 // Writes one code of Block 0 with a fresh layout.
 void Write(std::string_view reg, bool singleCnpj, int estIndex = 0) {
-  Objeto_Collection layout = md_GetLayout(reg);
+  Objeto_Collection layout = BlockLayout(reg);
   md_WriteRecords(reg, layout, singleCnpj, estIndex);
 }
 

@@ -1,20 +1,14 @@
-// Block 0 of the merged file.
+// Block 0 of the merged file: the file's head, the company-level records and
+// one 0140 per establishment with its subtree (bloco0.cpp); its layouts come
+// from the table of blocks (registry.h).
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 #include "staging/layout.h"
-#include "staging/layout_spec.h"
 
 namespace Bloco0 {
 
-// The block's record layouts, in staging-table creation order.
-const std::vector<LayoutSpec>& Layouts();
-// A new layout for `reg` (empty for a code the block does not know).
-Objeto_Collection md_GetLayout(std::string_view reg);
-// Creates (and registers) the block's staging tables.
-void md_CreateTables();
 // Stores one input line of Block 0 by the block's loading rules; the four
 // texts are the last 0100 CPF and 0110 values the import has seen.
 void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view cpf,

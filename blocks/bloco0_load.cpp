@@ -6,6 +6,7 @@
 
 #include "blocks/bloco0.h"
 #include "blocks/load_rules.h"
+#include "blocks/registry.h"
 #include "staging/ledger.h"
 #include "staging/line_field.h"
 #include "staging/resources.h"
@@ -18,6 +19,9 @@ namespace Bloco0 {
 using namespace load_rules;
 
 namespace {
+
+// The layouts of Block 0, from the table of blocks.
+const std::vector<LayoutSpec>& Layouts() { return FindBlock('0')->layouts(); }
 
 // The accountant (0100) is kept once per CPF: a later file's 0100 is stored
 // only when no stored row has its CPF.

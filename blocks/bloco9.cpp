@@ -13,6 +13,7 @@
 #include <string>
 
 #include "blocks/block_statement.h"
+#include "blocks/registry.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 
@@ -53,10 +54,10 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
   md_AddRecordCount(reg, WriteRows(reg, sql, layout, writer));
 }
 
-void md_UnifyBlock(bool&) {
+void md_UnifyBlock() {
   md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
   for (const char* reg : {"9001", "9900", "9990", "9999"}) {
-    Objeto_Collection layout = md_GetLayout(reg);
+    Objeto_Collection layout = BlockLayout(reg);
     md_WriteRecords(reg, layout);
   }
 }

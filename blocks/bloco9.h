@@ -1,25 +1,19 @@
-// Block 9 of the merged file.
+// Block 9 of the merged file: the line counts of every record code written
+// (bloco9.cpp tells how the counters of ###Registros are read). Its lines are
+// loaded by the common rules (load_rules.h).
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 #include "staging/layout.h"
-#include "staging/layout_spec.h"
 
 namespace Bloco9 {
 
-// The block's record layouts, in staging-table creation order.
-const std::vector<LayoutSpec>& Layouts();
-// A new layout for `reg` (empty for a code the block does not know).
-Objeto_Collection md_GetLayout(std::string_view reg);
-// Creates (and registers) the block's staging tables.
-void md_CreateTables();
-// Stores one input line of the block by its loading rules.
-void md_LoadRecord(std::string_view reg, std::string_view line);
-// Writes the lines of one record code.
+// Writes the lines of one record code of the block (9001, 9900, 9990, 9999)
+// and counts them. Throws DatabaseError for a rejected statement and whatever
+// the output writer throws.
 void md_WriteRecords(std::string_view reg, Objeto_Collection& layout);
-// Writes the whole block (the flag is not read).
-void md_UnifyBlock(bool& singleCnpj);
+// Writes the whole block; throws as md_WriteRecords.
+void md_UnifyBlock();
 
 }  // namespace Bloco9

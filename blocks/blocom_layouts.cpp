@@ -48,6 +48,4 @@ const std::vector<LayoutSpec>& Layouts() {
 
 Objeto_Collection md_GetLayout(std::string_view reg) { return BuildLayout(Layouts(), reg); }
 
-void md_CreateTables() { CreateTablesOf(Layouts()); }
-
 }  // namespace BlocoM

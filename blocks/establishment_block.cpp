@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "blocks/block_statement.h"
+#include "blocks/company_writer.h"
 #include "blocks/subtree_writer.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -12,13 +13,13 @@
 namespace {
 
 // The closer: the lines of the block counted so far plus one.
-void WriteCloser(const EstablishmentBlock& b, Objeto_Collection& layout) {
+void WriteCloser(const BlockEntry& b, Objeto_Collection& layout) {
   std::string sql = "SELECT '" + std::string(b.closer) + "' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS " +
                     b.countName + " FROM ###Registros WHERE (Bloco = '" + std::string(1, b.letter) + "')";
   md_AddRecordCount(b.closer, WriteRows(b.closer, sql, layout));
 }
 
-void WriteOpener(const EstablishmentBlock& b, Objeto_Collection& layout, bool hasData) {
+void WriteOpener(const BlockEntry& b, Objeto_Collection& layout, bool hasData) {
   std::string sql = FinishStatement(ReplaceAll(StatementTemplate(b.opener), "{TOP}", "TOP(1)"), b.opener, layout);
   md_AddRecordCount(b.opener,
                     WriteRows(b.opener, sql, layout, hasData ? RowWriter::OpenerWithData : RowWriter::OpenerWithoutData));
@@ -45,23 +46,16 @@ std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishmen
   return out;
 }
 
-void WriteEstablishmentBlockRecords(const EstablishmentBlock& b, std::string_view reg, Objeto_Collection& layout) {
-  if (reg == b.opener)
-    WriteOpener(b, layout, HasRows(b.establishment) || (b.hasCompanyLevel && b.hasCompanyLevel()));
-  else if (reg == b.closer)
-    WriteCloser(b, layout);
-}
-
-void UnifyEstablishmentBlock(const EstablishmentBlock& b) {
+void UnifyEstablishmentBlock(const BlockEntry& b) {
   if (b.omitWhenAbsent && !HasRows(b.opener)) return;
   const std::vector<EstablishmentRow> ests = EstablishmentsByCnpj(b.establishment);
-  const bool company = b.hasCompanyLevel && b.hasCompanyLevel();
-  Objeto_Collection opener = b.getLayout(b.opener);
+  const bool company = b.companyRecords && HasCompanyRows(b.letter);
+  Objeto_Collection opener = BlockLayout(b.opener);
   WriteOpener(b, opener, !ests.empty() || company);
   if (ests.empty()) md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
 
   const auto withRows = CodesWithRows(b.establishment);
-  Objeto_Collection estLayout = b.getLayout(b.establishment);
+  Objeto_Collection estLayout = BlockLayout(b.establishment);
   const std::string head = FinishStatement(StatementTemplate(b.establishment), b.establishment, estLayout);
   for (size_t i = 0; i < ests.size(); ++i) {
     md_AddRecordCount(b.establishment,
@@ -71,7 +65,8 @@ void UnifyEstablishmentBlock(const EstablishmentBlock& b) {
     SubtreeStats s = WriteEstablishmentSubtree(b.establishment, ests[i].cnpj, withRows, false);
     NoteEstablishmentPass(s.statements + 2);
   }
-  if (company) b.companyLevel();
-  Objeto_Collection closer = b.getLayout(b.closer);
+  if (company)
+    for (const std::string& code : CompanyLevelCodes(b.letter)) WriteCompanyRecords(code);
+  Objeto_Collection closer = BlockLayout(b.closer);
   WriteCloser(b, closer);
 }

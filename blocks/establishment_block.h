@@ -9,34 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "staging/layout.h"
+#include "blocks/registry.h"
 
-struct EstablishmentBlock {
-  char letter;                // as in ###Registros.Bloco
-  const char* opener;         // "C001"
-  const char* establishment;  // "C010"
-  const char* closer;         // "C990"
-  const char* countName;      // "Qtd_Lin_C"
-  Objeto_Collection (*getLayout)(std::string_view reg);
-  // True for blocks that older layouts lack (I, P): when no input file had the
-  // block (no stored opener), the block is left out of the merged file.
-  bool omitWhenAbsent;
-  // Writes the block's company-level records after the establishments and
-  // returns true when it wrote any line (nullptr: the block has none).
-  bool (*companyLevel)() = nullptr;
-  // True when the block holds company-level rows to write (decides the
-  // opener's Ind_Mov before they are written; nullptr: none).
-  bool (*hasCompanyLevel)() = nullptr;
-};
-
-// Writes the whole block. Throws DatabaseError for a rejected statement and
-// whatever the output writer throws; lines written so far stay in the output.
-void UnifyEstablishmentBlock(const EstablishmentBlock& block);
-
-// Writes the opener or the closer of the block (other codes are written with
-// their establishment by UnifyEstablishmentBlock and are ignored here).
-void WriteEstablishmentBlockRecords(const EstablishmentBlock& block, std::string_view reg,
-                                    Objeto_Collection& layout);
+// Writes the whole block of `block` (a row of content Establishments of the
+// table of blocks); its company-level records, when it has any, follow the
+// establishments. Throws DatabaseError for a rejected statement and whatever
+// the output writer throws; lines written so far stay in the output.
+void UnifyEstablishmentBlock(const BlockEntry& block);
 
 // The establishments of `establishment`'s table ("C010", "0140"), one per CNPJ
 // in load order: the identity of its first stored row and its CNPJ as stored.

@@ -40,6 +40,14 @@ std::string StoredField(std::string_view line, size_t k) {
   return k < elems.size() ? UpperLatin1(TrimBlanks(elems[k])) : std::string();
 }
 
+void StoreBlockLine(const BlockEntry& block, std::string_view reg, std::string_view line) {
+  const std::vector<LayoutSpec>& table = block.layouts();
+  if (reg == block.opener || reg == block.closer || reg == "9999")
+    StoreIfEmpty(table, reg, line);
+  else if (FindLayoutSpec(table, reg))
+    Store(table, reg, line);
+}
+
 bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes) {
   for (std::string_view c : codes)
     if (reg == c) return true;

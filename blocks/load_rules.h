@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "blocks/registry.h"
 #include "staging/layout.h"
 #include "staging/layout_spec.h"
 
@@ -35,6 +36,15 @@ void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std
 // Field `k` of `line` (element k of its split on "|"), upper-cased and trimmed
 // as it is stored; empty when the line has no such field.
 std::string StoredField(std::string_view line, size_t k);
+
+// Stores one input line of a block whose lines follow the common rules (every
+// block but 0 and M): the opener, the closer and the file's closer 9999 only
+// when their table is still empty (the first file's line is kept), any other
+// code of the block always, linked to its establishment and parent row; a code
+// the block has no layout of is ignored. Throws DatabaseError when a check or
+// identity look-up fails; a failing insert is reported by md_InsertTable and
+// skipped.
+void StoreBlockLine(const BlockEntry& block, std::string_view reg, std::string_view line);
 
 // True when `reg` is one of `codes`.
 bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes);

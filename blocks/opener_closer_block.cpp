@@ -3,11 +3,14 @@
 #include <string>
 
 #include "blocks/block_statement.h"
+#include "blocks/company_writer.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 
-void WriteOpenerCloserRecords(const OpenerCloserBlock& block, std::string_view reg,
-                              Objeto_Collection& layout) {
+namespace {
+
+// Writes the opener or the closer of `block` and counts its lines. Throws on a failing statement or write.
+void WriteOpenerOrCloser(const BlockEntry& block, std::string_view reg, Objeto_Collection& layout) {
   std::string sql = StatementTemplate(reg);
   bool isOpener = reg == block.opener;
   if (isOpener) {
@@ -18,7 +21,7 @@ void WriteOpenerCloserRecords(const OpenerCloserBlock& block, std::string_view r
           " FROM ###Registros WHERE (Bloco = '" + std::string(1, block.letter) + "')";
   }
   sql = FinishStatement(sql, reg, layout);
-  const bool hasData = isOpener && block.hasCompanyLevel && block.hasCompanyLevel();
+  const bool hasData = isOpener && block.companyRecords && HasCompanyRows(block.letter);
   int32_t n = WriteRows(reg, sql, layout,
                         !isOpener ? RowWriter::Line
                         : hasData ? RowWriter::OpenerWithData
@@ -26,12 +29,15 @@ void WriteOpenerCloserRecords(const OpenerCloserBlock& block, std::string_view r
   md_AddRecordCount(reg, n);
 }
 
-void UnifyOpenerCloserBlock(const OpenerCloserBlock& block) {
+}  // namespace
+
+void UnifyOpenerCloserBlock(const BlockEntry& block) {
   if (block.omitWhenAbsent && !HasRows(block.opener)) return;
   md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
-  Objeto_Collection opener = block.getLayout(block.opener);
-  WriteOpenerCloserRecords(block, block.opener, opener);
-  if (block.companyLevel) block.companyLevel();
-  Objeto_Collection closer = block.getLayout(block.closer);
-  WriteOpenerCloserRecords(block, block.closer, closer);
+  Objeto_Collection opener = BlockLayout(block.opener);
+  WriteOpenerOrCloser(block, block.opener, opener);
+  if (block.companyRecords)
+    for (const std::string& code : CompanyLevelCodes(block.letter)) WriteCompanyRecords(code);
+  Objeto_Collection closer = BlockLayout(block.closer);
+  WriteOpenerOrCloser(block, block.closer, closer);
 }

@@ -1,46 +1,57 @@
 #include "blocks/registry.h"
 
+#include "blocks/bloco0.h"
+#include "blocks/bloco9.h"
+#include "blocks/blocom.h"
 #include "blocks/company_rules.h"
+#include "blocks/establishment_block.h"
+#include "blocks/opener_closer_block.h"
 #include "blocks/record_links.h"
 #include "staging/catalogue_layouts.h"
 
-#include "blocks/bloco0.h"
-#include "blocks/bloco1.h"
-#include "blocks/bloco9.h"
-#include "blocks/blocoa.h"
-#include "blocks/blococ.h"
-#include "blocks/blocod.h"
-#include "blocks/blocof.h"
-#include "blocks/blocoi.h"
-#include "blocks/blocom.h"
-#include "blocks/blocop.h"
+namespace {
 
-const std::vector<BlockModule>& BlockModules() {
-  static const std::vector<BlockModule> kModules = {
-      {'0', "Bloco0", &Bloco0::Layouts, &Bloco0::md_CreateTables},
-      {'A', "BlocoA", &BlocoA::Layouts, &BlocoA::md_CreateTables},
-      {'C', "BlocoC", &BlocoC::Layouts, &BlocoC::md_CreateTables},
-      {'D', "BlocoD", &BlocoD::Layouts, &BlocoD::md_CreateTables},
-      {'F', "BlocoF", &BlocoF::Layouts, &BlocoF::md_CreateTables},
-      {'I', "BlocoI", &BlocoI::Layouts, &BlocoI::md_CreateTables},
-      {'M', "BlocoM", &BlocoM::Layouts, &BlocoM::md_CreateTables},
-      {'P', "BlocoP", &BlocoP::Layouts, &BlocoP::md_CreateTables},
-      {'1', "Bloco1", &Bloco1::Layouts, &Bloco1::md_CreateTables},
-      {'9', "Bloco9", &Bloco9::Layouts, &Bloco9::md_CreateTables},
-  };
-  return kModules;
+// The catalogue's layouts of block `L`, built on first use.
+template <char L>
+const std::vector<LayoutSpec>& CatalogueLayoutsOf() {
+  static const std::vector<LayoutSpec> kLayouts = CatalogueLayouts(L);
+  return kLayouts;
 }
 
-const BlockModule* FindBlock(char letter) {
-  for (const auto& m : BlockModules())
-    if (m.letter == letter) return &m;
+}  // namespace
+
+const std::vector<BlockEntry>& BlockTable() {
+  using enum BlockContent;
+  static const std::vector<BlockEntry> kTable = {
+      {'0', "0001", "0990", "0140", "Qtd_Lin_0", HeadAndEstablishments, false, false, &CatalogueLayoutsOf<'0'>},
+      {'A', "A001", "A990", "A010", "Qtd_Lin_A", Establishments, false, false, &CatalogueLayoutsOf<'A'>},
+      {'C', "C001", "C990", "C010", "Qtd_Lin_C", Establishments, false, false, &CatalogueLayoutsOf<'C'>},
+      {'D', "D001", "D990", "D010", "Qtd_Lin_D", Establishments, false, false, &CatalogueLayoutsOf<'D'>},
+      {'F', "F001", "F990", "F010", "Qtd_Lin_F", Establishments, false, false, &CatalogueLayoutsOf<'F'>},
+      {'I', "I001", "I990", "I010", "Qtd_Lin_I", Establishments, true, false, &CatalogueLayoutsOf<'I'>},
+      {'M', "M001", "M990", nullptr, "Qtd_Lin_M", Contributions, false, false, &BlocoM::Layouts},
+      {'P', "P001", "P990", "P010", "Qtd_Lin_P", Establishments, true, true, &CatalogueLayoutsOf<'P'>},
+      {'1', "1001", "1990", nullptr, "Qtd_Lin_1", CompanyRecords, false, true, &CatalogueLayoutsOf<'1'>},
+      {'9', "9001", "9990", nullptr, "Qtd_Lin_9", Counts, false, false, &CatalogueLayoutsOf<'9'>},
+  };
+  return kTable;
+}
+
+const BlockEntry* FindBlock(char letter) {
+  for (const auto& b : BlockTable())
+    if (b.letter == letter) return &b;
   return nullptr;
+}
+
+Objeto_Collection BlockLayout(std::string_view reg) {
+  const BlockEntry* b = reg.empty() ? nullptr : FindBlock(reg[0]);
+  return b ? BuildLayout(b->layouts(), reg) : Objeto_Collection();
 }
 
 const LayoutSpec* FindAnyLayout(std::string_view code) {
   if (code.empty()) return nullptr;
-  const BlockModule* m = FindBlock(code[0]);
-  return m ? FindLayoutSpec(m->layouts(), code) : nullptr;
+  const BlockEntry* b = FindBlock(code[0]);
+  return b ? FindLayoutSpec(b->layouts(), code) : nullptr;
 }
 
 bool IsMergedCode(std::string_view code) {
@@ -49,4 +60,14 @@ bool IsMergedCode(std::string_view code) {
   if (code[0] == 'M') return true;  // Block M stores and recomputes every record it has a layout of
   if (StagedLinks(code)) return true;  // the records staged since the first version
   return record_links::IsEstablishmentRecord(code) || !record_links::EstablishmentOf(code).empty();
+}
+
+void WriteBlock(const BlockEntry& block, bool& singleCnpj) {
+  switch (block.content) {
+    case BlockContent::HeadAndEstablishments: Bloco0::md_UnifyBlock(singleCnpj); break;
+    case BlockContent::Establishments: UnifyEstablishmentBlock(block); break;
+    case BlockContent::CompanyRecords: UnifyOpenerCloserBlock(block); break;
+    case BlockContent::Contributions: BlocoM::md_UnifyBlock(); break;
+    case BlockContent::Counts: Bloco9::md_UnifyBlock(); break;
+  }
 }

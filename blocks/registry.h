@@ -1,22 +1,50 @@
-// The block modules in the order of the merged file.
+// The table of blocks: one row per block of the merged file, in file order, with
+// its opener, closer and the kind of content it holds. Staging-table creation,
+// loading and writing all walk this table; only Block 0, Block M and Block 9
+// have a module of their own (bloco0.h, blocom.h, bloco9.h).
 #pragma once
 
 #include <string_view>
 #include <vector>
 
+#include "staging/layout.h"
 #include "staging/layout_spec.h"
 
-struct BlockModule {
-  char letter;        // first character of the block's record codes
-  const char* name;   // "Bloco0", "BlocoA", ...
+// What a block holds between its opener and its closer, which decides how its
+// lines are loaded and written.
+enum class BlockContent {
+  HeadAndEstablishments,  // Block 0: the file's head, company records, 0140 subtrees (bloco0.h)
+  Establishments,         // one X010 per establishment with its subtree (establishment_block.h)
+  CompanyRecords,         // company-level records by their rules only (opener_closer_block.h)
+  Contributions,          // Block M, merged and recomputed (blocom.h)
+  Counts,                 // Block 9, the line counts (bloco9.h)
+};
+
+struct BlockEntry {
+  char letter;                // first character of the block's record codes, as in ###Registros.Bloco
+  const char* opener;         // "C001"
+  const char* closer;         // "C990"
+  const char* establishment;  // "C010", "0140"; nullptr when the block has no establishments
+  const char* countName;      // the closer's count field, "Qtd_Lin_C"
+  BlockContent content;
+  // True for blocks that older layouts lack (I, P): when no input file had the
+  // block (no stored opener), the block is left out of the merged file.
+  bool omitWhenAbsent;
+  // True when the block ends with company-level records by the rules of
+  // company_rules.h (P after its establishments, 1 alone).
+  bool companyRecords;
+  // The block's record layouts in staging-table creation order (the
+  // catalogue's; Block M adds its parent links, blocom.h).
   const std::vector<LayoutSpec>& (*layouts)();
-  void (*createTables)();
 };
 
 // 0, A, C, D, F, I, M, P, 1, 9: the order of the staging tables and of the file.
-const std::vector<BlockModule>& BlockModules();
-// The module of a block letter, or nullptr.
-const BlockModule* FindBlock(char letter);
+const std::vector<BlockEntry>& BlockTable();
+// The row of a block letter, or nullptr.
+const BlockEntry* FindBlock(char letter);
+// A new layout for `reg` from its block's layouts (empty for a code no block
+// knows).
+Objeto_Collection BlockLayout(std::string_view reg);
 // The layout row of any record code the program knows, or nullptr.
 const LayoutSpec* FindAnyLayout(std::string_view code);
 
@@ -24,3 +52,9 @@ const LayoutSpec* FindAnyLayout(std::string_view code);
 // block's loader and written by its block's writer); the import reports the
 // lines of every other code as not merged.
 bool IsMergedCode(std::string_view code);
+
+// Writes the whole block `block` by its content; `singleCnpj` (files of one
+// CNPJ merged) is read by Block 0 only. Throws DatabaseError for a rejected
+// statement and whatever the output writer throws; lines written so far stay
+// in the output.
+void WriteBlock(const BlockEntry& block, bool& singleCnpj);

@@ -15,7 +15,7 @@ namespace {
 void CountTwentyFiveCodes() {
   int codes = 0;
   int32_t total = 0;
-  for (const BlockModule& m : BlockModules()) {
+  for (const BlockEntry& m : BlockTable()) {
     if (m.letter == '9') continue;
     for (const LayoutSpec& spec : m.layouts()) {
       if (codes == 25) break;
@@ -31,8 +31,7 @@ void CountTwentyFiveCodes() {
 class Block9 : public ::testing::Test {
  protected:
   std::vector<std::string> Unify() {
-    bool notSingle = false;
-    return WriteAndRead(dir.File("b9.txt"), [&] { Bloco9::md_UnifyBlock(notSingle); });
+    return WriteAndRead(dir.File("b9.txt"), [&] { Bloco9::md_UnifyBlock(); });
   }
   StagingDatabase db;
   TempFolder dir;

@@ -57,7 +57,7 @@ TEST(CamposCollection, LetNeverWritesThroughReference) {
 TEST(Layouts, EveryLayoutKeepsTheInvariants) {
   int tables = 0, children = 0;
   std::set<std::string> codes;
-  for (const BlockModule& block : BlockModules()) {
+  for (const BlockEntry& block : BlockTable()) {
     for (const LayoutSpec& spec : block.layouts()) {
       SCOPED_TRACE(spec.code);
       ++tables;
@@ -92,7 +92,7 @@ TEST(Layouts, EveryLayoutKeepsTheInvariants) {
 
 TEST(Layouts, UnknownCodesGiveEmptyLayouts) {
   for (const char* code : {"", "0000 ", "c100", "C999", "A200"}) {
-    const BlockModule* block = FindBlock(code[0] == 'c' || !code[0] ? 'C' : code[0]);
+    const BlockEntry* block = FindBlock(code[0] == 'c' || !code[0] ? 'C' : code[0]);
     ASSERT_NE(block, nullptr);
     Objeto_Collection layout = BuildLayout(block->layouts(), code);
     EXPECT_EQ(layout.Count(), 0) << code;

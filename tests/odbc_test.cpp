@@ -179,12 +179,12 @@ TEST(OdbcStatements, StartOfRunSendsTheProgramsTsqlTexts) {
   g_Connection = std::move(recording);
   g_Connection->Open();
   md_CreateControlTable();
-  for (const BlockModule& block : BlockModules()) block.createTables();
+  for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
   std::vector<std::string> sent = rec->Statements();
   g_Connection = std::move(previous);
 
   std::vector<std::string> codes;
-  for (const BlockModule& block : BlockModules())
+  for (const BlockEntry& block : BlockTable())
     for (const LayoutSpec& layout : block.layouts()) codes.push_back(layout.code);
   ASSERT_EQ(sent.size(), 1 + 2 * codes.size());
   EXPECT_EQ(sent[0],

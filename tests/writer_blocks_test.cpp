@@ -3,11 +3,7 @@
 // layouts lack are left out when no file had them.
 #include <gtest/gtest.h>
 
-#include "blocks/bloco1.h"
-#include "blocks/blocoa.h"
-#include "blocks/blocof.h"
-#include "blocks/blocoi.h"
-#include "blocks/blocop.h"
+#include "blocks/registry.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/ui_ports.h"
@@ -25,9 +21,10 @@ class Block2Progress : public ProgressPort {
 
 class OpenerCloserBlocks : public ::testing::Test {
  protected:
-  std::vector<std::string> Unify(void (*unify)(bool&)) {
+  // Writes the block of `letter` as the run does, from the table of blocks.
+  std::vector<std::string> Unify(char letter) {
     bool notSingle = false;
-    return WriteAndRead(dir.File("b.txt"), [&] { unify(notSingle); });
+    return WriteAndRead(dir.File("b.txt"), [&] { WriteBlock(*FindBlock(letter), notSingle); });
   }
   StagingDatabase db;
   TempFolder dir;
@@ -42,9 +39,9 @@ TEST_F(OpenerCloserBlocks, OpenerOfTheFirstFileSaysTheBlockIsEmpty) {
   StoreLine("|1001|1|", "111");
   Block2Progress progress;
   Ports().progress = &progress;
-  EXPECT_EQ(Unify(&BlocoA::md_UnifyBlock), (std::vector<std::string>{"|A001|1|", "|A990|2|"}));
-  EXPECT_EQ(Unify(&BlocoF::md_UnifyBlock), (std::vector<std::string>{"|F001|1|", "|F990|2|"}));
-  EXPECT_EQ(Unify(&Bloco1::md_UnifyBlock), (std::vector<std::string>{"|1001|1|", "|1990|2|"}));
+  EXPECT_EQ(Unify('A'), (std::vector<std::string>{"|A001|1|", "|A990|2|"}));
+  EXPECT_EQ(Unify('F'), (std::vector<std::string>{"|F001|1|", "|F990|2|"}));
+  EXPECT_EQ(Unify('1'), (std::vector<std::string>{"|1001|1|", "|1990|2|"}));
   Ports().progress = nullptr;
   EXPECT_EQ(progress.labels, std::vector<std::string>(3, "Empresas (1/1) => CNPJ: Nenhum"));
   EXPECT_EQ(CounterOf("A001"), 1);
@@ -52,14 +49,14 @@ TEST_F(OpenerCloserBlocks, OpenerOfTheFirstFileSaysTheBlockIsEmpty) {
 }
 
 TEST_F(OpenerCloserBlocks, NoOpenerAnywhere) {
-  EXPECT_EQ(Unify(&BlocoA::md_UnifyBlock), (std::vector<std::string>{"|A990|1|"}));
+  EXPECT_EQ(Unify('A'), (std::vector<std::string>{"|A990|1|"}));
   // Blocks I and P, absent from older layouts, are left out entirely.
-  EXPECT_TRUE(Unify(&BlocoI::md_UnifyBlock).empty());
-  EXPECT_TRUE(Unify(&BlocoP::md_UnifyBlock).empty());
+  EXPECT_TRUE(Unify('I').empty());
+  EXPECT_TRUE(Unify('P').empty());
   EXPECT_EQ(CounterOf("I990"), 0);
   EXPECT_EQ(CounterOf("P990"), 0);
   StoreLine("|I001|0|", "111");
   StoreLine("|P001|1|", "111");
-  EXPECT_EQ(Unify(&BlocoI::md_UnifyBlock), (std::vector<std::string>{"|I001|1|", "|I990|2|"}));
-  EXPECT_EQ(Unify(&BlocoP::md_UnifyBlock), (std::vector<std::string>{"|P001|1|", "|P990|2|"}));
+  EXPECT_EQ(Unify('I'), (std::vector<std::string>{"|I001|1|", "|I990|2|"}));
+  EXPECT_EQ(Unify('P'), (std::vector<std::string>{"|P001|1|", "|P990|2|"}));
 }

@@ -4,21 +4,19 @@
 #include <gtest/gtest.h>
 
 #include "blocks/block_statement.h"
-#include "blocks/bloco0.h"
-#include "blocks/blococ.h"
-#include "blocks/bloco9.h"
+#include "blocks/registry.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "tests/support/writer_support.h"
 
 TEST(WriterLineExpr, LinkColumnsThenConcatenatedFields) {
-  Objeto_Collection l0001 = Bloco0::md_GetLayout("0001");
+  Objeto_Collection l0001 = BlockLayout("0001");
   EXPECT_EQ(md_BuildLineExpr("0001", &l0001), "Id_CNPJ,'|' + Reg + '|' + Ind_Mov + '|'  {NAMECOL} ");
-  Objeto_Collection l0140 = Bloco0::md_GetLayout("0140");
+  Objeto_Collection l0140 = BlockLayout("0140");
   EXPECT_EQ(md_BuildLineExpr("0140", &l0140),
             "Id_CNPJ,'|' + Reg + '|' + CAST(Cod_Est AS VARCHAR(MAX)) + '|' + Nome + '|' + CNPJ + '|' + "
             "UF + '|' + IE + '|' + Cod_Mun + '|' + IM + '|' + Suframa + '|'  {NAMECOL} ");
-  Objeto_Collection l0205 = Bloco0::md_GetLayout("0205");
+  Objeto_Collection l0205 = BlockLayout("0205");
   EXPECT_EQ(md_BuildLineExpr("0205", &l0205).rfind("Id_CNPJ,ID,'|' + Reg + '|' + ", 0), 0u);
   EXPECT_EQ(md_BuildLineExpr("0001", nullptr), "*");
 }
@@ -32,8 +30,8 @@ class WriterLines : public ::testing::Test {
 TEST_F(WriterLines, LinhaColumnOrLayoutFieldsOrNull) {
   StoreLine("|0001|0|", "111");
   StoreLine("|0150|P1||1058|||||RUA|||||", "111");
-  Objeto_Collection l0001 = Bloco0::md_GetLayout("0001");
-  Objeto_Collection l0150 = Bloco0::md_GetLayout("0150");
+  Objeto_Collection l0001 = BlockLayout("0001");
+  Objeto_Collection l0150 = BlockLayout("0150");
   auto lines = WriteAndRead(dir.File("a.txt"), [&] {
     auto rs = g_Connection->Execute("SELECT Id_CNPJ,'|' + Reg + '|' + Ind_Mov + '|'   AS Linha  FROM ###0001 ");
     md_WriteLine("0001", *rs, l0001);
@@ -50,7 +48,7 @@ TEST_F(WriterLines, LinhaColumnOrLayoutFieldsOrNull) {
 
 TEST_F(WriterLines, OpenerTellsWhetherItsBlockHoldsLines) {
   StoreLine("|C001|1|", "111");
-  Objeto_Collection layout = BlocoC::md_GetLayout("C001");
+  Objeto_Collection layout = BlockLayout("C001");
   std::string sql = "SELECT TOP(1) " + ReplaceAll(md_BuildLineExpr("C001", &layout), "{NAMECOL}", " AS Linha ") +
                     " FROM ###C001 ";
   auto lines = WriteAndRead(dir.File("a.txt"), [&] {
@@ -68,7 +66,7 @@ TEST_F(WriterLines, CountersOfRecordCodesTotalAndBlockNine) {
   EXPECT_EQ(CounterOf("C170"), 5);
   EXPECT_EQ(CounterOf("9999"), 7);
   // Two 9900 lines raise the 9900 and 9990 counters by two, besides md_AddRecordCount.
-  Objeto_Collection layout = Bloco9::md_GetLayout("9900");
+  Objeto_Collection layout = BlockLayout("9900");
   WriteAndRead(dir.File("a.txt"), [&] {
     auto rs = g_Connection->Execute(
         "SELECT '9900' AS Reg, Reg AS Reg_Blc, QtdeReg AS Qtd_Reg_Blc FROM ###Registros WHERE (QtdeReg > 0) "

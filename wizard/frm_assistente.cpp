@@ -25,7 +25,7 @@ void frmAssistente::Form_Load() {
   g_Connection = CreateConnection(databaseTarget_);
   g_Connection->Open();
   md_CreateControlTable();
-  for (const BlockModule& block : BlockModules()) block.createTables();
+  for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
   g_StartTime = NowText();
   Changed();
 }

@@ -10,15 +10,8 @@
 #include <unordered_map>
 
 #include "blocks/bloco0.h"
-#include "blocks/bloco1.h"
-#include "blocks/bloco9.h"
-#include "blocks/blocoa.h"
-#include "blocks/blococ.h"
-#include "blocks/blocod.h"
-#include "blocks/blocof.h"
-#include "blocks/blocoi.h"
 #include "blocks/blocom.h"
-#include "blocks/blocop.h"
+#include "blocks/load_rules.h"
 #include "blocks/registry.h"
 #include "blocks/record_links.h"
 #include "checker/efd_check.h"
@@ -194,7 +187,7 @@ void frmAssistente::CaptureHeaderFields(std::string_view code, const std::vector
 // establishment it belongs to or as refused. Throws DatabaseError from the loaders.
 void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   if (code.empty()) return;
-  const BlockModule* block = FindBlock(code[0]);
+  const BlockEntry* block = FindBlock(code[0]);
   if (!block || !IsMergedCode(code)) {
     ++m_Descartados[std::string(code)];
     RunLedger().Refused(code, "registro não unificado");
@@ -205,21 +198,13 @@ void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
     std::string_view code;
     ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ, CurrentStagedFile()); }
   } countRead{code};
-  switch (code[0]) {
-    case '0':
+  switch (block->content) {
+    case BlockContent::HeadAndEstablishments:
       if (code == "0140") RenumberEstablishment(line);
       Bloco0::md_LoadRecord(code, line, m_CPF, m_Cod_Inc_Trib, m_Cod_Tipo_Cont, m_Ind_Apro_Cred);
       break;
-    case 'A': BlocoA::md_LoadRecord(code, line); break;
-    case 'C': BlocoC::md_LoadRecord(code, line); break;
-    case 'D': BlocoD::md_LoadRecord(code, line); break;
-    case 'F': BlocoF::md_LoadRecord(code, line); break;
-    case 'I': BlocoI::md_LoadRecord(code, line); break;
-    case 'M': BlocoM::md_LoadRecord(code, line); break;
-    case 'P': BlocoP::md_LoadRecord(code, line); break;
-    case '1': Bloco1::md_LoadRecord(code, line); break;
-    case '9': Bloco9::md_LoadRecord(code, line); break;
-    default: break;
+    case BlockContent::Contributions: BlocoM::md_LoadRecord(code, line); break;
+    default: load_rules::StoreBlockLine(*block, code, line); break;
   }
 }
 

@@ -8,16 +8,6 @@
 #include <iterator>
 #include <string>
 
-#include "blocks/bloco0.h"
-#include "blocks/bloco1.h"
-#include "blocks/bloco9.h"
-#include "blocks/blocoa.h"
-#include "blocks/blococ.h"
-#include "blocks/blocod.h"
-#include "blocks/blocof.h"
-#include "blocks/blocoi.h"
-#include "blocks/blocom.h"
-#include "blocks/blocop.h"
 #include "blocks/registry.h"
 #include "checker/efd_check.h"
 #include "staging/ledger.h"
@@ -136,41 +126,18 @@ void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& resu
   throw RunFailure{text + "O arquivo unificado não foi gravado.", true};
 }
 
-struct Step {
-  const char* text;
-  void (*unify)(bool& singleCnpj);
-  bool passesMergeKind;  // Blocks 0, C and D receive the merge kind; the others False
-};
-
-void UnifyM(bool&) { BlocoM::md_UnifyBlock(); }
-
-// The blocks in the order of the merged file.
-constexpr Step kSteps[] = {
-    {"Unificando Bloco 0...", &Bloco0::md_UnifyBlock, true},
-    {"Unificando Bloco A...", &BlocoA::md_UnifyBlock, false},
-    {"Unificando Bloco C...", &BlocoC::md_UnifyBlock, true},
-    {"Unificando Bloco D...", &BlocoD::md_UnifyBlock, true},
-    {"Unificando Bloco F...", &BlocoF::md_UnifyBlock, false},
-    {"Unificando Bloco I...", &BlocoI::md_UnifyBlock, false},
-    {"Unificando Bloco M...", &UnifyM, false},
-    {"Unificando Bloco P...", &BlocoP::md_UnifyBlock, false},
-    {"Unificando Bloco 1...", &Bloco1::md_UnifyBlock, false},
-    {"Unificando Bloco 9...", &Bloco9::md_UnifyBlock, false},
-};
-
 // Writes every block to file number 1. Throws whatever a block throws.
 void WriteBlocks(bool& singleCnpj) {
   // The overall bar counts the blocks plus the final step, so that it is full
   // only once every block has returned.
-  const double total = static_cast<double>(std::size(kSteps) + 1);
+  const double total = static_cast<double>(BlockTable().size() + 1);
   double done = 0;
-  for (const Step& step : kSteps) {
+  for (const BlockEntry& block : BlockTable()) {
     md_ShowProgress(3, "Aguardando...", 0, 0);
     md_ShowProgress(4, "Aguardando...", 0, 0);
     md_ShowProgress(2, "Aguardando...", 0, 0);
-    md_ShowProgress(1, step.text, ++done, total);
-    bool notSingle = false;
-    step.unify(step.passesMergeKind ? singleCnpj : notSingle);
+    md_ShowProgress(1, std::string("Unificando Bloco ") + block.letter + "...", ++done, total);
+    WriteBlock(block, singleCnpj);
   }
   md_ShowProgress(1, "Finalizado todos os BLOCOS...", total, total);
   md_ShowProgress(2, "", 0, 0);

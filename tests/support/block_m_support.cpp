@@ -87,7 +87,7 @@ void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string
 void BlockMStage::StageBlock0(std::string_view cnpj, std::string_view line) {
   g_CurrentCNPJ = std::string(cnpj);
   const std::vector<std::string> fields = SplitRecord(line);
-  if (fields.size() < 2 || !load_rules::Store(Bloco0::Layouts(), fields[1], line))
+  if (fields.size() < 2 || !load_rules::Store(FindBlock('0')->layouts(), fields[1], line))
     throw std::invalid_argument("not a staged Block 0 line: " + std::string(line));
 }
 

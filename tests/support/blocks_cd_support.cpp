@@ -9,8 +9,6 @@
 
 #include <unistd.h>
 
-#include "blocks/blococ.h"
-#include "blocks/blocod.h"
 #include "blocks/registry.h"
 #include "staging/output_file.h"
 #include "staging/record_catalogue.h"
@@ -65,12 +63,12 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
 }
 
 std::vector<std::string> BlocksCdStage::UnifyC(bool singleCnpj) {
-  BlocoC::md_UnifyBlock(singleCnpj);
+  WriteBlock(*FindBlock('C'), singleCnpj);
   return Finish();
 }
 
 std::vector<std::string> BlocksCdStage::UnifyD(bool singleCnpj) {
-  BlocoD::md_UnifyBlock(singleCnpj);
+  WriteBlock(*FindBlock('D'), singleCnpj);
   return Finish();
 }
 

@@ -54,7 +54,7 @@ std::vector<std::string> RunSqlCorpus(DatabaseConnection& db, const std::string&
     if (head.empty() || head[0] == '#') continue;
     if (head == "layouts") {
       md_CreateControlTable();
-      for (const BlockModule& m : BlockModules()) CreateTablesOf(m.layouts());
+      for (const BlockEntry& m : BlockTable()) CreateTablesOf(m.layouts());
       continue;
     }
     // Statement text: lines up to a blank line or "----".

@@ -18,7 +18,7 @@ StagingDatabase::StagingDatabase() {
   g_Connection = CreateConnection("memory");
   g_Connection->Open();
   md_CreateControlTable();
-  for (const BlockModule& m : BlockModules()) m.createTables();
+  for (const BlockEntry& m : BlockTable()) CreateTablesOf(m.layouts());
 }
 
 StagingDatabase::~StagingDatabase() {
