@@ -8,6 +8,7 @@
 
 #include "app/cli_ports.h"
 #include "blocks/subtree_writer.h"
+#include "staging/output_file.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/output_folder.h"
 
@@ -43,7 +44,7 @@ int RunMergeCommand(const MergeOptions& options) {
   std::filesystem::create_directories(options.outputDir, ec);
   if (ec) {
     std::fprintf(stderr, "quelvar: não foi possível criar a pasta %s: %s\n", options.outputDir.c_str(),
-                 ec.message().c_str());
+                 SystemErrorText(ec).c_str());
     return 1;
   }
   CliMessages messages;
