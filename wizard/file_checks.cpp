@@ -74,11 +74,12 @@ std::string CanonicalPath(const std::string& path) {
 
 }  // namespace
 
-// A refusal's text; while several files chosen at once are imported, the
-// file's name comes first, so that the user knows which one was refused.
+// A refusal's text. The file is named by whoever reports it: the batch's
+// report (ImportBatch) puts each file's name before its messages, the command
+// line its path; the text itself stays without it.
 std::string frmAssistente::NamedIfSeveral(const std::string& path, const std::string& message) const {
-  if (!m_SeveralChosen) return message;
-  return std::filesystem::path(path).filename().string() + ": " + message;
+  (void)path;
+  return message;
 }
 
 // Reads the chosen file's header and decides whether it may join the merge.

@@ -30,9 +30,13 @@
 
 namespace {
 
-// The run state an import leaves behind it and the writer starts from.
-std::vector<std::string*> ImportLinks() {
-  return {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai, &g_CurrentCST};
+// The state an import leaves behind it, which the next import and the run
+// start from: the links of the last rows, the last header and the
+// accountant's and regime's fields last read.
+std::vector<std::string*> ImportLinks(frmAssistente& form) {
+  return {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
+          &g_CurrentCST,  &g_FileCNPJ,       &g_FileDtIni,   &g_FileDtFin,      &form.m_CPF,
+          &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
 }
 
 // "11.111.111/0001-91" for fourteen digits; other texts as they are.
@@ -127,7 +131,7 @@ void frmAssistente::NoteContribution(ListedFile& f, const std::map<std::string, 
   f.shortLines = shortLines;
   f.longLines = longLines;
   f.widest = widest;
-  for (const std::string* link : ImportLinks()) f.linksAfter.push_back(*link);
+  for (const std::string* link : ImportLinks(*this)) f.linksAfter.push_back(*link);
 }
 
 bool frmAssistente::LaterFilesLeanOn(size_t i) {
@@ -192,9 +196,9 @@ bool frmAssistente::DropFileRows(size_t i) {
   giveBack(m_LinhasLongas, removed.longLines);
   for (const std::string& code : removed.firstUnknown) m_ForaDoLeiaute.erase(code);
   m_Arquivos.erase(m_Arquivos.begin() + static_cast<std::ptrdiff_t>(i));
-  if (i == m_Arquivos.size()) {  // the last file went: the links stand as the new last one left them
+  if (i == m_Arquivos.size()) {  // the last file went: the state stands as the new last one left it
     const std::vector<std::string>& after = m_Arquivos.back().linksAfter;
-    const std::vector<std::string*> links = ImportLinks();
+    const std::vector<std::string*> links = ImportLinks(*this);
     for (size_t k = 0; k < links.size() && k < after.size(); ++k) *links[k] = after[k];
   }
   controls.ListBoxSelecionados.erase(controls.ListBoxSelecionados.begin() + static_cast<std::ptrdiff_t>(i));

@@ -62,8 +62,9 @@ struct ListedFile {
   std::map<std::string, int64_t> dropped{}, shortLines{}, longLines{};
   std::map<std::string, size_t> widest{};
   std::vector<std::string> firstUnknown{};
-  // The links the import left behind it (g_CurrentCNPJ, parent rows): what
-  // the run starts from when this file is the last one.
+  // The state its import left behind it (links of the last rows, header,
+  // accountant and regime fields): what the next import and the run start
+  // from while this file is the last one.
   std::vector<std::string> linksAfter{};
 };
 
@@ -331,7 +332,6 @@ class frmAssistente {
   int m_PaginaConciliacao = -1;
   bool m_CancelBatch = false;
   bool m_Restaging = false;      // importing again files the user already chose
-  bool m_SeveralChosen = false;  // importing files chosen together (refusals name their file)
   bool m_Collecting = false;     // a batch runs: messages about its files are gathered
   std::vector<std::string> m_FileMessages;  // of the file the batch imports now
 };
