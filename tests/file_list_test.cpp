@@ -247,6 +247,7 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
     bool sameCnpj, checkHeadOffice;
     size_t removed;
     Again again;
+    std::vector<size_t> otherAccountant{};  // files whose accountant (0100 CPF) is not the head office's
   };
   NetworkOptions plain;
   plain.establishments = 4;
@@ -261,13 +262,24 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
       {"the last branch", plain, false, true, 3, Again::No},
       {"a file of two establishments", twoPerFile, false, true, 1, Again::No},
       {"the first file", plain, false, false, 0, Again::Yes},
-      // Part 3 repeats units that part 2 brought and part 1 did not.
+      // The accountant is kept once per CPF: the third file's 0100 was not
+      // stored, the second file's row stands for it.
+      {"a branch whose accountant a later branch repeats", plain, false, true, 1, Again::Yes, {1, 2}},
+      // The parts share their establishment's rows (part 3 repeats units
+      // that part 2 brought and part 1 did not).
       {"a middle part of one CNPJ", parts, true, false, 1, Again::Yes},
   };
   int k = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(k++))).string());
+    for (size_t f : c.otherAccountant) {
+      std::string text = ReadAll(all[f]);
+      const size_t at = text.find("|12345678909|");
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, 13, "|11144477735|");
+      std::ofstream(all[f], std::ios::binary) << text;
+    }
     ASSERT_LT(c.removed, all.size());
     std::vector<std::string> rest = all;
     rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(c.removed));

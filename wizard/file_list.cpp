@@ -12,7 +12,8 @@
 //   establishment, an opener) may stand for a later file's lines that were
 //   not stored: when a later file read more lines of a code than it staged
 //   and the removed file holds rows of that code, the others are imported
-//   again (LaterFilesLeanOn);
+//   again (LaterFilesLeanOn); the parts of one CNPJ, which share their
+//   establishment's rows, are always imported again;
 // - establishment codes (0140 COD_EST) are given in import order, one above
 //   the highest: the codes of the later files move down by the removed file's
 //   establishments, as a fresh import would have numbered them.
@@ -163,7 +164,10 @@ bool frmAssistente::LaterFilesLeanOn(size_t i) {
 
 bool frmAssistente::DropFileRows(size_t i) {
   const ListedFile removed = m_Arquivos[i];
-  if (i == 0 || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
+  // The parts of one CNPJ share one establishment: its units, items and
+  // codes are kept (or renamed) once for all parts, so each part leans on
+  // the parts before it.
+  if (i == 0 || m_MesmoCNPJ || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
   g_Connection->Execute("BEGIN TRANSACTION");
   try {
     int64_t establishments = 0;
