@@ -14,24 +14,25 @@ constexpr const char* kCrLf = "\r\n";
 constexpr const char* kSkipped = "não foi importado: a importação foi interrompida antes deste arquivo.";
 constexpr const char* kNoReason = "não foi importado.";
 
-// The engine's message port while a batch runs: what the loaders tell joins
-// the messages of the file being imported.
-class GatheringMessages : public MessagePort {
+// The engine's message and error ports while a batch runs: what the loaders
+// tell, errors of a row that could not be stored too, joins the messages of
+// the file being imported instead of opening a box.
+class GatheringMessages : public MessagePort, public ErrorPort {
  public:
   explicit GatheringMessages(std::function<void(std::string_view)> note) : note_(std::move(note)) {}
   void ShowMessage(std::string_view text, MsgIcon) override { note_(text); }
+  void ReportError(std::string_view, std::string_view, std::string_view message) override { note_(message); }
 
  private:
   std::function<void(std::string_view)> note_;
 };
 
-// Puts back the engine's message port and ends the gathering, also when an
-// import throws.
+// Puts back the engine's ports and ends the gathering, also when an import throws.
 struct BatchScope {
-  MessagePort* engine;
+  UiPorts engine;
   bool& collecting;
   ~BatchScope() {
-    ::Ports().messages = engine;
+    ::Ports() = engine;
     collecting = false;
   }
 };
@@ -54,8 +55,9 @@ void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
   m_Avisos.clear();
   m_CancelBatch = false;
   GatheringMessages gathering([this](std::string_view text) { NoteFileMessage(text); });
-  BatchScope scope{::Ports().messages, m_Collecting};
+  BatchScope scope{::Ports(), m_Collecting};
   ::Ports().messages = &gathering;
+  ::Ports().errors = &gathering;
   m_Collecting = true;
   for (const std::string& path : paths) {
     if (m_CancelBatch) {
