@@ -164,16 +164,16 @@ class frmAssistente {
   // ---- File list ----
   // Takes file i out of the merge, its staged rows with it. False (with a
   // message) when the head-office rule would no longer hold. A file other
-  // than the first loses only its own rows (see file_list.cpp); the first,
-  // whose rows the others were checked and stored against, makes the others
-  // be imported again.
+  // than the first loses only its own rows (see file_list.cpp); the first
+  // (the reference the others were checked and stored against), a part of
+  // one CNPJ, or a file whose rows later files lean on makes the others be
+  // imported again.
   bool RemoveFile(size_t i);
   // Moves file i one place up (delta -1) or down (+1), the staging rebuilt in
   // the new order. False (with a message) when not possible.
   bool MoveFile(size_t i, int delta);
   // Whether moving file i by `delta` keeps the head-office rule and the list's bounds.
   bool CanMoveFile(size_t i, int delta) const;
-
   // Selects row `row` of the list (-1 none); the list buttons follow.
   void SelectListRow(int row);
   // The row of file i: its name, then (second line) role, CNPJ, period and lines.
