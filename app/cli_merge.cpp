@@ -8,6 +8,7 @@
 
 #include "app/cli_ports.h"
 #include "blocks/subtree_writer.h"
+#include "staging/output_file.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/output_folder.h"
 
@@ -43,7 +44,14 @@ int RunMergeCommand(const MergeOptions& options) {
   std::filesystem::create_directories(options.outputDir, ec);
   if (ec) {
     std::fprintf(stderr, "quelvar: não foi possível criar a pasta %s: %s\n", options.outputDir.c_str(),
-                 ec.message().c_str());
+                 SystemErrorText(ec).c_str());
+    return 1;
+  }
+  // A folder that takes no new file (read-only, a system folder) is refused
+  // before the inputs are read, with its own reason.
+  if (std::string problem = OutputFolderProblem(options.outputDir); !problem.empty()) {
+    std::fprintf(stderr, "quelvar: não é possível gravar na pasta %s: %s\n", options.outputDir.c_str(),
+                 problem.c_str());
     return 1;
   }
   CliMessages messages;
@@ -79,7 +87,7 @@ int RunMergeCommand(const MergeOptions& options) {
     if (outcome != ImportOutcome::Imported) {
       allAccepted = false;
       if (outcome == ImportOutcome::Refused && messages.shown == 0)
-        std::fprintf(stderr, "quelvar: %s: arquivo vazio, ignorado\n", file.c_str());
+        std::fprintf(stderr, "quelvar: %s: arquivo não importado\n", file.c_str());
     }
     messages.shown = 0;
   }

@@ -20,8 +20,40 @@ void RecordLedger::Read(std::string_view code, std::string_view cnpj, int64_t fi
   ++*lastFileCount_;
 }
 
-void RecordLedger::Refused(std::string_view code, std::string_view reason) {
+void RecordLedger::Refused(std::string_view code, std::string_view reason, int64_t file) {
   ++refused_[std::string(code)][std::string(reason)];
+  if (file > 0) ++refusedByFile_[file][std::string(code)][std::string(reason)];
+}
+
+void RecordLedger::ForgetFile(int64_t file) {
+  for (auto it = fileReads_.begin(); it != fileReads_.end();) {
+    auto f = it->second.find(file);
+    if (f != it->second.end()) {
+      auto entry = entries_.find(it->first);
+      if (entry != entries_.end()) {
+        entry->second.read -= f->second;
+        if (entry->second.read <= 0 && entry->second.written == 0) entries_.erase(entry);
+      }
+      it->second.erase(f);
+    }
+    it = it->second.empty() ? fileReads_.erase(it) : std::next(it);
+  }
+  if (auto byFile = refusedByFile_.find(file); byFile != refusedByFile_.end()) {
+    for (const auto& [code, reasons] : byFile->second) {
+      auto byCode = refused_.find(code);
+      if (byCode == refused_.end()) continue;
+      for (const auto& [reason, n] : reasons) {
+        auto r = byCode->second.find(reason);
+        if (r == byCode->second.end()) continue;
+        r->second -= n;
+        if (r->second <= 0) byCode->second.erase(r);
+      }
+      if (byCode->second.empty()) refused_.erase(byCode);
+    }
+    refusedByFile_.erase(byFile);
+  }
+  last_ = nullptr;
+  lastFileCount_ = nullptr;
 }
 
 void RecordLedger::Written(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).written; }
@@ -44,6 +76,7 @@ void RecordLedger::Clear() {
   entries_.clear();
   refused_.clear();
   fileReads_.clear();
+  refusedByFile_.clear();
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }
@@ -52,6 +85,7 @@ void RecordLedger::RestoreRead(ReadSide saved) {
   entries_ = std::move(saved.entries);
   refused_ = std::move(saved.refused);
   fileReads_ = std::move(saved.fileReads);
+  refusedByFile_ = std::move(saved.refusedByFile);
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }

@@ -31,8 +31,9 @@ class RecordLedger {
   // company-level record; `file` is the input file's number (Id_Arquivo), 0
   // when not known.
   void Read(std::string_view code, std::string_view cnpj, int64_t file = 0);
-  // One line of `code` read at import and not staged, for `reason`.
-  void Refused(std::string_view code, std::string_view reason);
+  // One line of `code` read at import and not staged, for `reason`; `file`
+  // is the input file's number (Id_Arquivo), 0 when not known.
+  void Refused(std::string_view code, std::string_view reason, int64_t file = 0);
   // One line of `code` written while establishment `cnpj` is being written.
   // Called for every output line: the last key is remembered.
   void Written(std::string_view code, std::string_view cnpj);
@@ -47,6 +48,10 @@ class RecordLedger {
   void ClearWritten();
   // Forgets everything (the staging tables were emptied).
   void Clear();
+  // Gives back what input file `file` brought (its staged rows were deleted):
+  // its lines read and refused leave the counts, and the file leaves
+  // FileReads. Lines read without a file number stay.
+  void ForgetFile(int64_t file);
 
   const std::map<Key, Counts>& Entries() const { return entries_; }
   // Per record code and establishment: the lines read from each input file
@@ -62,8 +67,9 @@ class RecordLedger {
     std::map<Key, Counts> entries;
     std::map<std::string, std::map<std::string, int64_t>> refused;
     std::map<Key, FileCounts> fileReads;
+    std::map<int64_t, std::map<std::string, std::map<std::string, int64_t>>> refusedByFile;
   };
-  ReadSide SaveRead() const { return {entries_, refused_, fileReads_}; }
+  ReadSide SaveRead() const { return {entries_, refused_, fileReads_, refusedByFile_}; }
   void RestoreRead(ReadSide saved);
 
  private:
@@ -72,6 +78,8 @@ class RecordLedger {
   std::map<Key, Counts> entries_;
   std::map<std::string, std::map<std::string, int64_t>> refused_;
   std::map<Key, FileCounts> fileReads_;
+  // Per input file: record code -> reason -> lines refused.
+  std::map<int64_t, std::map<std::string, std::map<std::string, int64_t>>> refusedByFile_;
   std::string lastCode_, lastCnpj_;
   Counts* last_ = nullptr;
   // The file count Read used last: of the entry `lastFileEntry_`, file `lastFile_`.

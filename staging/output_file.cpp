@@ -302,8 +302,32 @@ std::string SystemErrorText(int errnum) {
     case EMFILE:
     case ENFILE: return "há arquivos abertos demais";
     case ELOOP: return "o caminho passa por links simbólicos demais (ou é um link)";
-    default: return std::string(std::strerror(errnum)) + " (erro " + std::to_string(errnum) + ")";
+    case EFBIG: return "o arquivo ficaria maior do que o sistema de arquivos permite";
+    case EBUSY:
+    case ETXTBSY: return "o arquivo ou a pasta está em uso por outro programa";
+    case ENOMEM: return "não há memória suficiente";
+    case EINVAL: return "o nome ou a operação não é aceito por este sistema de arquivos";
+    case ENODEV:
+    case ENXIO: return "o dispositivo não existe ou não está disponível";
+    case EXDEV: return "a operação passaria de um disco para outro";
+    case ENOTEMPTY: return "a pasta não está vazia";
+    case EAGAIN: return "o recurso está temporariamente indisponível; tente de novo";
+    case EINTR: return "a operação foi interrompida";
+#ifdef ESTALE
+    case ESTALE: return "a pasta de rede deixou de estar disponível";
+#endif
+#ifdef ETIMEDOUT
+    case ETIMEDOUT: return "o tempo de espera se esgotou (pasta de rede?)";
+#endif
+    default: return "erro do sistema número " + std::to_string(errnum) + " (" + std::strerror(errnum) + ")";
   }
+}
+
+std::string SystemErrorText(const std::error_code& ec) {
+  if (!ec) return "erro desconhecido";
+  if (ec.category() == std::generic_category() || ec.category() == std::system_category())
+    return SystemErrorText(ec.value());
+  return ec.message();
 }
 
 OutputFile& FileNumber1() {

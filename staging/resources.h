@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "staging/database.h"
 #include "staging/layout.h"
@@ -18,6 +20,15 @@ void md_CreateControlTable();
 void md_CreateTable(std::string_view reg, const Objeto_Collection& layout);
 // Empties every record table ("DELETE FROM ###code"), ###Registros untouched.
 void md_ClearTables();
+// The record codes of the staging tables, once each, in the order they were
+// registered in ###Registros. Throws DatabaseError.
+std::vector<std::string> md_StagingCodes();
+// Per input file number from `fromFile` on: the rows of table ###reg that
+// file staged (Id_Arquivo); files without rows are absent. Throws DatabaseError.
+std::map<int64_t, int64_t> md_RowsPerFile(std::string_view reg, int64_t fromFile);
+// Deletes the rows of input file `file` from ###reg ("DELETE FROM ###reg
+// WHERE Id_Arquivo = file"). The caller holds the transaction. Throws DatabaseError.
+void md_DeleteFileRows(std::string_view reg, int64_t file);
 
 // ---- Record loading --------------------------------------------------------
 

@@ -1,4 +1,5 @@
 // Staging tables: the control table ###Registros and one table per record code.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,26 @@ void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
 }
 
 // Every registered record table, in registration order, with 0035 last.
+std::vector<std::string> md_StagingCodes() {
+  std::vector<std::string> codes;
+  std::set<std::string> seen;
+  for (auto rs = g_Connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof(); rs->MoveNext())
+    if (std::string code = (*rs)["Reg"].AsText(); seen.insert(code).second) codes.push_back(std::move(code));
+  return codes;
+}
+
+std::map<int64_t, int64_t> md_RowsPerFile(std::string_view reg, int64_t fromFile) {
+  std::map<int64_t, int64_t> rows;
+  auto rs = g_Connection->Execute("SELECT Id_Arquivo, COUNT(*) AS n FROM ###" + std::string(reg) +
+                                  " WHERE Id_Arquivo >= " + std::to_string(fromFile) + " GROUP BY Id_Arquivo");
+  for (; !rs->Eof(); rs->MoveNext()) rows[(*rs)["Id_Arquivo"].AsInt()] += (*rs)["n"].AsInt();
+  return rows;
+}
+
+void md_DeleteFileRows(std::string_view reg, int64_t file) {
+  g_Connection->Execute("DELETE FROM ###" + std::string(reg) + " WHERE Id_Arquivo = " + std::to_string(file));
+}
+
 void md_ClearTables() {
   RunLedger().Clear();  // the ledger counts what is staged
   std::vector<std::string> codes;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "staging/ledger.h"
 #include "staging/run_state.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
@@ -61,9 +62,11 @@ class FileListTest : public ::testing::Test {
     form_.reset();
     fs::remove_all(dir_);
   }
-  // A new form on page 1.
-  void Start() {
+  // A new form on page 1: the merge of one CNPJ or of head office and
+  // branches, "Validar CNPJ Matriz" ticked or not.
+  void Start(bool sameCnpj = false, bool checkHeadOffice = true) {
     form_.reset();
+    messages_.shown.clear();
     frmAssistente::Ports ports;
     ports.files = &chooser_;
     ports.folders = &folders_;
@@ -71,8 +74,13 @@ class FileListTest : public ::testing::Test {
     ports.ui = UiPorts{&messages_, &progress_, &messages_};
     form_ = std::make_unique<frmAssistente>(ports, "memory");
     form_->Form_Load();
+    if (sameCnpj) form_->OptionUnificaArquivo_Click();
     form_->cmdAvancar_Click();
     ASSERT_EQ(form_->m_Page, 1);
+    if (!checkHeadOffice) {
+      form_->controls.checkValidarMatriz.Value = false;
+      form_->checkValidarMatriz_Click();
+    }
   }
   // One visit of the open-file dialog choosing `paths`.
   void Choose(const std::vector<std::string>& paths) {
@@ -90,6 +98,15 @@ class FileListTest : public ::testing::Test {
     form_->cmdAvancar_Click();
     EXPECT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
     return form_->m_Resultado.ok ? ReadAll(form_->m_Resultado.path) : std::string();
+  }
+  // The last run's ledger and dropped codes, one line per row.
+  std::string LedgerText() {
+    std::string text;
+    for (const LedgerRow& r : form_->m_Resultado.ledger)
+      text += r.code + " " + r.establishment + " " + std::to_string(r.read) + " " + std::to_string(r.written) + " " +
+              std::to_string(r.merged) + " " + std::to_string(r.refused) + " " + std::to_string(r.missing) + " " +
+              r.reason + "\n";
+    return text + DroppedCodesText(form_->m_Resultado);
   }
   int64_t Count(const std::string& table) {
     auto rs = g_Connection->Execute("SELECT COUNT(*) AS n FROM ###" + table);
@@ -130,7 +147,8 @@ TEST_F(FileListTest, SeveralFilesAtOnceComeInTheOrderChosenWithTheHeadOfficeFirs
   Choose({files_[0], files_[3]});
   EXPECT_EQ(form_->controls.ListBoxSelecionados.back(), files_[3]);
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].text, fs::path(files_[0]).filename().string() + ": Arquivo já selecionado!!!");
+  EXPECT_EQ(messages_.shown[0].text, "Arquivos não importados (1 de 2):\r\n• " +
+                                         fs::path(files_[0]).filename().string() + ": Arquivo já selecionado!!!");
   EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, "4 arquivos na lista");
 }
 
@@ -150,6 +168,15 @@ TEST_F(FileListTest, CancellingOneImportSkipsTheFilesChosenWithIt) {
   progress_.hook = nullptr;
   EXPECT_TRUE(busy);
   EXPECT_EQ(form_->controls.ListBoxSelecionados, std::vector<std::string>{files_[0]});
+  // One message names both: the file stopped and the file skipped after it.
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string& report = messages_.shown[0].text;
+  EXPECT_NE(report.find("(2 de 2)"), std::string::npos) << report;
+  EXPECT_NE(report.find(fs::path(files_[1]).filename().string() + ": Importação do arquivo"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(fs::path(files_[2]).filename().string() + ": não foi importado: a importação foi interrompida"),
+            std::string::npos)
+      << report;
   EXPECT_FALSE(form_->m_Unloaded);
   EXPECT_TRUE(form_->controls.cmdAvancar.Enabled && form_->controls.cmdLocalArquivoMagnetico.Enabled);
   // The next visit imports again.
@@ -157,44 +184,198 @@ TEST_F(FileListTest, CancellingOneImportSkipsTheFilesChosenWithIt) {
   EXPECT_EQ(form_->controls.ListBoxSelecionados.size(), 2u);
 }
 
-TEST_F(FileListTest, ARemovedFilesRecordsDoNotReachTheMergedFile) {
-  // What the network gives without the third establishment.
+TEST_F(FileListTest, ABatchReportsEveryFileItDidNotTakeInOneListAtItsEnd) {
+  const std::string empty = (dir_ / "in" / "vazio.txt").string();
+  { std::ofstream(empty, std::ios::binary); }
+  // A branch whose 0000 declares a CNPJ of 13 digits.
+  const std::string badHeader = (dir_ / "in" / "cabecalho.txt").string();
+  {
+    std::string text = ReadAll(files_[2]);
+    const std::string cnpj = CnpjOf(files_[2]);
+    text.replace(text.find(cnpj), cnpj.size(), cnpj.substr(0, 13));
+    std::ofstream(badHeader, std::ios::binary) << text;
+  }
   Start();
-  Choose({files_[0], files_[1], files_[3]});
-  const std::string expected = Merge((dir_ / "direct").string());
-  ASSERT_FALSE(expected.empty());
+  // The file count follows the rows while the batch runs. (The head office,
+  // chosen twice, comes first both times.)
+  std::vector<std::string> stale;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind != 0) return;
+    const size_t n = form_->m_Arquivos.size();
+    const std::string& count = form_->controls.lblQuantidadeArquivos.Caption;
+    if (n != 0 && count.find(std::to_string(n) + " arquivo") != 0) stale.push_back(count);
+  };
+  Choose({files_[0], empty, files_[1], badHeader, files_[3], files_[0]});
+  progress_.hook = nullptr;
+  EXPECT_TRUE(stale.empty()) << stale.front();
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[1], files_[3]}));
+  EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, "3 arquivos na lista");
+  ASSERT_EQ(messages_.shown.size(), 1u) << "one message for the whole batch";
+  EXPECT_EQ(messages_.shown[0].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(messages_.shown[0].text,
+            "Arquivos não importados (3 de 6):\r\n• " + fs::path(files_[0]).filename().string() +
+                ": Arquivo já selecionado!!!\r\n"
+                "• vazio.txt: O arquivo está vazio: não há registros a importar.\r\n"
+                "• cabecalho.txt: O CNPJ do registro 0000 (campo 9) não tem 14 dígitos: \"" +
+                CnpjOf(files_[2]).substr(0, 13) + "\"!");
+  ASSERT_EQ(form_->m_Recusas.size(), 3u);
+  EXPECT_EQ(form_->m_Recusas[2].path, badHeader);
 
+  // A network chosen without its head office: nineteen refusals would be
+  // nineteen boxes; it is one list naming each file.
+  Start();
+  Choose({files_[1], files_[2], files_[3]});
+  EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  for (int k : {1, 2, 3})
+    EXPECT_NE(messages_.shown[0].text.find(fs::path(files_[k]).filename().string() +
+                                           ": Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"),
+              std::string::npos)
+        << messages_.shown[0].text;
+}
+
+// Removing a file leaves exactly what choosing the other files would have
+// given: the same merged file byte for byte and the same ledger. A file other
+// than the first loses only its own rows (no file is staged again); the
+// first, and a file whose rows later files lean on, make the others be
+// imported again.
+TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
+  enum class Again { No, Yes };
+  struct Case {
+    const char* name;
+    NetworkOptions options;
+    bool sameCnpj, checkHeadOffice;
+    size_t removed;
+    Again again;
+    std::vector<size_t> otherAccountant{};  // files whose accountant (0100 CPF) is not the head office's
+  };
+  NetworkOptions plain;
+  plain.establishments = 4;
+  plain.targetLines = 600;
+  NetworkOptions twoPerFile = plain;
+  twoPerFile.establishmentsPerFile = 2;  // establishment codes move down by two
+  NetworkOptions parts;
+  parts.sameCnpjParts = 3;  // units, participants and items shared by the parts
+  parts.targetLines = 600;
+  const Case cases[] = {
+      {"a branch in the middle", plain, false, true, 2, Again::No},
+      {"the last branch", plain, false, true, 3, Again::No},
+      {"a file of two establishments", twoPerFile, false, true, 1, Again::No},
+      {"the first file", plain, false, false, 0, Again::Yes},
+      // The accountant is kept once per CPF: the third file's 0100 was not
+      // stored, the second file's row stands for it.
+      {"a branch whose accountant a later branch repeats", plain, false, true, 1, Again::Yes, {1, 2}},
+      // The parts share their establishment's rows (part 3 repeats units
+      // that part 2 brought and part 1 did not).
+      {"a middle part of one CNPJ", parts, true, false, 1, Again::Yes},
+  };
+  int k = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(k++))).string());
+    for (size_t f : c.otherAccountant) {
+      std::string text = ReadAll(all[f]);
+      const size_t at = text.find("|12345678909|");
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, 13, "|11144477735|");
+      std::ofstream(all[f], std::ios::binary) << text;
+    }
+    ASSERT_LT(c.removed, all.size());
+    std::vector<std::string> rest = all;
+    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(c.removed));
+
+    Start(c.sameCnpj, c.checkHeadOffice);
+    Choose(rest);
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, rest);
+    const std::string expected = Merge((dir_ / ("direct" + std::to_string(k))).string());
+    const std::string expectedLedger = LedgerText();
+    ASSERT_FALSE(expected.empty());
+
+    Start(c.sameCnpj, c.checkHeadOffice);
+    Choose(all);
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, all);
+    const int64_t staged = CurrentStagedFile();
+    form_->SelectListRow(static_cast<int>(c.removed));
+    form_->cmdRemoverArquivo_Click();
+    EXPECT_EQ(form_->controls.ListBoxSelecionados, rest);
+    EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
+    if (c.again == Again::No)
+      EXPECT_EQ(CurrentStagedFile(), staged) << "files were imported again";
+    else
+      EXPECT_GT(CurrentStagedFile(), staged) << "the others were not imported again";
+    EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption,
+              rest.size() == 1 ? std::string("1 arquivo na lista") : std::to_string(rest.size()) + " arquivos na lista");
+    const std::string merged = Merge((dir_ / ("edited" + std::to_string(k))).string());
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(LedgerText(), expectedLedger);
+  }
+}
+
+// Esc during the import again that a move starts: the import goes on, and
+// no file leaves the list.
+TEST_F(FileListTest, CancelDuringTheImportAgainAfterAMoveLosesNoFile) {
   Start();
   Choose({files_[0], files_[1], files_[2], files_[3]});
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 4u);
-  const int64_t all0140 = Count("0140");
+  bool pressed = false, cancellable = true;
+  std::vector<std::string> stale;  // the count beside the list, when it is not the list's
+  progress_.hook = [&](const ProgressEvent& e) {
+    const size_t n = form_->m_Arquivos.size();
+    const std::string& count = form_->controls.lblQuantidadeArquivos.Caption;
+    if (n == 0 ? count != "Nenhum arquivo na lista" : count.find(std::to_string(n) + " arquivo") != 0)
+      stale.push_back(count + " / " + std::to_string(n));
+    if (pressed || e.kind != 0 || e.done < 1 || !form_->m_Importing) return;
+    if (e.text.find(fs::path(files_[1]).filename().string()) == std::string_view::npos) return;
+    pressed = true;
+    cancellable = form_->ImportCancellable();
+    form_->cmdCancelar_Click();
+  };
   form_->SelectListRow(2);
-  form_->cmdRemoverArquivo_Click();
-  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[1], files_[3]}));
-  EXPECT_EQ(Count("0140"), all0140 - 1);
-  EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, "3 arquivos na lista");
-  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
-  const std::string merged = Merge((dir_ / "edited").string());
-  EXPECT_EQ(merged.find(CnpjOf(files_[2])), std::string::npos) << "the removed branch's CNPJ is in the output";
-  EXPECT_EQ(merged, expected);
+  form_->cmdSubirArquivo_Click();
+  progress_.hook = nullptr;
+  ASSERT_TRUE(pressed);
+  EXPECT_FALSE(cancellable);
+  EXPECT_TRUE(stale.empty()) << stale.front();
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[2], files_[1], files_[3]}));
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, frmAssistente::kRestagingGoesOn);
+}
+
+// The merge of one CNPJ takes only parts of the first part's CNPJ: a branch
+// is refused, naming both CNPJs.
+TEST_F(FileListTest, APartOfAnotherCnpjIsRefusedNamingBoth) {
+  Start(true, false);
+  Choose({files_[0], files_[1]});
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, std::vector<std::string>{files_[0]});
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string& text = messages_.shown[0].text;
+  EXPECT_NE(text.find("O CNPJ deste arquivo (" + CnpjOf(files_[1]) + ") difere do CNPJ da primeira parte (" +
+                      CnpjOf(files_[0]) + ")"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(form_->ListRowText(0).find("Parte 2"), std::string::npos);
 }
 
 TEST_F(FileListTest, MovesKeepTheHeadOfficeFirstAndRestageInTheNewOrder) {
   Start();
   Choose({files_[0], files_[1], files_[2]});
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 3u);
-  // The branch cannot go above the head office, nor the head office leave first place.
+  // The branch cannot go above the head office, nor the head office leave
+  // first place: neither move is offered (a refused click changes nothing).
   form_->SelectListRow(1);
-  EXPECT_TRUE(form_->controls.cmdSubirArquivo.Enabled);
-  form_->cmdSubirArquivo_Click();
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_NE(messages_.shown[0].text.find("precisa ser o da Matriz"), std::string::npos);
-  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[1], files_[2]}));
-  // Nor can the head office be removed while branches follow it.
+  EXPECT_FALSE(form_->controls.cmdSubirArquivo.Enabled);
+  EXPECT_TRUE(form_->controls.cmdDescerArquivo.Enabled);
+  EXPECT_FALSE(form_->CanMoveFile(1, -1));
   form_->SelectListRow(0);
   EXPECT_FALSE(form_->controls.cmdSubirArquivo.Enabled);
+  EXPECT_FALSE(form_->controls.cmdDescerArquivo.Enabled);
+  form_->cmdDescerArquivo_Click();
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[1], files_[2]}));
+  // Nor can the head office be removed while branches follow it.
   form_->cmdRemoverArquivo_Click();
-  EXPECT_EQ(messages_.shown.size(), 2u);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].text.find("precisa ser o da Matriz"), std::string::npos);
   EXPECT_EQ(form_->controls.ListBoxSelecionados.size(), 3u);
   messages_.shown.clear();
 
@@ -214,6 +395,8 @@ TEST_F(FileListTest, MovesKeepTheHeadOfficeFirstAndRestageInTheNewOrder) {
   // Unticked box: any file may lead.
   form_->controls.checkValidarMatriz.Value = false;
   form_->checkValidarMatriz_Click();
+  form_->SelectListRow(0);
+  EXPECT_TRUE(form_->controls.cmdDescerArquivo.Enabled);
   form_->SelectListRow(1);
   form_->cmdSubirArquivo_Click();
   EXPECT_EQ(form_->controls.ListBoxSelecionados.front(), files_[2]);

@@ -109,5 +109,23 @@ TEST_F(CliMerge, RefusedFilesAreNamedAndTheExitStatusTellsIt) {
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find(files_[0] + ": Arquivo já selecionado!!!"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("nada.txt"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("nada.txt: Não foi possível abrir o arquivo " + (dir_ / "nada.txt").string() +
+                       ": a pasta ou o arquivo não existe"),
+            std::string::npos)
+      << r.out;
+  // An empty file is named with its reason, and a system folder is refused
+  // as such before anything is read.
+  const std::string empty = (dir_ / "vazio.txt").string();
+  { std::ofstream(empty, std::ios::binary); }
+  r = RunQuelvar("merge --output-dir " + Quoted((dir_ / "out").string()) + " " + Quoted(files_[0]) + " " +
+                 Quoted(empty));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(empty + ": O arquivo está vazio: não há registros a importar."), std::string::npos) << r.out;
+  if (fs::is_directory("/proc/sys")) {
+    r = RunQuelvar("merge --output-dir /proc/sys " + Quoted(files_[0]));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("não é possível gravar na pasta /proc/sys: a pasta não aceita arquivos novos"),
+              std::string::npos)
+        << r.out;
+  }
 }

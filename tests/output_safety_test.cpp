@@ -191,3 +191,22 @@ TEST(OutputSafety, StagingDatabaseNeedsANewPlainFile) {
   EXPECT_FALSE(fs::exists(dir.File("nowhere.db")));
   EXPECT_TRUE(fs::is_symlink(dangling));
 }
+
+// The causes of system errors a user reads are in Portuguese, also when they
+// come as a std::error_code; an uncommon one keeps its number.
+TEST(SystemErrorText, CommonCausesAreInPortuguese) {
+  const std::pair<int, const char*> cases[] = {
+      {ENOSPC, "não há espaço livre no disco"},
+      {EROFS, "o disco é somente para leitura"},
+      {EACCES, "permissão negada"},
+      {ENOENT, "a pasta ou o arquivo não existe"},
+      {EFBIG, "o arquivo ficaria maior do que o sistema de arquivos permite"},
+      {EBUSY, "o arquivo ou a pasta está em uso por outro programa"},
+  };
+  for (const auto& [err, text] : cases) {
+    EXPECT_EQ(SystemErrorText(err), text) << err;
+    EXPECT_EQ(SystemErrorText(std::error_code(err, std::generic_category())), text) << err;
+    EXPECT_EQ(SystemErrorText(std::make_error_code(static_cast<std::errc>(err))), text) << err;
+  }
+  EXPECT_EQ(SystemErrorText(EDOM).rfind("erro do sistema número " + std::to_string(EDOM), 0), 0u);
+}

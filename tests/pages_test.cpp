@@ -349,6 +349,18 @@ TEST_F(PagesTest, AnUnwritableFolderIsRefusedAndAFailedRunReturnsToTheFolderPage
   EXPECT_EQ(messages_.shown[0].text,
             "Não é possível gravar na pasta " + folders_.folder + ": a pasta não existe.");
   messages_.shown.clear();
+  // A folder of the system that exists but takes no new file says so (not "does not exist").
+  if (fs::is_directory("/proc/sys")) {
+    folders_.folder = "/proc/sys";
+    form_->ButtonLocalidadeSalvar_Click();
+    form_->cmdAvancar_Click();
+    EXPECT_EQ(form_->m_Page, 2);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_NE(messages_.shown[0].text.find("/proc/sys: a pasta não aceita arquivos novos (é uma pasta especial"),
+              std::string::npos)
+        << messages_.shown[0].text;
+    messages_.shown.clear();
+  }
 
   // A folder that vanishes after the page was left: the run fails, the wizard
   // returns to the folder page with the reason, and the files stay imported.

@@ -1,12 +1,14 @@
 // The SQLite staging backend beyond single statements: targets, results
 // walked while the database changes, identities, transactions, exact sums.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "staging/database.h"
 #include "staging/recording_backend.h"
+#include "staging/sqlite/sqlite_connection.h"
 
 namespace {
 
@@ -143,6 +145,21 @@ TEST(SqlBackendTransactions, RollbackDropsTheRowsOfTheFile) {
   db->Execute("ROLLBACK TRANSACTION");
   EXPECT_TRUE(db->Execute("SELECT * FROM ###0000")->Eof());
   EXPECT_THROW(db->Execute("COMMIT TRANSACTION"), DatabaseError);
+}
+
+// A staging database that runs out of room says so in Portuguese.
+TEST(SqlBackendTransactions, AFullDiskIsToldInPortuguese) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x TEXT); PRAGMA max_page_count = 4;", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  int rc = SQLITE_OK;
+  for (int i = 0; i < 100 && rc == SQLITE_OK; ++i)
+    rc = sqlite3_exec(db, ("INSERT INTO t VALUES ('" + std::string(900, 'x') + "')").c_str(), nullptr, nullptr,
+                      nullptr);
+  EXPECT_EQ(rc, SQLITE_FULL);
+  EXPECT_EQ(SqliteFailureText(db), "não há espaço livre no disco do banco de dados de trabalho");
+  sqlite3_close(db);
 }
 
 TEST(SqlBackendSums, AMillionTimesTenCentsIsExactlyOneHundredThousand) {

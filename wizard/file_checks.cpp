@@ -11,6 +11,7 @@
 #include "checker/line_reader.h"
 #include "staging/line_field.h"
 #include "checker/input_file.h"
+#include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -56,7 +57,7 @@ FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string&
     }
   }
   if (std::ferror(f.get())) {
-    why = std::strerror(errno ? errno : EIO);
+    why = SystemErrorText(errno ? errno : EIO);
     return FirstLine::Unreadable;
   }
   if (!found && IsBlankLine(line)) line.clear();
@@ -92,15 +93,16 @@ std::vector<std::pair<std::string, int64_t>> EstablishmentsOf(const std::string&
 
 }  // namespace
 
-// A refusal's text; while several files chosen at once are imported, the
-// file's name comes first, so that the user knows which one was refused.
+// A refusal's text. The file is named by whoever reports it: the batch's
+// report (ImportBatch) puts each file's name before its messages, the command
+// line its path; the text itself stays without it.
 std::string frmAssistente::NamedIfSeveral(const std::string& path, const std::string& message) const {
-  if (!m_SeveralChosen) return message;
-  return std::filesystem::path(path).filename().string() + ": " + message;
+  (void)path;
+  return message;
 }
 
 // Reads the chosen file's header and decides whether it may join the merge.
-// An empty file is refused silently; an unreadable one, one whose first line
+// An empty file, an unreadable one, one whose first line
 // is not a 0000 record with its CNPJ (field 9), or one whose CNPJ is not 14
 // digits or whose period is not two real dates DDMMAAAA is refused with a message;
 // the other refusals show the message of the failed test.
@@ -109,7 +111,10 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
   m_CandidateDigest = 0;
   std::string line, why;
   FirstLine got = ReadFirstLine(path, line, why, m_MesmoCNPJ ? &m_CandidateDigest : nullptr);
-  if (got == FirstLine::Empty) return false;
+  if (got == FirstLine::Empty) {
+    ShowMessage(NamedIfSeveral(path, "O arquivo está vazio: não há registros a importar."), MsgIcon::Information);
+    return false;
+  }
   if (got == FirstLine::Unreadable) {
     ShowMessage("Não foi possível ler o arquivo " + path + ": " + why, MsgIcon::Critical);
     return false;
@@ -127,7 +132,7 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
   // The header names the merged file: a CNPJ or a date that could not is
   // refused before anything of the file is read.
   if (std::string problem = HeaderFieldsProblem(g_FileCNPJ, g_FileDtIni, g_FileDtFin); !problem.empty()) {
-    ShowMessage(problem + "!", MsgIcon::Information);
+    ShowMessage(NamedIfSeveral(path, problem + "!"), MsgIcon::Information);
     return false;
   }
   m_CandidateEstablishments.clear();
@@ -194,6 +199,14 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
     message = "Arquivo já selecionado!!!";
     return false;
   }
+  // The parts of one CNPJ: every part declares the first part's CNPJ (a
+  // branch, or another company, is not a part of it).
+  if (m_MesmoCNPJ && UpperLatin1(TrimBlanks(cnpj)) != UpperLatin1(TrimBlanks(g_MatrizCNPJ))) {
+    message = "O CNPJ deste arquivo (" + cnpj + ") difere do CNPJ da primeira parte (" + g_MatrizCNPJ +
+              "): na unificação do mesmo CNPJ todas as partes são do mesmo CNPJ. Para unir matriz e filiais, "
+              "volte à primeira página e use 'Unifica Matriz e Filiais (Diferente CNPJ)'.";
+    return false;
+  }
   // Merge of branches: an establishment comes from one file only; a second
   // file's 0140 of a CNPJ already imported would be merged into the first.
   if (!m_MesmoCNPJ)
@@ -226,7 +239,7 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   return true;
 }
 
-bool frmAssistente::HeadOfficeFirst(const std::vector<ListedFile>& files) {
+bool frmAssistente::HeadOfficeFirst(const std::vector<ListedFile>& files) const {
   if (files.empty() || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return true;
   return IsHeadOfficeCnpj(files.front().cnpj);
 }

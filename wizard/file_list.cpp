@@ -1,23 +1,44 @@
 // The list of files of the merge on page 1: its rows, its count and its
 // editing (remove, move up, move down).
 //
-// Editing rebuilds the staging from the files that remain, in their new
-// order: the tables are emptied and every file is imported again. Deleting a
-// removed file's rows by their CNPJ would not do: the openers of the merged
-// file are kept once (from whichever file came first), rows shared by several
-// files are stored once, and establishments are numbered in import order, so
-// rows that the removed file brought can stand for the others, and its number
-// would leave a gap. Importing again gives exactly the staging that choosing
-// the remaining files in that order would have given.
+// Every staged row carries the number of its input file (Id_Arquivo), so a
+// removed file's rows can be deleted by that number. That gives exactly the
+// staging that choosing the remaining files would have given, except where
+// the others depend on the file's rows:
+// - the first file is the reference: its header and openers are the ones kept
+//   once, the later files were checked against it and its establishment kept
+//   its own code, so removing it imports the others again;
+// - rows stored once for several files (an accountant by CPF, a unit of an
+//   establishment, an opener) may stand for a later file's lines that were
+//   not stored: when a later file read more lines of a code than it staged
+//   and the removed file holds rows of that code, the others are imported
+//   again (LaterFilesLeanOn); the parts of one CNPJ, which share their
+//   establishment's rows, are always imported again;
+// - establishment codes (0140 COD_EST) are given in import order, one above
+//   the highest: the codes of the later files move down by the removed file's
+//   establishments, as a fresh import would have numbered them.
+// Moving a file changes the identities the writer follows (rows are written
+// in load order), so a move imports the files again in the new order.
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <utility>
 
+#include "staging/ledger.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
 
 namespace {
+
+// The state an import leaves behind it, which the next import and the run
+// start from: the links of the last rows, the last header and the
+// accountant's and regime's fields last read.
+std::vector<std::string*> ImportLinks(frmAssistente& form) {
+  return {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
+          &g_CurrentCST,  &g_FileCNPJ,       &g_FileDtIni,   &g_FileDtFin,      &form.m_CPF,
+          &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
+}
 
 // "11.111.111/0001-91" for fourteen digits; other texts as they are.
 std::string CnpjText(const std::string& cnpj) {
@@ -81,24 +102,115 @@ void frmAssistente::ClearImports() {
   m_Arquivos.clear();
   controls.ListBoxSelecionados.clear();
   controls.ListBoxIndex = -1;
+  UpdateFileCount();
   md_ShowProgress(0, kStatusNoFile, 0, 0);
 }
 
 void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
   ClearImports();
+  std::vector<std::string> paths;
+  for (const ListedFile& f : files) paths.push_back(f.path);
   m_Restaging = true;
-  m_SeveralChosen = true;
-  std::string lost;
-  for (const ListedFile& f : files) {
-    controls.txtLocalMagnetico.Text = f.path;
-    DisableWhileImporting();
-    if (ImportFile(f.path) != ImportOutcome::Imported) lost += "\r\n" + f.path;
-  }
+  ImportBatch(paths);
   m_Restaging = false;
-  m_SeveralChosen = false;
-  controls.txtLocalMagnetico.Text.clear();
-  if (!lost.empty())
-    ShowMessage("Estes arquivos não puderam ser importados de novo e saíram da lista:" + lost, MsgIcon::Exclamation);
+  ReportBatch("Estes arquivos não puderam ser importados de novo e saíram da lista", paths.size());
+}
+
+void frmAssistente::NoteContribution(ListedFile& f, const std::map<std::string, int64_t>& droppedBefore,
+                                     const std::map<std::string, std::string>& unknownBefore,
+                                     const std::map<std::string, int64_t>& shortLines,
+                                     const std::map<std::string, int64_t>& longLines,
+                                     const std::map<std::string, size_t>& widest) {
+  f.id = CurrentStagedFile();
+  for (const auto& [code, n] : m_Descartados) {
+    auto before = droppedBefore.find(code);
+    const int64_t added = n - (before == droppedBefore.end() ? 0 : before->second);
+    if (added > 0) f.dropped[code] = added;
+  }
+  for (const auto& [code, where] : m_ForaDoLeiaute)
+    if (!unknownBefore.count(code)) f.firstUnknown.push_back(code);
+  f.shortLines = shortLines;
+  f.longLines = longLines;
+  f.widest = widest;
+  for (const std::string* link : ImportLinks(*this)) f.linksAfter.push_back(*link);
+}
+
+bool frmAssistente::LaterFilesLeanOn(size_t i) {
+  const int64_t id = m_Arquivos[i].id;
+  std::set<int64_t> later;
+  for (size_t j = i + 1; j < m_Arquivos.size(); ++j) later.insert(m_Arquivos[j].id);
+  if (later.empty()) return false;
+  // Lines each later file read, per code (the ledger knows the file of each line read).
+  std::map<std::string, std::map<int64_t, int64_t>> read;
+  for (const auto& [key, files] : RunLedger().FileReads())
+    for (const auto& [file, n] : files)
+      if (later.count(file)) read[key.first][file] += n;
+  for (const std::string& code : md_StagingCodes()) {
+    const std::map<int64_t, int64_t> rows = md_RowsPerFile(code, id);
+    if (!rows.count(id)) continue;
+    if (code == "0140" && md_RowsPerFile(code, 0).begin()->first == id) return true;  // the first establishment
+    for (const auto& [file, n] : read[code]) {
+      auto staged = rows.find(file);
+      if ((staged == rows.end() ? 0 : staged->second) < n) return true;
+    }
+  }
+  // A code outside the layout whose first line this file held: a later
+  // file's first line of it would have to be found again.
+  for (const std::string& code : m_Arquivos[i].firstUnknown)
+    for (size_t j = i + 1; j < m_Arquivos.size(); ++j)
+      if (m_Arquivos[j].dropped.count(code) || read[code].count(m_Arquivos[j].id)) return true;
+  return false;
+}
+
+bool frmAssistente::DropFileRows(size_t i) {
+  const ListedFile removed = m_Arquivos[i];
+  // The parts of one CNPJ share one establishment: its units, items and
+  // codes are kept (or renamed) once for all parts, so each part leans on
+  // the parts before it.
+  if (i == 0 || m_MesmoCNPJ || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
+  g_Connection->Execute("BEGIN TRANSACTION");
+  try {
+    int64_t establishments = 0;
+    for (const std::string& code : md_StagingCodes()) {
+      const std::map<int64_t, int64_t> rows = md_RowsPerFile(code, removed.id);
+      auto mine = rows.find(removed.id);
+      if (mine == rows.end()) continue;
+      if (code == "0140") establishments = mine->second;
+      md_DeleteFileRows(code, removed.id);
+    }
+    if (establishments > 0)
+      g_Connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
+                            " WHERE Id_Arquivo > " + std::to_string(removed.id));
+    g_Connection->Execute("COMMIT TRANSACTION");
+  } catch (...) {
+    try {
+      g_Connection->Execute("ROLLBACK TRANSACTION");
+    } catch (const std::exception&) {
+      // the transaction is already gone
+    }
+    throw;
+  }
+  RunLedger().ForgetFile(removed.id);
+  auto giveBack = [](std::map<std::string, int64_t>& counts, const std::map<std::string, int64_t>& part) {
+    for (const auto& [code, n] : part)
+      if (auto it = counts.find(code); it != counts.end() && (it->second -= n) <= 0) counts.erase(it);
+  };
+  giveBack(m_Descartados, removed.dropped);
+  giveBack(m_LinhasCurtas, removed.shortLines);
+  giveBack(m_LinhasLongas, removed.longLines);
+  for (const std::string& code : removed.firstUnknown) m_ForaDoLeiaute.erase(code);
+  m_Arquivos.erase(m_Arquivos.begin() + static_cast<std::ptrdiff_t>(i));
+  if (i == m_Arquivos.size()) {  // the last file went: the state stands as the new last one left it
+    const std::vector<std::string>& after = m_Arquivos.back().linksAfter;
+    const std::vector<std::string*> links = ImportLinks(*this);
+    for (size_t k = 0; k < links.size() && k < after.size(); ++k) *links[k] = after[k];
+  }
+  controls.ListBoxSelecionados.erase(controls.ListBoxSelecionados.begin() + static_cast<std::ptrdiff_t>(i));
+  m_CamposLidos.clear();
+  for (const ListedFile& f : m_Arquivos)
+    for (const auto& [code, n] : f.widest)
+      if (size_t& w = m_CamposLidos[code]; n > w) w = n;
+  return true;
 }
 
 bool frmAssistente::RemoveFile(size_t i) {
@@ -111,10 +223,24 @@ bool frmAssistente::RemoveFile(size_t i) {
                 MsgIcon::Exclamation);
     return false;
   }
-  RestageFiles(rest);
+  bool dropped = false;
+  try {
+    dropped = DropFileRows(i);
+  } catch (const std::exception&) {
+    dropped = false;  // rolled back: importing the others again gives the same list
+  }
+  if (!dropped) RestageFiles(rest);
   if (!m_Arquivos.empty()) controls.ListBoxIndex = static_cast<int>(std::min(i, m_Arquivos.size() - 1));
   ShowPage();
   return true;
+}
+
+bool frmAssistente::CanMoveFile(size_t i, int delta) const {
+  if (i >= m_Arquivos.size() || (delta != -1 && delta != 1)) return false;
+  if ((delta < 0 && i == 0) || (delta > 0 && i + 1 >= m_Arquivos.size())) return false;
+  std::vector<ListedFile> order = m_Arquivos;
+  std::swap(order[i], order[delta < 0 ? i - 1 : i + 1]);
+  return HeadOfficeFirst(order);
 }
 
 bool frmAssistente::MoveFile(size_t i, int delta) {
@@ -163,17 +289,23 @@ void frmAssistente::DisableWhileImporting() {
   Changed();
 }
 
-// The count and the list buttons from the list and the selection; nothing
-// can be edited while work runs.
-void frmAssistente::UpdateListControls() {
+void frmAssistente::UpdateFileCount() {
   const size_t n = m_Arquivos.size();
-  if (controls.ListBoxIndex >= static_cast<int>(n)) controls.ListBoxIndex = n ? static_cast<int>(n) - 1 : -1;
   controls.lblQuantidadeArquivos.Caption = n == 0   ? std::string("Nenhum arquivo na lista")
                                            : n == 1 ? std::string("1 arquivo na lista")
                                                     : std::to_string(n) + " arquivos na lista";
+}
+
+// The count and the list buttons from the list and the selection; nothing
+// can be edited while work runs, and a move that would break the head-office
+// rule is not offered.
+void frmAssistente::UpdateListControls() {
+  const size_t n = m_Arquivos.size();
+  if (controls.ListBoxIndex >= static_cast<int>(n)) controls.ListBoxIndex = n ? static_cast<int>(n) - 1 : -1;
+  UpdateFileCount();
   const bool idle = !m_Importing && !m_Running;
   const int sel = controls.ListBoxIndex;
   controls.cmdRemoverArquivo.Enabled = idle && sel >= 0;
-  controls.cmdSubirArquivo.Enabled = idle && sel > 0;
-  controls.cmdDescerArquivo.Enabled = idle && sel >= 0 && sel + 1 < static_cast<int>(n);
+  controls.cmdSubirArquivo.Enabled = idle && sel > 0 && CanMoveFile(static_cast<size_t>(sel), -1);
+  controls.cmdDescerArquivo.Enabled = idle && sel >= 0 && CanMoveFile(static_cast<size_t>(sel), 1);
 }

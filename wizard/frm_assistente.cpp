@@ -40,10 +40,19 @@ void frmAssistente::Form_Unload() {
   ::Ports() = UiPorts{};
 }
 
+// The view is told of every change; the file count follows the list first
+// (rows come and go during a batch or an import again).
 void frmAssistente::Changed() {
+  UpdateFileCount();
   if (ports_.view) ports_.view->ControlsChanged();
 }
 
+// While a batch imports its files, a message belongs to the file being
+// imported and is reported with it at the end of the batch.
 void frmAssistente::ShowMessage(std::string_view text, MsgIcon icon) {
+  if (m_Collecting) {
+    NoteFileMessage(text);
+    return;
+  }
   if (ports_.ui.messages) ports_.ui.messages->ShowMessage(text, icon);
 }

@@ -54,6 +54,26 @@ struct ListedFile {
   std::string cnpj, dtIni, dtFin;  // from its 0000 line
   int64_t lines = 0;
   std::vector<std::string> establishments;  // CNPJs of its 0140 records (merge of branches)
+  // The number its staged rows carry in Id_Arquivo (0: not known).
+  int64_t id = 0;
+  // What its import added to the form's counts, given back when it is
+  // removed: lines of codes not merged, lines shorter or longer than their
+  // layout, per code; the most fields a line of each code had; the codes
+  // outside the layout whose first line in the run it held.
+  std::map<std::string, int64_t> dropped{}, shortLines{}, longLines{};
+  std::map<std::string, size_t> widest{};
+  std::vector<std::string> firstUnknown{};
+  // The state its import left behind it (links of the last rows, header,
+  // accountant and regime fields): what the next import and the run start
+  // from while this file is the last one.
+  std::vector<std::string> linksAfter{};
+};
+
+// A file a batch of chosen files did not take, or took with notices: its
+// path and what the user must know (the reasons, in the order told).
+struct FileNote {
+  std::string path;
+  std::string text;
 };
 
 enum class ImportOutcome { Imported, Refused, Failed, Cancelled };
@@ -144,11 +164,17 @@ class frmAssistente {
 
   // ---- File list ----
   // Takes file i out of the merge, its staged rows with it. False (with a
-  // message) when the head-office rule would no longer hold.
+  // message) when the head-office rule would no longer hold. A file other
+  // than the first loses only its own rows (see file_list.cpp); the first
+  // (the reference the others were checked and stored against), a part of
+  // one CNPJ, or a file whose rows later files lean on makes the others be
+  // imported again.
   bool RemoveFile(size_t i);
   // Moves file i one place up (delta -1) or down (+1), the staging rebuilt in
   // the new order. False (with a message) when not possible.
   bool MoveFile(size_t i, int delta);
+  // Whether moving file i by `delta` keeps the head-office rule and the list's bounds.
+  bool CanMoveFile(size_t i, int delta) const;
   // Selects row `row` of the list (-1 none); the list buttons follow.
   void SelectListRow(int row);
   // The row of file i: its name, then (second line) role, CNPJ, period and lines.
@@ -164,11 +190,28 @@ class frmAssistente {
   void DispatchRecord(std::string_view code, std::string& line);
   std::string RenumberEstablishment(std::string& line);
   // Asks the running import to stop (the file's rows are rolled back) and
-  // the files chosen with it not to be imported.
+  // the files chosen with it not to be imported (the batch's list names them).
   void RequestCancelImport() {
     m_CancelImport = true;
     m_CancelBatch = true;
   }
+  // Whether the user may stop the running import: not while the files of the
+  // list are imported again after an edit (stopping would drop files the
+  // user kept).
+  bool ImportCancellable() const { return m_Importing && !m_Restaging; }
+  // Imports `paths` in order as one batch (the file button, Next, Back and the
+  // list's buttons disabled meanwhile). Nothing is shown per file: the
+  // messages of each file are gathered, and the files not taken (with their
+  // reasons, those skipped after a cancelled import too) end in m_Recusas,
+  // the notices of files taken in m_Avisos. The caller reports them.
+  void ImportBatch(const std::vector<std::string>& paths);
+  // The text of the batch's report: the files not taken under `heading`
+  // ("heading (2 de 6):", one line per file: its name and reasons), then the
+  // notices of the files taken; "" when there is nothing to tell. `chosen`:
+  // the number of files of the batch.
+  std::string BatchReportText(const std::string& heading, size_t chosen) const;
+  // The last batch's files not taken, and the notices of the files it took.
+  std::vector<FileNote> m_Recusas, m_Avisos;
 
   // ---- File checks ----
   bool CheckChosenFile(const std::string& path);
@@ -232,10 +275,35 @@ class frmAssistente {
   // The import bar's label between imports: before the first file, and after one.
   static constexpr const char* kStatusNoFile = "Nenhum arquivo importado. Clique em '...' para escolher os arquivos.";
   static constexpr const char* kStatusWaiting = "Aguardando Próximo arquivo...";
+  // Cancel pressed while the list's files are imported again after an edit.
+  static constexpr const char* kRestagingGoesOn =
+      "Os arquivos da lista estão sendo importados de novo após a alteração da lista; esta importação não pode "
+      "ser interrompida, para que nenhum arquivo saia da lista. Aguarde o fim.";
 
  private:
   void Changed();
   void ShowMessage(std::string_view text, MsgIcon icon);
+  // During a batch: keeps a message about the file being imported.
+  void NoteFileMessage(std::string_view text);
+  // Keeps in `f` (just imported) its number and what its import added to
+  // the form's counts: the dropped and outside-layout counts against their
+  // values before the import, its lines shorter/longer than the layout and
+  // its widest lines per code.
+  void NoteContribution(ListedFile& f, const std::map<std::string, int64_t>& droppedBefore,
+                        const std::map<std::string, std::string>& unknownBefore,
+                        const std::map<std::string, int64_t>& shortLines,
+                        const std::map<std::string, int64_t>& longLines, const std::map<std::string, size_t>& widest);
+  // Shows the last batch's report (BatchReportText) in one message, if any.
+  void ReportBatch(const std::string& heading, size_t chosen);
+  // Deletes the staged rows of file i (not the first) and gives back what it
+  // added; false when later files lean on its rows (see file_list.cpp) and
+  // nothing was changed. Throws DatabaseError (the deletion is rolled back).
+  bool DropFileRows(size_t i);
+  // Whether a later file's lines were left out because file i held the same
+  // rows (or its first line of a code outside the layout stands for theirs).
+  bool LaterFilesLeanOn(size_t i);
+  // The file count beside the list ("3 arquivos na lista"), from the list itself.
+  void UpdateFileCount();
   void SetPage1Note();
   bool Ask(std::string_view question);
   // Imports `files` again, in order, into emptied staging tables (after a
@@ -243,7 +311,7 @@ class frmAssistente {
   void RestageFiles(const std::vector<ListedFile>& files);
   // Whether `files` may stand in this order: with "Validar CNPJ Matriz"
   // ticked in the merge of head office and branches the first must be a head office.
-  bool HeadOfficeFirst(const std::vector<ListedFile>& files);
+  bool HeadOfficeFirst(const std::vector<ListedFile>& files) const;
   // Puts head-office files first among `paths` while no head office is chosen yet.
   void OrderHeadOfficeFirst(std::vector<std::string>& paths);
   // The files the run reads and must never write over: the imported files
@@ -267,5 +335,6 @@ class frmAssistente {
   int m_PaginaConciliacao = -1;
   bool m_CancelBatch = false;
   bool m_Restaging = false;      // importing again files the user already chose
-  bool m_SeveralChosen = false;  // importing files chosen together (refusals name their file)
+  bool m_Collecting = false;     // a batch runs: messages about its files are gathered
+  std::vector<std::string> m_FileMessages;  // of the file the batch imports now
 };

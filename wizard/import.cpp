@@ -17,6 +17,7 @@
 #include "checker/efd_check.h"
 #include "checker/input_file.h"
 #include "staging/ledger.h"
+#include "staging/output_file.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -119,26 +120,18 @@ struct Cancelled {};
 
 }  // namespace
 
-// Asks for files (several at once) and imports them in the order chosen, the
-// head office first while none is chosen yet; the file button, Next and Back
-// are disabled meanwhile. A cancelled dialog changes nothing; a cancelled
-// import also skips the files chosen after it.
+// Asks for files (several at once) and imports them as one batch in the
+// order chosen, the head office first while none is chosen yet; the file
+// button, Next and Back are disabled meanwhile. A cancelled dialog changes
+// nothing; a cancelled import also skips the files chosen after it. One
+// message at the end names every file not taken, with its reasons.
 void frmAssistente::ChooseInputFile() {
   std::vector<std::string> names = ports_.files ? ports_.files->ChooseOpenFiles(kFilter) : std::vector<std::string>();
   if (names.empty()) return;
   OrderHeadOfficeFirst(names);
-  m_CancelBatch = false;
-  m_SeveralChosen = names.size() > 1;
-  for (const std::string& name : names) {
-    if (m_CancelBatch) break;
-    controls.txtLocalMagnetico.Text = name;
-    DisableWhileImporting();
-    if (ImportFile(name) == ImportOutcome::Imported) controls.ListBoxIndex = static_cast<int>(m_Arquivos.size()) - 1;
-  }
-  m_CancelBatch = false;
-  m_SeveralChosen = false;
-  controls.txtLocalMagnetico.Text.clear();
+  ImportBatch(names);
   ShowPage();
+  ReportBatch(names.size() == 1 ? "Arquivo não importado" : "Arquivos não importados", names.size());
 }
 
 // Lines with a record of the file as the import reads them (CR LF, LF or CR
@@ -190,7 +183,7 @@ void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   const BlockEntry* block = FindBlock(code[0]);
   if (!block || !IsMergedCode(code)) {
     ++m_Descartados[std::string(code)];
-    RunLedger().Refused(code, "registro não unificado");
+    RunLedger().Refused(code, "registro não unificado", CurrentStagedFile());
     return;
   }
   record_links::PrepareLinks(code, line);
@@ -358,7 +351,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
     }
-    if (reader.Failed()) throw std::runtime_error(std::strerror(reader.Error()));
+    if (reader.Failed()) throw std::runtime_error(SystemErrorText(reader.Error()));
     for (const auto& [key, cf] : lineFields)
       if (cf.layout >= 0) widest[cf.code] = cf.widest;
     g_Connection->Execute("COMMIT TRANSACTION");
@@ -411,6 +404,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, g_FileCNPJ,
                         g_FileDtIni, g_FileDtFin, total, {}});
   for (const auto& [cnpj, line] : m_CandidateEstablishments) m_Arquivos.back().establishments.push_back(cnpj);
+  NoteContribution(m_Arquivos.back(), before.dropped, before.unknown, shortLines, longLines, widest);
   for (const auto& [code, n] : widest)
     if (size_t& w = m_CamposLidos[code]; n > w) w = n;
   if (!m_Restaging)

@@ -15,6 +15,26 @@
 #include <unistd.h>
 #endif
 
+namespace {
+
+// Why a file cannot be created in a folder that exists: the folder's own
+// reason for the errors a system or read-only folder gives (a folder such as
+// /proc/sys answers "does not exist" for any new file), else the error's.
+std::string FolderWriteProblem(int err) {
+  switch (err) {
+    case ENOENT:
+    case EINVAL:
+    case ENOTSUP:
+      return "a pasta não aceita arquivos novos (é uma pasta especial do sistema); escolha uma pasta de documentos";
+    case EACCES:
+    case EPERM: return "não há permissão para gravar nesta pasta";
+    case EROFS: return "a pasta está num disco somente para leitura";
+    default: return SystemErrorText(err);
+  }
+}
+
+}  // namespace
+
 std::string OutputFolderProblem(const std::string& folder) {
   if (folder.empty()) return "nenhuma pasta foi escolhida";
   std::error_code ec;
@@ -24,7 +44,7 @@ std::string OutputFolderProblem(const std::string& folder) {
 #ifdef _WIN32
   std::string probe = (std::filesystem::path(folder) / ".quelvar-teste-gravacao").string();
   std::FILE* f = std::fopen(probe.c_str(), "wb");
-  if (!f) return SystemErrorText(errno);
+  if (!f) return FolderWriteProblem(errno);
   std::fclose(f);
   std::remove(probe.c_str());
 #else
@@ -32,7 +52,7 @@ std::string OutputFolderProblem(const std::string& folder) {
   std::vector<char> buf(name.begin(), name.end());
   buf.push_back('\0');
   int fd = mkstemp(buf.data());
-  if (fd < 0) return SystemErrorText(errno);
+  if (fd < 0) return FolderWriteProblem(errno);
   ::close(fd);
   ::unlink(buf.data());
 #endif

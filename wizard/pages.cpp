@@ -102,10 +102,17 @@ void frmAssistente::cmdVoltar_Click() {
 
 // Cancel / close. The database is never closed under running work: during the
 // run the press is ignored (the run cannot be interrupted), during an import it
-// asks the import to stop (the file is rolled back); otherwise the form
-// unloads, once the user confirms when imported files would be lost.
+// asks the import to stop (the file is rolled back) — except while the files
+// of the list are imported again after an edit, which says why it goes on;
+// otherwise the form unloads, once the user confirms when imported files
+// would be lost.
 void frmAssistente::cmdCancelar_Click() {
   if (m_Running) return;
+  if (m_Importing && m_Restaging) {
+    // Told at once (not gathered with the batch's messages).
+    if (ports_.ui.messages) ports_.ui.messages->ShowMessage(kRestagingGoesOn, MsgIcon::Information);
+    return;
+  }
   if (m_Importing) {
     RequestCancelImport();
     return;
@@ -180,6 +187,7 @@ void frmAssistente::OptionUnificaMatrizFilial_Click() {
 void frmAssistente::checkValidarMatriz_Click() {
   m_ValidarMatrizTexto = controls.checkValidarMatriz.Value ? "Matriz" : "";
   if (controls.OptionUnificaMatrizFilial.Value) SetPage1Note();
+  if (!m_Importing && !m_Running) UpdateListControls();  // which moves keep the head office first
   Changed();
 }
 

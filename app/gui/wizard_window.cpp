@@ -557,7 +557,12 @@ void WizardWindow::OnBack() {
 void WizardWindow::OnCancel() {
   if (form_->m_Running) return;  // the run cannot be interrupted
   if (form_->m_Importing) {
-    if (Confirm(U(kConfirmCancelImport)) && form_->m_Importing) form_->cmdCancelar_Click();
+    // The files of the list imported again after an edit: the form tells why it goes on.
+    if (!form_->ImportCancellable()) {
+      form_->cmdCancelar_Click();
+      return;
+    }
+    if (Confirm(U(kConfirmCancelImport)) && form_->ImportCancellable()) form_->cmdCancelar_Click();
     return;
   }
   form_->cmdCancelar_Click();

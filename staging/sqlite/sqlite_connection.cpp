@@ -19,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include "staging/output_file.h"
 #include "staging/signal_cleanup.h"
 #include "staging/sqlite/sqlite_functions.h"
 #include "staging/sqlite/sqlite_translate.h"
@@ -27,6 +28,20 @@
 const char* const kStagingPragmas =
     "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; "
     "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;";
+
+std::string SqliteFailureText(sqlite3* db) {
+  const int sys = sqlite3_system_errno(db);
+  switch (sqlite3_extended_errcode(db) & 0xff) {
+    case SQLITE_FULL: return "não há espaço livre no disco do banco de dados de trabalho";
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+      if (sys) return "banco de dados de trabalho: " + SystemErrorText(sys);
+      break;
+    default: break;
+  }
+  return sqlite3_errmsg(db);
+}
 
 namespace {
 
@@ -291,7 +306,7 @@ class SqliteRecordset : public Recordset {
         Release();
         return;
       }
-      std::string msg = sqlite3_errmsg(engine_->db);
+      std::string msg = SqliteFailureText(engine_->db);
       Release();
       rows_.clear();
       count_ = 0;
@@ -304,7 +319,7 @@ class SqliteRecordset : public Recordset {
     std::string sql = plain.empty() ? "SELECT count(*) FROM (" + entry_->tr.sql + ")" : plain;
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(engine_->db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
-      Fail(sqlite3_errmsg(engine_->db), sql_);
+      Fail(SqliteFailureText(engine_->db), sql_);
     const size_t params = std::min(prep_->texts.size(), static_cast<size_t>(sqlite3_bind_parameter_count(s)));
     for (size_t i = 0; i < params; ++i)
       if (prep_->kinds[i] != tsql::TokKind::End)
@@ -312,7 +327,7 @@ class SqliteRecordset : public Recordset {
     int64_t n = 0;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
-    std::string msg = rc == SQLITE_ROW ? "" : sqlite3_errmsg(engine_->db);
+    std::string msg = rc == SQLITE_ROW ? "" : SqliteFailureText(engine_->db);
     sqlite3_finalize(s);
     if (rc != SQLITE_ROW) Fail(msg, sql_);
     return n;
@@ -405,7 +420,7 @@ class SqliteConnection : public DatabaseConnection {
     BindLiterals(*p, e.literals);
     int rc = sqlite3_step(p->stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-      std::string msg = sqlite3_errmsg(e.db);
+      std::string msg = SqliteFailureText(e.db);
       e.Return(*entry, std::move(p));
       Fail(msg, sql);
     }
@@ -494,7 +509,7 @@ class SqliteConnection : public DatabaseConnection {
     int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       int err = errno;
-      throw DatabaseError("Cannot create the database file \"" + path_ + "\": " + std::strerror(err));
+      throw DatabaseError("O banco de dados de trabalho \"" + path_ + "\" não pôde ser criado: " + SystemErrorText(err));
     }
     ::close(fd);
 #endif

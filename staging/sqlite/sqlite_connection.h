@@ -18,6 +18,12 @@ enum class SqliteTarget {
 // Open refuses an existing file and Close removes the file and its journal.
 std::unique_ptr<DatabaseConnection> MakeSqliteConnection(SqliteTarget target, std::string path = {});
 
+struct sqlite3;
+// The reason of the last failure on `db` as a user reads it: in Portuguese
+// for what the user can act on (a full disk, a disk that fails or is
+// read-only), SQLite's own text otherwise.
+std::string SqliteFailureText(sqlite3* db);
+
 // Pragmas fit for a throw-away staging database (no durability, exclusive
 // use, a large page cache). Exposed for the benchmark's baseline.
 extern const char* const kStagingPragmas;

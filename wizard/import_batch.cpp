@@ -1,0 +1,103 @@
+// Files chosen together are imported as one batch. Nothing is shown per file
+// while the batch runs (twenty files refused would be twenty boxes to click):
+// every message about a file is kept with it, and at the end one report names
+// each file not taken with its reasons, then the notices of the files taken.
+#include <filesystem>
+#include <functional>
+
+#include "staging/ui_ports.h"
+#include "wizard/frm_assistente.h"
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kSkipped = "não foi importado: a importação foi interrompida antes deste arquivo.";
+constexpr const char* kNoReason = "não foi importado.";
+
+// The engine's message and error ports while a batch runs: what the loaders
+// tell, errors of a row that could not be stored too, joins the messages of
+// the file being imported instead of opening a box.
+class GatheringMessages : public MessagePort, public ErrorPort {
+ public:
+  explicit GatheringMessages(std::function<void(std::string_view)> note) : note_(std::move(note)) {}
+  void ShowMessage(std::string_view text, MsgIcon) override { note_(text); }
+  void ReportError(std::string_view, std::string_view, std::string_view message) override { note_(message); }
+
+ private:
+  std::function<void(std::string_view)> note_;
+};
+
+// Puts back the engine's ports and ends the gathering, also when an import throws.
+struct BatchScope {
+  UiPorts engine;
+  bool& collecting;
+  ~BatchScope() {
+    ::Ports() = engine;
+    collecting = false;
+  }
+};
+
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// The messages of one file on one line each after the first.
+std::string Joined(const std::vector<std::string>& messages) {
+  std::string text;
+  for (const std::string& m : messages) text += (text.empty() ? "" : std::string(kCrLf) + "    ") + m;
+  return text;
+}
+
+}  // namespace
+
+void frmAssistente::NoteFileMessage(std::string_view text) { m_FileMessages.emplace_back(text); }
+
+void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
+  m_Recusas.clear();
+  m_Avisos.clear();
+  m_CancelBatch = false;
+  GatheringMessages gathering([this](std::string_view text) { NoteFileMessage(text); });
+  BatchScope scope{::Ports(), m_Collecting};
+  ::Ports().messages = &gathering;
+  ::Ports().errors = &gathering;
+  m_Collecting = true;
+  for (const std::string& path : paths) {
+    if (m_CancelBatch) {
+      m_Recusas.push_back({path, kSkipped});
+      continue;
+    }
+    controls.txtLocalMagnetico.Text = path;
+    DisableWhileImporting();
+    m_FileMessages.clear();
+    const ImportOutcome outcome = ImportFile(path);
+    if (outcome == ImportOutcome::Imported) {
+      controls.ListBoxIndex = static_cast<int>(m_Arquivos.size()) - 1;
+      if (!m_FileMessages.empty()) m_Avisos.push_back({path, Joined(m_FileMessages)});
+    } else {
+      m_Recusas.push_back({path, m_FileMessages.empty() ? std::string(kNoReason) : Joined(m_FileMessages)});
+    }
+    m_FileMessages.clear();
+    Changed();
+  }
+  m_CancelBatch = false;
+  controls.txtLocalMagnetico.Text.clear();
+}
+
+std::string frmAssistente::BatchReportText(const std::string& heading, size_t chosen) const {
+  std::string text;
+  if (!m_Recusas.empty()) {
+    text = heading;
+    if (chosen > 1) text += " (" + std::to_string(m_Recusas.size()) + " de " + std::to_string(chosen) + ")";
+    text += ":";
+    for (const FileNote& n : m_Recusas) text += std::string(kCrLf) + "• " + FileName(n.path) + ": " + n.text;
+  }
+  if (!m_Avisos.empty()) {
+    if (!text.empty()) text += std::string(kCrLf) + kCrLf;
+    text += "Avisos dos arquivos importados:";
+    for (const FileNote& n : m_Avisos) text += std::string(kCrLf) + "• " + FileName(n.path) + ": " + n.text;
+  }
+  return text;
+}
+
+void frmAssistente::ReportBatch(const std::string& heading, size_t chosen) {
+  const std::string text = BatchReportText(heading, chosen);
+  if (!text.empty()) ShowMessage(text, m_Recusas.empty() ? MsgIcon::Information : MsgIcon::Exclamation);
+}
