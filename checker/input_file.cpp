@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "staging/output_file.h"
+
 namespace {
 
 // Why a file of mode `mode` (not a regular file) is not read.
@@ -16,17 +18,6 @@ std::string NotRegularText(mode_t mode) {
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "não é um arquivo comum (é um dispositivo)";
   if (S_ISSOCK(mode)) return "não é um arquivo comum (é um socket)";
   return "não é um arquivo comum";
-}
-
-// The reason an open failed with `err`, in Portuguese for the usual ones.
-std::string OpenErrorText(int err) {
-  switch (err) {
-    case ENOENT: return "o arquivo não existe";
-    case EACCES:
-    case EPERM: return "sem permissão para ler o arquivo";
-    case ENOTDIR: return "uma parte do caminho não é uma pasta";
-    default: return std::strerror(err);
-  }
 }
 
 }  // namespace
@@ -42,11 +33,11 @@ std::FILE* OpenRegularFile(const std::string& path, std::string& why) {
   // O_NONBLOCK: should the name now be a FIFO, opening it does not wait for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    why = OpenErrorText(errno);
+    why = SystemErrorText(errno);
     return nullptr;
   }
   if (::fstat(fd, &st) != 0) {
-    why = OpenErrorText(errno);
+    why = SystemErrorText(errno);
     ::close(fd);
     return nullptr;
   }
@@ -59,7 +50,7 @@ std::FILE* OpenRegularFile(const std::string& path, std::string& why) {
   if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::FILE* f = ::fdopen(fd, "rb");
   if (!f) {
-    why = OpenErrorText(errno);
+    why = SystemErrorText(errno);
     ::close(fd);
   }
   return f;
