@@ -172,7 +172,8 @@ std::vector<std::string> FieldsOf(const std::string& line) {
 // the several lines the files of its CNPJ gave it, in load order (parts of
 // one CNPJ, each with its own revenue); they become one:
 // the amounts (numbers with decimals) added exactly, the other fields from
-// the first line; a text that differs is named in a notice, a code that
+// the first line (a sum equal to the first line's amount keeps its text); a
+// text that differs is named in a notice, a code that
 // differs (COD_INC_TRIB) stops the run, since no single value is right for
 // all parts. The lines merged count in the ledger as merged. Throws
 // std::runtime_error (Portuguese, naming the record, establishment, field,
@@ -207,9 +208,11 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
       }
     }
   }
+  // A sum that is the first line's value again (parts' zeros) keeps its text.
   std::string line = "|";
   for (size_t k = 1; k < merged.size(); ++k) {
-    if (sums[k]) merged[k] = sums[k]->Text(ExactDecimal::kPlaces);
+    if (sums[k] && (merged[k].empty() || EfdAmount(merged[k], record, record.fields[k - 1]) != *sums[k]))
+      merged[k] = sums[k]->Text(ExactDecimal::kPlaces);
     line.append(merged[k]).push_back('|');
   }
   md_WriteText(c.reg, line);
