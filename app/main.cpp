@@ -8,6 +8,33 @@
 #include "app/gui/gui_main.h"
 #include "checker/efd_check.h"
 
+namespace {
+
+// The usage error `e` in Portuguese, for stderr: the missing option or value,
+// the argument not expected, or the parser's own text after "uso incorreto"
+// for the rarer kinds; then where the options are described.
+std::string UsageError(const CLI::App*, const CLI::Error& e) {
+  const std::string what = e.what(), name = e.get_name();
+  auto after = [&](const std::string& prefix) {
+    return what.rfind(prefix, 0) == 0 ? what.substr(prefix.size()) : std::string();
+  };
+  std::string text;
+  if (name == "RequiredError" && what.ends_with(" is required")) {
+    text = "falta " + what.substr(0, what.size() - 12);
+  } else if (name == "ArgumentMismatch" && what.find(" missing") != std::string::npos) {
+    text = what.substr(0, what.find(':')) + " pede um valor";
+  } else if (std::string extras = after("The following argument was not expected: ") +
+                                   after("The following arguments were not expected: ");
+             !extras.empty()) {
+    text = "argumento não esperado: " + extras;
+  } else {
+    text = "uso incorreto: " + what;
+  }
+  return "quelvar: " + text + "\nUse --help para ver os comandos e as opções.\n";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc == 1) return RunWizardGui(argc, argv);
 
@@ -15,6 +42,7 @@ int main(int argc, char** argv) {
       "Quelvar merges the EFD-Contribuições (PIS/COFINS) files of a head office and its\n"
       "branches into one file. Without arguments it opens the wizard window."};
   app.require_subcommand(0, 1);
+  app.failure_message(UsageError);
 
   MergeOptions merge;
   const char* envDatabase = std::getenv("QUELVAR_DATABASE");
