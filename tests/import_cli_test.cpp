@@ -114,8 +114,9 @@ TEST_F(CliMerge, RefusedFilesAreNamedAndTheExitStatusTellsIt) {
 }
 
 // Before, a usage error was told in the parser's English ("--output-dir is
-// required", "The following argument was not expected: ..."); now in
-// Portuguese, naming the option or argument, with exit status 2.
+// required", "The following argument was not expected: ..."), and --help
+// described the program in English; now both are in Portuguese, an error
+// naming the option or argument, with exit status 2.
 TEST(CliUsage, UsageErrorsArePortugueseAndNameTheOption) {
   struct Case {
     std::vector<std::string> args;
@@ -134,5 +135,13 @@ TEST(CliUsage, UsageErrorsArePortugueseAndNameTheOption) {
     EXPECT_NE(r.err.find("Use --help"), std::string::npos) << r.err;
     for (const char* english : {"is required", "not expected", "Run with"})
       EXPECT_EQ(r.err.find(english), std::string::npos) << r.err;
+  }
+  // The help too (it was in English).
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"merge", "--help"}, {"check", "--help"}}) {
+    ProcessResult r = RunQuelvar(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const char* said : {"Uso:", "Opções:", "mostra esta ajuda"}) EXPECT_NE(r.out.find(said), std::string::npos) << r.out;
+    for (const char* english : {"Usage", "Options", "Print this", "the file"})
+      EXPECT_EQ(r.out.find(english), std::string::npos) << english << "\n" << r.out;
   }
 }
