@@ -277,6 +277,38 @@ TEST_F(CodeTables, PartsOfOneCnpjSumTheirEstablishmentRevenueOf0145) {
   }
 }
 
+// Before, the parts of one CNPJ that described their establishment
+// otherwise (another IE in 0140, another IND_ESCRI in C010) lost the later
+// part's line without a word; now the first's is written and the later one
+// named with the field, both values and both files. The same line in every
+// part (COD_EST, the program's numbering, aside) gives no notice.
+TEST_F(CodeTables, PartsOfOneCnpjDescribingTheirEstablishmentOtherwiseAreNamed) {
+  auto part = [&](const std::string& name, const std::string& ie, const std::string& indEscri, char docs) {
+    return Edited(1, name, [&](const std::string& l) {
+      if (l.rfind("|0140|", 0) == 0) return std::vector<std::string>{WithField(l, 6, ie)};
+      if (l.rfind("|C010|", 0) == 0) return std::vector<std::string>{WithField(l, 3, indEscri)};
+      if (l.rfind("|C100|", 0) == 0) return std::vector<std::string>{WithField(l, 8, docs + FieldOf(l, 8))};
+      return std::vector<std::string>{l};
+    });
+  };
+  const std::string first = part("parte1.txt", "713718445748", "2", '1');
+  ProcessResult same = Merge({first, part("parte2.txt", "713718445748", "2", '2')}, "--same-cnpj");
+  ASSERT_EQ(same.exitCode, 0) << same.err;
+  EXPECT_EQ(same.err.find("do estabelecimento"), std::string::npos) << same.err;
+  fs::remove_all(dir.File("out"));
+  const std::string other = part("parte3.txt", "999999999999", "1", '3');
+  ProcessResult r = Merge({first, other}, "--same-cnpj");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& notice :
+       {"registro 0140 do estabelecimento 42765521000260 no arquivo " + other +
+            ": IE \"999999999999\" (gravado \"713718445748\"); gravado o do arquivo " + first,
+        "registro C010 do estabelecimento 42765521000260 no arquivo " + other +
+            ": IND_ESCRI \"1\" (gravado \"2\"); gravado o do arquivo " + first})
+    EXPECT_NE(r.err.find(notice), std::string::npos) << notice << "\n" << r.err;
+  EXPECT_EQ(r.err.find("COD_EST"), std::string::npos) << r.err;
+  EXPECT_EQ(Starting(MergedLines(), "|0140|").size(), 1u);
+}
+
 // Before, a branch file that also declared the head office's 0140 was merged
 // into the head office's establishment (0140, C010 and D010 lines fewer
 // than the inputs had), exit 0.
