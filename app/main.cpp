@@ -8,51 +8,98 @@
 #include "app/gui/gui_main.h"
 #include "checker/efd_check.h"
 
+namespace {
+
+// The usage error `e` in Portuguese, for stderr: the missing option or value,
+// the argument not expected, or the parser's own text after "uso incorreto"
+// for the rarer kinds; then where the options are described.
+std::string UsageError(const CLI::App*, const CLI::Error& e) {
+  const std::string what = e.what(), name = e.get_name();
+  auto after = [&](const std::string& prefix) {
+    return what.rfind(prefix, 0) == 0 ? what.substr(prefix.size()) : std::string();
+  };
+  std::string text;
+  if (name == "RequiredError" && what.ends_with(" is required")) {
+    text = "falta " + what.substr(0, what.size() - 12);
+  } else if (name == "ArgumentMismatch" && what.find(" missing") != std::string::npos) {
+    text = what.substr(0, what.find(':')) + " pede um valor";
+  } else if (std::string extras = after("The following argument was not expected: ") +
+                                   after("The following arguments were not expected: ");
+             !extras.empty()) {
+    text = "argumento não esperado: " + extras;
+  } else {
+    text = "uso incorreto: " + what;
+  }
+  return "quelvar: " + text + "\nUse --help para ver os comandos e as opções.\n";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc == 1) return RunWizardGui(argc, argv);
 
   CLI::App app{
-      "Quelvar merges the EFD-Contribuições (PIS/COFINS) files of a head office and its\n"
-      "branches into one file. Without arguments it opens the wizard window."};
+      "Quelvar unifica os arquivos da EFD-Contribuições (PIS/COFINS) de uma matriz e das suas\n"
+      "filiais num só arquivo. Sem argumentos, abre a janela do assistente."};
+  // The parser's own words in Portuguese, set before the commands copy them.
+  app.get_formatter()->label("Usage", "Uso");
+  app.get_formatter()->label("OPTIONS", "OPÇÕES");
+  app.get_formatter()->label("SUBCOMMAND", "COMANDO");
+  app.get_formatter()->label("Positionals", "Argumentos");
+  app.get_formatter()->label("REQUIRED", "OBRIGATÓRIO");
+  app.option_defaults()->group("Opções");
+  app.set_help_flag("-h,--help", "mostra esta ajuda e sai");
   app.require_subcommand(0, 1);
+  app.failure_message(UsageError);
 
   MergeOptions merge;
   const char* envDatabase = std::getenv("QUELVAR_DATABASE");
   if (envDatabase) merge.database = envDatabase;
   CLI::App* mergeCmd = app.add_subcommand(
       "merge",
-      "Import the files (the first is the head office) and write the merged file\n"
-      "EFDPISCOFINS_<CNPJ>_<start>_<end>_Unificado.txt into the output folder; its path\n"
-      "is printed on stdout. Exit status: 0 the file was written and every input line\n"
-      "is in it or merged by a rule; 1 nothing was written (a file refused, a failed run,\n"
-      "a merged file or report that would overwrite an input or each other); 2 usage\n"
-      "error; 3 the file was written with lines left out (\"gravado, com linhas deixadas\n"
-      "de fora\": codes outside the layout or not merged, listed on stderr).");
+      "Importa os arquivos (o primeiro é o da matriz) e grava o arquivo unificado\n"
+      "EFDPISCOFINS_<CNPJ>_<início>_<fim>_Unificado.txt na pasta de saída; o seu caminho\n"
+      "é escrito na saída padrão. Código de saída: 0 o arquivo foi gravado e cada linha\n"
+      "de entrada está nele ou foi unificada por uma regra; 1 nada foi gravado (um arquivo\n"
+      "recusado, uma execução que falhou, um arquivo unificado ou relatório que gravaria\n"
+      "sobre uma entrada ou sobre o outro); 2 erro de uso; 3 o arquivo foi gravado com\n"
+      "linhas deixadas de fora (\"gravado, com linhas deixadas de fora\": códigos fora do\n"
+      "leiaute ou não unificados, listados na saída de erros).");
+  mergeCmd->group("Comandos");
+  mergeCmd->get_help_ptr()->group("Opções");
   mergeCmd->add_flag("--same-cnpj", merge.sameCnpj,
-                     "merge kind \"Unifica Arquivo (Mesmo CNPJ)\": files of one and the same CNPJ");
+                     "tipo de unificação \"Unifica Arquivo (Mesmo CNPJ)\": arquivos de um só CNPJ");
   mergeCmd->add_flag("--no-head-office-check", merge.noHeadOfficeCheck,
-                     "do not require the first file to be the head office (\"Validar CNPJ Matriz\" unticked)");
-  mergeCmd->add_option("--output-dir", merge.outputDir, "folder that receives the merged file")->required();
+                     "não exige que o primeiro arquivo seja o da matriz (\"Validar CNPJ Matriz\" desmarcado)");
+  mergeCmd->add_option("--output-dir", merge.outputDir, "pasta que recebe o arquivo unificado")
+      ->type_name("PASTA")
+      ->required();
   mergeCmd->add_option("--database", merge.database,
-                       "staging database: a temporary SQLite file in the system's temp folder by\n"
-                       "default (removed at exit); sqlite:PATH places it at PATH; memory keeps it\n"
-                       "in memory; odbc:CONNECTION-STRING uses SQL Server through ODBC.\n"
-                       "The environment variable QUELVAR_DATABASE sets the same.");
+                       "banco de dados de trabalho: um arquivo SQLite temporário na pasta temporária\n"
+                       "do sistema (removido ao sair); sqlite:CAMINHO o põe em CAMINHO; memory o\n"
+                       "mantém na memória; odbc:CONNECTION-STRING usa o SQL Server por ODBC.\n"
+                       "A variável de ambiente QUELVAR_DATABASE faz o mesmo.")
+      ->type_name("DESTINO");
   mergeCmd->add_option("--report", merge.report,
-                       "write the reconciliation ledger (per record code and establishment: lines\n"
-                       "read, written, merged by a rule, refused, not written) as CSV to this file,\n"
-                       "also when the merge fails; never an input file, the merged file or a link.\n"
-                       "The merged file takes its final name only after the report was written.");
+                       "grava a conciliação (por código de registro e estabelecimento: linhas lidas,\n"
+                       "gravadas, unificadas por uma regra, recusadas, não gravadas) em CSV neste\n"
+                       "arquivo, também quando a unificação falha; nunca um arquivo de entrada, o\n"
+                       "arquivo unificado ou um link. O arquivo unificado só recebe o seu nome final\n"
+                       "depois de gravado o relatório.")
+      ->type_name("ARQUIVO");
   bool noProgress = false;
-  mergeCmd->add_flag("--no-progress", noProgress, "no progress line on the terminal");
-  mergeCmd->add_option("FILE", merge.files, "input files, head office first")->required();
+  mergeCmd->add_flag("--no-progress", noProgress, "sem a linha de progresso no terminal");
+  mergeCmd->add_option("ARQUIVO", merge.files, "arquivos de entrada, o da matriz primeiro")->type_name("")->required();
 
   std::string checkFile;
   CLI::App* checkCmd = app.add_subcommand(
       "check",
-      "Check the structure of an EFD-Contribuições file (line shape, block order, X990,\n"
-      "9900, 9990 and 9999 counts, field counts). Exit status 0 when it is valid.");
-  checkCmd->add_option("FILE", checkFile, "the file to check")->required();
+      "Verifica a estrutura de um arquivo da EFD-Contribuições (forma das linhas, ordem dos\n"
+      "blocos, contagens de X990, 9900, 9990 e 9999, número de campos, valores, somas e\n"
+      "códigos). Código de saída 0 quando é válido.");
+  checkCmd->group("Comandos");
+  checkCmd->get_help_ptr()->group("Opções");
+  checkCmd->add_option("ARQUIVO", checkFile, "o arquivo a verificar")->type_name("")->required();
 
   try {
     app.parse(argc, argv);

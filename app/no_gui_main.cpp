@@ -5,6 +5,6 @@
 
 // Says that this build has no window and returns 1.
 int RunWizardGui(int, char**) {
-  std::fprintf(stderr, "quelvar: this build has no wizard window; use 'quelvar merge' (see --help)\n");
+  std::fprintf(stderr, "quelvar: esta versão não tem a janela do assistente; use 'quelvar merge' (veja --help)\n");
   return 1;
 }

@@ -101,6 +101,7 @@ void md_UnifyBlock(bool& singleCnpj) {
   const auto withRows = CodesWithRows("0140");
   for (size_t i = 0; i < ests.size(); ++i) {
     Write("0140", singleCnpj, static_cast<int>(ests[i].id));
+    NoteDifferingEstablishmentLines("0140", ests[i]);
     md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
     SubtreeStats s = WriteEstablishmentSubtree("0140", g_CurrentCNPJ, withRows, true);
     NoteEstablishmentPass(s.statements + 2);

@@ -9,6 +9,7 @@
 #include "blocks/registry.h"
 #include "staging/ledger.h"
 #include "staging/line_field.h"
+#include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
@@ -29,6 +30,32 @@ void Load0100(std::string_view line, std::string_view cpf) {
   std::string normalized = UpperLatin1(TrimBlanks(cpf));
   auto rs = g_Connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
   if (rs->Eof()) Store(Layouts(), "0100", line);
+}
+
+// A later file's header (0000) is not stored: the first file's stands for the
+// merged file. The fields that speak for the whole merged file — the kind of
+// bookkeeping (TIPO_ESCRIT) with the receipt it corrects (NUM_REC_ANTERIOR),
+// a special situation (IND_SIT_ESP), the company's legal nature (IND_NAT_PJ)
+// and activity (IND_ATIV) — are compared with the stored header's, and those
+// that differ are named in a notice (a branch's name and place are its own).
+// Throws DatabaseError.
+void NoteDifferingHeader(std::string_view line) {
+  auto rs = g_Connection->Execute("SELECT * FROM ###0000");
+  if (rs->Eof()) return;
+  std::string differing;
+  for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0000")->fields) {
+    if (f.key != 3 && f.key != 4 && f.key != 5 && f.key != 13 && f.key != 14) continue;
+    const Value& v = (*rs)[f.name];
+    const std::string stored = v.IsNull() ? std::string() : v.AsText(), here = StoredField(line, f.key);
+    if (stored != here)
+      differing += (differing.empty() ? "" : ", ") + Layout006().Find("0000")->fields[f.key - 1].name + " \"" +
+                   here + "\" (primeiro arquivo: \"" + stored + "\")";
+  }
+  if (differing.empty()) return;
+  if (MessagePort* port = Ports().messages)
+    port->ShowMessage("Arquivo " + StagedFileName(g_CurrentFileId) + ": o registro 0000 informa " + differing +
+                          "; o arquivo unificado leva o registro 0000 do primeiro arquivo.",
+                      MsgIcon::Information);
 }
 
 // The tax regime (0110) must be the same in every file: the first file's line is
@@ -55,8 +82,12 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
       differs += (differs.empty() ? "" : ", ") + std::string("IND_APRO_CRED ") + apro + " (Matriz: " + storedApro + ")";
     if (!differs.empty())
       throw std::runtime_error("o registro 0110 difere do primeiro arquivo: " + differs);
-    if ((*rs)["Cod_Tipo_Cont"].AsText() != tipo) {
-      if (MessagePort* port = Ports().messages) port->ShowMessage("O registro 0110 DIFERE!", MsgIcon::Critical);
+    if (const std::string storedTipo = (*rs)["Cod_Tipo_Cont"].AsText(); storedTipo != tipo) {
+      if (MessagePort* port = Ports().messages)
+        port->ShowMessage("Arquivo " + StagedFileName(g_CurrentFileId) + ": o registro 0110 informa COD_TIPO_CONT \"" +
+                              tipo + "\" (primeiro arquivo: \"" + storedTipo +
+                              "\"); o arquivo unificado leva o registro 0110 do primeiro arquivo.",
+                          MsgIcon::Critical);
       return;
     }
   }
@@ -89,6 +120,7 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
                    std::string_view indAproCred) {
   if (reg == "0000") {
     g_CurrentCNPJ = StoredField(line, 9);
+    NoteDifferingHeader(line);
     StoreIfEmpty(Layouts(), reg, line);
   } else if (reg == "0001" || reg == "0990") {
     StoreIfEmpty(Layouts(), reg, line);

@@ -73,7 +73,8 @@ struct Siblings {
 struct Node {
   std::vector<std::string> f;  // [k]: field k (f[1] the record code)
   std::vector<std::optional<ExactDecimal>> sums;  // [k]: sum of field k while some text was not empty
-  std::vector<std::string> differing, otherCnpjs;
+  std::string file;  // Id_Arquivo of the kept line's file
+  std::vector<std::string> differing, otherFiles;  // field names; Id_Arquivo of the files that had them
   std::map<std::string, Siblings, std::less<>> children;
 };
 
@@ -107,9 +108,9 @@ void Add(std::optional<ExactDecimal>& into, const CodePlan& p, size_t k, const s
   into = into.value_or(ExactDecimal()) + Amount(p, k, text);
 }
 
-// Merges the line `f` of the file `cnpj` into `into` by the rule of its code;
-// returns the node that stands for it.
-Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& cnpj) {
+// Merges the line `f` of the input file numbered `file` (Id_Arquivo) into
+// `into` by the rule of its code; returns the node that stands for it.
+Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& file) {
   const bool keepAll = p.rule->kind == CompanyMerge::KeepAll;
   const std::string key = keepAll ? std::string() : KeyOf(p, f);
   if (!keepAll) {
@@ -123,8 +124,8 @@ Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const
           const std::string& name = p.record->fields[k - 1].name;
           if (std::find(n->differing.begin(), n->differing.end(), name) == n->differing.end())
             n->differing.push_back(name);
-          if (std::find(n->otherCnpjs.begin(), n->otherCnpjs.end(), cnpj) == n->otherCnpjs.end())
-            n->otherCnpjs.push_back(cnpj);
+          if (std::find(n->otherFiles.begin(), n->otherFiles.end(), file) == n->otherFiles.end())
+            n->otherFiles.push_back(file);
         }
       }
       return n;
@@ -135,6 +136,7 @@ Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const
   for (size_t k = 2; k < f.size(); ++k)
     if (p.summed[k]) Add(node->sums[k], p, k, f[k]);
   node->f = std::move(f);
+  node->file = file;
   Node* n = node.get();
   into.nodes.push_back(std::move(node));
   if (!keepAll) into.byKey.emplace(key, n);
@@ -142,19 +144,19 @@ Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const
 }
 
 // Runs `sql` over the table of `p` and hands every row (its fields, identity,
-// parent link and CNPJ) to `row`.
+// parent link and input file number, Id_Arquivo) to `row`.
 template <class Row>
 void ReadRows(const CodePlan& p, const std::string& sql, Row row) {
   auto rs = g_Connection->Execute(sql);
   std::vector<int> cols(p.Fields() + 1, -1);
   for (size_t k = 1; k <= p.Fields(); ++k) cols[k] = rs->FindColumn(p.columns[k]);
-  const int id = rs->FindColumn("ID"), pai = rs->FindColumn("ID_Pai"), cnpj = rs->FindColumn("Id_CNPJ");
+  const int id = rs->FindColumn("ID"), pai = rs->FindColumn("ID_Pai"), file = rs->FindColumn("Id_Arquivo");
   for (; !rs->Eof(); rs->MoveNext()) {
     std::vector<std::string> f(p.Fields() + 1);
     for (size_t k = 1; k <= p.Fields(); ++k)
       if (cols[k] >= 0) f[k] = TextOf(rs->Column(cols[k]));
     row(std::move(f), id >= 0 ? rs->Column(id).AsInt() : 0, pai >= 0 ? rs->Column(pai).AsInt() : 0,
-        cnpj >= 0 ? TextOf(rs->Column(cnpj)) : std::string());
+        file >= 0 ? TextOf(rs->Column(file)) : std::string());
   }
 }
 
@@ -169,13 +171,13 @@ void ReadChildren(const CodePlan& parent, const std::unordered_map<int64_t, Node
     if (!p) continue;
     std::unordered_map<int64_t, Node*> where;
     ReadRows(*p, "SELECT * FROM ###" + c->code + " ORDER BY ID_Pai ASC, ID ASC",
-             [&](std::vector<std::string> f, int64_t id, int64_t pai, const std::string& cnpj) {
+             [&](std::vector<std::string> f, int64_t id, int64_t pai, const std::string& file) {
                auto it = parents.find(pai);
                if (it == parents.end()) {
                  ++orphans[c->code];
                  return;
                }
-               Node* n = Merge(it->second->children[c->code], *p, std::move(f), cnpj);
+               Node* n = Merge(it->second->children[c->code], *p, std::move(f), file);
                if (!p->children.empty()) where.emplace(id, n);
              });
     ReadChildren(*p, where, orphans);
@@ -198,6 +200,15 @@ std::string Joined(const std::vector<std::string>& items) {
   return out;
 }
 
+// "no arquivo b.txt" / "nos arquivos b.txt, c.txt": the input files numbered
+// `files` (Id_Arquivo) by the names the user gave them. The parts of one CNPJ
+// share their CNPJ, so a file is named by its name, never by its CNPJ.
+std::string InFiles(const std::vector<std::string>& files) {
+  std::vector<std::string> names;
+  for (const std::string& f : files) names.push_back(StagedFileName(f));
+  return (names.size() == 1 ? "no arquivo " : "nos arquivos ") + Joined(names);
+}
+
 // Writes the merged lines of `s` with their children, counting lines per code.
 void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::string, int32_t>& counts) {
   for (const auto& node : s.nodes) {
@@ -213,8 +224,8 @@ void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::stri
     if (!n.differing.empty())
       ReportError("Quelvar", "registros da empresa",
                   "registro " + p.record->code + " de " + KeyWords(p, n) + ": " + Joined(n.differing) +
-                      " diferente(s) no arquivo de CNPJ " + Joined(n.otherCnpjs) +
-                      "; gravado o do primeiro arquivo",
+                      " diferente(s) " + InFiles(n.otherFiles) + "; gravado o do arquivo " +
+                      StagedFileName(n.file),
                   1);
     for (const CatalogueRecord* c : p.children) {
       auto it = n.children.find(c->code);
@@ -231,8 +242,8 @@ int64_t WriteCompanyRecords(std::string_view code) {
   Siblings top;
   std::unordered_map<int64_t, Node*> where;
   ReadRows(*p, "SELECT * FROM ###" + std::string(code) + " ORDER BY ID ASC",
-           [&](std::vector<std::string> f, int64_t id, int64_t, const std::string& cnpj) {
-             Node* n = Merge(top, *p, std::move(f), cnpj);
+           [&](std::vector<std::string> f, int64_t id, int64_t, const std::string& file) {
+             Node* n = Merge(top, *p, std::move(f), file);
              if (!p->children.empty()) where.emplace(id, n);
            });
   std::map<std::string, int64_t> orphans;
@@ -246,9 +257,9 @@ int64_t WriteCompanyRecords(std::string_view code) {
     total += n;
   }
   for (const auto& [reg, n] : orphans)
-    ReportError("Quelvar", "WriteCompanyRecords()",
-                std::to_string(n) + " linha(s) do registro " + reg +
-                    " sem o registro pai no seu arquivo; não gravadas",
+    ReportError("Quelvar", "registros da empresa",
+                std::to_string(n) + " linha(s) do registro " + reg + " sem o registro pai (" +
+                    Layout006().Find(reg)->parentCode + ") no seu arquivo; não gravadas",
                 1);
   return total;
 }

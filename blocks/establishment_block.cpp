@@ -2,13 +2,18 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blocks/block_statement.h"
 #include "blocks/company_writer.h"
+#include "blocks/registry.h"
 #include "blocks/subtree_writer.h"
+#include "staging/catalogue_layouts.h"
+#include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "staging/text.h"
 
 namespace {
 
@@ -35,6 +40,52 @@ std::string CnpjKey(const std::string& cnpj) {
 
 }  // namespace
 
+void NoteDifferingEstablishmentLines(std::string_view establishment, const EstablishmentRow& kept) {
+  const CatalogueRecord* record = Layout006().Find(establishment);
+  const LayoutSpec* layout = FindAnyLayout(establishment);
+  if (!record || !layout) return;
+  std::vector<std::pair<std::string, std::string>> fields;  // name as the guide has it, staging column
+  // COD_EST is the program's own numbering of the establishments, not compared.
+  for (const FieldSpec& f : layout->fields)
+    if (f.key >= 2 && static_cast<size_t>(f.key) <= record->fields.size() &&
+        record->fields[f.key - 1].name != "COD_EST")
+      fields.emplace_back(record->fields[f.key - 1].name, f.name);
+  std::vector<std::string> keptValues;
+  std::string keptFile;
+  std::vector<std::pair<std::string, std::vector<std::string>>> others;  // file, values
+  const std::string key = CnpjKey(kept.cnpj);
+  for (auto rs = g_Connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+       !rs->Eof(); rs->MoveNext()) {
+    const std::string cnpj = (*rs)["CNPJ"].AsText();
+    if (CnpjKey(cnpj) != key) continue;
+    std::vector<std::string> values;
+    for (const auto& [name, column] : fields) {
+      const Value& v = (*rs)[column];
+      values.push_back(v.IsNull() ? std::string() : v.AsText());
+    }
+    const Value& file = (*rs)["Id_Arquivo"];
+    if (rs->Column(rs->FindColumn("ID")).AsInt() == kept.id) {
+      keptValues = std::move(values);
+      keptFile = file.IsNull() ? std::string() : file.AsText();
+    } else {
+      others.emplace_back(file.IsNull() ? std::string() : file.AsText(), std::move(values));
+    }
+  }
+  if (keptValues.empty()) return;
+  for (const auto& [file, values] : others) {
+    std::string differing;
+    for (size_t i = 0; i < fields.size(); ++i)
+      if (values[i] != keptValues[i])
+        differing += (differing.empty() ? "" : ", ") + fields[i].first + " \"" + values[i] + "\" (gravado \"" +
+                     keptValues[i] + "\")";
+    if (!differing.empty())
+      ReportError("Quelvar", "estabelecimentos do mesmo CNPJ",
+                  "registro " + std::string(establishment) + " do estabelecimento " + kept.cnpj + " no arquivo " +
+                      StagedFileName(file) + ": " + differing + "; gravado o do arquivo " + StagedFileName(keptFile),
+                  1);
+  }
+}
+
 std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishment) {
   std::vector<EstablishmentRow> out;
   std::set<std::string> seen;
@@ -60,6 +111,7 @@ void UnifyEstablishmentBlock(const BlockEntry& b) {
   for (size_t i = 0; i < ests.size(); ++i) {
     md_AddRecordCount(b.establishment,
                       WriteRows(b.establishment, head + "WHERE (ID = " + std::to_string(ests[i].id) + ")", estLayout));
+    NoteDifferingEstablishmentLines(b.establishment, ests[i]);
     g_CurrentCNPJ = ests[i].cnpj;
     md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
     SubtreeStats s = WriteEstablishmentSubtree(b.establishment, ests[i].cnpj, withRows, false);

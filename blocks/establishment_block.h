@@ -25,3 +25,9 @@ struct EstablishmentRow {
   std::string cnpj;
 };
 std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishment);
+
+// Names in a notice each later line of `kept`'s CNPJ in `establishment`'s
+// table (the parts of one CNPJ each give one) whose fields differ from the
+// written line `kept`: the field, both values and both files. The written
+// line stays the first's. Throws DatabaseError.
+void NoteDifferingEstablishmentLines(std::string_view establishment, const EstablishmentRow& kept);

@@ -32,7 +32,10 @@ MergeRuleInfo MergeRuleFor(std::string_view code, bool sameCnpj) {
   // with the item's own changes).
   if (code == "0140" || (tail == "010" && In(code.substr(0, 1), {"A", "C", "D", "F", "I", "P"})))
     return {MergeRule::Once, sameCnpj ? "um estabelecimento para os arquivos do mesmo CNPJ" : "um estabelecimento por CNPJ"};
-  if (In(code, {"0145", "0150", "0200", "0205", "0206", "0208", "0400", "0450"}))
+  // The revenue an establishment's 0145 gives: the lines of the files of its
+  // CNPJ summed into one (one file gives it one line).
+  if (code == "0145") return {MergeRule::Summed, "receitas do estabelecimento somadas dos arquivos do mesmo CNPJ"};
+  if (In(code, {"0150", "0200", "0205", "0206", "0208", "0400", "0450"}))
     return {MergeRule::Deduplicated, sameCnpj ? "cadastro gravado uma vez para os arquivos do mesmo CNPJ"
                                               : "cadastro gravado uma vez por código no estabelecimento"};
   if (code[0] == 'M') return {MergeRule::Summed, "apuração somada de todos os arquivos"};

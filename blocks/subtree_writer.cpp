@@ -2,18 +2,22 @@
 
 #include <memory>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "blocks/block_statement.h"
 #include "blocks/cnpj_operand.h"
+#include "blocks/efd_amount.h"
 #include "blocks/registry.h"
 #include "staging/catalogue_layouts.h"
 #include "staging/ledger.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "staging/text.h"
 
 namespace {
 
@@ -28,6 +32,7 @@ struct Cursor {
   int parentCol = -1;  // parent link, -1 for records directly under the establishment
   int keyCol = -1;     // dedup key column, -1 when not deduplicated
   int lineCol = -1;    // the line's text
+  int fileCol = -1;    // the input file's number (Id_Arquivo), read for lines merged once per pass
   bool oncePerPass = false;  // at most one line per establishment (0145)
   int64_t total = 0;         // rows of the establishment (0 when not counted)
   int64_t lo = 0, hi = -1;   // range of the establishment's identities (hi < lo: none)
@@ -74,6 +79,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
   if (identity) sql += "ID AS Row_Id,";
   if (!link.empty()) sql.append(link).append(" AS Row_Pai,");
   if (key && *key) sql.append(key).append(" AS Row_Key,");
+  if (key && !*key) sql += "Id_Arquivo AS Row_File,";
   sql += expr.replace(expr.find("{NAMECOL}"), 9, " AS Linha ");
   sql += "FROM ###" + rec.code + " ";
   if (!parent) {
@@ -89,6 +95,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
   c->parentCol = link.empty() ? -1 : c->rs->FindColumn("Row_Pai");
   c->keyCol = key && *key ? c->rs->FindColumn("Row_Key") : -1;
   c->lineCol = c->rs->FindColumn("Linha");
+  c->fileCol = key && !*key ? c->rs->FindColumn("Row_File") : -1;
   c->oncePerPass = key && !*key;
 
   // Children only under a parent that has an identity of its own to be found by.
@@ -150,6 +157,71 @@ void Count(Cursor& c, SubtreeStats& stats) {
   for (auto& child : c.children) Count(*child, stats);
 }
 
+// The fields of `line` ("|0145|1|10,00|...|"): [k] field k, [1] the record code.
+std::vector<std::string> FieldsOf(const std::string& line) {
+  std::vector<std::string> f(1);
+  size_t start = 1;
+  for (size_t bar = line.find('|', start); bar != std::string::npos; bar = line.find('|', start)) {
+    f.push_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return f;
+}
+
+// Writes the one line of a record kept once per establishment (0145) from
+// the several lines the files of its CNPJ gave it, in load order (parts of
+// one CNPJ, each with its own revenue); they become one:
+// the amounts (numbers with decimals) added exactly, the other fields from
+// the first line (a sum equal to the first line's amount keeps its text); a
+// text that differs is named in a notice, a code that
+// differs (COD_INC_TRIB) stops the run, since no single value is right for
+// all parts. The lines merged count in the ledger as merged. Throws
+// std::runtime_error (Portuguese, naming the record, establishment, field,
+// values and files) for a differing code or an amount that cannot be read.
+void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
+  Recordset& rs = *c.rs;
+  std::vector<std::string> lines, files;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    md_ShowProgress(3, c.reg, static_cast<double>(lines.size() + 1), static_cast<double>(c.total));
+    lines.push_back(LineText(c));
+    files.push_back(c.fileCol >= 0 ? rs.Column(c.fileCol).AsText() : std::string());
+  }
+  const CatalogueRecord& record = *Layout006().Find(c.reg);
+  std::vector<std::string> merged = FieldsOf(lines.front());
+  std::vector<std::optional<ExactDecimal>> sums(merged.size());
+  std::vector<std::string> notices;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::vector<std::string> f = FieldsOf(lines[i]);
+    for (size_t k = 2; k < merged.size() && k <= record.fields.size(); ++k) {
+      const CatalogueField& field = record.fields[k - 1];
+      const std::string text = k < f.size() ? f[k] : std::string();
+      if (field.type == 'N' && field.decimals >= 0) {
+        if (!text.empty()) sums[k] = sums[k].value_or(ExactDecimal()) + EfdAmount(text, record, field);
+      } else if (text != merged[k]) {
+        const std::string what = "registro " + c.reg + " do estabelecimento " + g_CurrentCNPJ + ": " +
+                                 FieldInWords(field) + " \"" + merged[k] + "\" no arquivo " +
+                                 StagedFileName(files.front()) + ", \"" + text + "\" no arquivo " +
+                                 StagedFileName(files[i]);
+        if (field.type == 'N')
+          throw std::runtime_error(what + "; os arquivos do mesmo CNPJ devem informar o mesmo valor");
+        notices.push_back(what + "; gravado o do arquivo " + StagedFileName(files.front()));
+      }
+    }
+  }
+  // A sum that is the first line's value again (parts' zeros) keeps its text.
+  std::string line = "|";
+  for (size_t k = 1; k < merged.size(); ++k) {
+    if (sums[k] && (merged[k].empty() || EfdAmount(merged[k], record, record.fields[k - 1]) != *sums[k]))
+      merged[k] = sums[k]->Text(ExactDecimal::kPlaces);
+    line.append(merged[k]).push_back('|');
+  }
+  md_WriteText(c.reg, line);
+  ++c.written;
+  ++stats.lines;
+  RunLedger().Merged(c.reg, g_CurrentCNPJ, static_cast<int64_t>(lines.size()) - 1);
+  for (const std::string& n : notices) ReportError("Quelvar", "estabelecimentos do mesmo CNPJ", n, 1);
+}
+
 PassTotals& Totals() {
   static PassTotals t;
   return t;
@@ -193,6 +265,11 @@ SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::stri
     if (!withRows.count(top->code)) continue;
     std::unique_ptr<Cursor> c = Open(*top, nullptr, operand, withRows, dedupByCode, stats);
     if (!c) continue;
+    if (c->oncePerPass && c->children.empty() && c->total > 1) {
+      WriteOncePerPass(*c, stats);
+      Count(*c, stats);
+      continue;
+    }
     // Per key: the hash of the kept line with its children's lines. A later
     // line of the key is left out; it counts as merged in the ledger only
     // when it is the kept line again, children and all.

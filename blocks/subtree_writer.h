@@ -30,11 +30,14 @@ struct SubtreeStats {
 // Writes the subtree of the establishment record `establishment` ("C010")
 // whose rows carry Id_CNPJ `cnpj`, reading only the codes in `withRows`.
 // With `dedupByCode`, a record with a code of its own under 0140 (0150
-// COD_PART, 0190 UNID, 0200 COD_ITEM, 0400 COD_NAT, 0450 COD_INF, 0145 once)
-// is written only for the first row of each code, its children with it; the
-// later rows and their children are left out; a row left out that is the kept
-// row again (its children too) is counted in the run's ledger as merged, one
-// with other contents is not, so the ledger reports it lost. Counts the lines
+// COD_PART, 0190 UNID, 0200 COD_ITEM, 0400 COD_NAT, 0450 COD_INF) is written
+// only for the first row of each code, its children with it; the later rows
+// and their children are left out; a row left out that is the kept row again
+// (its children too) is counted in the run's ledger as merged, one with other
+// contents is not, so the ledger reports it lost. The 0145 rows of the
+// establishment become one line, their amounts summed (a COD_INC_TRIB that
+// differs stops the run with std::runtime_error, a differing INFO_COMPL is
+// named in a notice). Counts the lines
 // of each code in ###Registros. Throws DatabaseError for a rejected statement and whatever the
 // output writer throws; lines written so far stay in the output.
 SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::string_view cnpj,

@@ -92,24 +92,24 @@ std::unique_ptr<DatabaseConnection> CreateConnection(const std::string& target) 
   if (target == "memory") return MakeSqliteConnection(SqliteTarget::Memory);
   if (target.rfind("sqlite:", 0) == 0) {
     std::string path = target.substr(7);
-    if (path.empty()) throw DatabaseError("The database target \"sqlite:\" names no file.");
+    if (path.empty()) throw DatabaseError("O destino \"sqlite:\" do banco de dados de trabalho não nomeia arquivo: use sqlite:CAMINHO.");
     // SQLite would read "file:..." as a URI naming any database, existing ones included.
     if (path.size() >= 5 && UpperLatin1(path.substr(0, 5)) == "FILE:")
-      throw DatabaseError("The database target \"" + target +
-                          "\" is a URI; give the path of a new file (sqlite:PATH).");
+      throw DatabaseError("O destino \"" + target +
+                          "\" do banco de dados de trabalho é um URI: dê o caminho de um arquivo novo (sqlite:CAMINHO).");
     return MakeSqliteConnection(SqliteTarget::File, path);
   }
   if (target.rfind("odbc:", 0) == 0) {
 #ifdef QUELVAR_HAVE_ODBC
     return CreateOdbcConnection(target.substr(5));
 #else
-    throw DatabaseError("ODBC support is not built in this program");
+    throw DatabaseError("Este programa foi compilado sem suporte a ODBC: use \"sqlite\", \"memory\" ou \"sqlite:CAMINHO\".");
 #endif
   }
   // A mistyped connection string may hold a password: such a target is not repeated.
   std::string shown = target.find('=') == std::string::npos ? " \"" + target + "\"" : "";
-  throw DatabaseError("Unknown database target" + shown +
-                      " (use \"sqlite\", \"memory\", \"sqlite:PATH\" or \"odbc:CONNECTION\").");
+  throw DatabaseError("Destino do banco de dados de trabalho desconhecido" + shown +
+                      " (use \"sqlite\", \"memory\", \"sqlite:CAMINHO\" ou \"odbc:CONNECTION\").");
 }
 
 std::unique_ptr<Recordset> MakeEmptyRecordset() { return std::make_unique<EmptyRecordset>(); }

@@ -38,7 +38,7 @@ std::string ComposeFromColumns(Recordset& rs, const Objeto_Collection& layout) {
 // concatenation): the record code and every other field empty, so that the
 // file keeps one line per counted row. The error port is told.
 std::string NullLine(std::string_view reg, const Objeto_Collection& layout) {
-  ReportError("Quelvar", ".md_WriteLine()",
+  ReportError("Quelvar", "gravação do arquivo unificado",
               "Linha nula no registro " + std::string(reg) + ": gravada com os campos vazios", 1);
   std::string line = "|";
   bool first = true;

@@ -1,6 +1,7 @@
 #include "staging/run_state.h"
 
 #include <ctime>
+#include <map>
 
 #include "staging/ledger.h"
 #include "staging/older_forms.h"
@@ -11,6 +12,7 @@ std::string g_CurrentCNPJ, g_CurrentFileId, g_CurrentParentID, g_CurrentEcfID, g
 int64_t g_StoreFailures = 0;
 namespace {
 int64_t g_FilesStarted = 0;  // input files whose staging began in this run
+std::map<std::string, std::string, std::less<>> g_FileNames;  // Id_Arquivo -> the file as the user named it
 }  // namespace
 bool g_MatrizSelected = false;
 std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
@@ -25,13 +27,21 @@ void ResetRunState() {
   g_MatrizSelected = false;
   g_StoreFailures = 0;
   g_FilesStarted = 0;
+  g_FileNames.clear();
   RunLedger().Clear();
   OlderFormFields().clear();
 }
 
-int64_t BeginStagedFile() {
+int64_t BeginStagedFile(std::string_view name) {
   g_CurrentFileId = std::to_string(++g_FilesStarted);
+  if (!name.empty()) g_FileNames[g_CurrentFileId] = std::string(name);
   return g_FilesStarted;
+}
+
+std::string StagedFileName(std::string_view fileId) {
+  auto it = g_FileNames.find(fileId);
+  if (it != g_FileNames.end()) return it->second;
+  return fileId.empty() ? std::string("arquivo desconhecido") : "arquivo " + std::string(fileId);
 }
 
 int64_t CurrentStagedFile() { return g_FilesStarted; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "staging/database.h"
 
@@ -29,8 +30,12 @@ extern std::string g_StartTime, g_EndTime;
 // number of the run (1 for the first file, then 2, 3, ...), which every row
 // staged until the next call carries in Id_Arquivo. A number is never given
 // twice in one run, also when files are removed or imported again, so the
-// parts of one CNPJ stay apart however the list was edited. Returns the number.
-int64_t BeginStagedFile();
+// parts of one CNPJ stay apart however the list was edited. `name` (the
+// file as the user named it) is kept for messages. Returns the number.
+int64_t BeginStagedFile(std::string_view name = {});
+// The name given to BeginStagedFile for the file numbered `fileId` (an
+// Id_Arquivo), or "arquivo N" when none was given. Never throws.
+std::string StagedFileName(std::string_view fileId);
 // The number BeginStagedFile gave last (0 before the first file of the run).
 int64_t CurrentStagedFile();
 

@@ -213,6 +213,102 @@ TEST_F(CodeTables, PartsOfOneCnpjRenameACodeOfOtherContentsAndItsReferencesFollo
   ExpectValidEfd(MergedPath());
 }
 
+// Before, parts of one CNPJ whose 0145 lines of one establishment differed
+// failed the run through the ledger (the second part's line was dropped,
+// its revenue with it). An establishment's 0145 gives the revenue of the
+// period; each part brings its own, so the lines become one with VL_REC_TOT,
+// VL_REC_ATIV and VL_REC_DEMAIS_ATIV summed, as 0111 is. A differing
+// COD_INC_TRIB has no one right value: the run stops naming both files. A
+// differing INFO_COMPL keeps the first part's, named in a notice.
+TEST_F(CodeTables, PartsOfOneCnpjSumTheirEstablishmentRevenueOf0145) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> parts;  // the 0145 line of each part
+    int exitCode;
+    const char* merged;  // the merged 0145 ("" when nothing is written)
+    std::vector<std::string> said;  // on stderr, besides the file names
+  };
+  const std::vector<Case> cases = {
+      {"amounts",
+       {"|0145|1|1000,00|600,00|400,00|Registro 0145|", "|0145|1|500,50|300,25|200,25|Registro 0145|"},
+       0, "|0145|1|1500,5|900,25|600,25|REGISTRO 0145|", {}},
+      {"three parts, one without the optional amount",
+       {"|0145|2|10,00|10,00||Info|", "|0145|2|20,00|15,00|5,00|Info|", "|0145|2|0,01|0,01|0,00|Info|"},
+       0, "|0145|2|30,01|25,01|5|INFO|", {}},
+      {"identical lines, each part's own revenue",
+       {"|0145|1|100,00|100,00|0,00|Registro 0145|", "|0145|1|100,00|100,00|0,00|Registro 0145|"},
+       0, "|0145|1|200|200|0,00|REGISTRO 0145|", {}},
+      {"another text",
+       {"|0145|1|10,00|10,00|0,00|Primeira|", "|0145|1|10,00|10,00|0,00|Segunda|"},
+       0, "|0145|1|20|20|0,00|PRIMEIRA|",
+       {"registro 0145 do estabelecimento 42765521000260: campo 06 (INFO_COMPL) \"PRIMEIRA\" no arquivo",
+        "gravado o do arquivo"}},
+      {"another incidence",
+       {"|0145|1|10,00|10,00|0,00|Info|", "|0145|2|10,00|10,00|0,00|Info|"},
+       1, "",
+       {"registro 0145 do estabelecimento 42765521000260: campo 02 (COD_INC_TRIB) \"1\" no arquivo",
+        "\"2\" no arquivo", "devem informar o mesmo valor", "A unificação falhou"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> files;
+    for (size_t i = 0; i < c.parts.size(); ++i)
+      files.push_back(Edited(1, "parte" + std::to_string(i + 1) + ".txt", [&](const std::string& l) {
+        if (l.rfind("|0145|", 0) == 0) return std::vector<std::string>{c.parts[i]};
+        // Documents of their own in each part.
+        if (l.rfind("|C100|", 0) == 0) return std::vector<std::string>{WithField(l, 8, std::to_string(i) + FieldOf(l, 8))};
+        return std::vector<std::string>{l};
+      }));
+    fs::remove_all(dir.File("out"));
+    ProcessResult r = Merge(files, "--same-cnpj");
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    for (const std::string& part : c.said) EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
+    if (!c.said.empty())
+      for (const std::string& file : {files[0], files[1]}) EXPECT_NE(r.err.find(file), std::string::npos) << r.err;
+    for (const char* lost : {"não foi gravada", "não foram gravadas"})
+      EXPECT_EQ(r.err.find(lost), std::string::npos) << r.err;
+    const std::vector<std::string> merged = MergedLines();
+    if (*c.merged == 0) {
+      EXPECT_TRUE(merged.empty());
+      continue;
+    }
+    EXPECT_EQ(Starting(merged, "|0145|"), std::vector<std::string>{c.merged});
+    ExpectValidEfd(MergedPath());
+  }
+}
+
+// Before, the parts of one CNPJ that described their establishment
+// otherwise (another IE in 0140, another IND_ESCRI in C010) lost the later
+// part's line without a word; now the first's is written and the later one
+// named with the field, both values and both files. The same line in every
+// part (COD_EST, the program's numbering, aside) gives no notice.
+TEST_F(CodeTables, PartsOfOneCnpjDescribingTheirEstablishmentOtherwiseAreNamed) {
+  auto part = [&](const std::string& name, const std::string& ie, const std::string& indEscri, char docs) {
+    return Edited(1, name, [&](const std::string& l) {
+      if (l.rfind("|0140|", 0) == 0) return std::vector<std::string>{WithField(l, 6, ie)};
+      if (l.rfind("|C010|", 0) == 0) return std::vector<std::string>{WithField(l, 3, indEscri)};
+      if (l.rfind("|C100|", 0) == 0) return std::vector<std::string>{WithField(l, 8, docs + FieldOf(l, 8))};
+      return std::vector<std::string>{l};
+    });
+  };
+  const std::string first = part("parte1.txt", "713718445748", "2", '1');
+  ProcessResult same = Merge({first, part("parte2.txt", "713718445748", "2", '2')}, "--same-cnpj");
+  ASSERT_EQ(same.exitCode, 0) << same.err;
+  EXPECT_EQ(same.err.find("do estabelecimento"), std::string::npos) << same.err;
+  fs::remove_all(dir.File("out"));
+  const std::string other = part("parte3.txt", "999999999999", "1", '3');
+  ProcessResult r = Merge({first, other}, "--same-cnpj");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& notice :
+       {"registro 0140 do estabelecimento 42765521000260 no arquivo " + other +
+            ": IE \"999999999999\" (gravado \"713718445748\"); gravado o do arquivo " + first,
+        "registro C010 do estabelecimento 42765521000260 no arquivo " + other +
+            ": IND_ESCRI \"1\" (gravado \"2\"); gravado o do arquivo " + first})
+    EXPECT_NE(r.err.find(notice), std::string::npos) << notice << "\n" << r.err;
+  EXPECT_EQ(r.err.find("COD_EST"), std::string::npos) << r.err;
+  EXPECT_EQ(Starting(MergedLines(), "|0140|").size(), 1u);
+}
+
 // Before, a branch file that also declared the head office's 0140 was merged
 // into the head office's establishment (0140, C010 and D010 lines fewer
 // than the inputs had), exit 0.

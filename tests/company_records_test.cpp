@@ -8,7 +8,13 @@
 #include <map>
 #include <set>
 
+#include "blocks/company_writer.h"
+#include "staging/output_file.h"
+#include "staging/run_state.h"
+#include "staging/ui_ports.h"
 #include "tests/support/check_support.h"
+#include "tests/support/staging_database.h"
+#include "tests/support/wizard_fakes.h"
 #include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
 
@@ -130,10 +136,10 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
   EXPECT_EQ(r.err.find("não unificados"), std::string::npos) << r.err;
   // One warning for the account kept with its first name.
   EXPECT_NE(r.err.find("registro 0500 de DT_ALT 01012020, COD_CTA 9.9: NIVEL, NOME_CTA diferente(s) "
-                       "no arquivo de CNPJ " + f1),
+                       "no arquivo " + files[1] + "; gravado o do arquivo " + files[0]),
             std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find("registro P200 de PER_REF 062023: COD_REC diferente(s) no arquivo de CNPJ " + f2),
+  EXPECT_NE(r.err.find("registro P200 de PER_REF 062023: COD_REC diferente(s) no arquivo " + files[2]),
             std::string::npos)
       << r.err;
   const std::string merged = MergedFile();
@@ -234,33 +240,64 @@ TEST_F(CompanyRecords, EveryRecordOfTheLayoutIsMergedAndTheLedgerBalances) {
 
 // Before, a later file's 0035, 0120 or 0600 whose key was already written lost
 // its descriptive fields without a word; now each is named in a warning, as
-// the 0500 and P200 are: the key, the fields that differ and the CNPJ of the
-// file that had them. A later line equal to the kept one gives no warning.
+// the 0500 and P200 are: the key, the fields that differ, the file that had
+// them and the file whose line was kept. A later line equal to the kept one
+// gives no warning. Files are named by their names: before, by their CNPJ,
+// which the parts of one CNPJ share ("no arquivo de CNPJ" of the first part).
 TEST_F(CompanyRecords, LaterDescriptionsOfAKeptKeyAreNamedInAWarning) {
-  auto files = WriteNetwork({.establishments = 2, .targetLines = 200, .seed = 5}, in.path());
-  ASSERT_EQ(files.size(), 2u);
-  const std::string f1 = CnpjOf(files[1]);
-  AddCompanyRecords(files[0],
-                    Lines({"|0035|00000000000001|SCP UM|INFO|", "|0120|052023|SEM RECEITA|",
-                           "|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"}),
-                    {}, {});
-  AddCompanyRecords(files[1],
-                    Lines({"|0035|00000000000001|SCP OUTRA|OUTRA INFO|", "|0120|052023|OUTRO MOTIVO|",
-                           "|0600|01012020|CC1|OUTRO CENTRO|", "|0600|01012020|CC2|CENTRO DOIS|"}),
-                    {}, {});
-  ProcessResult r = Merge(files);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const std::string& warning :
-       {"registro 0035 de COD_SCP 00000000000001: DESC_SCP, INF_COMP diferente(s) no arquivo de CNPJ " + f1,
-        "registro 0120 de MES_REFER 052023: INF_COMP diferente(s) no arquivo de CNPJ " + f1,
-        "registro 0600 de DT_ALT 01012020, COD_CCUS CC1: CCUS diferente(s) no arquivo de CNPJ " + f1})
-    EXPECT_NE(r.err.find(warning + "; gravado o do primeiro arquivo"), std::string::npos) << warning << "\n" << r.err;
-  EXPECT_EQ(r.err.find("COD_CCUS CC2"), std::string::npos) << r.err;
-  const std::string merged = MergedFile();
-  ASSERT_FALSE(merged.empty());
-  const auto lines = ReadLines(merged);
-  EXPECT_EQ(LinesOf(lines, "0035"), std::vector<std::string>{"|0035|00000000000001|SCP UM|INFO|"});
-  EXPECT_EQ(LinesOf(lines, "0120"), std::vector<std::string>{"|0120|052023|SEM RECEITA|"});
-  EXPECT_EQ(LinesOf(lines, "0600"),
-            (std::vector<std::string>{"|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"}));
+  for (const bool parts : {false, true}) {
+    TempFolder partsIn;
+    auto files = parts ? WriteNetwork({.targetLines = 200, .seed = 5, .sameCnpjParts = 2}, partsIn.path())
+                       : WriteNetwork({.establishments = 2, .targetLines = 200, .seed = 5}, in.path());
+    ASSERT_EQ(files.size(), 2u);
+    AddCompanyRecords(files[0],
+                      Lines({"|0035|00000000000001|SCP UM|INFO|", "|0120|052023|SEM RECEITA|",
+                             "|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"}),
+                      {}, {});
+    AddCompanyRecords(files[1],
+                      Lines({"|0035|00000000000001|SCP OUTRA|OUTRA INFO|", "|0120|052023|OUTRO MOTIVO|",
+                             "|0600|01012020|CC1|OUTRO CENTRO|", "|0600|01012020|CC2|CENTRO DOIS|"}),
+                      {}, {});
+    std::vector<std::string> args = files;
+    if (parts) args.insert(args.begin(), "--same-cnpj");
+    ProcessResult r = Merge(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string where = " diferente(s) no arquivo " + files[1] + "; gravado o do arquivo " + files[0];
+    std::vector<std::string> warnings = {"registro 0035 de COD_SCP 00000000000001: DESC_SCP, INF_COMP" + where,
+                                         "registro 0120 de MES_REFER 052023: INF_COMP" + where};
+    // Parts rename a cost centre of other contents instead (part_codes.h).
+    if (!parts) warnings.push_back("registro 0600 de DT_ALT 01012020, COD_CCUS CC1: CCUS" + where);
+    for (const std::string& warning : warnings)
+      EXPECT_NE(r.err.find(warning), std::string::npos) << warning << "\n" << r.err;
+    EXPECT_EQ(r.err.find("arquivo de CNPJ"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("COD_CCUS CC2"), std::string::npos) << r.err;
+    const std::string merged = MergedFile();
+    ASSERT_FALSE(merged.empty());
+    const auto lines = ReadLines(merged);
+    EXPECT_EQ(LinesOf(lines, "0035"), std::vector<std::string>{"|0035|00000000000001|SCP UM|INFO|"});
+    EXPECT_EQ(LinesOf(lines, "0120"), std::vector<std::string>{"|0120|052023|SEM RECEITA|"});
+    std::vector<std::string> centres = {"|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"};
+    if (parts) centres.push_back("|0600|01012020|CC1_2|OUTRO CENTRO|");
+    EXPECT_EQ(LinesOf(lines, "0600"), centres);
+    fs::remove(merged);
+  }
+}
+
+// Before, a company-level child line whose parent line was missing was named
+// in a notice that gave the program's function ("WriteCompanyRecords()") as
+// its place; now the notice is in words and names the parent record.
+TEST(CompanyRecordNotices, AChildWithoutItsParentIsNamedWithItsParentRecord) {
+  StagingDatabase db;
+  TempFolder dir;
+  RecordingMessages messages;
+  Ports().errors = &messages;
+  FileNumber1().Open(dir.File("out.txt"));
+  g_Connection->Execute("INSERT INTO ###1010 (Id_CNPJ) VALUES ('42765521000180')");
+  g_Connection->Execute("INSERT INTO ###1011 (ID_Pai) VALUES (999)");
+  WriteCompanyRecords("1010");
+  FileNumber1().Abort();
+  Ports().errors = nullptr;
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0],
+            "registros da empresa: 1 linha(s) do registro 1011 sem o registro pai (1010) no seu arquivo; não gravadas");
 }

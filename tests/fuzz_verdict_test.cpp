@@ -50,7 +50,7 @@ TEST(FuzzVerdict, MergesRefusalsAndTheOtherFindings) {
 
   FuzzRound refused;
   refused.exitCode = 1;
-  refused.err = "quelvar: Arquivo recusado: 1 erro(s) de estrutura\n";
+  refused.err = "quelvar: Arquivo recusado: 1 erro(s): linha 3 C170: ...\n";
   EXPECT_EQ(JudgeFuzzRound(refused), "refused or failed with a message");
   refused.outputs = 1;
   EXPECT_EQ(JudgeFuzzRound(refused), "finding: exit 1 with a merged file");

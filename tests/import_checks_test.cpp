@@ -46,9 +46,12 @@ TEST(FileChecks, LaterFilesNeedTheSameRootAndPeriodAndNotToBeInTheMergeYet) {
     std::vector<std::string> lines;
     std::string message;
   } cases[] = {
-      // Another file of an establishment in the merge: a part, for the other kind.
-      {Network(kMatriz), "O CNPJ " + kMatriz + " já está na unificação por outro arquivo. Se este arquivo é "
-                         "outra parte do mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo (Mesmo CNPJ)'."},
+      // Another file of an establishment in the merge: a part, for the other
+      // kind. The message names the file that has it (it did not) and the
+      // option of the command line (it spoke only of the wizard's pages).
+      {Network(kMatriz), "O CNPJ " + kMatriz + " já está na unificação por outro arquivo (matriz.txt). Se este "
+                         "arquivo é outra parte do mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo "
+                         "(Mesmo CNPJ)' (na linha de comando, merge --same-cnpj)."},
       {Network("22222222000191"), "Arquivo selecionado não pertence à Matriz!!!"},
       {Network(kFilial, "02012020"), "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!"},
       {Network(kFilial, "01012020", "30012020"), "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!"},

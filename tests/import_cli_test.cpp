@@ -10,6 +10,7 @@
 
 #include <sys/wait.h>
 
+#include "tests/support/check_support.h"
 #include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
 
@@ -127,5 +128,38 @@ TEST_F(CliMerge, RefusedFilesAreNamedAndTheExitStatusTellsIt) {
     EXPECT_NE(r.out.find("não é possível gravar na pasta /proc/sys: a pasta não aceita arquivos novos"),
               std::string::npos)
         << r.out;
+  }
+}
+
+// Before, a usage error was told in the parser's English ("--output-dir is
+// required", "The following argument was not expected: ..."), and --help
+// described the program in English; now both are in Portuguese, an error
+// naming the option or argument, with exit status 2.
+TEST(CliUsage, UsageErrorsArePortugueseAndNameTheOption) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* said;
+  };
+  const Case cases[] = {
+      {{"merge", "a.txt"}, "quelvar: falta --output-dir"},
+      {{"merge", "--output-dir"}, "quelvar: --output-dir pede um valor"},
+      {{"merge", "--output-dir", "out", "--bogus", "a.txt"}, "quelvar: argumento não esperado: --bogus"},
+      {{"bogus"}, "quelvar: argumento não esperado: bogus"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult r = RunQuelvar(c.args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Use --help"), std::string::npos) << r.err;
+    for (const char* english : {"is required", "not expected", "Run with"})
+      EXPECT_EQ(r.err.find(english), std::string::npos) << r.err;
+  }
+  // The help too (it was in English).
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"merge", "--help"}, {"check", "--help"}}) {
+    ProcessResult r = RunQuelvar(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const char* said : {"Uso:", "Opções:", "mostra esta ajuda"}) EXPECT_NE(r.out.find(said), std::string::npos) << r.out;
+    for (const char* english : {"Usage", "Options", "Print this", "the file"})
+      EXPECT_EQ(r.out.find(english), std::string::npos) << english << "\n" << r.out;
   }
 }

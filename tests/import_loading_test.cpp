@@ -61,12 +61,40 @@ TEST(Loading, AccountantStoredOncePerCpfAndTaxRegimeMustAgree) {
             ImportOutcome::Imported);
   EXPECT_EQ(s.Column("0100", "CPF"), (std::vector<std::string>{"111", "222", "333"}));
   EXPECT_EQ(s.Column("0110", "Cod_Inc_Trib"), std::vector<std::string>{"1"});
+  // Before, only "O registro 0110 DIFERE!": now the file, field and both values.
   int differs = 0;
   for (const ShownMessage& m : s.messages.shown)
-    if (m.text == "O registro 0110 DIFERE!" && m.icon == MsgIcon::Critical) ++differs;
+    if (m.text.ends_with("h.txt: o registro 0110 informa COD_TIPO_CONT \"2\" (primeiro arquivo: \"1\"); o arquivo "
+                         "unificado leva o registro 0110 do primeiro arquivo.") &&
+        m.icon == MsgIcon::Critical)
+      ++differs;
   EXPECT_EQ(differs, 1);
   // The rest of the file was imported.
   EXPECT_EQ(s.Count("9900"), 2u);
+}
+
+// Before, a later file's header was left out without a word, also when it
+// was a rectifying file (TIPO_ESCRIT 1, NUM_REC_ANTERIOR) or declared another
+// legal nature or activity; now those fields are named with both values. A
+// branch's own name and place are not compared.
+TEST(Loading, ALaterHeaderThatDiffersInTheCompanysFieldsIsNamed) {
+  ImportStage s;
+  s.NoHeadOfficeCheck();
+  ASSERT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {"|0110|1|1|1||"}))), ImportOutcome::Imported);
+  std::vector<std::string> same = File(kFilial, {"|0110|1|1|1||"});
+  same[0].replace(same[0].find("|EMPRESA TESTE|"), 15, "|FILIAL|").replace(same[0].find("|SP|"), 4, "|RJ|");
+  ASSERT_EQ(s.Import(s.Write("f.txt", same)), ImportOutcome::Imported);
+  s.messages.shown.clear();
+  std::vector<std::string> other = File("11111111000353", {"|0110|1|1|1||"});
+  other[0] = "|0000|006|1||RECIBO1|01012020|31012020|EMPRESA TESTE|11111111000353|SP|3550308||01|2|";
+  ASSERT_EQ(s.Import(s.Write("g.txt", other)), ImportOutcome::Imported);
+  ASSERT_EQ(s.messages.shown.size(), 1u);
+  EXPECT_TRUE(s.messages.shown[0].text.ends_with(
+      "g.txt: o registro 0000 informa TIPO_ESCRIT \"1\" (primeiro arquivo: \"0\"), NUM_REC_ANTERIOR \"RECIBO1\" "
+      "(primeiro arquivo: \"\"), IND_NAT_PJ \"01\" (primeiro arquivo: \"00\"), IND_ATIV \"2\" (primeiro arquivo: "
+      "\"0\"); o arquivo unificado leva o registro 0000 do primeiro arquivo."))
+      << s.messages.shown[0].text;
+  EXPECT_EQ(s.Count("0000"), 1u);
 }
 
 // Accounts are all staged: the writer keeps one per DT_ALT, COD_CTA and COD_CTA_REF.

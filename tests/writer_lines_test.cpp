@@ -7,6 +7,8 @@
 #include "blocks/registry.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "staging/ui_ports.h"
+#include "tests/support/wizard_fakes.h"
 #include "tests/support/writer_support.h"
 
 TEST(WriterLineExpr, LinkColumnsThenConcatenatedFields) {
@@ -44,6 +46,22 @@ TEST_F(WriterLines, LinhaColumnOrLayoutFieldsOrNull) {
   EXPECT_EQ(lines[0], "|0001|0|");
   EXPECT_EQ(lines[1], "|0150|P1||1058|||||RUA|||||");
   EXPECT_EQ(lines[2], "|0001||") << "a NULL line keeps the record's shape with empty fields";
+}
+
+// Before, the notice of a NULL line named the program's function
+// (".md_WriteLine()") as its place.
+TEST_F(WriterLines, ANullLineIsNamedInWords) {
+  StoreLine("|0001|0|", "111");
+  Objeto_Collection l0001 = Bloco0::md_GetLayout("0001");
+  RecordingMessages messages;
+  Ports().errors = &messages;
+  WriteAndRead(dir.File("a.txt"), [&] {
+    auto null = g_Connection->Execute("SELECT NULL AS Linha FROM ###0001");
+    md_WriteLine("0001", *null, l0001);
+  });
+  Ports().errors = nullptr;
+  EXPECT_EQ(messages.errors,
+            std::vector<std::string>{"gravação do arquivo unificado: Linha nula no registro 0001: gravada com os campos vazios"});
 }
 
 TEST_F(WriterLines, OpenerTellsWhetherItsBlockHoldsLines) {

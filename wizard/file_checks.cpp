@@ -190,8 +190,14 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
     if (cnpjStored) {
       // Another file of an establishment already in the merge: a second part
       // of one CNPJ, which the other merge kind joins.
-      message = "O CNPJ " + cnpj + " já está na unificação por outro arquivo. Se este arquivo é outra parte do "
-                "mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo (Mesmo CNPJ)'.";
+      std::string holder;  // the file that brought it, by its name
+      for (const ListedFile& f : m_Arquivos)
+        if (holder.empty() && (f.cnpj == cnpj || std::find(f.establishments.begin(), f.establishments.end(),
+                                                            cnpj) != f.establishments.end()))
+          holder = " (" + std::filesystem::path(f.path).filename().string() + ")";
+      message = "O CNPJ " + cnpj + " já está na unificação por outro arquivo" + holder +
+                ". Se este arquivo é outra parte do mesmo CNPJ, volte à primeira página e use 'Unifica Arquivo "
+                "(Mesmo CNPJ)' (na linha de comando, merge --same-cnpj).";
       return false;
     }
   }

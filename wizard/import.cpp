@@ -274,7 +274,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
         ShowMessage("Não foi possível ler o arquivo " + path + ": " + v.error, MsgIcon::Critical);
       else
         ShowMessage(NamedIfSeveral(path, "Arquivo recusado: " + std::to_string(v.problemCount) +
-                                             " erro(s) de estrutura: " + DescribeProblems(v) +
+                                             " erro(s): " + DescribeProblems(v) +
                                              ". Nada deste arquivo foi gravado."),
                     MsgIcon::Information);
       waiting();
@@ -298,7 +298,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
-    BeginStagedFile();  // every row of this file carries its number in Id_Arquivo
+    BeginStagedFile(path);  // every row of this file carries its number in Id_Arquivo; messages name the file
     g_Connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
 

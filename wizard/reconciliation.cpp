@@ -177,9 +177,11 @@ Reconciliation Reconcile(const RecordLedger& ledger, bool sameCnpj, const std::s
     LedgerRow total{code, "", t.read, t.written, 0, t.refused, 0, t.refusedReason, true};
     std::vector<LedgerRow> establishments;
     // Codes under an establishment balance per establishment: those without
-    // rule and the code tables kept once per code (Deduplicated).
+    // rule, the code tables kept once per code (Deduplicated) and the lines
+    // summed per establishment (0145).
     const MergeRuleInfo rule = MergeRuleFor(code, sameCnpj);
-    const bool perEstablishment = (rule.rule == MergeRule::None || rule.rule == MergeRule::Deduplicated) &&
+    const bool perEstablishment = (rule.rule == MergeRule::None || rule.rule == MergeRule::Deduplicated ||
+                                   rule.rule == MergeRule::Summed) &&
                                   !record_links::EstablishmentOf(code).empty();
     if (perEstablishment)
       BalancePerEstablishment(code, t, rule, total, establishments, r);

@@ -365,7 +365,7 @@ class SqliteConnection : public DatabaseConnection {
       std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
       sqlite3_close_v2(db);
       RemoveFiles();
-      throw DatabaseError("Cannot open " + Describe() + ": " + msg);
+      throw DatabaseError("Não foi possível abrir o " + Describe() + ": " + msg);
     }
     engine_ = std::make_shared<Engine>();
     engine_->db = db;
@@ -455,9 +455,9 @@ class SqliteConnection : public DatabaseConnection {
 
   std::string Describe() const override {
     switch (target_) {
-      case SqliteTarget::Memory: return "SQLite database in memory";
-      case SqliteTarget::File: return "SQLite database file \"" + path_ + "\"";
-      default: return "SQLite temporary database";
+      case SqliteTarget::Memory: return "banco de dados SQLite em memória";
+      case SqliteTarget::File: return "banco de dados SQLite no arquivo \"" + path_ + "\"";
+      default: return "banco de dados SQLite temporário";
     }
   }
 
@@ -497,7 +497,9 @@ class SqliteConnection : public DatabaseConnection {
     std::error_code ec;
     std::filesystem::file_status st = std::filesystem::symlink_status(path_, ec);
     if (!ec && st.type() != std::filesystem::file_type::not_found)
-      throw DatabaseError("The database file \"" + path_ + "\" already exists; the staging database needs a new file.");
+      throw DatabaseError("O banco de dados de trabalho \"" + path_ +
+                          "\" não foi criado: o arquivo já existe, e o banco de dados de trabalho precisa de um "
+                          "arquivo novo; escolha outro nome.");
     for (const char* suffix : kCompanions) {
       std::error_code companionError;
       st = std::filesystem::symlink_status(path_ + suffix, companionError);
