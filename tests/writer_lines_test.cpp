@@ -52,7 +52,7 @@ TEST_F(WriterLines, LinhaColumnOrLayoutFieldsOrNull) {
 // (".md_WriteLine()") as its place.
 TEST_F(WriterLines, ANullLineIsNamedInWords) {
   StoreLine("|0001|0|", "111");
-  Objeto_Collection l0001 = Bloco0::md_GetLayout("0001");
+  Objeto_Collection l0001 = BlockLayout("0001");
   RecordingMessages messages;
   Ports().errors = &messages;
   WriteAndRead(dir.File("a.txt"), [&] {
