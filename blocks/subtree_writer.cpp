@@ -170,12 +170,14 @@ std::vector<std::string> FieldsOf(const std::string& line) {
 
 // Writes the one line of a record kept once per establishment (0145) from
 // the several lines the files of its CNPJ gave it, in load order (parts of
-// one CNPJ, each with its own revenue); they become one:
-// the amounts (numbers with decimals) added exactly, the other fields from
-// the first line (a sum equal to the first line's amount keeps its text); a
-// text that differs is named in a notice, a code that
-// differs (COD_INC_TRIB) stops the run, since no single value is right for
-// all parts. The lines merged count in the ledger as merged. Throws
+// one CNPJ); they become one. Its amounts are the whole company's revenue,
+// the same in every 0145 of a file: parts that give the same amounts give the
+// company's totals each, and they are written once; parts that give other
+// amounts give their own shares, which are added exactly (a sum equal to the
+// first line's amount keeps its text) and named in a notice. The other fields
+// come from the first line: a text that differs is named in a notice, a code
+// that differs (COD_INC_TRIB) stops the run, since no single value is right
+// for all parts. The lines merged count in the ledger as merged. Throws
 // std::runtime_error (Portuguese, naming the record, establishment, field,
 // values and files) for a differing code or an amount that cannot be read.
 void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
@@ -190,13 +192,17 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
   std::vector<std::string> merged = FieldsOf(lines.front());
   std::vector<std::optional<ExactDecimal>> sums(merged.size());
   std::vector<std::string> notices;
+  bool sameAmounts = true;  // every line gives the first line's amounts
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::vector<std::string> f = FieldsOf(lines[i]);
     for (size_t k = 2; k < merged.size() && k <= record.fields.size(); ++k) {
       const CatalogueField& field = record.fields[k - 1];
       const std::string text = k < f.size() ? f[k] : std::string();
       if (field.type == 'N' && field.decimals >= 0) {
-        if (!text.empty()) sums[k] = sums[k].value_or(ExactDecimal()) + EfdAmount(text, record, field);
+        const ExactDecimal value = text.empty() ? ExactDecimal() : EfdAmount(text, record, field);
+        const ExactDecimal first = merged[k].empty() ? ExactDecimal() : EfdAmount(merged[k], record, field);
+        if (value != first) sameAmounts = false;
+        if (!text.empty()) sums[k] = sums[k].value_or(ExactDecimal()) + value;
       } else if (text != merged[k]) {
         const std::string what = "registro " + c.reg + " do estabelecimento " + g_CurrentCNPJ + ": " +
                                  FieldInWords(field) + " \"" + merged[k] + "\" no arquivo " +
@@ -208,10 +214,17 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
       }
     }
   }
+  if (!sameAmounts) {
+    std::string names;
+    for (const std::string& file : files) names += (names.empty() ? "" : ", ") + StagedFileName(file);
+    notices.push_back("registro " + c.reg + " do estabelecimento " + g_CurrentCNPJ + ": as receitas (VL_REC_TOT, "
+                      "VL_REC_ATIV, VL_REC_DEMAIS_ATIV) diferem entre os arquivos do mesmo CNPJ (" + names +
+                      ") e foram somadas; confira se cada arquivo informou só a sua parte");
+  }
   // A sum that is the first line's value again (parts' zeros) keeps its text.
   std::string line = "|";
   for (size_t k = 1; k < merged.size(); ++k) {
-    if (sums[k] && (merged[k].empty() || EfdAmount(merged[k], record, record.fields[k - 1]) != *sums[k]))
+    if (!sameAmounts && sums[k] && (merged[k].empty() || EfdAmount(merged[k], record, record.fields[k - 1]) != *sums[k]))
       merged[k] = sums[k]->Text(ExactDecimal::kPlaces);
     line.append(merged[k]).push_back('|');
   }

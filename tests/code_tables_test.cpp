@@ -229,18 +229,20 @@ TEST_F(CodeTables, PartsOfOneCnpjSumTheirEstablishmentRevenueOf0145) {
     std::vector<std::string> said;  // on stderr, besides the file names
   };
   const std::vector<Case> cases = {
-      {"amounts",
+      {"each part's own share, summed",
        {"|0145|1|1000,00|600,00|400,00|Registro 0145|", "|0145|1|500,50|300,25|200,25|Registro 0145|"},
-       0, "|0145|1|1500,5|900,25|600,25|REGISTRO 0145|", {}},
+       0, "|0145|1|1500,5|900,25|600,25|REGISTRO 0145|", {"foram somadas"}},
       {"three parts, one without the optional amount",
        {"|0145|2|10,00|10,00||Info|", "|0145|2|20,00|15,00|5,00|Info|", "|0145|2|0,01|0,01|0,00|Info|"},
-       0, "|0145|2|30,01|25,01|5|INFO|", {}},
-      {"identical lines, each part's own revenue",
+       0, "|0145|2|30,01|25,01|5|INFO|", {"foram somadas"}},
+      // The amounts of 0145 are the whole company's: every part repeating
+      // them gives the company's totals once, not a multiple of them.
+      {"the company's totals in every part, written once",
        {"|0145|1|100,00|100,00|0,00|Registro 0145|", "|0145|1|100,00|100,00|0,00|Registro 0145|"},
-       0, "|0145|1|200|200|0,00|REGISTRO 0145|", {}},
+       0, "|0145|1|100,00|100,00|0,00|REGISTRO 0145|", {}},
       {"another text",
        {"|0145|1|10,00|10,00|0,00|Primeira|", "|0145|1|10,00|10,00|0,00|Segunda|"},
-       0, "|0145|1|20|20|0,00|PRIMEIRA|",
+       0, "|0145|1|10,00|10,00|0,00|PRIMEIRA|",
        {"registro 0145 do estabelecimento 42765521000260: campo 06 (INFO_COMPL) \"PRIMEIRA\" no arquivo",
         "gravado o do arquivo"}},
       {"another incidence",
