@@ -3,12 +3,25 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli_merge.h"
 #include "app/gui/gui_main.h"
 #include "checker/efd_check.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 on every system (on Windows read from the wide
+  // command line), handed on as argc/argv.
+  platform::PrepareConsole();
+  std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8Argv;
+  for (std::string& a : args) utf8Argv.push_back(a.data());
+  utf8Argv.push_back(nullptr);
+  argc = static_cast<int>(args.size());
+  argv = utf8Argv.data();
+
   if (argc == 1) return RunWizardGui(argc, argv);
 
   CLI::App app{
@@ -17,8 +30,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
 
   MergeOptions merge;
-  const char* envDatabase = std::getenv("QUELVAR_DATABASE");
-  if (envDatabase) merge.database = envDatabase;
+  if (auto envDatabase = platform::Utf8Environment("QUELVAR_DATABASE")) merge.database = *envDatabase;
   CLI::App* mergeCmd = app.add_subcommand(
       "merge",
       "Import the files (the first is the head office) and write the merged file\n"

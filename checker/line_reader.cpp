@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -24,12 +25,11 @@ LineReader::~LineReader() {
 
 bool LineReader::Open(const std::string& path) {
   path_ = path;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (platform::IsFolder(path)) {
     error_ = path + ": is a folder";
     return false;
   }
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = platform::OpenFile(path, "rb");
   if (!file_) {
     error_ = path + ": " + std::strerror(errno);
     return false;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "staging/resources.h"
+#include "platform/files.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "wizard/frm_assistente.h"
@@ -27,11 +28,11 @@ enum class FirstLine { Read, Empty, Unreadable };
 FirstLine ReadFirstLine(const std::string& path, std::string& line, std::string& why, uint64_t* digest) {
   line.clear();
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  if (std::filesystem::is_directory(platform::PathFromUtf8(path), ec)) {
     why = "é uma pasta, não um arquivo";
     return FirstLine::Unreadable;
   }
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> f(platform::OpenFile(path, "rb"));
   if (!f) {
     why = std::strerror(errno);
     return FirstLine::Unreadable;
@@ -67,8 +68,8 @@ bool IsHeadOfficeCnpj(const std::string& cnpj) { return cnpj.size() >= 12 && cnp
 
 std::string CanonicalPath(const std::string& path) {
   std::error_code ec;
-  std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : p.string();
+  std::filesystem::path p = std::filesystem::weakly_canonical(platform::PathFromUtf8(path), ec);
+  return ec ? path : platform::Utf8FromPath(p);
 }
 
 }  // namespace
@@ -77,7 +78,7 @@ std::string CanonicalPath(const std::string& path) {
 // file's name comes first, so that the user knows which one was refused.
 std::string frmAssistente::NamedIfSeveral(const std::string& path, const std::string& message) const {
   if (!m_SeveralChosen) return message;
-  return std::filesystem::path(path).filename().string() + ": " + message;
+  return platform::FileNameOf(path) + ": " + message;
 }
 
 // Reads the chosen file's header and decides whether it may join the merge.

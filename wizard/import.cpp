@@ -21,6 +21,7 @@
 #include "blocks/blocop.h"
 #include "blocks/registry.h"
 #include "blocks/record_links.h"
+#include "platform/files.h"
 #include "staging/ledger.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
@@ -95,11 +96,11 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // not a regular file.
 FilePtr OpenInput(const std::string& path, std::string& why) {
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  if (std::filesystem::is_directory(platform::PathFromUtf8(path), ec)) {
     why = "é uma pasta, não um arquivo";
     return nullptr;
   }
-  FilePtr f(std::fopen(path.c_str(), "rb"));
+  FilePtr f(platform::OpenFile(path, "rb"));
   if (!f) why = std::strerror(errno);
   return f;
 }
@@ -266,7 +267,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   auto waiting = [this] {
     md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
   };
-  const std::string status = "Arquivo: " + std::filesystem::path(path).filename().string();
+  const std::string status = "Arquivo: " + platform::FileNameOf(path);
 
   std::string why;
   if (!OpenInput(path, why)) {
@@ -356,7 +357,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
             else if (have > static_cast<size_t>(cf.layout)) ++longLines[std::string(code)];
           }
           if (added && !Layout006().Find(code))
-            m_ForaDoLeiaute.try_emplace(std::string(code), std::filesystem::path(path).filename().string() +
+            m_ForaDoLeiaute.try_emplace(std::string(code), platform::FileNameOf(path) +
                                                                ", linha " + std::to_string(n));
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
