@@ -17,3 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The C and C++ runtimes and winpthread go into the executable.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A library found as a file (odbc32's import library) makes CMake switch the
+# link to dynamic after it; the runtimes that follow must stay static.
+set(CMAKE_LINK_SEARCH_END_STATIC ON)
