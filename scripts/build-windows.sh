@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program on Debian: build-windows/quelvar.exe (the
-# command line; no wizard window yet), one self-contained executable, and the
-# engine tests build-windows/tests/quelvar_tests.exe (run by
-# scripts/test-windows.sh under wine). Installs what it needs with apt-get.
-# QUELVAR_WINDOWS_TARGETS overrides what is built ("quelvar quelvar_tests").
+# command line; no wizard window yet), one self-contained executable, the
+# engine tests build-windows/tests/quelvar_tests.exe and the generator
+# build-windows/tools/efdgen.exe (both run by scripts/test-windows.sh under
+# wine). Installs what it needs with apt-get.
+# QUELVAR_WINDOWS_TARGETS overrides what is built ("quelvar quelvar_tests efdgen").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,7 +30,7 @@ cmake -S . -B build-windows -G Ninja \
   -DQUELVAR_GUI=OFF \
   -DQUELVAR_SQLITE_SOURCE_DIR="$sqlite_dir" \
   "${launcher[@]}" >/dev/null
-read -r -a targets <<<"${QUELVAR_WINDOWS_TARGETS:-quelvar quelvar_tests}"
+read -r -a targets <<<"${QUELVAR_WINDOWS_TARGETS:-quelvar quelvar_tests efdgen}"
 cmake --build build-windows -j "${QUELVAR_JOBS:-2}" --target "${targets[@]}"
 
 # One self-contained executable: no DLL but Windows' own.

@@ -96,4 +96,25 @@ grep -q "Não existe ç.txt" "$work/refused.txt" || { cat "$work/refused.txt"; f
 [ -z "$(ls -A "$work/refused" 2>/dev/null)" ] || fail "a refused merge wrote into its output folder"
 phase "a missing file refused, named in UTF-8"
 
+# Ctrl+C while the merged file is being written: the temporary goes, no merged file is left.
+"$wine" build-windows/tools/efdgen.exe --establishments 40 --lines 60000 --seed 7 "$(winpath "$work/big")" >/dev/null ||
+  fail "efdgen under wine"
+big=()
+for f in "$work"/big/*.txt; do big+=("$(winpath "$f")"); done
+mkdir -p "$work/stopped"
+"$wine" "$exe" merge --no-progress --output-dir "$(winpath "$work/stopped")" "${big[@]}" >/dev/null 2>&1 &
+merging=$!
+seen=""
+for _ in $(seq 1 1200); do
+  if [ -n "$(find "$work/stopped" -name '.quelvar-*.partial-*' 2>/dev/null)" ]; then seen=yes; break; fi
+  kill -0 "$merging" 2>/dev/null || break
+  sleep 0.05
+done
+[ -n "$seen" ] || { wait "$merging" || true; fail "the merge ended before its temporary could be seen: make the network bigger"; }
+kill -INT "$merging"
+wait "$merging" && fail "a merge stopped by Ctrl+C exited 0"
+left=$(ls -A "$work/stopped")
+[ -z "$left" ] || fail "Ctrl+C left files behind: $left"
+phase "Ctrl+C during the write left nothing behind"
+
 echo "test-windows: all passed in $((SECONDS - start)) s"

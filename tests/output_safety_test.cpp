@@ -28,13 +28,7 @@ long DeadPid() { return 0x3FFFFFF0L; }
 // A process that runs: on Windows no parent id is at hand, so this one's own
 // (which the sweep leaves alone as well).
 long AlivePid() { return platform::CurrentProcessId(); }
-
-// Symbolic links need a privilege on Windows (or Developer Mode): the cases
-// that plant one are skipped there; creating the temporary with CREATE_NEW
-// never opens an existing name, a link included.
-#define SKIP_WITHOUT_SYMLINKS() GTEST_SKIP() << "symbolic links are not planted on Windows"
 #else
-#define SKIP_WITHOUT_SYMLINKS() (void)0
 long AlivePid() { return getppid(); }
 
 // A process number that is certainly free: a child that has already ended.
@@ -73,7 +67,7 @@ std::vector<std::string> Names(const std::string& folder) {
 // was opened following links: a link planted there made the run overwrite
 // the link's target.
 TEST(OutputSafety, APlantedLinkIsNeitherFollowedNorReplaced) {
-  SKIP_WITHOUT_SYMLINKS();
+  if (!CanPlantSymlinks()) GTEST_SKIP() << kNoSymlinks;
   TempFolder dir;
   const std::string victim = dir.File("victim.txt");
   WriteFileLines(victim, {"PRECIOUS"});
@@ -110,11 +104,11 @@ TEST(OutputSafety, TemporariesOfDeadRunsAreRemovedOthersKept) {
   for (const std::string& name : kept) WriteFileLines(dir.File(name), {"x"});
   WriteFileLines(dir.File(ours), {"x"});
   std::vector<std::string> expected = kept;
-#ifndef _WIN32
-  const std::string linked = ".quelvar-b_Unificado.txt.partial-" + dead + "-abc123";
-  fs::create_symlink(dir.File("keep.txt"), dir.File(linked));
-  expected.push_back(linked);
-#endif
+  if (CanPlantSymlinks()) {
+    const std::string linked = ".quelvar-b_Unificado.txt.partial-" + dead + "-abc123";
+    fs::create_symlink(dir.File("keep.txt"), dir.File(linked));
+    expected.push_back(linked);
+  }
   OutputFile f;
   f.Open(dir.File("out.txt"));
   f.Abort();
@@ -199,7 +193,7 @@ TEST(OutputSafety, SignalsRemoveTheTemporaryAndTheStagingDatabase) {
 // Before, "sqlite:file:..." opened any existing database as a URI, and a
 // dangling link was followed and its target created.
 TEST(OutputSafety, StagingDatabaseNeedsANewPlainFile) {
-  SKIP_WITHOUT_SYMLINKS();
+  if (!CanPlantSymlinks()) GTEST_SKIP() << kNoSymlinks;
   TempFolder dir;
   const std::string victim = dir.File("victim.db");
   WriteFileLines(victim, {"x"});

@@ -35,6 +35,15 @@ std::wstring Quoted(const std::wstring& arg) {
   return out + L"\"";
 }
 
+// `text` with each CR LF as LF: the C runtime writes the program's text
+// output so on Windows, and the tests compare lines.
+std::string WithoutCarriageReturns(std::string text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  return out;
+}
+
 // A new inheritable file for a child's output.
 HANDLE OutputHandle(const std::filesystem::path& path) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
@@ -78,8 +87,8 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args) {
   } else {
     ADD_FAILURE() << "cannot start " << QUELVAR_BINARY;
   }
-  result.out = ReadFileBytes(platform::Utf8FromPath(outPath));
-  result.err = ReadFileBytes(platform::Utf8FromPath(errPath));
+  result.out = WithoutCarriageReturns(ReadFileBytes(platform::Utf8FromPath(outPath)));
+  result.err = WithoutCarriageReturns(ReadFileBytes(platform::Utf8FromPath(errPath)));
   std::error_code ec;
   fs::remove(outPath, ec);
   fs::remove(errPath, ec);

@@ -52,6 +52,19 @@ std::string UniqueTempPath(std::string_view stem) {
       .string();
 }
 
+bool CanPlantSymlinks() {
+  static const bool can = [] {
+    namespace fs = std::filesystem;
+    const fs::path link = platform::PathFromUtf8(UniqueTempPath("quelvar-link"));
+    std::error_code ec;
+    fs::create_symlink(link.parent_path(), link, ec);
+    if (ec) return false;
+    fs::remove(link, ec);
+    return true;
+  }();
+  return can;
+}
+
 TempFolder::TempFolder() {
   namespace fs = std::filesystem;
   path_ = UniqueTempPath("quelvar-test");
