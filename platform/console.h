@@ -13,7 +13,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // The UTF-8 value of the environment variable `name` (on Windows read wide),
 // or nothing when it is not set.
 std::optional<std::string> Utf8Environment(const char* name);
-// Makes the console show UTF-8 output as such ("ç", "ã"); nothing on Linux.
+// Makes the console show UTF-8 output as such ("ç", "ã") until the program
+// exits (the console's code page is then given back); nothing on Linux.
 void PrepareConsole();
 // True when the standard error is a terminal (a console on Windows).
 bool StderrIsTerminal();

@@ -196,8 +196,21 @@ std::optional<std::string> Utf8Environment(const char* name) {
   return Utf8FromPath(fs::path(value));
 }
 
+namespace {
+
+UINT g_previousOutputCp = 0;
+
+// Gives the console back the code page it had: it is shared with the shell.
+void RestoreConsole() {
+  if (g_previousOutputCp) ::SetConsoleOutputCP(g_previousOutputCp);
+}
+
+}  // namespace
+
 void PrepareConsole() {
-  ::SetConsoleOutputCP(CP_UTF8);
+  g_previousOutputCp = ::GetConsoleOutputCP();
+  if (g_previousOutputCp && g_previousOutputCp != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+    std::atexit(RestoreConsole);
   // The progress line redraws itself with terminal sequences ("\r\033[K").
   HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;

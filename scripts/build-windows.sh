@@ -4,7 +4,9 @@
 # engine tests build-windows/tests/quelvar_tests.exe and the generator
 # build-windows/tools/efdgen.exe (both run by scripts/test-windows.sh under
 # wine). Installs what it needs with apt-get.
-# QUELVAR_WINDOWS_TARGETS overrides what is built ("quelvar quelvar_tests efdgen").
+# QUELVAR_WINDOWS_TARGETS overrides what is built ("quelvar quelvar_tests efdgen");
+# QUELVAR_WINDOWS_TESTS, a regular expression, picks the test files (default all:
+# "check|ledger|output_safety" builds tests/check_test.cpp and the like).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +31,7 @@ cmake -S . -B build-windows -G Ninja \
   -DCMAKE_BUILD_TYPE=Release \
   -DQUELVAR_GUI=OFF \
   -DQUELVAR_SQLITE_SOURCE_DIR="$sqlite_dir" \
+  -DQUELVAR_WINDOWS_TESTS="${QUELVAR_WINDOWS_TESTS:-.*}" \
   "${launcher[@]}" >/dev/null
 read -r -a targets <<<"${QUELVAR_WINDOWS_TARGETS:-quelvar quelvar_tests efdgen}"
 cmake --build build-windows -j "${QUELVAR_JOBS:-2}" --target "${targets[@]}"

@@ -97,7 +97,7 @@ grep -q "Não existe ç.txt" "$work/refused.txt" || { cat "$work/refused.txt"; f
 phase "a missing file refused, named in UTF-8"
 
 # Ctrl+C while the merged file is being written: the temporary goes, no merged file is left.
-"$wine" build-windows/tools/efdgen.exe --establishments 40 --lines 60000 --seed 7 "$(winpath "$work/big")" >/dev/null ||
+"$wine" build-windows/tools/efdgen.exe --establishments 40 --lines 150000 --seed 7 "$(winpath "$work/big")" >/dev/null ||
   fail "efdgen under wine"
 big=()
 for f in "$work"/big/*.txt; do big+=("$(winpath "$f")"); done
