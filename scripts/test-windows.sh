@@ -102,7 +102,9 @@ phase "a missing file refused, named in UTF-8"
 big=()
 for f in "$work"/big/*.txt; do big+=("$(winpath "$f")"); done
 mkdir -p "$work/stopped"
-"$wine" "$exe" merge --no-progress --output-dir "$(winpath "$work/stopped")" "${big[@]}" >/dev/null 2>&1 &
+# A background job of a script starts with SIGINT ignored: give it back its default.
+env --default-signal=INT "$wine" "$exe" merge --no-progress --output-dir "$(winpath "$work/stopped")" "${big[@]}" \
+  >/dev/null 2>&1 &
 merging=$!
 seen=""
 for _ in $(seq 1 1200); do
@@ -112,9 +114,11 @@ for _ in $(seq 1 1200); do
 done
 [ -n "$seen" ] || { wait "$merging" || true; fail "the merge ended before its temporary could be seen: make the network bigger"; }
 kill -INT "$merging"
-wait "$merging" && fail "a merge stopped by Ctrl+C exited 0"
+# (wine reports the stopped process's status as 0; a merge that went on would
+# have left its merged file, which the folder would show)
+wait "$merging" || true
 left=$(ls -A "$work/stopped")
-[ -z "$left" ] || fail "Ctrl+C left files behind: $left"
+[ -z "$left" ] || fail "after Ctrl+C the output folder holds: $left"
 phase "Ctrl+C during the write left nothing behind"
 
 echo "test-windows: all passed in $((SECONDS - start)) s"
