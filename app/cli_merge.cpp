@@ -9,6 +9,7 @@
 #include "app/cli_ports.h"
 #include "blocks/subtree_writer.h"
 #include "staging/output_file.h"
+#include "platform/files.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/output_folder.h"
 
@@ -41,7 +42,7 @@ int RunMergeCommand(const MergeOptions& options) {
   }
   // A folder given on the command line that does not exist yet is created.
   std::error_code ec;
-  std::filesystem::create_directories(options.outputDir, ec);
+  std::filesystem::create_directories(platform::PathFromUtf8(options.outputDir), ec);
   if (ec) {
     std::fprintf(stderr, "quelvar: não foi possível criar a pasta %s: %s\n", options.outputDir.c_str(),
                  SystemErrorText(ec).c_str());
@@ -109,7 +110,7 @@ int RunMergeCommand(const MergeOptions& options) {
   // The command line replaces an existing merged file without asking, and says so.
   const std::string target = form.PlannedOutputPath();
   std::error_code existsError;
-  const bool replacing = !target.empty() && std::filesystem::exists(target, existsError);
+  const bool replacing = !target.empty() && std::filesystem::exists(platform::PathFromUtf8(target), existsError);
   bool single = form.m_MesmoCNPJ;
   ResetEstablishmentPassTotals();
   RunResult result = form.RunUnification(single, options.report);

@@ -1,8 +1,8 @@
 #include "app/cli_ports.h"
 
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "platform/console.h"
 
 void CliMessages::ShowMessage(std::string_view text, MsgIcon) {
   ++shown;
@@ -17,7 +17,7 @@ void CliMessages::ReportError(std::string_view, std::string_view procedure, std:
   ShowMessage(std::string(message) + " (" + std::string(procedure) + ")", MsgIcon::Critical);
 }
 
-CliProgress::CliProgress(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO)) {}
+CliProgress::CliProgress(bool enabled) : enabled_(enabled && platform::StderrIsTerminal()) {}
 
 CliProgress::~CliProgress() { Clear(); }
 

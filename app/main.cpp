@@ -3,10 +3,13 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli_merge.h"
 #include "app/gui/gui_main.h"
 #include "checker/efd_check.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -36,6 +39,16 @@ std::string UsageError(const CLI::App*, const CLI::Error& e) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 on every system (on Windows read from the wide
+  // command line), handed on as argc/argv.
+  platform::PrepareConsole();
+  std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8Argv;
+  for (std::string& a : args) utf8Argv.push_back(a.data());
+  utf8Argv.push_back(nullptr);
+  argc = static_cast<int>(args.size());
+  argv = utf8Argv.data();
+
   if (argc == 1) return RunWizardGui(argc, argv);
 
   CLI::App app{
@@ -53,8 +66,7 @@ int main(int argc, char** argv) {
   app.failure_message(UsageError);
 
   MergeOptions merge;
-  const char* envDatabase = std::getenv("QUELVAR_DATABASE");
-  if (envDatabase) merge.database = envDatabase;
+  if (auto envDatabase = platform::Utf8Environment("QUELVAR_DATABASE")) merge.database = *envDatabase;
   CLI::App* mergeCmd = app.add_subcommand(
       "merge",
       "Importa os arquivos (o primeiro é o da matriz) e grava o arquivo unificado\n"

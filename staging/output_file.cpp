@@ -11,18 +11,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/files.h"
+#include "platform/process.h"
 #include "staging/signal_cleanup.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define QUELVAR_GETPID _getpid
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#define QUELVAR_GETPID getpid
-#endif
 
 namespace fs = std::filesystem;
 
@@ -40,29 +31,10 @@ std::string Cause(int err) { return err ? SystemErrorText(err) : "erro desconhec
 // Six random letters and digits for a temporary name.
 std::string RandomTag() {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(QUELVAR_GETPID())};
+  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(platform::CurrentProcessId())};
   std::string tag(6, 'x');
   for (char& c : tag) c = kChars[rng() % (sizeof kChars - 1)];
   return tag;
-}
-
-// Creates `path` as a new file for writing: fails when anything, a link
-// included, already has that name. Null with errno set on failure.
-std::FILE* CreateExclusive(const std::string& path) {
-#ifdef _WIN32
-  return std::fopen(path.c_str(), "wbx");
-#else
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    int err = errno;
-    ::close(fd);
-    ::unlink(path.c_str());
-    errno = err;
-  }
-  return f;
-#endif
 }
 
 // The process number of one of the program's temporaries
@@ -86,40 +58,18 @@ long PartialOwner(const std::string& name) {
   return pid;
 }
 
-// True when `path` is a plain file (not a link) owned by the user running
-// the program: only such a file can be a temporary this program left.
-bool OwnPlainFile(const fs::path& path) {
-#ifdef _WIN32
-  std::error_code ec;
-  return fs::is_regular_file(fs::symlink_status(path, ec));
-#else
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-#endif
-}
-
-// True when process `pid` is known not to run any more.
-bool ProcessGone(long pid) {
-#ifdef _WIN32
-  (void)pid;
-  return false;
-#else
-  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-#endif
-}
-
 }  // namespace
 
 int RemoveStalePartials(const std::string& folder) {
   int removed = 0;
   std::error_code ec;
-  fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : platform::PathFromUtf8(folder), ec);
   if (ec) return 0;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
-    long pid = PartialOwner(it->path().filename().string());
-    if (pid == 0 || pid == static_cast<long>(QUELVAR_GETPID()) || !ProcessGone(pid)) continue;
-    if (!OwnPlainFile(it->path())) continue;
+    long pid = PartialOwner(platform::Utf8FromPath(it->path().filename()));
+    if (pid == 0 || pid == platform::CurrentProcessId() || !platform::ProcessGone(pid)) continue;
+    if (!platform::IsOwnPlainFile(it->path())) continue;
     std::error_code ignored;
     if (fs::remove(it->path(), ignored)) ++removed;
   }
@@ -130,26 +80,26 @@ OutputFile::~OutputFile() { Abort(); }
 
 void OutputFile::Open(const std::string& finalPath) {
   Abort();
-  fs::path final(finalPath);
-  std::string name = final.filename().string();
+  fs::path final = platform::PathFromUtf8(finalPath);
+  std::string name = platform::Utf8FromPath(final.filename());
   if (name.empty())
     throw FileWriteError("Não foi possível criar o arquivo \"" + finalPath + "\": nome de arquivo vazio",
                          "nome de arquivo vazio");
-  RemoveStalePartials(final.parent_path().string());
-  const std::string stem = std::string(kOwnPrefix) + name + std::string(kPartial) + std::to_string(QUELVAR_GETPID()) + "-";
+  RemoveStalePartials(platform::Utf8FromPath(final.parent_path()));
+  const std::string stem = std::string(kOwnPrefix) + name + std::string(kPartial) + std::to_string(platform::CurrentProcessId()) + "-";
   std::FILE* f = nullptr;
   std::string temp;
   int err = 0;
   for (int attempt = 0; attempt < 100 && !f; ++attempt) {
-    temp = (final.parent_path() / (stem + RandomTag())).string();
+    temp = platform::Utf8FromPath(final.parent_path() / platform::PathFromUtf8(stem + RandomTag()));
     errno = 0;
-    f = CreateExclusive(temp);
+    f = platform::CreateNewFile(temp);
     err = errno;
     if (!f && err != EEXIST) break;
   }
   if (!f)
     throw FileWriteError("Não foi possível criar o arquivo \"" + finalPath + "\" na pasta \"" +
-                             final.parent_path().string() + "\": " + Cause(err),
+                             platform::Utf8FromPath(final.parent_path()) + "\": " + Cause(err),
                          Cause(err));
   std::setvbuf(f, nullptr, _IOFBF, kBufferSize);
   f_ = f;
@@ -184,12 +134,12 @@ void OutputFile::Finish() {
   errno = 0;
   bool failed = std::fflush(f_) != 0 || std::ferror(f_);
   int err = errno;
-#ifndef _WIN32
-  if (!failed && ::fsync(::fileno(f_)) != 0 && errno != EINVAL) {
-    failed = true;
-    err = errno;
+  if (!failed) {
+    if (int syncError = platform::SyncToDisk(f_)) {
+      failed = true;
+      err = syncError;
+    }
   }
-#endif
   if (std::fclose(f_) != 0 && !failed) {
     failed = true;
     err = errno;
@@ -203,8 +153,7 @@ void OutputFile::Finish() {
 
 void OutputFile::MoveTo(const std::string& path) {
   Finish();
-  std::error_code ec;
-  fs::rename(temp_, path, ec);
+  std::error_code ec = platform::ReplaceByRename(temp_, path);
   if (ec) {
     Abort();
     throw FileWriteError("Não foi possível gravar o arquivo \"" + path + "\": " + Cause(ec.value()),
@@ -236,14 +185,14 @@ void OutputFile::Abort() {
   }
   if (!temp_.empty()) {
     std::error_code ignored;
-    fs::remove(temp_, ignored);
+    fs::remove(platform::PathFromUtf8(temp_), ignored);
     Forget();
   }
 }
 
 void ReplaceFileContents(const std::string& path, std::string_view bytes) {
   std::error_code ec;
-  const fs::file_status st = fs::symlink_status(path, ec);
+  const fs::file_status st = fs::symlink_status(platform::PathFromUtf8(path), ec);
   if (fs::is_symlink(st)) {
     const std::string cause = "é um link simbólico, e o programa não grava através de links";
     throw FileWriteError("O arquivo \"" + path + "\" " + cause, cause);
@@ -273,15 +222,10 @@ fs::path Resolved(const fs::path& p) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
-#ifndef _WIN32
-  struct stat sa, sb;
-  const bool hasA = ::stat(a.c_str(), &sa) == 0, hasB = ::stat(b.c_str(), &sb) == 0;
-  if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-#else
-  std::error_code ec;
-  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-#endif
-  return Resolved(a) == Resolved(b);
+  bool bothExist = false;
+  const bool same = platform::SameExistingFile(a, b, bothExist);
+  if (bothExist) return same;
+  return Resolved(platform::PathFromUtf8(a)) == Resolved(platform::PathFromUtf8(b));
 }
 
 std::string SystemErrorText(int errnum) {

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <map>
 
+#include "platform/process.h"
 #include "staging/ledger.h"
 #include "staging/older_forms.h"
 
@@ -49,7 +50,7 @@ int64_t CurrentStagedFile() { return g_FilesStarted; }
 std::string NowText() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
-  localtime_r(&t, &tm);
+  platform::LocalTime(t, tm);
   char buf[32];
   std::strftime(buf, sizeof buf, "%d/%m/%Y %H:%M:%S", &tm);
   return buf;

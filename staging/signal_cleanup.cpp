@@ -1,15 +1,14 @@
-// The signal handler only calls async-signal-safe functions (unlink, signal,
+// The stop hook only calls async-signal-safe functions (unlink, signal,
 // raise) on paths kept in fixed buffers; slots are published with atomics.
+// On Windows the hook is the console's (Ctrl+C, Ctrl+Break, a closed console).
 #include "staging/signal_cleanup.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstring>
 #include <mutex>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "platform/files.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -23,35 +22,15 @@ struct Slot {
 
 Slot g_slots[kSlots];
 std::mutex g_mutex;  // registrations come from one thread; the lock keeps slots consistent anyway
-bool g_installed = false;
 
-extern "C" void RemoveRegisteredAndDie(int sig) {
+// Run when the program is stopped (platform::OnStop): removes every registered path.
+void RemoveRegistered() {
   for (Slot& s : g_slots)
-    if (s.used.load()) {
-#ifdef _WIN32
-      std::remove(s.path);
-#else
-      unlink(s.path);
-#endif
-    }
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
+    if (s.used.load()) platform::RemoveFileNow(s.path);
 }
 
-// Installs the handler for each signal the program does not ignore.
-void Install() {
-  if (g_installed) return;
-  g_installed = true;
-  int signals[] = {SIGINT, SIGTERM,
-#ifdef SIGHUP
-                   SIGHUP
-#endif
-  };
-  for (int sig : signals) {
-    auto previous = std::signal(sig, RemoveRegisteredAndDie);
-    if (previous == SIG_IGN) std::signal(sig, SIG_IGN);
-  }
-}
+// Installs the stop hook (once).
+void Install() { platform::OnStop(RemoveRegistered); }
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 // Files that must not outlive a run stopped by the user or the system: the
 // merged file's temporary and a staging database placed by the user. Their
-// paths are registered while they exist; SIGINT, SIGTERM and SIGHUP remove
-// every registered path before the program ends with that signal.
+// paths are registered while they exist; SIGINT, SIGTERM and SIGHUP (on
+// Windows Ctrl+C, Ctrl+Break and a closed console) remove every registered
+// path before the program ends (platform/stop.h).
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/files.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "tests/support/wizard_fakes.h"
@@ -78,7 +79,7 @@ class RunFixture : public ::testing::Test {
 TEST_F(RunFixture, NamedFromTheFirstFileInTheChosenFolderReplacingAnOldOne) {
   auto files = Network({});
   Import(files);
-  const std::string expected = out() + "/" + NameFrom(files[0]);
+  const std::string expected = out() + platform::kPathSeparator + NameFrom(files[0]);
   WriteFileLines(expected, {"OLD"});
   std::string first;
   for (const std::string& folder : {out(), out() + "/"}) {
@@ -111,7 +112,7 @@ TEST_F(RunFixture, ABackslashIsACharacterOfTheFolderName) {
 TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
   auto files = Network({});
   Import(files);
-  const std::string target = out() + "/" + NameFrom(files[0]);
+  const std::string target = out() + platform::kPathSeparator + NameFrom(files[0]);
   WriteFileLines(target, {"OLD"});
   // A stored value that is no number makes a sum fail in the middle of Block 0.
   g_Connection->Execute("INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,"
@@ -134,7 +135,7 @@ TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
 TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
   auto files = Network({});
   Import(files);
-  const std::string target = out() + "/" + NameFrom(files[0]);
+  const std::string target = out() + platform::kPathSeparator + NameFrom(files[0]);
   WriteFileLines(target, {"OLD"});
   // A stored name holding the field separator: its lines get one field too many.
   g_Connection->Execute("UPDATE ###0150 SET Nome = 'A|B'");

@@ -13,6 +13,7 @@
 #include "checker/input_file.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
+#include "platform/files.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "wizard/frm_assistente.h"
@@ -70,8 +71,8 @@ bool IsHeadOfficeCnpj(const std::string& cnpj) { return cnpj.size() >= 12 && cnp
 
 std::string CanonicalPath(const std::string& path) {
   std::error_code ec;
-  std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : p.string();
+  std::filesystem::path p = std::filesystem::weakly_canonical(platform::PathFromUtf8(path), ec);
+  return ec ? path : platform::Utf8FromPath(p);
 }
 
 // The CNPJs of the 0140 records of `path` (trimmed and upper-cased, as they

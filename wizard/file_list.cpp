@@ -26,6 +26,7 @@
 
 #include "staging/ledger.h"
 #include "staging/resources.h"
+#include "platform/files.h"
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
 
@@ -74,7 +75,7 @@ std::string frmAssistente::ListRowText(size_t i) const {
     role = "Parte " + std::to_string(i + 1);
   else
     role = i == 0 ? "Matriz" : "Filial";
-  return std::filesystem::path(f.path).filename().string() + "\r\n" + role + "  ·  CNPJ " + CnpjText(f.cnpj) +
+  return platform::FileNameOf(f.path) + "\r\n" + role + "  ·  CNPJ " + CnpjText(f.cnpj) +
          "  ·  " + DateText(f.dtIni) + " a " + DateText(f.dtFin) + "  ·  " + Thousands(f.lines) +
          (f.lines == 1 ? " linha" : " linhas");
 }

@@ -16,6 +16,7 @@
 #include "blocks/record_links.h"
 #include "checker/efd_check.h"
 #include "checker/input_file.h"
+#include "platform/files.h"
 #include "staging/ledger.h"
 #include "staging/output_file.h"
 #include "staging/record_catalogue.h"
@@ -233,7 +234,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   auto waiting = [this] {
     md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
   };
-  const std::string status = "Arquivo: " + std::filesystem::path(path).filename().string();
+  const std::string status = "Arquivo: " + platform::FileNameOf(path);
 
   std::string why;
   if (!OpenInput(path, why)) {
@@ -334,7 +335,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
             else if (have > static_cast<size_t>(cf.layout)) ++longLines[std::string(code)];
           }
           if (added && !Layout006().Find(code))
-            m_ForaDoLeiaute.try_emplace(std::string(code), std::filesystem::path(path).filename().string() +
+            m_ForaDoLeiaute.try_emplace(std::string(code), platform::FileNameOf(path) +
                                                                ", linha " + std::to_string(n));
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it

@@ -9,11 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-#ifdef _WIN32
-#include <cstdio>
-#else
-#include <unistd.h>
-#endif
+#include "platform/files.h"
 
 namespace {
 
@@ -38,24 +34,10 @@ std::string FolderWriteProblem(int err) {
 std::string OutputFolderProblem(const std::string& folder) {
   if (folder.empty()) return "nenhuma pasta foi escolhida";
   std::error_code ec;
-  std::filesystem::file_status st = std::filesystem::status(folder, ec);
+  std::filesystem::file_status st = std::filesystem::status(platform::PathFromUtf8(folder), ec);
   if (!std::filesystem::exists(st)) return "a pasta não existe";
   if (!std::filesystem::is_directory(st)) return "o caminho não é uma pasta";
-#ifdef _WIN32
-  std::string probe = (std::filesystem::path(folder) / ".quelvar-teste-gravacao").string();
-  std::FILE* f = std::fopen(probe.c_str(), "wb");
-  if (!f) return FolderWriteProblem(errno);
-  std::fclose(f);
-  std::remove(probe.c_str());
-#else
-  std::string name = (std::filesystem::path(folder) / ".quelvar-XXXXXX").string();
-  std::vector<char> buf(name.begin(), name.end());
-  buf.push_back('\0');
-  int fd = mkstemp(buf.data());
-  if (fd < 0) return FolderWriteProblem(errno);
-  ::close(fd);
-  ::unlink(buf.data());
-#endif
+  if (int err = platform::ProbeWritableFolder(folder)) return FolderWriteProblem(err);
   return std::string();
 }
 
@@ -86,7 +68,7 @@ std::string WrittenFilesClash(const std::vector<RunFile>& kept, const std::vecto
   for (const RunFile& w : written) {
     if (w.path.empty()) continue;
     std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::symlink_status(w.path, ec);
+    const std::filesystem::file_status st = std::filesystem::symlink_status(platform::PathFromUtf8(w.path), ec);
     if (std::filesystem::is_symlink(st))
       return Capitalized(w.role) + " " + w.path +
              " é um link simbólico: o programa não grava através de links. Nada foi gravado; escolha outro nome";

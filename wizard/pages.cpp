@@ -5,6 +5,7 @@
 #include <string>
 
 #include "staging/run_state.h"
+#include "platform/files.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/output_folder.h"
 
@@ -60,7 +61,7 @@ std::string SuggestedLedgerPath(const std::string& planned, const std::string& f
   if (planned.size() > kSuffix.size() && planned.compare(planned.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0)
     return planned.substr(0, planned.size() - kSuffix.size()) + "_Conciliacao.csv";
   if (folder.empty()) return "Conciliacao.csv";
-  return (std::filesystem::path(folder) / "Conciliacao.csv").string();
+  return platform::Utf8FromPath(platform::PathFromUtf8(folder) / "Conciliacao.csv");
 }
 
 }  // namespace
@@ -219,7 +220,7 @@ void frmAssistente::GoNext() {
   if (m_Page == 3) {
     std::string target = PlannedOutputPath();
     std::error_code ec;
-    if (!target.empty() && std::filesystem::exists(target, ec) &&
+    if (!target.empty() && std::filesystem::exists(platform::PathFromUtf8(target), ec) &&
         !Ask("O arquivo " + target + " já existe. Deseja substituí-lo?"))
       return;
   }

@@ -10,6 +10,7 @@
 
 #include "blocks/registry.h"
 #include "checker/efd_check.h"
+#include "platform/files.h"
 #include "staging/ledger.h"
 #include "staging/older_forms.h"
 #include "staging/output_file.h"
@@ -21,11 +22,7 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
+constexpr char kSeparator = platform::kPathSeparator;
 
 // A failure of the run that carries its own message for the user.
 struct RunFailure {
@@ -37,13 +34,7 @@ struct RunFailure {
 
 // True for a character that separates folders in a path of this system (on
 // Linux a backslash is an ordinary character of a name).
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
+bool IsSeparator(char c) { return platform::IsPathSeparator(c); }
 
 // The folder and the name joined by exactly one separator: a trailing
 // separator of the folder (a drive root, a chooser's trailing separator)

@@ -8,17 +8,14 @@
 #include <charconv>
 #include <cmath>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
+#include "platform/files.h"
 #include "staging/output_file.h"
 #include "staging/signal_cleanup.h"
 #include "staging/sqlite/sqlite_functions.h"
@@ -495,26 +492,24 @@ class SqliteConnection : public DatabaseConnection {
   // be created.
   void CreateNewFile() {
     std::error_code ec;
-    std::filesystem::file_status st = std::filesystem::symlink_status(path_, ec);
+    std::filesystem::file_status st = std::filesystem::symlink_status(platform::PathFromUtf8(path_), ec);
     if (!ec && st.type() != std::filesystem::file_type::not_found)
       throw DatabaseError("O banco de dados de trabalho \"" + path_ +
                           "\" não foi criado: o arquivo já existe, e o banco de dados de trabalho precisa de um "
                           "arquivo novo; escolha outro nome.");
     for (const char* suffix : kCompanions) {
       std::error_code companionError;
-      st = std::filesystem::symlink_status(path_ + suffix, companionError);
+      st = std::filesystem::symlink_status(platform::PathFromUtf8(path_ + suffix), companionError);
       if (!companionError && st.type() != std::filesystem::file_type::not_found)
         throw DatabaseError("O banco de dados de trabalho \"" + path_ + "\" não foi criado: já existe o arquivo \"" +
                             path_ + suffix + "\", que o SQLite tomaria como seu e apagaria; escolha outro nome.");
     }
-#ifndef _WIN32
-    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    std::FILE* created = platform::CreateNewFile(path_, true);
+    if (!created) {
       int err = errno;
       throw DatabaseError("O banco de dados de trabalho \"" + path_ + "\" não pôde ser criado: " + SystemErrorText(err));
     }
-    ::close(fd);
-#endif
+    std::fclose(created);
     created_ = true;
     signalSlots_.push_back(RemoveOnSignal(path_));
   }
@@ -525,7 +520,7 @@ class SqliteConnection : public DatabaseConnection {
   void RemoveFiles() {
     if (target_ != SqliteTarget::File || !created_) return;
     std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    std::filesystem::remove(platform::PathFromUtf8(path_), ec);
     for (int slot : signalSlots_) ForgetOnSignal(slot);
     signalSlots_.clear();
     created_ = false;

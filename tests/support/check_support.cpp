@@ -1,8 +1,10 @@
 #include "tests/support/check_support.h"
 
+#ifndef _WIN32  // Windows: RunQuelvar lives in run_quelvar_windows.cpp
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "checker/efd_check.h"
+#include "platform/files.h"
 
 void ExpectValidEfd(const std::string& path) {
   CheckReport report;
@@ -41,6 +44,7 @@ std::string CheckFindings(const std::string& path) {
   return text.str();
 }
 
+#ifndef _WIN32
 namespace {
 
 // Everything left to read on `fd`; closes it.
@@ -107,15 +111,17 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSecond
   return result;
 }
 
+#endif  // !_WIN32
+
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }

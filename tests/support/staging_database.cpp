@@ -1,13 +1,13 @@
 #include "tests/support/staging_database.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "blocks/registry.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "staging/output_file.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -48,8 +48,21 @@ int64_t RegisteredCount(std::string_view reg) {
 std::string UniqueTempPath(std::string_view stem) {
   static std::atomic<int> serial{0};
   return (std::filesystem::temp_directory_path() /
-          (std::string(stem) + "-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
+          (std::string(stem) + "-" + std::to_string(platform::CurrentProcessId()) + "-" + std::to_string(serial++)))
       .string();
+}
+
+bool CanPlantSymlinks() {
+  static const bool can = [] {
+    namespace fs = std::filesystem;
+    const fs::path link = platform::PathFromUtf8(UniqueTempPath("quelvar-link"));
+    std::error_code ec;
+    fs::create_symlink(link.parent_path(), link, ec);
+    if (ec) return false;
+    fs::remove(link, ec);
+    return true;
+  }();
+  return can;
 }
 
 TempFolder::TempFolder() {
@@ -67,5 +80,5 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::File(std::string_view name) const {
-  return (std::filesystem::path(path_) / name).string();
+  return platform::Utf8FromPath(platform::PathFromUtf8(path_) / platform::PathFromUtf8(std::string(name)));
 }

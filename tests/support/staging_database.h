@@ -28,6 +28,11 @@ int64_t RegisteredCount(std::string_view reg);
 // `stem`, this process's id and a serial number. Nothing is created.
 std::string UniqueTempPath(std::string_view stem);
 
+// Whether this system lets the tests plant symbolic links (Windows needs a
+// privilege for them, and wine has none): tests that need one skip without.
+bool CanPlantSymlinks();
+inline constexpr const char* kNoSymlinks = "symbolic links cannot be created on this system";
+
 // A fresh empty folder under the system's temp folder, removed with everything
 // in it on destruction.
 class TempFolder {

@@ -1,14 +1,18 @@
 #include "tests/support/writer_support.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "tests/support/check_support.h"
 
 #include "blocks/registry.h"
 #include "staging/output_file.h"
@@ -118,6 +122,12 @@ std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::str
 }
 
 int RunCheck(const std::string& path, std::string* output) {
+#ifdef _WIN32
+  // No POSIX shell: the program is started directly, its two outputs kept one after the other.
+  ProcessResult r = RunQuelvar({"check", path});
+  if (output) *output = r.out + r.err;
+  return r.exitCode;
+#else
   std::string cmd = std::string("'") + QUELVAR_BINARY + "' check '" + path + "' 2>&1";
   std::FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1;
@@ -128,6 +138,7 @@ int RunCheck(const std::string& path, std::string* output) {
   int status = pclose(p);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 void ExpectValidFile(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "blocks/registry.h"
+#include "platform/files.h"
 #include "staging/record_catalogue.h"
 
 namespace {
@@ -36,7 +37,7 @@ int EfdFieldCount(std::string_view code) {
 }
 
 EfdWriter::EfdWriter(const std::string& path) : path_(path), slots_(kSlots, -1) {
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = platform::OpenFile(path, "wb");
   if (!file_) throw std::runtime_error("cannot create " + path);
   buffer_.reserve(kFlushAt + 4096);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/files.h"
 #include "tools/efdgen/efd_file.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::
   if (options.commonCredits && options.cumulative)
     throw std::invalid_argument("commonCredits needs the non-cumulative regime");
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  std::filesystem::create_directories(platform::PathFromUtf8(dir), ec);
   if (ec) throw std::runtime_error("cannot create folder " + dir + ": " + ec.message());
 
   const bool parts = options.sameCnpjParts > 0;
@@ -47,7 +48,7 @@ std::vector<std::string> WriteNetwork(const NetworkOptions& options, const std::
     plan.targetLines = perPlan;
     plan.everyRecord = options.everyRecord;
     const std::string cnpj = company.Cnpj(plan.establishment);
-    std::string path = (std::filesystem::path(dir) / FileName(i, files, parts, cnpj)).string();
+    std::string path = platform::Utf8FromPath(platform::PathFromUtf8(dir) / FileName(i, files, parts, cnpj));
     WriteEfdFile(company, plan, path);
     paths.push_back(std::move(path));
   }

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Builds the Windows program (scripts/build-windows.sh) and tries it under wine,
+# headless, in a throw-away wine prefix:
+#  - the engine tests built for Windows (build-windows/tests/quelvar_tests.exe);
+#  - `quelvar.exe merge` on samples/network, compared byte for byte with the
+#    Linux build's result (tests/golden/sample-network-merged.txt, and
+#    build/quelvar's own output when that build exists);
+#  - the same files under names with accents and spaces, in a folder with
+#    accents and spaces, the output folder given with backslashes; then
+#    `quelvar.exe check` on the result and a refused file named on stderr;
+#  - Ctrl+C (wine turns SIGINT into the console's event) during a merge leaves
+#    no temporary behind.
+# Any failure under wine fails the script. Prints how long each part took.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+start=$SECONDS
+phase() { echo "test-windows: $1 ($((SECONDS - start)) s so far)"; }
+
+bash scripts/build-windows.sh
+phase "built"
+
+wine=$(command -v wine64 || true)
+[ -n "$wine" ] || { [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64; } || true
+if [ -z "$wine" ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine64 >/dev/null
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+fi
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 LC_ALL=C.UTF-8
+cleanup() {
+  "$wineserver" -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# The Windows name of a path of this machine (wine's drive Z: is its root).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+fail() { echo "test-windows: FAILED: $*" >&2; exit 1; }
+
+"$wine" cmd /c exit 0 >/dev/null 2>&1 || true   # creates the prefix
+phase "wine prefix ready"
+
+(cd build-windows && "$wine" tests/quelvar_tests.exe --gtest_brief=1) || fail "engine tests under wine"
+phase "engine tests passed under wine"
+
+exe="$root/build-windows/quelvar.exe"
+golden="$root/tests/golden/sample-network-merged.txt"
+samples=("$root"/samples/network/*.txt)
+
+# The sample network, Windows paths given.
+out="$work/out"
+mkdir -p "$out"
+inputs=()
+for f in "${samples[@]}"; do inputs+=("$(winpath "$f")"); done
+merged=$("$wine" "$exe" merge --no-progress --output-dir "$(winpath "$out")" "${inputs[@]}" | tr -d '\r') ||
+  fail "merge of samples/network"
+name=$(basename "${merged//\\//}")
+cmp "$out/$name" "$golden" || fail "the merged sample network differs from the Linux build's ($golden)"
+if [ -x build/quelvar ]; then
+  build/quelvar merge --no-progress --output-dir "$work/linux" "${samples[@]}" >/dev/null
+  cmp "$out/$name" "$work/linux/$name" || fail "the merged sample network differs from build/quelvar's"
+fi
+phase "samples/network merged, same bytes as on Linux"
+
+# Accents and spaces in the folder and the names; the output folder with backslashes.
+base="$work/Declarações São Paulo"
+mkdir -p "$base/Entrada ç ã"
+accented=()
+i=0
+for f in "${samples[@]}"; do
+  i=$((i + 1))
+  cp "$f" "$base/Entrada ç ã/Filial nº $i – São João.txt"
+  accented+=("$(winpath "$base/Entrada ç ã/Filial nº $i – São João.txt")")
+done
+outWin="$(winpath "$base/Saída unificada")"
+merged=$("$wine" "$exe" merge --no-progress --output-dir "$outWin" "${accented[@]}" | tr -d '\r') ||
+  fail "merge of files with accented names"
+[ "$merged" = "$outWin\\$name" ] || fail "merge printed \"$merged\", expected \"$outWin\\$name\""
+cmp "$base/Saída unificada/$name" "$golden" || fail "the merged accented files differ from the Linux build's"
+"$wine" "$exe" check "$merged" >"$work/check.txt" || { cat "$work/check.txt"; fail "check of the merged file"; }
+leftovers=$(find "$base/Saída unificada" -name '.quelvar-*')
+[ -z "$leftovers" ] || fail "temporaries left: $leftovers"
+phase "accented names merged and checked"
+
+# A refused file: exit status 1, its UTF-8 name intact in the message, nothing written.
+set +e
+"$wine" "$exe" merge --no-progress --output-dir "$(winpath "$work/refused")" "${accented[0]}" \
+  "$(winpath "$base/Entrada ç ã/Não existe ç.txt")" >/dev/null 2>"$work/refused.txt"
+status=$?
+set -e
+[ "$status" = 1 ] || { cat "$work/refused.txt"; fail "merge of a missing file exited $status, expected 1"; }
+grep -q "Não existe ç.txt" "$work/refused.txt" || { cat "$work/refused.txt"; fail "the missing file's name is not on stderr as UTF-8"; }
+[ -z "$(ls -A "$work/refused" 2>/dev/null)" ] || fail "a refused merge wrote into its output folder"
+phase "a missing file refused, named in UTF-8"
+
+# Ctrl+C while the merged file is being written: the temporary goes, no merged file is left.
+"$wine" build-windows/tools/efdgen.exe --establishments 40 --lines 150000 --seed 7 "$(winpath "$work/big")" >/dev/null ||
+  fail "efdgen under wine"
+big=()
+for f in "$work"/big/*.txt; do big+=("$(winpath "$f")"); done
+mkdir -p "$work/stopped"
+# A background job of a script starts with SIGINT ignored: give it back its default.
+env --default-signal=INT "$wine" "$exe" merge --no-progress --output-dir "$(winpath "$work/stopped")" "${big[@]}" \
+  >/dev/null 2>&1 &
+merging=$!
+seen=""
+for _ in $(seq 1 1200); do
+  if [ -n "$(find "$work/stopped" -name '.quelvar-*.partial-*' 2>/dev/null)" ]; then seen=yes; break; fi
+  kill -0 "$merging" 2>/dev/null || break
+  sleep 0.05
+done
+[ -n "$seen" ] || { wait "$merging" || true; fail "the merge ended before its temporary could be seen: make the network bigger"; }
+kill -INT "$merging"
+# (wine reports the stopped process's status as 0; a merge that went on would
+# have left its merged file, which the folder would show)
+wait "$merging" || true
+left=$(ls -A "$work/stopped")
+[ -z "$left" ] || fail "after Ctrl+C the output folder holds: $left"
+phase "Ctrl+C during the write left nothing behind"
+
+echo "test-windows: all passed in $((SECONDS - start)) s"
