@@ -330,8 +330,7 @@ class SqliteRecordset : public Recordset {
 };
 
 // A bound insert: one prepared statement kept for the connection's life, each
-// row's values bound in place (the caller's texts, read during the step only)
-// and stored at once.
+// row's values bound and stored at once.
 class SqliteInsert : public BoundInsert {
  public:
   SqliteInsert(std::shared_ptr<Engine> engine, CachedStatement* entry, std::unique_ptr<Prepared> prep,
@@ -339,22 +338,27 @@ class SqliteInsert : public BoundInsert {
       : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), table_(table), columns_(columns) {}
   ~SqliteInsert() override { sqlite3_finalize(prep_->stmt); }
 
+  // Binds each value that differs from the one bound already (the texts kept
+  // in prep_, which the statement reads in place), steps once and notes the
+  // identity. Throws DatabaseError with the row as a statement.
   void Add(const std::vector<std::string_view>& values) override {
     assert(values.size() == columns_.size());
     sqlite3_stmt* st = prep_->stmt;
-    for (size_t i = 0; i < values.size(); ++i)
-      sqlite3_bind_text(st, static_cast<int>(i) + 1, values[i].data() ? values[i].data() : "",
-                        static_cast<int>(values[i].size()), SQLITE_STATIC);
+    for (size_t i = 0; i < values.size(); ++i) {
+      std::string& bound = prep_->texts[i];
+      if (prep_->kinds[i] == tsql::TokKind::String && bound == values[i]) continue;
+      prep_->kinds[i] = tsql::TokKind::String;
+      bound.assign(values[i].data(), values[i].size());
+      sqlite3_bind_text(st, static_cast<int>(i) + 1, bound.data(), static_cast<int>(bound.size()), SQLITE_STATIC);
+    }
     const int rc = sqlite3_step(st);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
       std::string msg = sqlite3_errmsg(engine_->db);
       sqlite3_reset(st);
-      sqlite3_clear_bindings(st);
       Fail(msg, InsertStatementText(table_, columns_, values));
     }
     if (entry_->identity) *entry_->identity = sqlite3_last_insert_rowid(engine_->db);
     sqlite3_reset(st);
-    sqlite3_clear_bindings(st);  // the texts bound belong to the caller
   }
 
  private:
