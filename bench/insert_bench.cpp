@@ -7,6 +7,7 @@
 // index, and one transaction. Prints the times and their ratios to raw.
 #include <sqlite3.h>
 
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <algorithm>
@@ -54,6 +55,7 @@ void RowValues(int r, const std::vector<Column>& cols, std::vector<std::string>&
     else if (n.rfind("VL_", 0) == 0) out[c] = std::to_string(r % 1000) + "," + std::to_string(10 + r % 90);
     else if (n.rfind("CST", 0) == 0) out[c] = r % 2 ? "01" : "50";
     else if (n == "CFOP") out[c] = "5102";
+    else if (cols[c].integer) out[c] = "1";  // Id_Arquivo and other whole numbers
     else out[c] = (r + static_cast<int>(c)) % 3 ? "" : "1,65";
   }
 }
@@ -146,7 +148,11 @@ double RunRaw(const std::vector<Column>& cols) {
     auto start = Clock::now();
     for (const auto& row : rows) {
       for (size_t c = 0; c < row.size(); ++c) {
-        if (cols[c].integer) sqlite3_bind_int64(st, static_cast<int>(c) + 1, std::stoll(row[c]));
+        long long n = 0;
+        const char* b = row[c].data();
+        const char* e = b + row[c].size();
+        auto parsed = std::from_chars(b, e, n);
+        if (cols[c].integer && parsed.ec == std::errc() && parsed.ptr == e) sqlite3_bind_int64(st, static_cast<int>(c) + 1, n);
         else sqlite3_bind_text(st, static_cast<int>(c) + 1, row[c].data(), static_cast<int>(row[c].size()), SQLITE_STATIC);
       }
       if (sqlite3_step(st) != SQLITE_DONE) std::fprintf(stderr, "raw insert failed: %s\n", sqlite3_errmsg(db));
