@@ -59,7 +59,8 @@ bool HasRow(const std::string& sql) { return !g_Connection->Execute(sql)->Eof();
 // The statement of one record code always has the same column list. A failure
 // is reported through ReportError, kept in g_LastError and counted in
 // g_StoreFailures (the import fails the file by it); the row is then not
-// stored and "" is returned.
+// stored and false is returned. The values are bound through the
+// connection's reusable insert of ###reg, never written into a statement.
 bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout) {
   // Reused for every line: the texts keep their storage.
   static std::vector<std::string_view> elems;
