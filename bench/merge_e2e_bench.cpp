@@ -9,8 +9,8 @@
 //                               [--binary PATH]... [--rounds N]
 // --binary (repeatable) compares builds of quelvar on the same generated
 // network, paired: each round runs .import and then every binary in turn
-// (A B, A B, ...); medians are printed, and each binary's median ratio of its
-// time to the first binary's in the same round (the machine may be busy:
+// (A B, A B, ...); medians are printed, and each binary's median ratio of its wall
+// and processor time to the first binary's in the same round (the machine may be busy:
 // compare ratios, not seconds).
 // Each file holds every record of the layout (tools/efdgen's full mix);
 // --usual-records (or QUELVAR_BENCH_MIX=usual) generates only the generator's
@@ -38,6 +38,7 @@ namespace {
 
 struct Measure {
   double seconds = 0;
+  double cpu = 0;  // user + system seconds of the process
   long peakKb = 0;
   int status = -1;
 };
@@ -65,6 +66,7 @@ Measure Run(const std::vector<std::string>& args, const std::string& stdinPath,
   wait4(pid, &status, 0, &ru);
   m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   m.peakKb = ru.ru_maxrss;
+  m.cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   posix_spawn_file_actions_destroy(&fa);
   return m;
@@ -83,6 +85,7 @@ struct Row {
   Measure import, merge;                          // the medians (by time)
   std::vector<double> imports;                    // per round
   std::vector<std::vector<double>> merges;        // per binary, per round
+  std::vector<std::vector<double>> cpus;          // processor seconds, per binary, per round
 };
 
 double Median(std::vector<double> v) {
@@ -115,6 +118,7 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
   std::string pathFile = dir + "/merged-path.txt";
   setenv("QUELVAR_WRITER_STATEMENTS", "1", 1);  // the merge prints its writers' statements per establishment
   row.merges.resize(binaries.size());
+  row.cpus.resize(binaries.size());
   for (int round = 0; round < rounds; ++round) {
     row.import = Run({"sqlite3", db}, script, "/dev/null");
     std::filesystem::remove(db);
@@ -130,6 +134,7 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
         return row;
       }
       row.merges[b].push_back(m.seconds);
+      row.cpus[b].push_back(m.cpu);
       if (b == 0) row.merge = m;
     }
   }
@@ -182,11 +187,14 @@ int main(int argc, char** argv) {
                 r.merge.seconds / r.import.seconds, r.outputLines / r.merge.seconds,
                 r.merge.peakKb / 1024.0, perLine[k] * 1e6);
     for (size_t b = 0; b < binaries.size() && (binaries.size() > 1 || rounds > 1); ++b) {
-      std::vector<double> paired;
-      for (size_t i = 0; i < r.merges[b].size(); ++i) paired.push_back(r.merges[b][i] / r.merges[0][i]);
-      std::printf("  binary %zu %s: median merge %.2f s, / import %.2f, / binary 0 (paired) %.3f\n", b,
-                  binaries[b].c_str(), Median(r.merges[b]), Median(r.merges[b]) / r.import.seconds,
-                  Median(paired));
+      std::vector<double> paired, pairedCpu;
+      for (size_t i = 0; i < r.merges[b].size(); ++i) {
+        paired.push_back(r.merges[b][i] / r.merges[0][i]);
+        pairedCpu.push_back(r.cpus[b][i] / r.cpus[0][i]);
+      }
+      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), / import %.2f, / binary 0 (paired) %.3f, CPU %.3f\n",
+                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]),
+                  Median(r.merges[b]) / r.import.seconds, Median(paired), Median(pairedCpu));
     }
     ++k;
   }
