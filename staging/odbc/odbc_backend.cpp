@@ -48,7 +48,6 @@ class OdbcInsert : public BoundInsert {
   OdbcInsert(SQLHDBC dbc, std::string_view table, const std::vector<std::string>& columns, int64_t& sent,
              std::function<void(std::string)> fail)
       : table_(table), columns_(columns), sent_(sent), fail_(std::move(fail)), cols_(columns.size()) {
-    std::vector<std::string_view> marks(columns.size());
     sql_ = "INSERT INTO " + table_ + "(";
     for (size_t i = 0; i < columns.size(); ++i) sql_.append(i ? "," : "").append(columns[i]);
     sql_ += ") VALUES (";
@@ -58,8 +57,12 @@ class OdbcInsert : public BoundInsert {
       stmt_ = SQL_NULL_HSTMT;
       fail_(OdbcDiagnostics(SQL_HANDLE_DBC, dbc) + " (statement: " + sql_ + ")");
     }
-    if (!OdbcOk(SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(sql_.data()), static_cast<SQLINTEGER>(sql_.size()))))
-      Failed("");
+    if (!OdbcOk(SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(sql_.data()), static_cast<SQLINTEGER>(sql_.size())))) {
+      std::string diag = OdbcDiagnostics(SQL_HANDLE_STMT, stmt_);
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);  // no destructor runs for an object not made
+      stmt_ = SQL_NULL_HSTMT;
+      fail_(diag + " (statement: " + sql_ + ")");
+    }
   }
   ~OdbcInsert() override {
     if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
