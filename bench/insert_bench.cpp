@@ -1,11 +1,13 @@
-// Benchmark of the staging database's INSERT path: 1,000,000 C170 rows sent
-// as the loader sends them (one T-SQL text per row, every value quoted)
-// through DatabaseConnection::Execute, against the same rows inserted through
-// a raw SQLite prepared statement with bound values. Each side gets a fresh
-// private database with the same pragmas, table, collation and index, and one
-// transaction. Prints both times and their ratio (target: Execute within 2x).
+// Benchmark of the staging database's INSERT paths: 1,000,000 C170 rows sent
+// as the loader sends them (DatabaseConnection::Insert, values bound), and as
+// one T-SQL text per row with every value quoted through
+// DatabaseConnection::Execute (the path of backends without binding), against
+// the same rows inserted through a raw SQLite prepared statement. Each side
+// gets a fresh private database with the same pragmas, table, collation and
+// index, and one transaction. Prints the times and their ratios to raw.
 #include <sqlite3.h>
 
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <algorithm>
@@ -53,6 +55,7 @@ void RowValues(int r, const std::vector<Column>& cols, std::vector<std::string>&
     else if (n.rfind("VL_", 0) == 0) out[c] = std::to_string(r % 1000) + "," + std::to_string(10 + r % 90);
     else if (n.rfind("CST", 0) == 0) out[c] = r % 2 ? "01" : "50";
     else if (n == "CFOP") out[c] = "5102";
+    else if (cols[c].integer) out[c] = "1";  // Id_Arquivo and other whole numbers
     else out[c] = (r + static_cast<int>(c)) % 3 ? "" : "1,65";
   }
 }
@@ -93,6 +96,35 @@ double RunExecute(const std::vector<Column>& cols) {
   return Seconds(total);
 }
 
+double RunBound(const std::vector<Column>& cols) {
+  auto db = CreateConnection("");
+  db->Open();
+  std::string create = "CREATE TABLE ###C170(";
+  std::vector<std::string> names;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    create += (c ? "," : "") + cols[c].name + (cols[c].integer ? " INT" : " VARCHAR(MAX)");
+    names.push_back(cols[c].name);
+  }
+  db->Execute(create + ")");
+  db->Execute("BEGIN TRANSACTION");
+  std::vector<std::vector<std::string>> rows(kBatch);
+  std::vector<std::string_view> values;
+  Clock::duration total{};
+  for (int done = 0; done < kRows; done += kBatch) {
+    for (int i = 0; i < kBatch; ++i) RowValues(done + i, cols, rows[static_cast<size_t>(i)]);
+    auto start = Clock::now();
+    for (const auto& row : rows) {
+      values.assign(row.begin(), row.end());
+      db->Insert("###C170", names).Add(values);
+    }
+    total += Clock::now() - start;
+  }
+  db->Execute("COMMIT TRANSACTION");
+  auto rs = db->Execute("SELECT COUNT(*) AS n FROM ###C170");
+  if (rs->Column(0).AsInt() != kRows) std::fprintf(stderr, "bound path stored %lld rows\n", static_cast<long long>(rs->Column(0).AsInt()));
+  return Seconds(total);
+}
+
 double RunRaw(const std::vector<Column>& cols) {
   sqlite3* db = nullptr;
   sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -116,7 +148,11 @@ double RunRaw(const std::vector<Column>& cols) {
     auto start = Clock::now();
     for (const auto& row : rows) {
       for (size_t c = 0; c < row.size(); ++c) {
-        if (cols[c].integer) sqlite3_bind_int64(st, static_cast<int>(c) + 1, std::stoll(row[c]));
+        long long n = 0;
+        const char* b = row[c].data();
+        const char* e = b + row[c].size();
+        auto parsed = std::from_chars(b, e, n);
+        if (cols[c].integer && parsed.ec == std::errc() && parsed.ptr == e) sqlite3_bind_int64(st, static_cast<int>(c) + 1, n);
         else sqlite3_bind_text(st, static_cast<int>(c) + 1, row[c].data(), static_cast<int>(row[c].size()), SQLITE_STATIC);
       }
       if (sqlite3_step(st) != SQLITE_DONE) std::fprintf(stderr, "raw insert failed: %s\n", sqlite3_errmsg(db));
@@ -143,9 +179,11 @@ int main(int argc, char** argv) {
   for (const FieldSpec& f : spec->fields) cols.push_back(Column{f.name, f.integer});
   double raw = RunRaw(cols);
   double exec = RunExecute(cols);
+  double bound = RunBound(cols);
   std::printf("C170 rows: %d, %zu columns\n", kRows, cols.size());
   std::printf("raw SQLite prepared statement: %.3f s CPU (%.2f us/row)\n", raw, raw * 1e6 / kRows);
   std::printf("Execute of T-SQL texts:        %.3f s CPU (%.2f us/row)\n", exec, exec * 1e6 / kRows);
-  std::printf("ratio Execute / raw: %.2f (target: at most 2)\n", exec / raw);
+  std::printf("Insert, values bound:          %.3f s CPU (%.2f us/row)\n", bound, bound * 1e6 / kRows);
+  std::printf("ratio Execute / raw: %.2f, bound / raw: %.2f\n", exec / raw, bound / raw);
   return 0;
 }

@@ -6,6 +6,12 @@
 // merged file's lines per second and the merge's peak memory (RSS).
 //
 //   build/bench/merge_e2e_bench [--lines N] [--establishments N] [--dir DIR] [--usual-records]
+//                               [--binary PATH]... [--rounds N]
+// --binary (repeatable) compares builds of quelvar on the same generated
+// network, paired: each round runs .import and then every binary in turn
+// (A B, A B, ...); medians are printed, and each binary's median ratio of its wall
+// and processor time to the first binary's in the same round (the machine may be busy:
+// compare ratios, not seconds).
 // Each file holds every record of the layout (tools/efdgen's full mix);
 // --usual-records (or QUELVAR_BENCH_MIX=usual) generates only the generator's
 // usual records, the mix of earlier measurements.
@@ -15,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +38,7 @@ namespace {
 
 struct Measure {
   double seconds = 0;
+  double cpu = 0;  // user + system seconds of the process
   long peakKb = 0;
   int status = -1;
 };
@@ -58,6 +66,7 @@ Measure Run(const std::vector<std::string>& args, const std::string& stdinPath,
   wait4(pid, &status, 0, &ru);
   m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   m.peakKb = ru.ru_maxrss;
+  m.cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   posix_spawn_file_actions_destroy(&fa);
   return m;
@@ -73,10 +82,20 @@ int64_t CountLinesOf(const std::string& path) {
 
 struct Row {
   int64_t inputLines = 0, outputLines = 0;
-  Measure import, merge;
+  Measure import, merge;                          // the medians (by time)
+  std::vector<double> imports;                    // per round
+  std::vector<std::vector<double>> merges;        // per binary, per round
+  std::vector<std::vector<double>> cpus;          // processor seconds, per binary, per round
 };
 
-Row RunSize(const std::string& dir, int establishments, int64_t lines, bool everyRecord) {
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+Row RunSize(const std::string& dir, int establishments, int64_t lines, bool everyRecord,
+            const std::vector<std::string>& binaries, int rounds) {
   Row row;
   std::filesystem::remove_all(dir);
   NetworkOptions options;
@@ -95,20 +114,36 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
     for (const auto& f : files) s << ".import " << f << " t\n";
   }
   std::string db = dir + "/import.db";
-  row.import = Run({"sqlite3", db}, script, "/dev/null");
-  std::filesystem::remove(db);
-
-  // (b) quelvar merge of the network.
   std::filesystem::create_directories(dir + "/out");
-  std::vector<std::string> args = {QUELVAR_BINARY, "merge", "--no-progress", "--output-dir", dir + "/out"};
-  args.insert(args.end(), files.begin(), files.end());
   std::string pathFile = dir + "/merged-path.txt";
   setenv("QUELVAR_WRITER_STATEMENTS", "1", 1);  // the merge prints its writers' statements per establishment
-  row.merge = Run(args, "", pathFile);
+  row.merges.resize(binaries.size());
+  row.cpus.resize(binaries.size());
+  for (int round = 0; round < rounds; ++round) {
+    row.import = Run({"sqlite3", db}, script, "/dev/null");
+    std::filesystem::remove(db);
+    if (row.import.status != 0) return row;
+    row.imports.push_back(row.import.seconds);
+    // (b) quelvar merge of the network, by each binary in turn.
+    for (size_t b = 0; b < binaries.size(); ++b) {
+      std::vector<std::string> args = {binaries[b], "merge", "--no-progress", "--output-dir", dir + "/out"};
+      args.insert(args.end(), files.begin(), files.end());
+      Measure m = Run(args, "", pathFile);
+      if (m.status != 0) {
+        row.merge = m;
+        return row;
+      }
+      row.merges[b].push_back(m.seconds);
+      row.cpus[b].push_back(m.cpu);
+      if (b == 0) row.merge = m;
+    }
+  }
   std::ifstream p(pathFile);
   std::string merged;
   std::getline(p, merged);
   if (!merged.empty()) row.outputLines = CountLinesOf(merged);
+  row.import.seconds = Median(row.imports);
+  row.merge.seconds = Median(row.merges[0]);
   return row;
 }
 
@@ -120,6 +155,8 @@ int main(int argc, char** argv) {
   std::string dir = (std::filesystem::temp_directory_path() / "quelvar-e2e-bench").string();
   const char* mix = std::getenv("QUELVAR_BENCH_MIX");
   bool everyRecord = !(mix && std::string(mix) == "usual");
+  std::vector<std::string> binaries;
+  int rounds = 1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--every-record") everyRecord = true;
@@ -128,14 +165,17 @@ int main(int argc, char** argv) {
     else if (a == "--lines") lines = std::atoll(argv[++i]);
     else if (a == "--establishments") establishments = std::atoi(argv[++i]);
     else if (a == "--dir") dir = argv[++i];
+    else if (a == "--binary") binaries.push_back(argv[++i]);
+    else if (a == "--rounds") rounds = std::max(1, std::atoi(argv[++i]));
   }
+  if (binaries.empty()) binaries.push_back(QUELVAR_BINARY);
   std::printf("mix: %s\n", everyRecord ? "every record of the layout" : "the generator's usual records");
   std::printf("%-6s %10s %10s %10s %8s %12s %10s %10s\n", "size", "in lines", "import s", "merge s",
               "ratio", "out lines/s", "peak MB", "s/M lines");
   double perLine[2] = {0, 0};
   int k = 0;
   for (int64_t size : {lines / 2, lines}) {
-    Row r = RunSize(dir, establishments, size, everyRecord);
+    Row r = RunSize(dir, establishments, size, everyRecord, binaries, rounds);
     if (r.merge.status != 0 || r.import.status != 0) {
       std::fprintf(stderr, "run failed: sqlite3 status %d, quelvar status %d\n", r.import.status,
                    r.merge.status);
@@ -146,6 +186,16 @@ int main(int argc, char** argv) {
                 static_cast<long long>(r.inputLines), r.import.seconds, r.merge.seconds,
                 r.merge.seconds / r.import.seconds, r.outputLines / r.merge.seconds,
                 r.merge.peakKb / 1024.0, perLine[k] * 1e6);
+    for (size_t b = 0; b < binaries.size() && (binaries.size() > 1 || rounds > 1); ++b) {
+      std::vector<double> paired, pairedCpu;
+      for (size_t i = 0; i < r.merges[b].size(); ++i) {
+        paired.push_back(r.merges[b][i] / r.merges[0][i]);
+        pairedCpu.push_back(r.cpus[b][i] / r.cpus[0][i]);
+      }
+      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), / import %.2f, / binary 0 (paired) %.3f, CPU %.3f\n",
+                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]),
+                  Median(r.merges[b]) / r.import.seconds, Median(paired), Median(pairedCpu));
+    }
     ++k;
   }
   std::printf("time per line, full / half: %.2f\n", perLine[1] / perLine[0]);

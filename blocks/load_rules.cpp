@@ -17,7 +17,7 @@ Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::strin
 }
 
 bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
-  const bool stored = !md_InsertTable(line, reg, CachedLayout(table, reg)).empty();
+  const bool stored = md_InsertTable(line, reg, CachedLayout(table, reg));
   record_links::RememberRow(reg, stored);
   return stored;
 }

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <exception>
 
 #include "staging/sqlite/sqlite_connection.h"
 #ifdef QUELVAR_HAVE_ODBC
@@ -43,7 +44,79 @@ class EmptyRecordset : public Recordset {
   Value null_;
 };
 
+// The default insert: one quoted T-SQL text per row through Execute.
+class TextInsert : public BoundInsert {
+ public:
+  TextInsert(DatabaseConnection& db, std::string_view table, const std::vector<std::string>& columns)
+      : db_(db) {
+    head_.assign("INSERT INTO ").append(table).append("(");
+    for (size_t i = 0; i < columns.size(); ++i) head_.append(i ? "," : "").append(columns[i]);
+    head_.append(") VALUES (");
+  }
+  void Add(const std::vector<std::string_view>& values) override {
+    sql_.assign(head_);
+    for (size_t i = 0; i < values.size(); ++i) AppendQuoted(sql_.append(i ? ",'" : "'"), values[i]) += '\'';
+    sql_ += ')';
+    db_.Execute(sql_);
+  }
+  static std::string& AppendQuoted(std::string& out, std::string_view v) {
+    for (char c : v) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+    return out;
+  }
+
+ private:
+  DatabaseConnection& db_;
+  std::string head_, sql_;  // reused for every row
+};
+
 }  // namespace
+
+std::string InsertStatementText(std::string_view table, const std::vector<std::string>& columns,
+                                const std::vector<std::string_view>& values) {
+  std::string sql = "INSERT INTO " + std::string(table) + "(";
+  for (size_t i = 0; i < columns.size(); ++i) sql.append(i ? "," : "").append(columns[i]);
+  sql += ") VALUES (";
+  for (size_t i = 0; i < values.size(); ++i) TextInsert::AppendQuoted(sql.append(i ? ",'" : "'"), values[i]) += '\'';
+  return sql += ')';
+}
+
+BoundInsert& DatabaseConnection::Insert(std::string_view table, const std::vector<std::string>& columns) {
+  auto matches = [&](const InsertEntry& e) { return e.table == table && e.columns == columns; };
+  if (lastInsert_ < inserts_.size() && matches(inserts_[lastInsert_])) return *inserts_[lastInsert_].insert;
+  for (size_t i = 0; i < inserts_.size(); ++i)
+    if (matches(inserts_[i])) {
+      lastInsert_ = i;
+      return *inserts_[i].insert;
+    }
+  std::unique_ptr<BoundInsert> made = MakeInsert(table, columns);
+  inserts_.push_back(InsertEntry{std::string(table), columns, std::move(made)});
+  lastInsert_ = inserts_.size() - 1;
+  return *inserts_.back().insert;
+}
+
+std::unique_ptr<BoundInsert> DatabaseConnection::MakeInsert(std::string_view table,
+                                                            const std::vector<std::string>& columns) {
+  return std::make_unique<TextInsert>(*this, table, columns);
+}
+
+void DatabaseConnection::FlushInserts() {
+  std::exception_ptr first;
+  for (InsertEntry& e : inserts_) {
+    try {
+      e.insert->Flush();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
+}
+
+void DatabaseConnection::DiscardInserts() {
+  for (InsertEntry& e : inserts_) e.insert->Discard();
+}
 
 int64_t Value::AsInt() const {
   switch (kind_) {

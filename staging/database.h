@@ -86,6 +86,25 @@ class Recordset {
   const Value& operator[](std::string_view name) const;
 };
 
+// A reusable insert of rows into one table, with a fixed column list; values
+// are bound as texts (never written into a statement), so a value may hold any
+// byte. Obtained from DatabaseConnection::Insert, owned by the connection.
+class BoundInsert {
+ public:
+  virtual ~BoundInsert() = default;
+  // Stores one row: values[i] goes to column i (as text; the database converts
+  // it as it would a quoted literal). A backend may hold the row until Flush.
+  // Throws DatabaseError (message and the row as a statement) when the row, or
+  // a batch it completes, is rejected; a rejected row is not stored.
+  virtual void Add(const std::vector<std::string_view>& values) = 0;
+  // Sends the rows still held; nothing to do for a backend that stores each
+  // row in Add. Throws DatabaseError when the batch is rejected (its rows are
+  // then dropped).
+  virtual void Flush() {}
+  // Drops the rows still held without sending them.
+  virtual void Discard() {}
+};
+
 class DatabaseConnection {
  public:
   virtual ~DatabaseConnection() = default;
@@ -101,7 +120,47 @@ class DatabaseConnection {
   virtual void Close() = 0;
   // A short description of the target for messages (never a password).
   virtual std::string Describe() const = 0;
+
+  // The insert of `columns` into `table`, prepared on first use and kept by
+  // the connection until Close (the same object for the same table and
+  // columns). Throws DatabaseError when the database refuses it (no such
+  // table or column).
+  BoundInsert& Insert(std::string_view table, const std::vector<std::string>& columns);
+  // Statements sent to the database (round trips) since the connection was
+  // made, for backends that count them; -1 for the others.
+  virtual int64_t StatementsSent() const { return -1; }
+
+ protected:
+  // Makes the insert for Insert. The default composes one T-SQL text per row,
+  // every value quoted (quotes doubled), and runs it through Execute: a
+  // backend without a bound path (or a test double in front of another
+  // connection) sees exactly the statements it always saw.
+  virtual std::unique_ptr<BoundInsert> MakeInsert(std::string_view table, const std::vector<std::string>& columns);
+  // Sends the rows every insert still holds (batching backends call it before
+  // any other statement, so that reads see every row added). Throws
+  // DatabaseError from the first batch rejected; the rows of every insert are
+  // dropped either way.
+  void FlushInserts();
+  // Drops the rows every insert holds (before a rollback).
+  void DiscardInserts();
+  // Releases every insert (backends call it in Close, before their handles go).
+  void DropInserts() { inserts_.clear(); }
+
+ private:
+  struct InsertEntry {
+    std::string table;
+    std::vector<std::string> columns;
+    std::unique_ptr<BoundInsert> insert;
+  };
+  std::vector<InsertEntry> inserts_;  // few: one per record code loaded
+  size_t lastInsert_ = 0;             // where the previous look-up found its entry
 };
+
+// The T-SQL text that stores one row: "INSERT INTO table(c1,c2) VALUES
+// ('v1','v2')", every value quoted with its quotes doubled. Used by the
+// default insert and in messages about a rejected row.
+std::string InsertStatementText(std::string_view table, const std::vector<std::string>& columns,
+                                const std::vector<std::string_view>& values);
 
 // A connection for `target`: "" or "sqlite" (a private temporary database),
 // "sqlite:PATH" (a fresh database file at PATH, removed on Close), "memory"

@@ -34,8 +34,8 @@ void md_DeleteFileRows(std::string_view reg, int64_t file);
 
 // Binds `line` to `layout` and inserts one row into ###reg. Errors are caught,
 // stored in g_LastError and reported through ReportError; the row is then not
-// stored. Returns the statement text that was run (empty on error).
-std::string md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout);
+// stored. True when the row was stored (or handed to the backend's batch).
+bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout);
 bool md_TableHasRows(std::string_view reg);
 bool md_FindUnit(std::string_view unid, std::string_view idCnpj);
 bool md_FindAccount(std::string_view codCta);

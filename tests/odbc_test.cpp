@@ -123,6 +123,62 @@ TEST_F(OdbcSqlite, StatementsWithoutRowsAndTheIdentityJustGenerated) {
   EXPECT_EQ(conn_->Execute("SELECT * FROM c100 WHERE ID = 0")->RecordCount(), 0);
 }
 
+// Bound inserts go out as parameter arrays: 10,000 rows are 20 executions of
+// 500 rows, and whatever reads the table next (a SELECT, the identity) sees
+// every row, in order, with its bytes (quotes, Latin-1, empty texts) intact.
+TEST_F(OdbcSqlite, BoundInsertsSendFiveHundredRowsPerRoundTrip) {
+  conn_->Execute("PRAGMA synchronous=OFF");  // the scratch file need not survive a crash
+  conn_->Execute("CREATE TABLE c170(ID INTEGER PRIMARY KEY, Reg TEXT, Num_Item INT, Descr TEXT)");
+  const std::vector<std::string> columns{"Reg", "Num_Item", "Descr"};
+  const int64_t before = conn_->StatementsSent();
+  ASSERT_GE(before, 0);
+  BoundInsert& insert = conn_->Insert("c170", columns);
+  EXPECT_EQ(&insert, &conn_->Insert("c170", columns));  // prepared once
+  for (int i = 1; i <= 10000; ++i) {
+    std::string n = std::to_string(i);
+    std::string descr = i % 3 == 0 ? "" : i % 3 == 1 ? "D'\xc1GUA; DROP TABLE c170;--" + n : std::string(i % 700, 'x');
+    insert.Add({"C170", n, descr});
+  }
+  EXPECT_EQ(conn_->StatementsSent() - before, 20);
+  EXPECT_EQ(conn_->LastIdentity("c170"), 10000);
+  auto rs = conn_->Execute("SELECT ID, Num_Item, Descr FROM c170 ORDER BY ID");
+  ASSERT_EQ(rs->RecordCount(), 10000);
+  for (int i = 1; i <= 10000 && !rs->Eof(); ++i, rs->MoveNext()) {
+    std::string descr = i % 3 == 0 ? "" : i % 3 == 1 ? "D'\xc1GUA; DROP TABLE c170;--" + std::to_string(i) : std::string(i % 700, 'x');
+    ASSERT_EQ(rs->Column(0).AsInt(), i);
+    ASSERT_EQ(rs->Column(1).AsInt(), i);
+    ASSERT_EQ(rs->Column(2).AsText(), descr) << "row " << i;
+  }
+  // Rows held when a statement comes are sent before it, one round trip.
+  const int64_t mid = conn_->StatementsSent();
+  insert.Add({"C170", "1", "a"});
+  insert.Add({"C170", "2", "b"});
+  EXPECT_EQ(conn_->StatementsSent(), mid);
+  EXPECT_EQ(conn_->Execute("SELECT COUNT(*) FROM c170")->Column(0).AsInt(), 10002);
+  EXPECT_EQ(conn_->StatementsSent(), mid + 2);
+}
+
+// A rollback drops the rows still held; a rejected batch raises with the
+// statement and leaves the connection usable, its rows not counted as stored.
+TEST_F(OdbcSqlite, HeldRowsGoWithARollbackAndARejectedBatchRaises) {
+  conn_->Execute("CREATE TABLE u(ID INTEGER PRIMARY KEY, Cod TEXT UNIQUE)");
+  BoundInsert& insert = conn_->Insert("u", {"Cod"});
+  conn_->Execute("BEGIN TRANSACTION");
+  insert.Add({"a"});
+  conn_->Execute("ROLLBACK TRANSACTION");
+  EXPECT_EQ(conn_->Execute("SELECT COUNT(*) FROM u")->Column(0).AsInt(), 0);
+  insert.Add({"x"});
+  insert.Add({"x"});
+  try {
+    conn_->Execute("SELECT COUNT(*) FROM u");
+    FAIL() << "a batch the database rejects must raise";
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("(statement: INSERT INTO u(Cod) VALUES (?))"), std::string::npos) << e.what();
+  }
+  insert.Add({"y"});
+  EXPECT_EQ(conn_->Execute("SELECT COUNT(*) FROM u WHERE Cod = 'y'")->Column(0).AsInt(), 1);
+}
+
 TEST_F(OdbcSqlite, RejectedStatementRaisesTheDriversMessageAndTheStatement) {
   const std::string bad = "SELECT x FROM no_such_table";
   try {

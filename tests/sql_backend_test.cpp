@@ -61,6 +61,51 @@ TEST(SqlBackendTargets, TemporaryDatabasesArePrivateAndOtherTargetsRefused) {
   EXPECT_THROW(closed->Execute("SELECT 1"), DatabaseError);
 }
 
+// A bound insert stores what the quoted T-SQL text of the same row stores,
+// byte for byte and type for type (INT columns given texts included), and
+// numbers identities as the text path does.
+TEST(SqlBackendBoundInsert, StoresWhatTheQuotedTextStores) {
+  auto db = OpenDb();
+  for (const char* t : {"###A", "###B"})
+    db->Execute(std::string("CREATE TABLE ") + t + "(ID INT IDENTITY(1,1),Num INT,Txt VARCHAR(MAX),Cod VARCHAR(MAX))");
+  const std::vector<std::string> columns{"Num", "Txt", "Cod"};
+  const std::vector<std::vector<std::string_view>> rows{
+      {"0", "", "F1"},  {"12", "1,65", "f1"},        {"", "O'C", "'; DELETE FROM ###A;--"},
+      {"-3", "AÇÃO", "x y"}, {"007", "  ", "0,00"}, {"214748364", "\n", "''"},
+  };
+  BoundInsert& bound = db->Insert("###B", columns);
+  for (const auto& row : rows) {
+    db->Execute(InsertStatementText("###A", columns, row));
+    bound.Add(row);
+  }
+  EXPECT_EQ(db->LastIdentity("###B"), static_cast<int64_t>(rows.size()));
+  auto a = db->Execute("SELECT ID, Num, Txt, Cod FROM ###A ORDER BY ID");
+  auto b = db->Execute("SELECT ID, Num, Txt, Cod FROM ###B ORDER BY ID");
+  ASSERT_EQ(a->RecordCount(), static_cast<int64_t>(rows.size()));
+  ASSERT_EQ(b->RecordCount(), a->RecordCount());
+  for (size_t r = 0; r < rows.size(); ++r, a->MoveNext(), b->MoveNext()) {
+    for (int c = 0; c < 4; ++c) {
+      EXPECT_EQ(b->Column(c).kind(), a->Column(c).kind()) << "row " << r << " column " << c;
+      EXPECT_EQ(b->Column(c).AsText(), a->Column(c).AsText()) << "row " << r << " column " << c;
+    }
+    EXPECT_EQ(b->Column(3).TextRef(), rows[r][2]);  // texts kept as given, quotes and all
+  }
+  EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###A")->Column(0).AsInt(), static_cast<int64_t>(rows.size()));
+  // A rejected row raises with the row as a statement and takes no identity.
+  db->Execute("CREATE TABLE ###C(ID INT IDENTITY(1,1),Num INT)");
+  BoundInsert& c = db->Insert("###C", {"Num"});
+  c.Add({"5"});
+  try {
+    c.Add({"x"});
+    FAIL() << "a text that is no number must not go into an INT column";
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("INSERT INTO ###C(Num) VALUES ('x')"), std::string::npos) << e.what();
+  }
+  c.Add({"6"});
+  EXPECT_EQ(db->LastIdentity("###C"), 2);
+  EXPECT_THROW(db->Insert("###Nothing", {"Num"}), DatabaseError);
+}
+
 TEST(SqlBackendIdentity, PerTableAndNeverReused) {
   auto db = OpenDb();
   db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX))");

@@ -3,7 +3,10 @@
 // reads the result into memory and frees the handle before returning.
 #include "staging/odbc/odbc_backend.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +14,13 @@
 #include "staging/odbc/odbc_api.h"
 
 namespace {
+
+std::string UpperAscii(std::string_view s) {
+  std::string u(s);
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return u;
+}
 
 // Seconds allowed for reaching the server and logging in, and for any later
 // request that is not a statement (statements themselves have no limit: a
@@ -25,6 +35,126 @@ struct StatementHandle {
   }
 };
 
+// Rows an insert holds before it sends them as one parameter array.
+constexpr size_t kInsertBatchRows = 500;
+
+// A bound insert: "INSERT INTO table(cols) VALUES (?,...)" prepared once on
+// its own statement handle; rows are kept until kInsertBatchRows are held (or
+// the connection flushes them before another statement) and then sent in one
+// SQLExecute as a column-wise parameter array of texts. `sent` counts the
+// executions (round trips).
+class OdbcInsert : public BoundInsert {
+ public:
+  OdbcInsert(SQLHDBC dbc, std::string_view table, const std::vector<std::string>& columns, int64_t& sent,
+             std::function<void(std::string)> fail)
+      : table_(table), columns_(columns), sent_(sent), fail_(std::move(fail)), cols_(columns.size()) {
+    sql_ = "INSERT INTO " + table_ + "(";
+    for (size_t i = 0; i < columns.size(); ++i) sql_.append(i ? "," : "").append(columns[i]);
+    sql_ += ") VALUES (";
+    for (size_t i = 0; i < columns.size(); ++i) sql_ += i ? ",?" : "?";
+    sql_ += ")";
+    if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt_))) {
+      stmt_ = SQL_NULL_HSTMT;
+      fail_(OdbcDiagnostics(SQL_HANDLE_DBC, dbc) + " (statement: " + sql_ + ")");
+    }
+    if (!OdbcOk(SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(sql_.data()), static_cast<SQLINTEGER>(sql_.size())))) {
+      std::string diag = OdbcDiagnostics(SQL_HANDLE_STMT, stmt_);
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);  // no destructor runs for an object not made
+      stmt_ = SQL_NULL_HSTMT;
+      fail_(diag + " (statement: " + sql_ + ")");
+    }
+  }
+  ~OdbcInsert() override {
+    if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  }
+
+  void Add(const std::vector<std::string_view>& values) override {
+    for (size_t c = 0; c < cols_.size(); ++c) {
+      Column& col = cols_[c];
+      std::string_view v = c < values.size() ? values[c] : std::string_view();
+      col.texts.append(v.data() ? v.data() : "", v.size());
+      col.ends.push_back(col.texts.size());
+      col.widest = std::max(col.widest, v.size());
+    }
+    if (++rows_ >= kInsertBatchRows) Flush();
+  }
+
+  // Binds each column as an array of fixed-width texts (the widest of the
+  // batch) with their lengths and runs the statement once for every row held.
+  void Flush() override {
+    if (rows_ == 0) return;
+    const size_t rows = rows_;
+    for (size_t c = 0; c < cols_.size(); ++c) {
+      Column& col = cols_[c];
+      const size_t width = std::max<size_t>(col.widest, 1);
+      col.buffer.assign(width * rows, '\0');
+      col.lengths.resize(rows);
+      size_t from = 0;
+      for (size_t r = 0; r < rows; ++r) {
+        const size_t to = col.ends[r];
+        col.texts.copy(col.buffer.data() + r * width, to - from, from);
+        col.lengths[r] = static_cast<SQLLEN>(to - from);
+        from = to;
+      }
+      SQLRETURN rc = SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                      width > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR, width, 0, col.buffer.data(), static_cast<SQLLEN>(width),
+                                      col.lengths.data());
+      if (!OdbcOk(rc)) {
+        Discard();
+        Failed("");
+      }
+    }
+    status_.assign(rows, SQL_PARAM_UNUSED);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), 0);
+    ++sent_;
+    SQLRETURN rc = SQLExecute(stmt_);
+    std::string diag = OdbcOk(rc) ? std::string() : OdbcDiagnostics(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    size_t failed = 0;
+    for (SQLUSMALLINT st : status_)
+      if (st == SQL_PARAM_ERROR) ++failed;
+    Discard();
+    if (!OdbcOk(rc) || failed > 0)
+      Failed(diag + " (" + std::to_string(failed ? failed : rows) + " of " + std::to_string(rows) +
+             " rows rejected)");
+  }
+
+  void Discard() override {
+    rows_ = 0;
+    for (Column& col : cols_) {
+      col.texts.clear();
+      col.ends.clear();
+      col.widest = 0;
+    }
+  }
+
+ private:
+  struct Column {
+    std::string texts;          // the values of the rows held, one after another
+    std::vector<size_t> ends;   // where each row's value ends in `texts`
+    size_t widest = 0;
+    std::string buffer;         // the bound array: rows x widest
+    std::vector<SQLLEN> lengths;
+  };
+
+  [[noreturn]] void Failed(const std::string& diag) {
+    fail_((diag.empty() ? OdbcDiagnostics(SQL_HANDLE_STMT, stmt_) : diag) + " (statement: " + sql_ + ")");
+    std::abort();  // fail_ always throws
+  }
+
+  std::string table_;
+  std::vector<std::string> columns_;
+  int64_t& sent_;
+  std::function<void(std::string)> fail_;
+  std::string sql_;
+  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+  std::vector<Column> cols_;
+  size_t rows_ = 0;
+  std::vector<SQLUSMALLINT> status_;
+};
+
 class OdbcConnection : public DatabaseConnection {
  public:
   explicit OdbcConnection(std::string cs)
@@ -36,6 +166,17 @@ class OdbcConnection : public DatabaseConnection {
   int64_t LastIdentity(std::string_view table) override;
   void Close() override;
   std::string Describe() const override { return "ODBC " + shown_; }
+  int64_t StatementsSent() const override { return sent_; }
+
+ protected:
+  // A batching insert (OdbcInsert); rows held are sent before any other
+  // statement, so every read sees them. Throws DatabaseError when the
+  // connection is not open or the driver refuses the statement.
+  std::unique_ptr<BoundInsert> MakeInsert(std::string_view table, const std::vector<std::string>& columns) override {
+    if (!connected_) Fail("The database connection is not open (insert into " + std::string(table) + ")");
+    return std::make_unique<OdbcInsert>(dbc_, table, columns, sent_,
+                                        [this](std::string message) { Fail(message); });
+  }
 
  private:
   // Raises DatabaseError with `message`, passwords scrubbed.
@@ -54,6 +195,7 @@ class OdbcConnection : public DatabaseConnection {
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
+  int64_t sent_ = 0;  // statements executed (round trips)
 };
 
 // Connects once (a second call on an open connection does nothing) and learns
@@ -101,12 +243,20 @@ void OdbcConnection::Open() {
 // connection is not open or the database rejects the statement.
 std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
   if (!connected_) Fail("The database connection is not open (statement: " + std::string(sql) + ")");
+  // Rows held by inserts go first, so that this statement sees them; a
+  // rollback drops them instead (they belong to the transaction it undoes).
+  size_t head = sql.find_first_not_of(" \t\r\n");
+  if (head != std::string_view::npos && sql.size() - head >= 8 && UpperAscii(sql.substr(head, 8)) == "ROLLBACK")
+    DiscardInserts();
+  else
+    FlushInserts();
   StatementHandle stmt;
   if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt.h))) {
     stmt.h = SQL_NULL_HSTMT;
     Fail(OdbcDiagnostics(SQL_HANDLE_DBC, dbc_) + " (statement: " + std::string(sql) + ")");
   }
   std::string text(sql);
+  ++sent_;
   SQLRETURN rc = SQLExecDirect(stmt.h, reinterpret_cast<SQLCHAR*>(text.data()),
                                static_cast<SQLINTEGER>(text.size()));
   // SQL_NO_DATA: a searched UPDATE or DELETE that touched no row.
@@ -136,6 +286,7 @@ std::unique_ptr<Recordset> OdbcConnection::Execute(std::string_view sql) {
 // The identity last generated in `table` (OdbcIdentityQuery); throws
 // DatabaseError when the server gives none (NULL: no row inserted yet).
 int64_t OdbcConnection::LastIdentity(std::string_view table) {
+  FlushInserts();  // the identity asked for may be that of a row still held
   std::string sql = OdbcIdentityQuery(dbmsName_, table);
   std::unique_ptr<Recordset> rs = Execute(sql);
   const Value null;
@@ -163,6 +314,7 @@ int64_t OdbcConnection::LastIdentity(std::string_view table) {
 
 // Disconnects and frees the handles; safe to call at any time, any number of times.
 void OdbcConnection::Close() {
+  DropInserts();  // rows still held are not sent: the staging tables go with the connection
   if (connected_) SQLDisconnect(dbc_);
   connected_ = false;
   if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);

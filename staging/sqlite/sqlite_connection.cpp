@@ -341,6 +341,46 @@ class SqliteRecordset : public Recordset {
   Value null_;
 };
 
+// A bound insert: one prepared statement kept for the connection's life, each
+// row's values bound and stored at once.
+class SqliteInsert : public BoundInsert {
+ public:
+  SqliteInsert(std::shared_ptr<Engine> engine, CachedStatement* entry, std::unique_ptr<Prepared> prep,
+               std::string_view table, const std::vector<std::string>& columns)
+      : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), table_(table), columns_(columns) {}
+  ~SqliteInsert() override { sqlite3_finalize(prep_->stmt); }
+
+  // Binds each value that differs from the one bound already (the texts kept
+  // in prep_, which the statement reads in place), steps once and notes the
+  // identity. Throws DatabaseError with the row as a statement.
+  void Add(const std::vector<std::string_view>& values) override {
+    assert(values.size() == columns_.size());
+    sqlite3_stmt* st = prep_->stmt;
+    for (size_t i = 0; i < values.size(); ++i) {
+      std::string& bound = prep_->texts[i];
+      if (prep_->kinds[i] == tsql::TokKind::String && bound == values[i]) continue;
+      prep_->kinds[i] = tsql::TokKind::String;
+      bound.assign(values[i].data(), values[i].size());
+      sqlite3_bind_text(st, static_cast<int>(i) + 1, bound.data(), static_cast<int>(bound.size()), SQLITE_STATIC);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      std::string msg = sqlite3_errmsg(engine_->db);
+      sqlite3_reset(st);
+      Fail(msg, InsertStatementText(table_, columns_, values));
+    }
+    if (entry_->identity) *entry_->identity = sqlite3_last_insert_rowid(engine_->db);
+    sqlite3_reset(st);
+  }
+
+ private:
+  std::shared_ptr<Engine> engine_;
+  CachedStatement* entry_;
+  std::unique_ptr<Prepared> prep_;
+  std::string table_;
+  std::vector<std::string> columns_;
+};
+
 class SqliteConnection : public DatabaseConnection {
  public:
   SqliteConnection(SqliteTarget target, std::string path) : target_(target), path_(std::move(path)) {}
@@ -371,43 +411,8 @@ class SqliteConnection : public DatabaseConnection {
   std::unique_ptr<Recordset> Execute(std::string_view sql) override {
     if (!engine_) Fail("The database connection is not open.", sql);
     Engine& e = *engine_;
-    std::string error;
-    CachedStatement* entry = e.memo.Find(sql, e.literals, e.owned);
-    if (entry) {
-      // found by its pattern
-    } else if (!tsql::ScanLiterals(sql, e.literals, e.owned, e.shape, error, &e.spans)) {
-      Fail("Incorrect syntax: " + error + ".", sql);
-    } else if (auto it = e.cache.find(e.shape); it != e.cache.end()) {
-      entry = it->second.get();
-      e.memo.Remember(sql, e.spans, entry);
-    } else {
-      if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
-      bool same = e.lexed.literals.size() == e.literals.size();
-      for (size_t i = 0; same && i < e.literals.size(); ++i) same = e.lexed.literals[i].kind == e.literals[i].kind;
-      assert(same && "the scan and the tokenizer must find the same literals");
-      if (!same) Fail("the literals of the statement could not be told apart", sql);
-      tsql::Translation tr;
-      try {
-        tsql::Statement st = tsql::Parse(e.lexed);
-        tr = tsql::Translate(st, e.lexed, e.catalog);
-      } catch (const tsql::SqlError& err) {
-        Fail(err.what(), sql);
-      }
-      switch (tr.kind) {
-        case tsql::StmtKind::Create: Create(tr, sql); return MakeEmptyRecordset();
-        case tsql::StmtKind::Begin: case tsql::StmtKind::Commit: case tsql::StmtKind::Rollback:
-          Exec(tr.sql, sql);
-          return MakeEmptyRecordset();
-        default: break;
-      }
-      auto owned = std::make_unique<CachedStatement>();
-      owned->tr = std::move(tr);
-      if (owned->tr.kind == tsql::StmtKind::Insert && owned->tr.identityTarget)
-        owned->identity = &e.identities[UpperName(owned->tr.table)];
-      entry = owned.get();
-      e.cache.emplace(e.shape, std::move(owned));
-      e.memo.Remember(sql, e.spans, entry);
-    }
+    CachedStatement* entry = Lookup(sql);
+    if (!entry) return MakeEmptyRecordset();
     std::unique_ptr<Prepared> p = e.Borrow(*entry, sql);
     if (entry->tr.kind == tsql::StmtKind::Select) {
       auto rs = std::make_unique<SqliteRecordset>(engine_, entry, std::move(p));
@@ -436,6 +441,7 @@ class SqliteConnection : public DatabaseConnection {
   }
 
   void Close() override {
+    DropInserts();
     if (!engine_) return;
     Engine& e = *engine_;
     for (SqliteRecordset* rs : e.live) rs->Release(true);
@@ -458,7 +464,71 @@ class SqliteConnection : public DatabaseConnection {
     }
   }
 
+ protected:
+  // A bound insert on the statement "INSERT INTO table(columns) VALUES
+  // ('',...)" translated like any other, every value bound as the text
+  // literal it replaces; the default text path when the translation does not
+  // take one parameter per column. Throws DatabaseError.
+  std::unique_ptr<BoundInsert> MakeInsert(std::string_view table, const std::vector<std::string>& columns) override {
+    std::vector<std::string_view> blanks(columns.size());
+    const std::string sql = InsertStatementText(table, columns, blanks);
+    if (!engine_) Fail("The database connection is not open.", sql);
+    CachedStatement* entry = Lookup(sql);
+    if (!entry || entry->tr.kind != tsql::StmtKind::Insert) return DatabaseConnection::MakeInsert(table, columns);
+    std::unique_ptr<Prepared> p = engine_->Borrow(*entry, sql);
+    if (static_cast<size_t>(sqlite3_bind_parameter_count(p->stmt)) != columns.size()) {
+      engine_->Return(*entry, std::move(p));
+      return DatabaseConnection::MakeInsert(table, columns);
+    }
+    return std::make_unique<SqliteInsert>(engine_, entry, std::move(p), table, columns);
+  }
+
  private:
+  // The cache entry of `sql` (translated and prepared on first sight), its
+  // literals in engine_->literals; null for a statement run here at once
+  // (CREATE TABLE, transactions). Throws DatabaseError.
+  CachedStatement* Lookup(std::string_view sql) {
+    Engine& e = *engine_;
+    std::string error;
+    CachedStatement* entry = e.memo.Find(sql, e.literals, e.owned);
+    if (entry) {
+      // found by its pattern
+    } else if (!tsql::ScanLiterals(sql, e.literals, e.owned, e.shape, error, &e.spans)) {
+      Fail("Incorrect syntax: " + error + ".", sql);
+    } else if (auto it = e.cache.find(e.shape); it != e.cache.end()) {
+      entry = it->second.get();
+      e.memo.Remember(sql, e.spans, entry);
+    } else {
+      if (!tsql::Lex(sql, e.lexed, error)) Fail("Incorrect syntax: " + error + ".", sql);
+      bool same = e.lexed.literals.size() == e.literals.size();
+      for (size_t i = 0; same && i < e.literals.size(); ++i) same = e.lexed.literals[i].kind == e.literals[i].kind;
+      assert(same && "the scan and the tokenizer must find the same literals");
+      if (!same) Fail("the literals of the statement could not be told apart", sql);
+      tsql::Translation tr;
+      try {
+        tsql::Statement st = tsql::Parse(e.lexed);
+        tr = tsql::Translate(st, e.lexed, e.catalog);
+      } catch (const tsql::SqlError& err) {
+        Fail(err.what(), sql);
+      }
+      switch (tr.kind) {
+        case tsql::StmtKind::Create: Create(tr, sql); return nullptr;
+        case tsql::StmtKind::Begin: case tsql::StmtKind::Commit: case tsql::StmtKind::Rollback:
+          Exec(tr.sql, sql);
+          return nullptr;
+        default: break;
+      }
+      auto owned = std::make_unique<CachedStatement>();
+      owned->tr = std::move(tr);
+      if (owned->tr.kind == tsql::StmtKind::Insert && owned->tr.identityTarget)
+        owned->identity = &e.identities[UpperName(owned->tr.table)];
+      entry = owned.get();
+      e.cache.emplace(e.shape, std::move(owned));
+      e.memo.Remember(sql, e.spans, entry);
+    }
+    return entry;
+  }
+
   void Exec(const std::string& translated, std::string_view sql) {
     char* err = nullptr;
     if (sqlite3_exec(engine_->db, translated.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {

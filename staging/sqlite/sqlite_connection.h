@@ -1,6 +1,8 @@
 // The staging database on embedded SQLite: takes the program's T-SQL texts,
 // translates each statement shape once (cached with its prepared statements)
-// and binds the literals of every later statement of the same shape.
+// and binds the literals of every later statement of the same shape. Inserts
+// made with DatabaseConnection::Insert keep one prepared statement each and
+// bind the row's values directly, with no text to compose or scan.
 #pragma once
 
 #include <memory>
