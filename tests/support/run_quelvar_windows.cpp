@@ -53,7 +53,7 @@ HANDLE OutputHandle(const std::filesystem::path& path) {
 
 }  // namespace
 
-ProcessResult RunQuelvar(const std::vector<std::string>& args) {
+ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSeconds) {
   namespace fs = std::filesystem;
   ProcessResult result;
   static int serial = 0;
@@ -79,7 +79,13 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args) {
   ::CloseHandle(out);
   ::CloseHandle(err);
   if (started) {
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    // A run that outlives its time limit is stopped (its exit status then tells so).
+    const DWORD limit = timeoutSeconds > 0 ? static_cast<DWORD>(timeoutSeconds) * 1000 : INFINITE;
+    if (::WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) {
+      ADD_FAILURE() << "quelvar did not end within " << timeoutSeconds << " s";
+      ::TerminateProcess(pi.hProcess, 124);
+      ::WaitForSingleObject(pi.hProcess, INFINITE);
+    }
     DWORD code = 0;
     if (::GetExitCodeProcess(pi.hProcess, &code)) result.exitCode = static_cast<int>(code);
     ::CloseHandle(pi.hThread);
