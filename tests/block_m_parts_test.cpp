@@ -15,6 +15,7 @@
 #include "blocks/blocom.h"
 #include "tests/support/block_m_support.h"
 #include "tests/support/check_support.h"
+#include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
 
 using namespace block_m;
@@ -96,16 +97,6 @@ TaxBlock BlockOf(const Tax& t, Cents common, Cents own, Cents sales, const Cents
   b.lines.push_back("|" + Code(t, "M210") + "|01|" + T(sales) + "|" + T(sales) + "|0|0|" + T(sales) + "|" +
                     t.rateText + "|||" + T(b.apur) + "|0|0|0|0|" + T(b.apur) + "|");
   return b;
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    lines.push_back(l);
-  }
-  return lines;
 }
 
 // An amount of a file in micro-units (exact); a failure for a text that is no number.
@@ -198,13 +189,13 @@ TEST(BlockMParts, CommonBasesOfEveryPartOfOneCnpjAreSummed) {
       m105.push_back("|" + Code(t, "M105") + "|02|56|" + T(common) + "|" + T(s.cum) + "|" + T(s.nc) + "|" +
                      T(s.group[g]) + "||||");
     }
-    EXPECT_EQ(LinesOf(body, Code(t, "M100")), m100);
-    EXPECT_EQ(LinesOf(body, Code(t, "M105")), m105);
+    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M100")), m100);
+    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M105")), m105);
     const Cents due = apurSum - used101;
-    EXPECT_EQ(LinesOf(body, Code(t, "M200")),
+    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M200")),
               std::vector<std::string>{"|" + Code(t, "M200") + "|" + T(apurSum) + "|" + T(used101) + "|0|" + T(due) +
                                        "|0|0|" + T(due) + "|0|0|0|0|" + T(due) + "|"});
-    EXPECT_EQ(LinesOf(body, Code(t, "M205")),
+    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M205")),
               std::vector<std::string>{"|" + Code(t, "M205") + "|08|" + t.revenueCode + "|" + T(due) + "|"});
   }
 }

@@ -19,17 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CodeTables : public ::testing::Test {
+class CodeTables : public SampleNetworkTest {
  protected:
-  void SetUp() override {
-    samples_ = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
-    if (!fs::exists(samples_)) GTEST_SKIP() << "samples/network is missing";
-    if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built";
-  }
-  std::string Sample(int i) const {
-    static const char* kNames[] = {"1-matriz.txt", "2-filial.txt", "3-filial.txt"};
-    return samples_ + "/" + kNames[i];
-  }
   // Sample i with each line replaced by what `edit` gives for it (none drops
   // it, several insert lines), counted again, written as `name`.
   std::string Edited(int i, const std::string& name,
@@ -58,7 +49,6 @@ class CodeTables : public ::testing::Test {
     return path.empty() ? std::vector<std::string>() : ReadLines(path);
   }
 
-  std::string samples_;
   TempFolder dir;
 };
 

@@ -5,6 +5,7 @@
 #include "staging/run_state.h"
 #include "staging/text.h"
 #include "tests/support/check_support.h"
+#include "tests/support/writer_support.h"
 #include "tests/support/import_support.h"
 #include "tests/support/staging_database.h"
 #include "wizard/input_validation.h"
@@ -163,15 +164,8 @@ TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
 // exactly as 0.
 TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
   const std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/samples/network/2-filial.txt";
-  const std::string bytes = ReadFileBytes(sample);
-  if (bytes.empty()) GTEST_SKIP() << "sample not present: " << sample;
-  std::vector<std::string> lines;
-  for (size_t at = 0; at < bytes.size();) {
-    size_t end = bytes.find("\r\n", at);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(at, end - at));
-    at = end + 2;
-  }
+  if (ReadFileBytes(sample).empty()) GTEST_SKIP() << "sample not present: " << sample;
+  const std::vector<std::string> lines = ReadLines(sample);
   struct Case {
     const char* code;  // the first line of this record is edited
     size_t field;      // field number, REG = 1

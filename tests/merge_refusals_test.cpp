@@ -15,17 +15,8 @@ namespace {
 
 // The sample network with line edits: the files are read as bytes and lines
 // (CR LF) replaced by `edit`, which may return "" to drop a line.
-class MergeRefusals : public ::testing::Test {
+class MergeRefusals : public SampleNetworkTest {
  protected:
-  void SetUp() override {
-    samples_ = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
-    if (!fs::exists(samples_)) GTEST_SKIP() << "samples/network is missing";
-    if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built";
-  }
-  std::string Sample(int i) const {
-    static const char* kNames[] = {"1-matriz.txt", "2-filial.txt", "3-filial.txt"};
-    return samples_ + "/" + kNames[i];
-  }
   // Writes sample i with `edit` applied to each line (without its CR LF) as `name`.
   std::string Edited(int i, const std::string& name,
                      const std::function<std::string(size_t, const std::string&)>& edit) {
@@ -55,7 +46,6 @@ class MergeRefusals : public ::testing::Test {
     return names;
   }
 
-  std::string samples_;
   TempFolder dir;
 };
 

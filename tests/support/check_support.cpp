@@ -1,5 +1,7 @@
 #include "tests/support/check_support.h"
 
+#include <filesystem>
+
 #ifndef _WIN32  // Windows: RunQuelvar lives in run_quelvar_windows.cpp
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -151,4 +153,15 @@ std::vector<std::string> Recounted(const std::vector<std::string>& lines) {
     body.push_back(l.compare(2, 4, "990|") == 0 ? "|" + l.substr(1, 4) + "|" + std::to_string(n) + "|" : l);
   }
   return WithBlock9(std::move(body));
+}
+
+void SampleNetworkTest::SetUp() {
+  if (!std::filesystem::exists(std::string(QUELVAR_SOURCE_DIR) + "/samples/network"))
+    GTEST_SKIP() << "samples/network is missing";
+  if (!std::filesystem::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built";
+}
+
+std::string SampleNetworkTest::Sample(int i) {
+  static const char* kNames[] = {"1-matriz.txt", "2-filial.txt", "3-filial.txt"};
+  return std::string(QUELVAR_SOURCE_DIR) + "/samples/network/" + kNames[i];
 }

@@ -2,6 +2,8 @@
 // quelvar binary run as a user would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -39,3 +41,12 @@ std::vector<std::string> WithBlock9(std::vector<std::string> body);
 // `lines` with every block closer (X990) counted again and Block 9 (its old
 // lines dropped) written again by WithBlock9. Empty lines are dropped.
 std::vector<std::string> Recounted(const std::vector<std::string>& lines);
+
+// A test on the bundled sample network (samples/network): skipped when the
+// samples or the built program are missing. Sample(0) is the head office,
+// Sample(1) and Sample(2) its branches.
+class SampleNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  static std::string Sample(int i);
+};
