@@ -8,6 +8,7 @@
 
 #include "app/cli_merge.h"
 #include "app/gui/gui_main.h"
+#include "app/version.h"
 #include "checker/efd_check.h"
 #include "platform/console.h"
 
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
   app.get_formatter()->label("REQUIRED", "OBRIGATÓRIO");
   app.option_defaults()->group("Opções");
   app.set_help_flag("-h,--help", "mostra esta ajuda e sai");
+  app.set_version_flag("--version", std::string(kQuelvarVersionText), "mostra a versão e sai");
   app.require_subcommand(0, 1);
   app.failure_message(UsageError);
 

@@ -10,6 +10,7 @@
 
 #include <sys/wait.h>
 
+#include "app/version.h"
 #include "tests/support/check_support.h"
 #include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
@@ -162,4 +163,8 @@ TEST(CliUsage, UsageErrorsArePortugueseAndNameTheOption) {
     for (const char* english : {"Usage", "Options", "Print this", "the file"})
       EXPECT_EQ(r.out.find(english), std::string::npos) << english << "\n" << r.out;
   }
+  // --version prints the build's version and nothing else.
+  ProcessResult version = RunQuelvar(std::vector<std::string>{"--version"});
+  EXPECT_EQ(version.exitCode, 0) << version.err;
+  EXPECT_EQ(version.out, std::string(kQuelvarVersionText) + "\n");
 }
