@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "platform/files.h"
-#include "staging/output_file.h"
+#include "staging/system_error_text.h"
 
 namespace {
 

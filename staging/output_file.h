@@ -3,6 +3,8 @@
 // name only when the run completes.
 #pragma once
 
+#include "staging/system_error_text.h"  // SystemErrorText, for the callers of file writes
+
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -85,13 +87,6 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes);
 // followed) and the same name. Never throws.
 bool SameFile(const std::string& a, const std::string& b);
 
-// The cause of a system error number in Portuguese (with the C library's own
-// text and the number, when it is not one of the common causes). Every
-// system error a user reads goes through it, never strerror.
-std::string SystemErrorText(int errnum);
-// The same for an error code of the standard library (std::filesystem):
-// system and generic codes by their number, others by their own message.
-std::string SystemErrorText(const std::error_code& ec);
 
 // File number 1: the one output channel of the run.
 OutputFile& FileNumber1();

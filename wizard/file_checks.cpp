@@ -11,7 +11,7 @@
 #include "checker/line_reader.h"
 #include "staging/line_field.h"
 #include "checker/input_file.h"
-#include "staging/output_file.h"
+#include "staging/system_error_text.h"
 #include "staging/resources.h"
 #include "platform/files.h"
 #include "staging/run_state.h"

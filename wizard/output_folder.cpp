@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "staging/output_file.h"
 
 namespace {
 

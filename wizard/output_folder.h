@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "staging/output_file.h"  // SystemErrorText
+#include "staging/system_error_text.h"
 
 // What stops a file from being created in `folder`, in Portuguese ("a pasta
 // não existe", "permissão negada", ...); "" when a file can be created there.

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "staging/output_file.h"
+#include "staging/system_error_text.h"
 #include "staging/signal_cleanup.h"
 #include "staging/sqlite/sqlite_functions.h"
 #include "staging/sqlite/sqlite_translate.h"
