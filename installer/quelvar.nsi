@@ -1,8 +1,9 @@
 ; Quelvar-Setup.exe: installs Quelvar for the current user, without
 ; administrator rights (NSIS 3, Modern UI in Brazilian Portuguese).
 ; Built by scripts/build-windows.sh:
-;   makensis -DVERSION=1.0.0 -DQUELVAR_EXE=build-windows/quelvar.exe \
-;            -DLEIAME=build-windows/LEIA-ME.txt -DOUTFILE=build-windows/Quelvar-Setup.exe installer/quelvar.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DQUELVAR_EXE=$PWD/build-windows/quelvar.exe \
+;            -DLEIAME=$PWD/build-windows/LEIA-ME.txt -DOUTFILE=$PWD/build-windows/Quelvar-Setup.exe installer/quelvar.nsi
+; (makensis works from this folder: relative paths are taken from installer/.)
 ;
 ; What it does:
 ;  - copies quelvar.exe and LEIA-ME.txt into $LOCALAPPDATA\Programs\Quelvar
@@ -22,7 +23,9 @@
 ; characters in Debian's build) or of an unexpected type is never rewritten:
 ; the installer says so and leaves it as it was.
 
-Unicode true
+; A 64-bit installer, as quelvar.exe is (it also runs under a wine64 without
+; 32-bit support, where the tests try it).
+Target amd64-unicode
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -34,10 +37,10 @@ Unicode true
   !error "Pass the program's version: makensis -DVERSION=x.y.z"
 !endif
 !ifndef QUELVAR_EXE
-  !define QUELVAR_EXE "${__FILEDIR__}/../build-windows/quelvar.exe"
+  !define QUELVAR_EXE "../build-windows/quelvar.exe"
 !endif
 !ifndef LEIAME
-  !define LEIAME "${__FILEDIR__}/../build-windows/LEIA-ME.txt"
+  !define LEIAME "../build-windows/LEIA-ME.txt"
 !endif
 !ifndef OUTFILE
   !define OUTFILE "Quelvar-Setup.exe"
@@ -60,9 +63,9 @@ ShowInstDetails show
 ShowUninstDetails show
 
 ; The program's icon, when the tree has one.
-!if /FileExists "${__FILEDIR__}/../app/win/quelvar.ico"
-  !define MUI_ICON "${__FILEDIR__}/../app/win/quelvar.ico"
-  !define MUI_UNICON "${__FILEDIR__}/../app/win/quelvar.ico"
+!if /FileExists "../app/win/quelvar.ico"
+  !define MUI_ICON "../app/win/quelvar.ico"
+  !define MUI_UNICON "../app/win/quelvar.ico"
 !endif
 
 !define MUI_ABORTWARNING
@@ -218,6 +221,12 @@ Section "Quelvar (obrigatório)" SecMain
   File "/oname=quelvar.exe" "${QUELVAR_EXE}"
   File "/oname=LEIA-ME.txt" "${LEIAME}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  ; A Path entry added for an installation in another folder stays with that
+  ; folder's files: this installation's uninstaller does not remove it.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != $INSTDIR
+    DeleteRegValue HKCU "${UNINSTALL_KEY}" "PathEntry"
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\Quelvar.lnk" "$INSTDIR\quelvar.exe" "" "$INSTDIR\quelvar.exe" 0 SW_SHOWNORMAL "" "Unifica arquivos da EFD-Contribuições"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Quelvar"
@@ -300,44 +309,58 @@ LangString DESC_SecPath ${LANG_PORTUGUESEBR} "Permite digitar quelvar no cmd e n
 
 ; Removes what the installer wrote: the Path entry it added (that one entry,
 ; the others kept byte for byte), the shortcut, the files, the folder when it
-; is empty, and the uninstall key. Files the user put in the folder stay.
+; is empty, and the uninstall key. Files the user put in the folder stay. The
+; shortcut, the key and the Path entry belong to the installation the key
+; names: the uninstaller of an older copy in another folder leaves them.
 Section "Uninstall"
   SetShellVarContext current
-  ReadRegStr $PathEntry HKCU "${UNINSTALL_KEY}" "PathEntry"
-  ${If} $PathEntry != ""
-    Call un.ReadUserPath
-    ${If} ${Errors}
-      DetailPrint "PATH do usuário não alterado (longo demais ou não é um texto): remova $PathEntry manualmente."
-    ${Else}
-      StrCpy $PathTarget $PathEntry
-      StrCpy $0 0
-      Call un.FindPathEntry
-      ${If} $PathStart >= 0
-        ; Drop the entry with the separator before it (after it, when first).
-        ${If} $PathStart > 0
-          IntOp $1 $PathStart - 1
-          StrCpy $2 $PathOld $1
-          StrCpy $3 $PathOld "" $PathEnd
-          StrCpy $0 "$2$3"
-        ${Else}
-          IntOp $1 $PathEnd + 1
-          StrCpy $0 $PathOld "" $1
-        ${EndIf}
-        ${If} $0 == ""
-          DeleteRegValue HKCU "${ENV_KEY}" "Path"
-        ${Else}
-          WriteRegExpandStr HKCU "${ENV_KEY}" "Path" $0
-        ${EndIf}
-        Call un.BroadcastEnvironment
-        DetailPrint "$PathEntry removido do PATH do usuário."
-      ${EndIf}
-    ${EndIf}
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == ""
+  ${OrIf} $1 == $INSTDIR
+    Call un.RemovePathEntry
+    Delete "$SMPROGRAMS\Quelvar.lnk"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
   ${EndIf}
-
-  Delete "$SMPROGRAMS\Quelvar.lnk"
   Delete "$INSTDIR\quelvar.exe"
   Delete "$INSTDIR\LEIA-ME.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
+
+; Removes from the user's Path the entry the installer added (the uninstall
+; key's PathEntry), the last entry naming it; nothing when there is none. A
+; Path it cannot rewrite safely is left as it was, with a line in the details.
+Function un.RemovePathEntry
+  ReadRegStr $PathEntry HKCU "${UNINSTALL_KEY}" "PathEntry"
+  ${If} $PathEntry == ""
+    Return
+  ${EndIf}
+  Call un.ReadUserPath
+  ${If} ${Errors}
+    DetailPrint "PATH do usuário não alterado (longo demais ou não é um texto): remova $PathEntry manualmente."
+    Return
+  ${EndIf}
+  StrCpy $PathTarget $PathEntry
+  StrCpy $0 0
+  Call un.FindPathEntry
+  ${If} $PathStart < 0
+    Return
+  ${EndIf}
+  ; Drop the entry with the separator before it (after it, when first).
+  ${If} $PathStart > 0
+    IntOp $1 $PathStart - 1
+    StrCpy $2 $PathOld $1
+    StrCpy $3 $PathOld "" $PathEnd
+    StrCpy $0 "$2$3"
+  ${Else}
+    IntOp $1 $PathEnd + 1
+    StrCpy $0 $PathOld "" $1
+  ${EndIf}
+  ${If} $0 == ""
+    DeleteRegValue HKCU "${ENV_KEY}" "Path"
+  ${Else}
+    WriteRegExpandStr HKCU "${ENV_KEY}" "Path" $0
+  ${EndIf}
+  Call un.BroadcastEnvironment
+  DetailPrint "$PathEntry removido do PATH do usuário."
+FunctionEnd
