@@ -104,7 +104,8 @@ phase "a missing file refused, named in UTF-8"
 # its files, Start menu shortcut, uninstall key and Path entry (after the
 # user's own entries, once); the installed quelvar.exe; then the uninstaller's
 # QuietUninstallString removes all of it and leaves the user's Path as it was.
-# A second round: a user whose Path names the folder already keeps that entry.
+# A second round: a user whose Path names the folder already keeps that entry
+# (and a /PATH= value other than 0 or 1 installs nothing).
 installer_start=$SECONDS
 # Creating the shortcut must not add menu entries to this machine's desktop.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
@@ -174,6 +175,11 @@ instWin=$(winpath "$inst")
 userpath="C:\\Ferramentas;${instWin%Quelvar}QUELVAR\\"
 "$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$userpath" /f >/dev/null 2>&1
 # (wine's note on stderr that drive Z: has no volume label is left out)
+set +e
+"$wine" "$root/build-windows/Quelvar-Setup.exe" /S /PATH=sim "/D=$instWin" 2>/dev/null
+status=$?
+set -e
+[ "$status" = 2 ] && [ ! -e "$inst" ] || fail "the installer given /PATH=sim exited $status, expected 2 and nothing installed"
 "$wine" "$root/build-windows/Quelvar-Setup.exe" /S /PATH=1 "/D=$instWin" 2>/dev/null || fail "silent install into $instWin"
 [ -f "$inst/quelvar.exe" ] || fail "the installer did not write $inst/quelvar.exe"
 got=$(regvalue 'HKCU\Environment' Path)
