@@ -128,7 +128,7 @@ userpath='C:\Ferramentas;%USERPROFILE%\bin'
 setup=$(winpath "$root/build-windows/Quelvar-Setup.exe")
 inst="$work/Programas do usuário José/Quelvar"
 instWin=$(winpath "$inst")
-shortcuts="$WINEPREFIX/drive_c/users/${USER:-root}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+shortcuts="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 for round in 1 2; do
   runbat "\"$setup\" /S /PATH=1 /D=$instWin" || fail "silent install (round $round) into $instWin"
 done
