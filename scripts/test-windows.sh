@@ -104,6 +104,7 @@ phase "a missing file refused, named in UTF-8"
 # its files, Start menu shortcut, uninstall key and Path entry (after the
 # user's own entries, once); the installed quelvar.exe; then the uninstaller's
 # QuietUninstallString removes all of it and leaves the user's Path as it was.
+# The portable zip holds quelvar.exe and LEIA-ME.txt (the same files).
 # A second round: a user whose Path names the folder already keeps that entry
 # (and a /PATH= value other than 0 or 1 installs nothing).
 installer_start=$SECONDS
@@ -123,6 +124,8 @@ runbat() {
   printf '%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" | iconv -f UTF-8 -t CP437 >"$work/run.bat"
   "$wine" cmd /c "$(winpath "$work/run.bat")" >/dev/null 2>&1
 }
+zipped=$(zip -sf build-windows/quelvar-windows.zip | sed -n 's/^  //p' | sort | tr '\n' ' ')
+[ "$zipped" = "LEIA-ME.txt quelvar.exe " ] || fail "quelvar-windows.zip holds \"$zipped\", expected LEIA-ME.txt and quelvar.exe"
 userpath='C:\Ferramentas;%USERPROFILE%\bin'
 "$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$userpath" /f >/dev/null 2>&1
 setup=$(winpath "$root/build-windows/Quelvar-Setup.exe")
