@@ -3,7 +3,10 @@
 # command line; no wizard window yet), one self-contained executable, the
 # engine tests build-windows/tests/quelvar_tests.exe and the generator
 # build-windows/tools/efdgen.exe (both run by scripts/test-windows.sh under
-# wine). Installs what it needs with apt-get.
+# wine), and the two ways it is handed out: the installer
+# build-windows/Quelvar-Setup.exe (installer/quelvar.nsi, NSIS) and the portable
+# build-windows/quelvar-windows.zip (quelvar.exe and LEIA-ME.txt). Installs what
+# it needs with apt-get. Prints the paths of what it made.
 # QUELVAR_WINDOWS_TARGETS overrides what is built ("quelvar quelvar_tests efdgen");
 # QUELVAR_WINDOWS_TESTS, a regular expression, picks the test files (default all:
 # "check|ledger|output_safety" builds tests/check_test.cpp and the like).
@@ -45,3 +48,24 @@ for dll in $dlls; do
   esac
 done
 echo "build-windows/quelvar.exe"
+
+# The installer and the portable zip, of the version the build gave quelvar.exe.
+# LEIA-ME.txt is written for Notepad: UTF-8 with a BOM, CR LF line ends.
+need=()
+command -v makensis >/dev/null || need+=(nsis)
+command -v zip >/dev/null || need+=(zip)
+if [ ${#need[@]} -gt 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+version=$(sed -n 's/.*kQuelvarVersion = "\(.*\)";/\1/p' build-windows/app/generated/app/version.h)
+[ -n "$version" ] || { echo "build-windows: no kQuelvarVersion in build-windows/app/generated/app/version.h" >&2; exit 1; }
+{ printf '\xef\xbb\xbf'; sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' installer/LEIA-ME.txt; } >build-windows/LEIA-ME.txt
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DQUELVAR_EXE="$PWD/build-windows/quelvar.exe" \
+  -DLEIAME="$PWD/build-windows/LEIA-ME.txt" -DOUTFILE="$PWD/build-windows/Quelvar-Setup.exe" \
+  installer/quelvar.nsi >build-windows/makensis.log 2>&1 ||
+  { cat build-windows/makensis.log >&2; echo "build-windows: makensis failed" >&2; exit 1; }
+rm -f build-windows/quelvar-windows.zip
+zip -q -j -X build-windows/quelvar-windows.zip build-windows/quelvar.exe build-windows/LEIA-ME.txt
+echo "build-windows/Quelvar-Setup.exe"
+echo "build-windows/quelvar-windows.zip"

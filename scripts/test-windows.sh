@@ -8,6 +8,8 @@
 #  - the same files under names with accents and spaces, in a folder with
 #    accents and spaces, the output folder given with backslashes; then
 #    `quelvar.exe check` on the result and a refused file named on stderr;
+#  - the installer Quelvar-Setup.exe, silent, with the PATH option, and its
+#    uninstaller (files, Start menu shortcut, HKCU keys, the user's Path);
 #  - Ctrl+C (wine turns SIGINT into the console's event) during a merge leaves
 #    no temporary behind.
 # Any failure under wine fails the script. Prints how long each part took.
@@ -95,6 +97,102 @@ set -e
 grep -q "Não existe ç.txt" "$work/refused.txt" || { cat "$work/refused.txt"; fail "the missing file's name is not on stderr as UTF-8"; }
 [ -z "$(ls -A "$work/refused" 2>/dev/null)" ] || fail "a refused merge wrote into its output folder"
 phase "a missing file refused, named in UTF-8"
+
+# The installer (build-windows/Quelvar-Setup.exe), silent, as IT would run it:
+# with the PATH option into a folder with spaces and accents (typed in a batch
+# file: /D= takes the rest of the command line, unquoted), then again over it;
+# its files, Start menu shortcut, uninstall key and Path entry (after the
+# user's own entries, once); the installed quelvar.exe; then the uninstaller's
+# QuietUninstallString removes all of it and leaves the user's Path as it was.
+# The portable zip holds quelvar.exe and LEIA-ME.txt (the same files).
+# A second round: a user whose Path names the folder already keeps that entry
+# (and a /PATH= value other than 0 or 1 installs nothing).
+installer_start=$SECONDS
+# Creating the shortcut must not add menu entries to this machine's desktop.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+version=$(sed -n 's/.*kQuelvarVersion = "\(.*\)";/\1/p' build-windows/app/generated/app/version.h)
+ukey='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvar'
+# "TYPE DATA" of a registry value, nothing when it is missing (reg writes in
+# the console's code page, 437 under wine: the names here keep to its letters).
+regvalue() {
+  "$wine" reg query "$1" /v "$2" 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' |
+    sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"
+}
+# Runs a batch file of Windows command lines ($1, UTF-8 here; cmd reads it in
+# the console's code page, 437 under wine).
+runbat() {
+  printf '%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" | iconv -f UTF-8 -t CP437 >"$work/run.bat"
+  "$wine" cmd /c "$(winpath "$work/run.bat")" >/dev/null 2>&1
+}
+zipped=$(zip -sf build-windows/quelvar-windows.zip | sed -n 's/^  //p' | sort | tr '\n' ' ')
+[ "$zipped" = "LEIA-ME.txt quelvar.exe " ] || fail "quelvar-windows.zip holds \"$zipped\", expected LEIA-ME.txt and quelvar.exe"
+userpath='C:\Ferramentas;%USERPROFILE%\bin'
+"$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$userpath" /f >/dev/null 2>&1
+setup=$(winpath "$root/build-windows/Quelvar-Setup.exe")
+inst="$work/Programas do usuário José/Quelvar"
+instWin=$(winpath "$inst")
+shortcuts="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+for round in 1 2; do
+  runbat "\"$setup\" /S /PATH=1 /D=$instWin" || fail "silent install (round $round) into $instWin"
+done
+for f in quelvar.exe LEIA-ME.txt Uninstall.exe; do [ -f "$inst/$f" ] || fail "the installer did not write $f"; done
+cmp "$inst/quelvar.exe" build-windows/quelvar.exe || fail "the installed quelvar.exe differs from the build's"
+[ "$(head -c 3 "$inst/LEIA-ME.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "LEIA-ME.txt has no UTF-8 BOM"
+[ "$(grep -c $'\r$' "$inst/LEIA-ME.txt")" = "$(wc -l <"$inst/LEIA-ME.txt")" ] || fail "LEIA-ME.txt has lines without CR LF"
+[ -f "$shortcuts/Quelvar.lnk" ] || fail "no Start menu shortcut Quelvar.lnk in $shortcuts"
+strings -a "$shortcuts/Quelvar.lnk" | grep -qi 'quelvar\.exe' || fail "the Start menu shortcut does not start quelvar.exe"
+for expected in "DisplayName=REG_SZ Quelvar" "DisplayVersion=REG_SZ $version" "Publisher=REG_SZ Quelvar" \
+    "UninstallString=REG_SZ \"$instWin\\Uninstall.exe\"" "QuietUninstallString=REG_SZ \"$instWin\\Uninstall.exe\" /S" \
+    "InstallLocation=REG_SZ $instWin"; do
+  got=$(regvalue "$ukey" "${expected%%=*}")
+  [ "$got" = "${expected#*=}" ] || fail "$ukey ${expected%%=*} is \"$got\", expected \"${expected#*=}\""
+done
+size=$(regvalue "$ukey" EstimatedSize)
+[[ "$size" =~ ^REG_DWORD\ 0x[0-9a-f]+$ && "${size#REG_DWORD }" != 0x0 ]] || fail "$ukey EstimatedSize is \"$size\""
+got=$(regvalue 'HKCU\Environment' Path)
+[ "$got" = "REG_EXPAND_SZ $userpath;$instWin" ] ||
+  fail "the user's Path after installing twice is \"$got\", expected \"REG_EXPAND_SZ $userpath;$instWin\""
+[ "$("$wine" "$inst/quelvar.exe" --version | tr -d '\r')" = "Quelvar $version" ] || fail "installed quelvar.exe --version"
+"$wine" "$inst/quelvar.exe" check "$(winpath "$root/samples/network/1-matriz.txt")" >"$work/check-installed.txt" ||
+  { cat "$work/check-installed.txt"; fail "installed quelvar.exe check samples/network/1-matriz.txt"; }
+phase "installed silently with the PATH option (twice), files, shortcut, registry and program checked"
+
+# Uninstall.exe /S copies itself out of the folder and returns at once: wait for it.
+uninstalled() {  # $1 folder; fails unless the uninstaller has emptied it within a minute
+  local i
+  for i in $(seq 1 300); do [ -e "$1" ] || return 0; sleep 0.2; done
+  fail "the uninstaller left $(ls -A "$1")"
+}
+runbat "$(regvalue "$ukey" QuietUninstallString | sed 's/^REG_SZ //')" || fail "silent uninstall"
+uninstalled "$inst"
+[ ! -e "$shortcuts/Quelvar.lnk" ] || fail "the uninstaller left the Start menu shortcut"
+"$wine" reg query "$ukey" >/dev/null 2>&1 && fail "the uninstaller left $ukey"
+got=$(regvalue 'HKCU\Environment' Path)
+[ "$got" = "REG_EXPAND_SZ $userpath" ] || fail "the user's Path after uninstalling is \"$got\", expected \"REG_EXPAND_SZ $userpath\""
+phase "uninstalled silently: files, shortcut, key and its Path entry removed, the user's entries kept"
+
+# The user's Path names the folder already (other case, trailing backslash):
+# the installer adds nothing and the uninstaller leaves that entry.
+inst="$work/Usuários/Quelvar"
+instWin=$(winpath "$inst")
+userpath="C:\\Ferramentas;${instWin%Quelvar}QUELVAR\\"
+"$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$userpath" /f >/dev/null 2>&1
+# (wine's note on stderr that drive Z: has no volume label is left out)
+set +e
+"$wine" "$root/build-windows/Quelvar-Setup.exe" /S /PATH=sim "/D=$instWin" 2>/dev/null
+status=$?
+set -e
+[ "$status" = 2 ] && [ ! -e "$inst" ] || fail "the installer given /PATH=sim exited $status, expected 2 and nothing installed"
+"$wine" "$root/build-windows/Quelvar-Setup.exe" /S /PATH=1 "/D=$instWin" 2>/dev/null || fail "silent install into $instWin"
+[ -f "$inst/quelvar.exe" ] || fail "the installer did not write $inst/quelvar.exe"
+got=$(regvalue 'HKCU\Environment' Path)
+[ "$got" = "REG_EXPAND_SZ $userpath" ] || fail "the installer changed a Path that named its folder: \"$got\""
+"$wine" "$inst/Uninstall.exe" /S 2>/dev/null || fail "silent uninstall of $instWin"
+uninstalled "$inst"
+got=$(regvalue 'HKCU\Environment' Path)
+[ "$got" = "REG_EXPAND_SZ $userpath" ] || fail "the uninstaller removed the user's own Path entry: \"$got\""
+phase "a Path entry of the user's naming the folder kept by installer and uninstaller"
+echo "test-windows: the installer's part took $((SECONDS - installer_start)) s"
 
 # Ctrl+C while the merged file is being written: the temporary goes, no merged
 # file is left. A merge that ends between the temporary being seen and the
