@@ -101,6 +101,12 @@ int main(int argc, char** argv) {
                        "arquivo unificado ou um link. O arquivo unificado só recebe o seu nome final\n"
                        "depois de gravado o relatório.")
       ->type_name("ARQUIVO");
+  mergeCmd->add_flag("--summary", merge.summary,
+                     "grava também, ao lado do arquivo unificado, o resumo por estabelecimento\n"
+                     "(arquivo, CNPJ, papel, linhas lidas e gravadas, documentos C100/A100/D100/F100,\n"
+                     "PIS e COFINS do período do bloco M, avisos) em <nome>_Resumo.csv e\n"
+                     "<nome>_Resumo.html; os seus caminhos são escritos na saída padrão depois do\n"
+                     "caminho do arquivo unificado.");
   bool noProgress = false;
   mergeCmd->add_flag("--no-progress", noProgress, "sem a linha de progresso no terminal");
   mergeCmd->add_option("ARQUIVO", merge.files, "arquivos de entrada, o da matriz primeiro")->type_name("")->required();

@@ -431,7 +431,7 @@ TEST_F(WizardWindowTest, AFailedRunsLedgerIsSavedFromTheFolderPage) {
   std::ifstream saved(files_.savePath, std::ios::binary);
   std::string header;
   std::getline(saved, header);
-  EXPECT_EQ(header.rfind("registro,estabelecimento,", 0), 0u) << header;
+  EXPECT_EQ(header.rfind("\xEF\xBB\xBFregistro;estabelecimento;", 0), 0u) << header;
 }
 
 TEST_F(WizardWindowTest, ResizesAndKeepsReadOnlyBoxesOutOfTheTabOrder) {
