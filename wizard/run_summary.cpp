@@ -303,6 +303,7 @@ std::string SummaryHtml(const std::vector<SummaryRow>& rows, const std::string& 
        "body{font-family:sans-serif;margin:1.5em;color:#222}\n"
        "table{border-collapse:collapse;margin-bottom:2em}\n"
        "th,td{border:1px solid #bbb;padding:.3em .6em}\n"
+       "td{white-space:nowrap}\n"
        "th{background:#eee}\n"
        "td.n{text-align:right;font-variant-numeric:tabular-nums}\n"
        "tr.total td{font-weight:bold;background:#f4f4f4}\n"
