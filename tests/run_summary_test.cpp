@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "staging/ledger.h"
 #include "staging/record_catalogue.h"
@@ -277,6 +279,37 @@ TEST_F(SampleSummary, TheSampleNetworkPerEstablishment) {
   EXPECT_EQ(r.summaryHtml, base + "_Resumo.html");
   EXPECT_EQ(ReadFileBytes(r.summaryCsv), SummaryCsv(r.summary));
   EXPECT_EQ(ReadFileBytes(r.summaryHtml), SummaryHtml(r.summary, fs::path(r.path).filename().string()));
+}
+
+// A branch with a line of a code outside the layout (C17O, a typo of C170):
+// the line is left out of the merged file and counted as a warning on the
+// branch's row, not read; the other rows have none.
+TEST_F(SampleSummary, LinesLeftOutAreTheFilesWarnings) {
+  TempFolder dir;
+  std::vector<std::string> lines = RecordLines(Sample(1)), edited;
+  bool planted = false;
+  for (const std::string& line : lines) {
+    edited.push_back(line);
+    if (!planted && line.rfind("|C170|", 0) == 0) {
+      edited.push_back("|C17O" + line.substr(5));
+      planted = true;
+    }
+  }
+  ASSERT_TRUE(planted);
+  std::string bytes;
+  for (const std::string& line : Recounted(edited)) bytes += line + "\r\n";
+  const std::string branch = dir.File("2-filial.txt");
+  WriteFileBytes(branch, bytes);
+  FormRun run(false);
+  const RunResult r = run.Merge({Sample(0), branch, Sample(2)}, dir.File("out"));
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_EQ(r.summary.size(), 4u);
+  EXPECT_EQ(r.summary[0].warnings, 0);
+  EXPECT_EQ(r.summary[1].warnings, 1);
+  EXPECT_EQ(r.summary[1].read, static_cast<int64_t>(RecordLines(branch).size()) - 1);
+  EXPECT_EQ(r.summary[2].warnings, 0);
+  EXPECT_EQ(r.summary.back().warnings, SummarizeLedger(r.ledger).refused);
+  ExpectTotalIsTheSum(r.summary);
 }
 
 // A generated "Mesmo CNPJ" network of three parts and one of two
