@@ -113,7 +113,7 @@ int RunMergeCommand(const MergeOptions& options) {
   const bool replacing = !target.empty() && std::filesystem::exists(platform::PathFromUtf8(target), existsError);
   bool single = form.m_MesmoCNPJ;
   ResetEstablishmentPassTotals();
-  RunResult result = form.RunUnification(single, options.report);
+  RunResult result = form.RunUnification(single, options.report, options.summary);
   progress.Clear();
   // For the benchmarks: how many statements the writers ran per establishment.
   if (std::getenv("QUELVAR_WRITER_STATEMENTS")) {
@@ -132,6 +132,7 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: linhas de registros não unificados: %s\n", list.c_str());
   }
   std::printf("%s\n", result.path.c_str());
+  if (!result.summaryCsv.empty()) std::printf("%s\n%s\n", result.summaryCsv.c_str(), result.summaryHtml.c_str());
   if (LeftLinesOut(result)) {
     std::fprintf(stderr, "quelvar: gravado, com linhas deixadas de fora (%s)\n",
                  LedgerSummaryText(result.ledger).c_str());

@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
       "EFDPISCOFINS_<CNPJ>_<início>_<fim>_Unificado.txt na pasta de saída; o seu caminho\n"
       "é escrito na saída padrão. Código de saída: 0 o arquivo foi gravado e cada linha\n"
       "de entrada está nele ou foi unificada por uma regra; 1 nada foi gravado (um arquivo\n"
-      "recusado, uma execução que falhou, um arquivo unificado ou relatório que gravaria\n"
-      "sobre uma entrada ou sobre o outro); 2 erro de uso; 3 o arquivo foi gravado com\n"
+      "recusado, uma execução que falhou, um arquivo unificado, relatório ou resumo que\n"
+      "gravaria sobre uma entrada ou sobre outro deles); 2 erro de uso; 3 o arquivo foi gravado com\n"
       "linhas deixadas de fora (\"gravado, com linhas deixadas de fora\": códigos fora do\n"
       "leiaute ou não unificados, listados na saída de erros).");
   mergeCmd->group("Comandos");
@@ -97,10 +97,16 @@ int main(int argc, char** argv) {
   mergeCmd->add_option("--report", merge.report,
                        "grava a conciliação (por código de registro e estabelecimento: linhas lidas,\n"
                        "gravadas, unificadas por uma regra, recusadas, não gravadas) em CSV neste\n"
-                       "arquivo, também quando a unificação falha; nunca um arquivo de entrada, o\n"
-                       "arquivo unificado ou um link. O arquivo unificado só recebe o seu nome final\n"
-                       "depois de gravado o relatório.")
+                       "arquivo (campos separados por ';', UTF-8 com BOM), também quando a unificação\n"
+                       "falha; nunca um arquivo de entrada, o arquivo unificado ou um link. O arquivo\n"
+                       "unificado só recebe o seu nome final depois de gravado o relatório.")
       ->type_name("ARQUIVO");
+  mergeCmd->add_flag("--summary", merge.summary,
+                     "grava também, ao lado do arquivo unificado, o resumo por estabelecimento\n"
+                     "(arquivo, CNPJ, papel, linhas lidas e gravadas, documentos C100/A100/D100/F100,\n"
+                     "PIS e COFINS do período do bloco M, avisos) em <nome>_Resumo.csv e\n"
+                     "<nome>_Resumo.html; os seus caminhos são escritos na saída padrão depois do\n"
+                     "caminho do arquivo unificado.");
   bool noProgress = false;
   mergeCmd->add_flag("--no-progress", noProgress, "sem a linha de progresso no terminal");
   mergeCmd->add_option("ARQUIVO", merge.files, "arquivos de entrada, o da matriz primeiro")->type_name("")->required();

@@ -27,7 +27,9 @@ inline bool SanitizerReported(const std::string& err) {
 }
 
 // Lines the ledger CSV shows refused (left out of the merged file), summed
-// over its code totals rows (those without an establishment).
+// over its code totals rows (those without an establishment). The CSV is the
+// program's (a byte-order mark and a header line first, fields separated by
+// ';'; the fields read here are never quoted).
 inline long long LedgerRefusedLines(const std::string& ledger) {
   long long refused = 0;
   size_t at = ledger.find('\n');  // after the header
@@ -38,7 +40,7 @@ inline long long LedgerRefusedLines(const std::string& ledger) {
     std::string field[6];
     size_t start = 0;
     for (int i = 0; i < 6 && start != std::string::npos; ++i) {
-      const size_t comma = row.find(',', start);
+      const size_t comma = row.find(';', start);
       field[i] = row.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
       start = comma == std::string::npos ? comma : comma + 1;
     }
@@ -62,7 +64,7 @@ inline std::string JudgeFuzzRound(const FuzzRound& r) {
     const std::string exit = "finding: exit " + std::to_string(r.exitCode);
     if (r.outputs != 1) return exit + " without the merged file";
     if (r.checkExitCode != 0) return exit + ", check rejects the output";
-    if (r.ledger.find(",linhas não gravadas") != std::string::npos) return exit + " with lines not written";
+    if (r.ledger.find(";linhas não gravadas") != std::string::npos) return exit + " with lines not written";
     const bool leftOut = LedgerRefusedLines(r.ledger) > 0;
     if (r.exitCode == 0) return leftOut ? exit + " with lines left out" : "merged";
     if (!leftOut) return exit + " without lines left out";

@@ -61,6 +61,10 @@ class RecordLedger {
   const std::map<Key, FileCounts>& FileReads() const { return fileReads_; }
   // Per record code: reason -> lines refused.
   const std::map<std::string, std::map<std::string, int64_t>>& RefusedLines() const { return refused_; }
+  // Per input file (by its number): record code -> reason -> lines refused.
+  const std::map<int64_t, std::map<std::string, std::map<std::string, int64_t>>>& RefusedByFile() const {
+    return refusedByFile_;
+  }
 
   // What a failed import gives back: the read side as it was before the file.
   struct ReadSide {

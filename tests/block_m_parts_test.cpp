@@ -273,7 +273,7 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
   const std::string report = ReadFileBytes(dir.File("conciliacao.csv"));
   const std::string cnpj = SplitRecord(ReadLines(files[0])[0])[9];
   for (const char* part : {"1", "2", "3"})
-    EXPECT_NE(report.find("\n0111," + cnpj + " (parte " + part + "),1,0,"), std::string::npos) << report;
+    EXPECT_NE(report.find("\n0111;" + cnpj + " (parte " + part + ");1;0;"), std::string::npos) << report;
 
   // The company's block by the guide: each common base split over its groups
   // by the summed revenues (no cumulative revenue: VL_BC_PIS_NC is the total).

@@ -223,10 +223,10 @@ TEST_F(CompanyRecords, EveryRecordOfTheLayoutIsMergedAndTheLedgerBalances) {
   for (size_t i = 1; i < ledger.size(); ++i) {
     if (ledger[i].empty()) continue;
     codes.insert(ledger[i].substr(0, 4));
-    // registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo
+    // registro;estabelecimento;lidas;gravadas;unificadas_por_regra;recusadas;nao_gravadas;motivo
     std::vector<std::string> f;
     for (size_t start = 0; f.size() < 7;) {
-      const size_t comma = ledger[i].find(',', start);
+      const size_t comma = ledger[i].find(';', start);
       ASSERT_NE(comma, std::string::npos) << ledger[i];
       f.push_back(ledger[i].substr(start, comma - start));
       start = comma + 1;

@@ -28,17 +28,18 @@ TEST(FuzzVerdict, MergesRefusalsAndTheOtherFindings) {
   FuzzRound merged;
   merged.exitCode = 0;
   merged.outputs = 1;
-  merged.ledger = "registro,estabelecimento\nC100,,2,2,0,0,0,\n";
+  // The ledger CSV as the program writes it: a byte-order mark, ';' between fields.
+  merged.ledger = "\xEF\xBB\xBFregistro;estabelecimento\nC100;;2;2;0;0;0;\n";
   EXPECT_EQ(JudgeFuzzRound(merged), "merged");
   FuzzRound missing = merged;
-  missing.ledger += "C170,,3,2,0,0,1,linhas não gravadas\n";
+  missing.ledger += "C170;;3;2;0;0;1;linhas não gravadas\n";
   EXPECT_EQ(JudgeFuzzRound(missing), "finding: exit 0 with lines not written");
   FuzzRound rejected = merged;
   rejected.checkExitCode = 1;
   EXPECT_EQ(JudgeFuzzRound(rejected), "finding: exit 0, check rejects the output");
   // Lines left out: exit 3 saying so, never exit 0.
   FuzzRound leftOut = merged;
-  leftOut.ledger += "C17O,,0,0,0,1,0,registro não unificado\n";
+  leftOut.ledger += "C17O;;0;0;0;1;0;registro não unificado\n";
   EXPECT_EQ(JudgeFuzzRound(leftOut), "finding: exit 0 with lines left out");
   leftOut.exitCode = 3;
   EXPECT_EQ(JudgeFuzzRound(leftOut), "finding: exit 3 without saying so");

@@ -37,11 +37,11 @@ TEST(Ledger, ShortfallsNamedPerEstablishmentMergedCodesAccounted) {
   WriteLedgerCsv(r.rows, csv);
   const std::string text = csv.str();
   EXPECT_EQ(text.substr(0, text.find('\n')),
-            "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo");
-  EXPECT_NE(text.find("\n0500,,2,1,1,0,0,conta gravada uma vez no arquivo\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nC100,,5,3,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nC100,B,2,0,0,0,2,linhas não gravadas\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nA100,,0,0,0,1,0,registro não unificado\n"), std::string::npos) << text;
+            "\xEF\xBB\xBFregistro;estabelecimento;lidas;gravadas;unificadas_por_regra;recusadas;nao_gravadas;motivo");
+  EXPECT_NE(text.find("\n0500;;2;1;1;0;0;conta gravada uma vez no arquivo\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nC100;;5;3;0;0;2;linhas não gravadas\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nC100;B;2;0;0;0;2;linhas não gravadas\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nA100;;0;0;0;1;0;registro não unificado\n"), std::string::npos) << text;
   EXPECT_EQ(LedgerSummaryText(r.rows),
             "Conciliação: 8 linhas lidas, 5 gravadas, 1 unificadas por regra, 1 recusadas, 3 não gravadas");
 
@@ -124,8 +124,8 @@ TEST(Ledger, EstablishmentLinesBalancePerEstablishmentCompanyLinesOnTotals) {
   std::ostringstream csv;
   WriteLedgerCsv(Reconcile(summed, false, "A").rows, csv);
   EXPECT_EQ(csv.str().substr(csv.str().find('\n') + 1),
-            "9999,,0,1,0,0,0,\n9999,A,0,1,0,0,0,\n"
-            "M200,,2,1,1,0,0,apuração somada de todos os arquivos\nM200,A,1,1,0,0,0,\nM200,B,1,0,0,0,0,\n");
+            "9999;;0;1;0;0;0;\n9999;A;0;1;0;0;0;\n"
+            "M200;;2;1;1;0;0;apuração somada de todos os arquivos\nM200;A;1;1;0;0;0;\nM200;B;1;0;0;0;0;\n");
 }
 
 // The parts of one CNPJ share their 0000 CNPJ: each part's company-level
@@ -151,24 +151,24 @@ TEST(Ledger, EachPartOfOneCnpjHasItsOwnRow) {
   std::ostringstream csv;
   WriteLedgerCsv(r.rows, csv);
   EXPECT_EQ(csv.str().substr(csv.str().find('\n') + 1),
-            "0000,,2,1,1,0,0,um só para o arquivo unificado\n0000,A (parte 1),1,0,0,0,0,\n"
-            "0000,A (parte 2),1,0,0,0,0,\n0000,A,0,1,0,0,0,\n"
-            "0500,,3,1,2,0,0,conta gravada uma vez no arquivo\n0500,A (parte 1),2,0,0,0,0,\n"
-            "0500,A (parte 2),1,0,0,0,0,\n0500,A,0,1,0,0,0,\n"
-            "1100,,1,1,0,0,0,\n1100,B,1,0,0,0,0,\n1100,A,0,1,0,0,0,\n"
-            "C100,,1,1,0,0,0,\nC100,A,1,1,0,0,0,\n");
+            "0000;;2;1;1;0;0;um só para o arquivo unificado\n0000;A (parte 1);1;0;0;0;0;\n"
+            "0000;A (parte 2);1;0;0;0;0;\n0000;A;0;1;0;0;0;\n"
+            "0500;;3;1;2;0;0;conta gravada uma vez no arquivo\n0500;A (parte 1);2;0;0;0;0;\n"
+            "0500;A (parte 2);1;0;0;0;0;\n0500;A;0;1;0;0;0;\n"
+            "1100;;1;1;0;0;0;\n1100;B;1;0;0;0;0;\n1100;A;0;1;0;0;0;\n"
+            "C100;;1;1;0;0;0;\nC100;A;1;1;0;0;0;\n");
   EXPECT_EQ(l.FileReads(), before.FileReads());  // a failed import gives the per-file counts back too
 }
 
 TEST(LedgerReport, SavedAsCsvOrRefusedWithTheFileNamed) {
   TempFolder dir;
   RecordLedger l;
-  l.Read("C100", "A,B");
-  l.Written("C100", "A,B");
+  l.Read("C100", "A;B");
+  l.Written("C100", "A;B");
   const std::vector<LedgerRow> rows = Reconcile(l, false).rows;
   std::string error;
   ASSERT_TRUE(SaveLedgerCsv(dir.File("l.csv"), rows, error)) << error;
-  EXPECT_NE(ReadFileBytes(dir.File("l.csv")).find("\nC100,\"A,B\",1,1,0,0,0,\n"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir.File("l.csv")).find("\nC100;\"A;B\";1;1;0;0;0;\n"), std::string::npos);
   EXPECT_FALSE(SaveLedgerCsv(dir.File("missing/l.csv"), rows, error));
   EXPECT_NE(error.find("missing/l.csv"), std::string::npos) << error;
 }
@@ -360,10 +360,10 @@ TEST(LedgerReport, TheCommandLineWritesTheLedgerAsCsv) {
                                  dir.File("out"), samples + "/1-matriz.txt", samples + "/2-filial.txt"});
   ASSERT_EQ(ok.exitCode, 0) << ok.err;
   const std::string csv = ReadFileBytes(dir.File("ok.csv"));
-  EXPECT_EQ(csv.rfind("registro,estabelecimento,lidas,gravadas,", 0), 0u) << csv;
-  EXPECT_NE(csv.find("\nC100,42765521000260,"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("\n0000,,2,1,1,0,0,"), std::string::npos) << csv;
+  EXPECT_EQ(csv.rfind("\xEF\xBB\xBFregistro;estabelecimento;lidas;gravadas;", 0), 0u) << csv;
+  EXPECT_NE(csv.find("\nC100;42765521000260;"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\n0000;;2;1;1;0;0;"), std::string::npos) << csv;
   // The merged file's 0000 is the head office's.
-  EXPECT_NE(csv.find("\n0000,42765521000180,1,1,0,0,0,\n0000,42765521000260,1,0,0,0,0,\n"), std::string::npos)
+  EXPECT_NE(csv.find("\n0000;42765521000180;1;1;0;0;0;\n0000;42765521000260;1;0;0;0;0;\n"), std::string::npos)
       << csv;
 }

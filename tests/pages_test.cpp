@@ -297,6 +297,15 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
                                "\r\nDt Final: " + form_->m_RunEnd + "\r\nArquivo: " + form_->m_Resultado.path;
   EXPECT_FALSE(form_->m_RunStart.empty());
   EXPECT_EQ(c.lblResultadoFinal.Caption.substr(0, expected.size()), expected);
+  // The wizard saves the summary per establishment beside the merged file and names it.
+  const std::string base = form_->m_Resultado.path.substr(0, form_->m_Resultado.path.size() - 4);
+  EXPECT_EQ(form_->m_Resultado.summaryCsv, base + "_Resumo.csv");
+  EXPECT_TRUE(fs::exists(base + "_Resumo.csv") && fs::exists(base + "_Resumo.html"));
+  EXPECT_NE(c.lblResultadoFinal.Caption.find("\r\nResumo por estabelecimento: " + base + "_Resumo.csv e " + base +
+                                             "_Resumo.html\r\n"),
+            std::string::npos)
+      << c.lblResultadoFinal.Caption;
+  EXPECT_FALSE(form_->m_Resultado.summary.empty());
   // The ledger's totals close the result, and its button saves it as CSV
   // beside the merged file (a cancelled chooser writes nothing).
   const LedgerSummary sum = SummarizeLedger(form_->m_Resultado.ledger);
@@ -322,7 +331,8 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
   std::ifstream saved(files_.savePath, std::ios::binary);
   std::string header;
   std::getline(saved, header);
-  EXPECT_EQ(header, "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo");
+  EXPECT_EQ(header,
+            "\xEF\xBB\xBFregistro;estabelecimento;lidas;gravadas;unificadas_por_regra;recusadas;nao_gravadas;motivo");
   messages_.shown.clear();
 
   // Page 4 holds: the hidden buttons do nothing, there is no second run.
@@ -437,8 +447,8 @@ TEST_F(PagesTest, AFailedRunOffersItsLedgerOnTheFolderPage) {
   form_->cmdConciliacao_Click();
   std::ifstream saved(files_.savePath, std::ios::binary);
   const std::string csv((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
-  EXPECT_NE(csv.find("\nC170,,"), std::string::npos) << csv;
-  EXPECT_NE(csv.find(",linhas não gravadas\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\nC170;;"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(";linhas não gravadas\n"), std::string::npos) << csv;
 
   // Leaving the page takes the button away; coming back does not bring it.
   form_->cmdAvancar_Click();

@@ -135,7 +135,7 @@ TEST_F(WrittenFiles, AReportThatCannotBeWrittenLeavesTheOldMergedFile) {
   // temporary of either stays behind.
   r = Merge(Inputs(), dir.File("out/r.csv"));
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(ReadFileBytes(dir.File("out/r.csv")).rfind("registro,estabelecimento,", 0), 0u);
+  EXPECT_EQ(ReadFileBytes(dir.File("out/r.csv")).rfind("\xEF\xBB\xBFregistro;estabelecimento;", 0), 0u);
   EXPECT_EQ(Names(dir.File("out")), (std::vector<std::string>{kMerged, "r.csv"}));
 }
 
@@ -188,7 +188,7 @@ TEST_F(WrittenFiles, LinesLeftOutAreWrittenWithExitStatusThree) {
   EXPECT_NE(r.err.find("C17O (1; fora do leiaute 006, primeira: 1-matriz.txt, linha 54)"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("gravado, com linhas deixadas de fora"), std::string::npos) << r.err;
   EXPECT_EQ(LinesOf(ReadLines(Merged()), "C17O").size(), 0u);
-  EXPECT_NE(ReadFileBytes(dir.File("r.csv")).find("\nC17O,,0,0,0,1,0,registro não unificado\n"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir.File("r.csv")).find("\nC17O;;0;0;0;1;0;registro não unificado\n"), std::string::npos);
 }
 
 // Files are the same by device and inode when both exist (links and hard

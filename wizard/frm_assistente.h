@@ -14,6 +14,7 @@
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
 #include "wizard/reconciliation.h"
+#include "wizard/run_summary.h"
 
 // What a window shows of one control.
 struct Control {
@@ -100,6 +101,11 @@ struct RunResult {
   // rule, refused and missing per record code (and establishment), also when
   // the run failed after writing.
   std::vector<LedgerRow> ledger;
+  // The summary per establishment of a run that wrote its merged file (one
+  // row per establishment of each input file, then the total row), and the
+  // paths of its files when they were saved.
+  std::vector<SummaryRow> summary;
+  std::string summaryCsv, summaryHtml;
 };
 
 // The record codes a run left out, as the result shows them: "A100 (2), C999
@@ -221,17 +227,19 @@ class frmAssistente {
   // ---- Run ----
   // Writes the merged file into m_CaminhoSalvo and, when `reportPath` is
   // given, the ledger as CSV there (also when the run fails after the ledger
-  // was set). The merged file takes its final name only after the report was
-  // written; a run whose files would meet an input, the staging database or
-  // each other (WrittenFilesProblem) writes nothing. Never throws: failures
-  // come back in the result (and in m_Resultado).
-  RunResult RunUnification(bool& singleCnpj, const std::string& reportPath = "");
+  // was set); with `summary`, the summary per establishment beside the merged
+  // file (SaveSummaryFiles: "<name>_Resumo.csv" and "<name>_Resumo.html").
+  // The merged file takes its final name only after the report and the
+  // summary were written; a run whose files would meet an input, the staging
+  // database or each other (WrittenFilesProblem) writes nothing. Never
+  // throws: failures come back in the result (and in m_Resultado).
+  RunResult RunUnification(bool& singleCnpj, const std::string& reportPath = "", bool summary = false);
   // Why the run may not write its files: the merged file, its copy kept for
-  // inspection or `reportPath` (when given) is the same file as an imported
-  // file, the staging database file or another of them, or is a symbolic
-  // link. The message names both files; "" when nothing clashes (or no
-  // merged file can be named yet).
-  std::string WrittenFilesProblem(const std::string& reportPath = "");
+  // inspection, `reportPath` (when given) or the summary files (with
+  // `summary`) is the same file as an imported file, the staging database
+  // file or another of them, or is a symbolic link. The message names both
+  // files; "" when nothing clashes (or no merged file can be named yet).
+  std::string WrittenFilesProblem(const std::string& reportPath = "", bool summary = false);
   // The merged file's full path as the run would name it; "" when no header is stored.
   std::string PlannedOutputPath();
 
@@ -317,7 +325,10 @@ class frmAssistente {
   // The files the run reads and must never write over: the imported files
   // and the staging database's file (a "sqlite:PATH" target).
   std::vector<RunFile> FilesToKeep() const;
-  // The run when page 4 is entered; a failed run leads back to page 2.
+  // The summary rows of the run that just wrote its file (RunSummary).
+  std::vector<SummaryRow> RunSummaryRows(bool singleCnpj) const;
+  // The run when page 4 is entered (the summary files saved with the merged
+  // file); a failed run leads back to page 2.
   void RunFromLastPage();
   void UpdateListControls();
   // The buttons that would start other work, disabled while a file is

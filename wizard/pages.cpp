@@ -38,6 +38,8 @@ std::string ResultText(const RunResult& result, const std::string& start, const 
   text += "Dt Início: " + start + kCrLf;
   text += "Dt Final: " + end;
   if (!result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
+  if (!result.summaryCsv.empty())
+    text += std::string(kCrLf) + "Resumo por estabelecimento: " + result.summaryCsv + " e " + result.summaryHtml;
   if (!result.dropped.empty()) {
     const std::string list = DroppedCodesText(result);
     text += std::string(kCrLf) + "Linhas de registros não unificados: " + list + kCrLf +
@@ -299,7 +301,7 @@ void frmAssistente::RunFromLastPage() {
   m_Running = true;
   Changed();
   m_RunStart = NowText();
-  m_Resultado = RunUnification(m_MesmoCNPJ);
+  m_Resultado = RunUnification(m_MesmoCNPJ, "", true);
   m_RunEnd = NowText();
   m_Running = false;
   controls.cmdCancelar.Enabled = true;
@@ -356,7 +358,7 @@ bool frmAssistente::ValidatePage(int page, std::string& message) {
         message = "Não é possível gravar na pasta " + m_CaminhoSalvo + ": " + problem + ".";
         return false;
       }
-      if (std::string clash = WrittenFilesProblem(); !clash.empty()) {
+      if (std::string clash = WrittenFilesProblem("", true); !clash.empty()) {
         message = clash + ".";
         return false;
       }

@@ -7,6 +7,7 @@
 #include "blocks/merge_rules.h"
 #include "blocks/record_links.h"
 #include "staging/output_file.h"
+#include "wizard/spreadsheet_csv.h"
 
 namespace {
 
@@ -31,16 +32,6 @@ std::string Surplus(int64_t n, const std::string& code, const std::string& cnpj)
   return std::to_string(n) + (n == 1 ? " linha do registro " : " linhas do registro ") + code + " de " + cnpj +
          (n == 1 ? " foi gravada sem ter sido lida" : " foram gravadas sem terem sido lidas") +
          " nesse estabelecimento";
-}
-
-std::string CsvField(const std::string& v) {
-  if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
-  std::string q = "\"";
-  for (char c : v) {
-    if (c == '"') q += '"';
-    q += c;
-  }
-  return q + "\"";
 }
 
 // A code with no merge rule whose lines sit under an establishment record:
@@ -216,10 +207,11 @@ std::string LedgerSummaryText(const std::vector<LedgerRow>& rows) {
 }
 
 void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out) {
-  out << "registro,estabelecimento,lidas,gravadas,unificadas_por_regra,recusadas,nao_gravadas,motivo\n";
+  const char sep = kCsvSeparator;
+  out << kCsvBom << "registro;estabelecimento;lidas;gravadas;unificadas_por_regra;recusadas;nao_gravadas;motivo\n";
   for (const LedgerRow& row : rows)
-    out << CsvField(row.code) << ',' << CsvField(row.establishment) << ',' << row.read << ',' << row.written << ','
-        << row.merged << ',' << row.refused << ',' << row.missing << ',' << CsvField(row.reason) << '\n';
+    out << CsvCell(row.code) << sep << CsvCell(row.establishment) << sep << row.read << sep << row.written << sep
+        << row.merged << sep << row.refused << sep << row.missing << sep << CsvCell(row.reason) << '\n';
 }
 
 bool SaveLedgerCsv(const std::string& path, const std::vector<LedgerRow>& rows, std::string& error) {

@@ -54,7 +54,9 @@ LedgerSummary SummarizeLedger(const std::vector<LedgerRow>& rows);
 // recusadas", followed by ", N não gravadas" when lines are missing.
 std::string LedgerSummaryText(const std::vector<LedgerRow>& rows);
 
-// The rows as CSV (header line, comma-separated, texts quoted when needed).
+// The rows as CSV for Brazilian spreadsheets (spreadsheet_csv.h: a UTF-8
+// byte-order mark, a header line, fields separated by ';', texts quoted when
+// needed).
 void WriteLedgerCsv(const std::vector<LedgerRow>& rows, std::ostream& out);
 // Writes the rows as CSV to the file `path` through an exclusive temporary
 // beside it, renamed over `path` once complete (never through a link: a

@@ -1,9 +1,9 @@
 // The unification run: names the merged file from the stored header, refuses
 // to write over an input (or any file the run reads), writes it block by
 // block in file order under a temporary name, checks what it wrote, writes the
-// ledger report when one is asked for, and puts the merged file under its
-// final name only when every block and the report have been written and the
-// file passed the check.
+// ledger report and the summary files when asked for, and puts the merged
+// file under its final name only when every block, the report and the summary
+// have been written and the file passed the check.
 #include <exception>
 #include <iterator>
 #include <string>
@@ -19,6 +19,7 @@
 #include "wizard/frm_assistente.h"
 #include "wizard/header_fields.h"
 #include "wizard/output_folder.h"
+#include "wizard/run_summary.h"
 
 namespace {
 
@@ -169,7 +170,23 @@ class NoticesOfTheRun final : public ErrorPort {
 
 }  // namespace
 
-RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& reportPath) {
+// The run's summary per establishment, from the ledger, the imported files
+// and their staged Block M. Throws what StagedContributions throws.
+std::vector<SummaryRow> frmAssistente::RunSummaryRows(bool singleCnpj) const {
+  const std::map<int64_t, StagedContribution> amounts = StagedContributions();
+  std::vector<SummaryInput> inputs;
+  for (const ListedFile& f : m_Arquivos) {
+    SummaryInput in{f.id, platform::FileNameOf(f.path), f.cnpj, f.establishments, {}, {}};
+    if (auto it = amounts.find(f.id); it != amounts.end()) {
+      in.pis = it->second.pis;
+      in.cofins = it->second.cofins;
+    }
+    inputs.push_back(std::move(in));
+  }
+  return BuildRunSummary(RunLedger(), inputs, singleCnpj);
+}
+
+RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& reportPath, bool summary) {
   RunResult result;
   // The report is owed also by a failed run, unless the failure is about the
   // files the run writes (the report itself among them).
@@ -185,7 +202,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
     std::string mergedCnpj;
     std::string path = JoinPath(m_CaminhoSalvo, OutputName(&mergedCnpj));
-    if (std::string clash = WrittenFilesProblem(reportPath); !clash.empty()) {
+    if (std::string clash = WrittenFilesProblem(reportPath, summary); !clash.empty()) {
       reportOwed = false;
       throw RunFailure{clash};
     }
@@ -205,6 +222,14 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
       std::string error;
       if (!SaveLedgerCsv(reportPath, result.ledger, error))
         throw RunFailure{error + "; o arquivo unificado não foi gravado"};
+    }
+    result.summary = RunSummaryRows(singleCnpj);
+    if (summary) {
+      std::string error;
+      if (!SaveSummaryFiles(path, result.summary, error))
+        throw RunFailure{error + "; o arquivo unificado não foi gravado"};
+      result.summaryCsv = SummaryCsvPath(path);
+      result.summaryHtml = SummaryHtmlPath(path);
     }
     g_EndTime = NowText();
     g_Connection->Execute("COMMIT TRANSACTION");
@@ -255,11 +280,15 @@ std::vector<RunFile> frmAssistente::FilesToKeep() const {
   return kept;
 }
 
-std::string frmAssistente::WrittenFilesProblem(const std::string& reportPath) {
+std::string frmAssistente::WrittenFilesProblem(const std::string& reportPath, bool summary) {
   std::vector<RunFile> written;
   if (const std::string path = PlannedOutputPath(); !path.empty()) {
     written.push_back({"o arquivo unificado", path});
     written.push_back({"a cópia do arquivo unificado guardada para inspeção", InvalidPath(path)});
+    if (summary) {
+      written.push_back({"o resumo por estabelecimento (CSV)", SummaryCsvPath(path)});
+      written.push_back({"o resumo por estabelecimento (página)", SummaryHtmlPath(path)});
+    }
   }
   if (!reportPath.empty()) written.push_back({"o relatório de conciliação", reportPath});
   return WrittenFilesClash(FilesToKeep(), written);

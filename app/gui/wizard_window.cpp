@@ -1,5 +1,7 @@
 #include "app/gui/wizard_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -7,6 +9,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QKeyEvent>
@@ -18,7 +21,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "app/gui/pictures.h"
@@ -386,6 +391,14 @@ QWidget* WizardWindow::BuildPage4() {
   lblResultadoFinal_->setFrameShape(QFrame::StyledPanel);
   lblResultadoFinal_->setMargin(10);
   v->addWidget(lblResultadoFinal_);
+  // The run's summary per establishment, shown with the result.
+  auto* grdResumo = new QTableWidget;
+  grdResumo->setObjectName(QStringLiteral("grdResumo"));
+  grdResumo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grdResumo->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grdResumo->verticalHeader()->setVisible(false);
+  grdResumo->setVisible(false);
+  v->addWidget(grdResumo, 1);
   v->addStretch(1);
   for (int kind = 0; kind < 5; ++kind) {
     bars_[kind]->setObjectName(QString::fromLatin1(kBarNames[kind]));
@@ -396,6 +409,49 @@ QWidget* WizardWindow::BuildPage4() {
   }
   return page;
 }
+
+namespace {
+
+// Fills `grid` with the summary `rows` (numbers right-aligned, the total row
+// in bold), shown while `shown` and there are rows; unchanged rows are not
+// filled again.
+void ShowSummaryTable(QTableWidget* grid, const std::vector<SummaryRow>& rows, bool shown) {
+  if (!grid) return;
+  grid->setVisible(shown && !rows.empty());
+  if (!grid->isVisible()) return;
+  const std::vector<std::string>& columns = SummaryColumns();
+  std::vector<std::vector<std::string>> cells;
+  for (const SummaryRow& row : rows) cells.push_back(SummaryCells(row));
+  if (grid->rowCount() == static_cast<int>(rows.size()) && grid->item(0, 0) &&
+      grid->item(0, 0)->text() == EngineText(cells[0][0]) &&
+      grid->item(grid->rowCount() - 1, 3)->text() == EngineText(cells.back()[3]))
+    return;
+  grid->clear();
+  grid->setColumnCount(static_cast<int>(columns.size()));
+  grid->setRowCount(static_cast<int>(rows.size()));
+  QStringList headers;
+  for (const std::string& column : columns) headers << EngineText(column);
+  grid->setHorizontalHeaderLabels(headers);
+  for (int r = 0; r < grid->rowCount(); ++r) {
+    for (int k = 0; k < grid->columnCount(); ++k) {
+      auto* item = new QTableWidgetItem(EngineText(cells[static_cast<size_t>(r)][static_cast<size_t>(k)]));
+      if (k >= kFirstNumberColumn) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (rows[static_cast<size_t>(r)].total) {
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      grid->setItem(r, k, item);
+    }
+  }
+  grid->resizeColumnsToContents();
+  // Tall enough for a few establishments; more scroll.
+  const int shownRows = std::min(grid->rowCount(), 8);
+  grid->setMinimumHeight(grid->horizontalHeader()->height() + shownRows * grid->verticalHeader()->defaultSectionSize() +
+                         2 * grid->frameWidth() + grid->horizontalScrollBar()->sizeHint().height());
+}
+
+}  // namespace
 
 void WizardWindow::ControlsChanged() {
   const FormControls& c = form_->controls;
@@ -461,6 +517,8 @@ void WizardWindow::ControlsChanged() {
   }
   lblResultadoFinal_->setVisible(c.lblResultadoFinal.Visible);
   lblResultadoFinal_->setText(EngineText(c.lblResultadoFinal.Caption));
+  ShowSummaryTable(findChild<QTableWidget*>(QStringLiteral("grdResumo")), form_->m_Resultado.summary,
+                   c.lblResultadoFinal.Visible);
   // Enter presses "Avançar"/"Concluir" while shown, "Fechar" after the run.
   cmdAvancar_->setDefault(c.cmdAvancar.Visible);
   cmdCancelar_->setDefault(!c.cmdAvancar.Visible);

@@ -12,14 +12,17 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -340,7 +343,8 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   EXPECT_EQ(Button("cmdCancelar")->text(), QStringLiteral("Cancelar"));
   Screenshot("page2_failed.png");
 
-  // Retry into a good folder: one merged file, which passes the check, without the removed branch.
+  // Retry into a good folder: one merged file, which passes the check, without the removed branch, and
+  // its summary per establishment (CSV and page).
   folders_.folder = (dir_ / "out").string();
   Button("ButtonLocalidadeSalvar")->click();
   Button("cmdAvancar")->click();
@@ -351,7 +355,8 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   EXPECT_TRUE(Button("cmdCancelar")->isDefault());
   int written = 0;
   for (const auto& entry : fs::directory_iterator(dir_ / "out")) written += entry.is_regular_file() ? 1 : 0;
-  EXPECT_EQ(written, 1);
+  EXPECT_EQ(written, 3);
+  EXPECT_TRUE(fs::exists(result.summaryCsv) && fs::exists(result.summaryHtml));
   std::ifstream in(result.path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string removedHeader;
@@ -431,7 +436,50 @@ TEST_F(WizardWindowTest, AFailedRunsLedgerIsSavedFromTheFolderPage) {
   std::ifstream saved(files_.savePath, std::ios::binary);
   std::string header;
   std::getline(saved, header);
-  EXPECT_EQ(header.rfind("registro,estabelecimento,", 0), 0u) << header;
+  EXPECT_EQ(header.rfind("\xEF\xBB\xBFregistro;estabelecimento;", 0), 0u) << header;
+}
+
+// The result page shows the run's summary per establishment as a read-only
+// table whose lines read and written per establishment are the ledger's.
+TEST_F(WizardWindowTest, TheResultPageShowsTheSummaryOfTheLedger) {
+  const std::vector<std::string> files = InputFiles();
+  ImportAndGoToPage3(files);
+  auto* grid = Find<QTableWidget>("grdResumo");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_FALSE(grid->isVisible());
+  Button("cmdAvancar")->click();
+  const RunResult& result = window_->form().m_Resultado;
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_TRUE(grid->isVisible());
+  EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  ASSERT_EQ(grid->rowCount(), static_cast<int>(files.size()) + 1);
+  ASSERT_EQ(grid->columnCount(), static_cast<int>(SummaryColumns().size()));
+  EXPECT_EQ(grid->horizontalHeaderItem(3)->text(), QStringLiteral("Linhas lidas"));
+  EXPECT_GE(grid->height(), grid->rowCount() * grid->verticalHeader()->defaultSectionSize());
+  // "1.234" as the table writes a count.
+  auto count = [](int64_t n) { return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qlonglong(n)); };
+  int64_t allRead = 0, allWritten = 0;
+  for (int r = 0; r + 1 < grid->rowCount(); ++r) {
+    const SummaryRow& row = result.summary[static_cast<size_t>(r)];
+    EXPECT_EQ(grid->item(r, 0)->text(), PathText(fs::path(files[static_cast<size_t>(r)]).filename().string()));
+    EXPECT_EQ(grid->item(r, 2)->text(), r == 0 ? QStringLiteral("Matriz") : QStringLiteral("Filial"));
+    int64_t read = 0, written = 0;
+    for (const LedgerRow& l : result.ledger)
+      if (!l.codeTotal && l.establishment == row.cnpj) read += l.read, written += l.written;
+    EXPECT_EQ(grid->item(r, 3)->text(), count(read)) << r;
+    EXPECT_EQ(grid->item(r, 4)->text(), count(written)) << r;
+    allRead += read;
+    allWritten += written;
+  }
+  const int total = grid->rowCount() - 1;
+  const LedgerSummary ledger = SummarizeLedger(result.ledger);
+  EXPECT_EQ(grid->item(total, 0)->text(), QStringLiteral("Total"));
+  EXPECT_TRUE(grid->item(total, 0)->font().bold());
+  EXPECT_EQ(grid->item(total, 3)->text(), count(ledger.read));
+  EXPECT_EQ(grid->item(total, 4)->text(), count(ledger.written));
+  EXPECT_EQ(ledger.read, allRead);
+  EXPECT_EQ(ledger.written, allWritten);
+  Screenshot("page4_summary.png");
 }
 
 TEST_F(WizardWindowTest, ResizesAndKeepsReadOnlyBoxesOutOfTheTabOrder) {
