@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -92,6 +93,8 @@ WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
   ports.folders = options_.folders ? options_.folders : &folderChooser_;
   ports.view = this;
   ports.questions = this;
+  ports.settings = options_.settings ? options_.settings : &settings_;
+  ports.opener = options_.opener ? options_.opener : &opener_;
   ports.ui.messages = options_.messages ? options_.messages : &messages_;
   ports.ui.errors = options_.errors ? options_.errors : &messages_;
   ports.ui.progress = &progress_;
@@ -153,7 +156,11 @@ void WizardWindow::BuildWindow() {
   image1_->setMinimumHeight(1);
   image1_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   body->addWidget(image1_);
-  auto* pageArea = new QGridLayout;
+  // The pages scroll when the window is smaller than they need (a small
+  // screen, a large scale): the button bar always stays in view.
+  auto* pageHolder = new QWidget;
+  pageHolder->setObjectName(QStringLiteral("pageHolder"));
+  auto* pageArea = new QGridLayout(pageHolder);
   pageArea->setContentsMargins(22, 16, 22, 10);
   QWidget* pages[frmAssistente::kPages] = {BuildPage0(), BuildPage1(), BuildPage2(), BuildPage3(),
                                             BuildPage4()};
@@ -162,7 +169,12 @@ void WizardWindow::BuildWindow() {
     pages_[i]->setObjectName(QStringLiteral("fraAssistente_%1").arg(i));
     pageArea->addWidget(pages_[i], 0, 0);
   }
-  body->addLayout(pageArea, 1);
+  auto* pageScroll = new QScrollArea;
+  pageScroll->setObjectName(QStringLiteral("pageScroll"));
+  pageScroll->setWidgetResizable(true);
+  pageScroll->setFrameShape(QFrame::NoFrame);
+  pageScroll->setWidget(pageHolder);
+  body->addWidget(pageScroll, 1);
   root->addLayout(body, 1);
 
   // Button bar.
@@ -194,6 +206,7 @@ void WizardWindow::BuildWindow() {
   buttons->addSpacing(14);
   buttons->addWidget(cmdCancelar_);
   root->addLayout(buttons);
+  BuildAids(buttons);
 
   connect(cmdAvancar_, &QPushButton::clicked, this, &WizardWindow::OnNext);
   connect(cmdVoltar_, &QPushButton::clicked, this, &WizardWindow::OnBack);
@@ -365,6 +378,8 @@ QWidget* WizardWindow::BuildPage3() {
   v->addSpacing(8);
   v->addWidget(TextLabel(U("Ao concluir o assistente o processo de unificação será iniciado e não poderá ser "
                            "interrompido. Este processo poderá durar alguns minutos.")));
+  v->addSpacing(10);
+  v->addWidget(BuildRunSummary());
   v->addStretch(1);
   v->addWidget(TextLabel(U("Para finalizar, clique em 'Concluir'.")));
   return page;
@@ -386,6 +401,7 @@ QWidget* WizardWindow::BuildPage4() {
   lblResultadoFinal_->setFrameShape(QFrame::StyledPanel);
   lblResultadoFinal_->setMargin(10);
   v->addWidget(lblResultadoFinal_);
+  v->addWidget(BuildResultAids(), 10);
   v->addStretch(1);
   for (int kind = 0; kind < 5; ++kind) {
     bars_[kind]->setObjectName(QString::fromLatin1(kBarNames[kind]));
@@ -465,6 +481,7 @@ void WizardWindow::ControlsChanged() {
   cmdAvancar_->setDefault(c.cmdAvancar.Visible);
   cmdCancelar_->setDefault(!c.cmdAvancar.Visible);
   if (form_->m_Page != shownPage_ && !form_->m_Unloaded) FocusPage(form_->m_Page);
+  ShowAids();
   update();
 }
 
