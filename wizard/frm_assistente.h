@@ -398,6 +398,9 @@ class frmAssistente {
   std::vector<std::string> m_Registro;      // the log (LogLines)
   // The page that shows the last run's log save button (4, or 2 after a failed run); -1 none.
   int m_PaginaRegistro = -1;
+  // The work of AddFiles for the open dialog and a drop alike: the batch,
+  // its log lines and its one report; the folder of the first file remembered.
+  void TakeFiles(const std::vector<std::string>& paths);
   // Adds a line to the log, stamped with the time.
   void Log(const std::string& text);
   // Logs the last batch: its files taken (from list row `firstNew` on), not taken and their notices.

@@ -129,7 +129,7 @@ struct Cancelled {};
 void frmAssistente::ChooseInputFile() {
   std::vector<std::string> names =
       ports_.files ? ports_.files->ChooseOpenFilesFrom(kFilter, StartingInputFolder()) : std::vector<std::string>();
-  AddFiles(names);
+  if (!names.empty()) TakeFiles(names);
 }
 
 // Lines with a record of the file as the import reads them (CR LF, LF or CR

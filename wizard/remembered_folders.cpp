@@ -47,6 +47,11 @@ bool frmAssistente::AcceptsFiles() const {
 
 bool frmAssistente::AddFiles(const std::vector<std::string>& paths) {
   if (paths.empty() || !AcceptsFiles()) return false;
+  TakeFiles(paths);
+  return true;
+}
+
+void frmAssistente::TakeFiles(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   std::vector<FileNote> folders;
   for (const std::string& path : paths) {
@@ -63,7 +68,6 @@ bool frmAssistente::AddFiles(const std::vector<std::string>& paths) {
   LogBatch(firstNew);
   ShowPage();
   ReportBatch(paths.size() == 1 ? "Arquivo não importado" : "Arquivos não importados", paths.size());
-  return true;
 }
 
 std::string frmAssistente::StartingInputFolder() const {

@@ -1,5 +1,7 @@
 #include "app/gui/wizard_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -17,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -60,6 +63,62 @@ class WelcomeLabel : public QLabel {
     QLabel::resizeEvent(event);
     if (pixmap().deviceIndependentSize().toSize() != size())
       setPixmap(WelcomePicture(width(), height(), devicePixelRatioF()));
+  }
+};
+
+// The pages' scroll area: the pages take the whole area while it is larger
+// than they need at its width (their least height, word-wrapped texts
+// included), and scroll when it is smaller, so that the button bar stays in
+// view on a small screen. (A resizable QScrollArea would give pages with
+// wrapped texts their preferred height and scroll too early.)
+class PageScroll : public QScrollArea {
+ public:
+  PageScroll() {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
+  void Hold(QWidget* pages) {
+    setWidget(pages);
+    pages->installEventFilter(this);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QScrollArea::resizeEvent(event);
+    Fit();
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == widget() && event->type() == QEvent::LayoutRequest) Fit();
+    return QScrollArea::eventFilter(watched, event);
+  }
+
+ private:
+  void Fit() {
+    QWidget* pages = widget();
+    QLayout* layout = pages ? pages->layout() : nullptr;
+    if (!layout) return;
+    // The least height of the page shown, asked of its own layout (a page's
+    // widget would answer its preferred height for a width).
+    auto least = [pages, layout](int width) {
+      const QMargins m = layout->contentsMargins();
+      const int inner = width - m.left() - m.right();
+      int h = 0;
+      for (QWidget* page : pages->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        QLayout* l = page->layout();
+        if (page->isHidden() || !l) continue;
+        h = std::max(h, l->hasHeightForWidth() ? l->minimumHeightForWidth(inner) : l->minimumSize().height());
+      }
+      return h + m.top() + m.bottom();
+    };
+    const int full = width() - 2 * frameWidth();
+    const int high = height() - 2 * frameWidth();
+    int w = full;
+    int h = least(w);
+    if (h > high) {  // a scroll bar takes its width
+      w = full - verticalScrollBar()->sizeHint().width();
+      h = least(w);
+    }
+    pages->resize(w, std::max(h, high));
   }
 };
 
@@ -169,11 +228,9 @@ void WizardWindow::BuildWindow() {
     pages_[i]->setObjectName(QStringLiteral("fraAssistente_%1").arg(i));
     pageArea->addWidget(pages_[i], 0, 0);
   }
-  auto* pageScroll = new QScrollArea;
+  auto* pageScroll = new PageScroll;
   pageScroll->setObjectName(QStringLiteral("pageScroll"));
-  pageScroll->setWidgetResizable(true);
-  pageScroll->setFrameShape(QFrame::NoFrame);
-  pageScroll->setWidget(pageHolder);
+  pageScroll->Hold(pageHolder);
   body->addWidget(pageScroll, 1);
   root->addLayout(body, 1);
 
