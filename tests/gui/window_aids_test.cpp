@@ -24,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -174,11 +176,28 @@ TEST_F(WindowAidsTest, TheWindowFitsA1600x1000ScreenAtScale2) {
   EXPECT_EQ(WizardWindow::FittedGeometry(QSize(720, 540), QSize(640, 480), QRect(0, 0, 1600, 1000), frame),
             QRect(440, 230, 720, 540));
 
+  // A screen smaller than the window's least size: the window takes the
+  // area, the file page scrolls and the buttons stay in view.
+  window_->FitTo(QRect(0, 0, 600, 330), QMargins());
+  Button("cmdAvancar")->click();
+  files_.batches = {files3_};
+  Button("cmdLocalArquivoMagnetico")->click();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window_->size(), QSize(600, 330));
+  ExpectButtonsInside("page 1 on a tiny screen");
+  EXPECT_TRUE(Find<QScrollArea>("pageScroll")->verticalScrollBar()->isVisible());
+
   window_->FitTo(available, frame);
   QCoreApplication::processEvents();
   EXPECT_EQ(window_->size(), fitted.size());
-  ExpectButtonsInside("page 0");
-  RunTheMerge();
+  EXPECT_FALSE(Find<QScrollArea>("pageScroll")->verticalScrollBar()->isVisible()) << "page 1 needs no scrolling";
+  ExpectButtonsInside("page 1");
+  Button("cmdAvancar")->click();
+  folders_.folder = (dir_ / "out").string();
+  Button("ButtonLocalidadeSalvar")->click();
+  Button("cmdAvancar")->click();
+  Button("cmdAvancar")->click();
+  ASSERT_TRUE(window_->form().m_Resultado.ok) << window_->form().m_Resultado.error;
   QCoreApplication::processEvents();
   EXPECT_EQ(window_->size(), fitted.size()) << "the result page does not grow the window";
   ExpectButtonsInside("page 4");
