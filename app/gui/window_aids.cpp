@@ -192,13 +192,15 @@ void WizardWindow::ShowAids() {
   setWindowTitle(c.Titulo.Caption.empty() ? QStringLiteral("Quelvar") : EngineText(c.Titulo.Caption));
   lblResumo_->setText(EngineText(c.lblResumo.Caption));
   cmdAbrirPasta_->setText(QStringLiteral("Abrir &pasta"));
-  cmdAbrirArquivo_->setText(QStringLiteral("Abrir a&rquivo"));
+  cmdAbrirArquivo_->setText(QStringLiteral("Abrir &arquivo"));
   cmdAbrirPasta_->setVisible(c.cmdAbrirPasta.Visible);
   cmdAbrirArquivo_->setVisible(c.cmdAbrirArquivo.Visible);
   cmdSalvarRegistro_->setVisible(c.cmdSalvarRegistro.Visible);
   txtRegistro_->setVisible(c.txtRegistro.Visible);
+  // Set only when the log changed: a selection made for copying stays.
   const QString log = EngineText(c.txtRegistro.Text);
-  if (txtRegistro_->toPlainText() != log.chopped(log.endsWith(QLatin1Char('\n')) ? 1 : 0)) {
+  if (log != shownLog_) {
+    shownLog_ = log;
     txtRegistro_->setPlainText(log);
     txtRegistro_->moveCursor(QTextCursor::End);  // the newest lines in view
   }

@@ -132,6 +132,7 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QtSettings settings_;
   QtPathOpener opener_;
   bool fitted_ = false;
+  QString shownLog_;  // the log last put in txtRegistro_
   std::unique_ptr<frmAssistente> form_;
   bool closeWhenIdle_ = false;
   // Captions last taken from the controls (the progress port also writes labels).
