@@ -43,6 +43,15 @@ struct FormControls {
   Control sspProgressoBlocosGeral, lblProgressoBlocosGeral, sspProgressoEmpresa, lblProgressoEmpresa;
   Control sspProgressoBlocosParcial, lblProgressoBlocosParcial;
   Control sspProgressoBlocosParcialInterno, lblProgressoBlocosParcialInterno;
+  // The window's title: the program and the step shown ("Quelvar — Passo 2 de 5: Arquivos").
+  Control Titulo;
+  // Page 3: what the run will do (files, kind, folder, the merged file's name).
+  Control lblResumo;
+  // The result page after a successful run: open the output folder / the merged file.
+  Control cmdAbrirPasta, cmdAbrirArquivo;
+  // The log of the batches and runs (Text, read-only) on the result page,
+  // and its save button (on the result page, or page 2 after a failed run).
+  Control txtRegistro, cmdSalvarRegistro;
   std::vector<std::string> ListBoxSelecionados;  // paths of the imported files, in merge order
   int ListBoxIndex = -1;                         // the selected row, -1 none
 };
@@ -123,6 +132,8 @@ class frmAssistente {
     FolderChooser* folders = nullptr;
     FormView* view = nullptr;
     QuestionPort* questions = nullptr;  // null: every question is answered yes
+    SettingsPort* settings = nullptr;   // null: nothing is remembered between runs
+    PathOpener* opener = nullptr;       // null: "Abrir pasta"/"Abrir arquivo" say they cannot
     UiPorts ui;  // messages, progress, errors (installed as the engine's ports)
   };
   explicit frmAssistente(Ports ports, std::string databaseTarget = "");
@@ -159,6 +170,53 @@ class frmAssistente {
   // lost (not after a merged file was written). Cancel uses it; a window's
   // close button should too.
   bool ConfirmLeave();
+  // "Abrir pasta" / "Abrir arquivo" after a successful run: the output folder
+  // or the merged file opened by the system (PathOpener); a failure is told
+  // in a message. Ignored while hidden.
+  void cmdAbrirPasta_Click();
+  void cmdAbrirArquivo_Click();
+  // "Salvar registro...": asks the file chooser for a name and writes the
+  // log there (LogText, as the other outputs: a temporary renamed over the
+  // name); a clash with an input or the merged file, or a failure to write,
+  // is shown as a message; a cancelled chooser does nothing.
+  void cmdSalvarRegistro_Click();
+
+  // ---- Files added, folders remembered, log (remembered_folders.cpp, run_log.cpp) ----
+  // Whether the file list takes files now: the file page is shown and no
+  // import or run is going on. The file button, its shortcut and a drop
+  // onto the list all ask it.
+  bool AcceptsFiles() const;
+  // Adds `paths` (chosen in the dialog or dropped on the list) as one batch:
+  // the same checks and the same report at its end; a folder among them is
+  // not opened but named in the report. Remembers the folder of the first
+  // file for the next open dialog. False (nothing done) when the list does
+  // not take files now (AcceptsFiles) or `paths` is empty.
+  bool AddFiles(const std::vector<std::string>& paths);
+  // Where the open dialog starts: the folder files were last added from
+  // (also in an earlier run, through the settings) when it still exists,
+  // else the working folder.
+  std::string StartingInputFolder() const;
+  // The output folder proposed when page 2 is entered without one: the
+  // folder of the last successful run when it still exists, else the folder
+  // of the first file of the list; "" when neither is known.
+  std::string ProposedOutputFolder() const;
+  // The log's lines, oldest first (each "dd/mm/yyyy hh:mm:ss  text"): files
+  // imported and not taken with their reasons, the batches' notices, each
+  // run's result, notices, records left out and ledger totals.
+  const std::vector<std::string>& LogLines() const { return m_Registro; }
+  // The log as one text, lines ended by CR LF; "" when empty.
+  std::string LogText() const;
+  // The summary shown on page 3 before the run: the number of files, the
+  // merge kind, the output folder and the merged file's name (as the run
+  // names it, PlannedOutputPath), noting an existing file of that name.
+  std::string RunSummaryText();
+  // The window title for `page` ("Quelvar — Passo 2 de 5: Arquivos").
+  static std::string WindowTitle(int page);
+  // The "Sobre" text: `versionText` ("Quelvar 1.0.0") and what the program does.
+  static std::string AboutText(std::string_view versionText);
+  static constexpr const char* kLastInputFolderKey = "pastas/ultimaEntrada";
+  static constexpr const char* kLastOutputFolderKey = "pastas/ultimaSaida";
+  static constexpr const char* kLogFilter = "Texto (*.txt)|*.txt";
 
   // ---- Page machine ----
   void Navigate(int action);
@@ -348,4 +406,19 @@ class frmAssistente {
   bool m_Restaging = false;      // importing again files the user already chose
   bool m_Collecting = false;     // a batch runs: messages about its files are gathered
   std::vector<std::string> m_FileMessages;  // of the file the batch imports now
+  std::vector<std::string> m_Registro;      // the log (LogLines)
+  // The page that shows the last run's log save button (4, or 2 after a failed run); -1 none.
+  int m_PaginaRegistro = -1;
+  // The work of AddFiles for the open dialog and a drop alike: the batch,
+  // its log lines and its one report; the folder of the first file remembered.
+  void TakeFiles(const std::vector<std::string>& paths);
+  // Adds a line to the log, stamped with the time.
+  void Log(const std::string& text);
+  // Logs the last batch: its files taken (from list row `firstNew` on), not taken and their notices.
+  void LogBatch(size_t firstNew);
+  // Logs the run just ended (m_Resultado) and remembers its output folder when it succeeded.
+  void LogRun();
+  // The state of the controls above for page `p` (ShowPage calls it):
+  // title, proposed folder on page 2, summary on page 3, result's buttons and log.
+  void ShowPageAids(int p);
 };

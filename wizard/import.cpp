@@ -127,12 +127,9 @@ struct Cancelled {};
 // nothing; a cancelled import also skips the files chosen after it. One
 // message at the end names every file not taken, with its reasons.
 void frmAssistente::ChooseInputFile() {
-  std::vector<std::string> names = ports_.files ? ports_.files->ChooseOpenFiles(kFilter) : std::vector<std::string>();
-  if (names.empty()) return;
-  OrderHeadOfficeFirst(names);
-  ImportBatch(names);
-  ShowPage();
-  ReportBatch(names.size() == 1 ? "Arquivo não importado" : "Arquivos não importados", names.size());
+  std::vector<std::string> names =
+      ports_.files ? ports_.files->ChooseOpenFilesFrom(kFilter, StartingInputFolder()) : std::vector<std::string>();
+  if (!names.empty()) TakeFiles(names);
 }
 
 // Lines with a record of the file as the import reads them (CR LF, LF or CR

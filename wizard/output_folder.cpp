@@ -42,6 +42,15 @@ std::string OutputFolderProblem(const std::string& folder) {
   return std::string();
 }
 
+std::string BesideMergedFile(const std::string& planned, const std::string& folder, std::string_view suffix,
+                             std::string_view bareName) {
+  constexpr std::string_view kMerged = "_Unificado.txt";
+  if (planned.size() > kMerged.size() && planned.compare(planned.size() - kMerged.size(), kMerged.size(), kMerged) == 0)
+    return planned.substr(0, planned.size() - kMerged.size()) + std::string(suffix);
+  if (folder.empty()) return std::string(bareName);
+  return platform::Utf8FromPath(platform::PathFromUtf8(folder) / platform::PathFromUtf8(std::string(bareName)));
+}
+
 namespace {
 
 // "O relatório" from "o relatório": the role at the start of a sentence.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "staging/system_error_text.h"
@@ -10,6 +11,12 @@
 // não existe", "permissão negada", ...); "" when a file can be created there.
 // Creates and removes a small probe file; never throws.
 std::string OutputFolderProblem(const std::string& folder);
+
+// The name proposed for a file saved with the merged file: `planned` (the
+// merged file's path, "…_Unificado.txt") with `suffix` for "_Unificado.txt",
+// else `bareName` in `folder` (or alone when no folder is known).
+std::string BesideMergedFile(const std::string& planned, const std::string& folder, std::string_view suffix,
+                             std::string_view bareName);
 
 // A file a run reads or writes, with what it is to the user ("o arquivo de
 // entrada", "o relatório de conciliação", ...).

@@ -59,11 +59,7 @@ std::string ResultText(const RunResult& result, const std::string& start, const 
 // after it ("…_Unificado.txt" becomes "…_Conciliacao.csv"), or in the output
 // folder when the merged file cannot be named.
 std::string SuggestedLedgerPath(const std::string& planned, const std::string& folder) {
-  constexpr std::string_view kSuffix = "_Unificado.txt";
-  if (planned.size() > kSuffix.size() && planned.compare(planned.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0)
-    return planned.substr(0, planned.size() - kSuffix.size()) + "_Conciliacao.csv";
-  if (folder.empty()) return "Conciliacao.csv";
-  return platform::Utf8FromPath(platform::PathFromUtf8(folder) / "Conciliacao.csv");
+  return BesideMergedFile(planned, folder, "_Conciliacao.csv", "Conciliacao.csv");
 }
 
 }  // namespace
@@ -163,7 +159,8 @@ void frmAssistente::cmdLocalArquivoMagnetico_Click() {
 // folder chosen before. Shows the folder in TxtCaminhoSalvo.
 void frmAssistente::ButtonLocalidadeSalvar_Click() {
   if (ports_.folders) {
-    std::string chosen = ports_.folders->ChooseFolder("Selecione local para salvar", true);
+    std::string chosen = ports_.folders->ChooseFolderFrom(
+        "Selecione local para salvar", true, m_CaminhoSalvo.empty() ? ProposedOutputFolder() : m_CaminhoSalvo);
     if (!chosen.empty()) m_CaminhoSalvo = chosen;
   }
   controls.TxtCaminhoSalvo.Text = m_CaminhoSalvo;
@@ -269,6 +266,7 @@ void frmAssistente::ShowPage() {
   if (p != m_PaginaConciliacao) m_PaginaConciliacao = -1;
   controls.cmdConciliacao.Visible = m_PaginaConciliacao == p;
   UpdateListControls();
+  ShowPageAids(p);
   if (p == 1) {
     if (!controls.OptionUnificaMatrizFilial.Value) {
       SetPage1Note();
@@ -304,6 +302,7 @@ void frmAssistente::RunFromLastPage() {
   m_Resultado = RunUnification(m_MesmoCNPJ, "", true);
   m_RunEnd = NowText();
   m_Running = false;
+  LogRun();
   controls.cmdCancelar.Enabled = true;
   if (!m_Resultado.ok) {
     // Back to the folder page, the imported files kept: the run can be tried
@@ -335,6 +334,7 @@ void frmAssistente::RunFromLastPage() {
   if (!m_Resultado.ledger.empty()) m_PaginaConciliacao = 4;
   controls.cmdConciliacao.Visible = m_PaginaConciliacao == 4;
   controls.cmdCancelar.Caption = "Fechar";
+  ShowPageAids(m_Page);
   Changed();
   if (ports_.view) ports_.view->DoEvents();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,8 +12,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStringDecoder>
 #include <QTranslator>
+#include <QUrl>
 
 QString EngineText(std::string_view text) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -103,8 +106,12 @@ std::string QtFileChooser::ChooseOpenFile(std::string_view filter) {
 }
 
 std::vector<std::string> QtFileChooser::ChooseOpenFiles(std::string_view filter) {
-  QStringList paths =
-      QFileDialog::getOpenFileNames(parent_, QStringLiteral("Abrir"), lastFolder_, QtFilter(filter));
+  return ChooseOpenFilesFrom(filter, "");
+}
+
+std::vector<std::string> QtFileChooser::ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) {
+  const QString start = folder.empty() ? lastFolder_ : PathText(std::string(folder));
+  QStringList paths = QFileDialog::getOpenFileNames(parent_, QStringLiteral("Abrir"), start, QtFilter(filter));
   std::vector<std::string> out;
   for (const QString& path : paths) out.push_back(PathBytes(path));
   if (!paths.isEmpty()) lastFolder_ = QFileInfo(paths.front()).absolutePath();
@@ -120,12 +127,31 @@ std::string QtFileChooser::ChooseSaveFile(std::string_view title, std::string_vi
 }
 
 std::string QtFolderChooser::ChooseFolder(std::string_view title, bool flag) {
+  return ChooseFolderFrom(title, flag, "");
+}
+
+std::string QtFolderChooser::ChooseFolderFrom(std::string_view title, bool flag, std::string_view folder) {
   QFileDialog dialog(parent_, EngineText(title));
+  if (!folder.empty()) dialog.setDirectory(PathText(std::string(folder)));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
   dialog.setOption(QFileDialog::ReadOnly, !flag);  // read-only: no new folder
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
   return PathBytes(dialog.selectedFiles().first());
+}
+
+std::string QtSettings::Get(std::string_view key) {
+  QSettings settings(QStringLiteral("Quelvar"), QStringLiteral("Quelvar"));
+  return PathBytes(settings.value(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()))).toString());
+}
+
+void QtSettings::Set(std::string_view key, std::string_view value) {
+  QSettings settings(QStringLiteral("Quelvar"), QStringLiteral("Quelvar"));
+  settings.setValue(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())), PathText(std::string(value)));
+}
+
+bool QtPathOpener::OpenPath(std::string_view path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(std::string(path))));
 }
 
 bool InstallPortugueseTranslation(QCoreApplication& app) {

@@ -79,6 +79,8 @@ class QtFileChooser : public FileChooser {
   std::string ChooseOpenFile(std::string_view filter) override;
   // Several files at once, in the order the user chose them.
   std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
+  // The same, opened in `folder` (else where the last choice was made).
+  std::vector<std::string> ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) override;
   // The save-file dialog (asks before replacing an existing file).
   std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override;
 
@@ -87,11 +89,27 @@ class QtFileChooser : public FileChooser {
   QString lastFolder_;
 };
 
+// Settings kept between runs by QSettings("Quelvar", "Quelvar") (the user's
+// configuration folder, the registry on Windows); values are paths.
+class QtSettings : public SettingsPort {
+ public:
+  std::string Get(std::string_view key) override;
+  void Set(std::string_view key, std::string_view value) override;
+};
+
+// Opens a file or folder with the desktop's program for it (QDesktopServices).
+class QtPathOpener : public PathOpener {
+ public:
+  bool OpenPath(std::string_view path) override;
+};
+
 // The folder chooser; `flag` lets the user create a new folder. "" when cancelled.
 class QtFolderChooser : public FolderChooser {
  public:
   explicit QtFolderChooser(QWidget* parent) : parent_(parent) {}
   std::string ChooseFolder(std::string_view title, bool flag) override;
+  // The same, opened in `folder` ("" = the dialog's own choice).
+  std::string ChooseFolderFrom(std::string_view title, bool flag, std::string_view folder) override;
 
  private:
   QWidget* parent_;

@@ -20,8 +20,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QResizeEvent>
 #include <QScrollBar>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -67,6 +68,62 @@ class WelcomeLabel : public QLabel {
   }
 };
 
+// The pages' scroll area: the pages take the whole area while it is larger
+// than they need at its width (their least height, word-wrapped texts
+// included), and scroll when it is smaller, so that the button bar stays in
+// view on a small screen. (A resizable QScrollArea would give pages with
+// wrapped texts their preferred height and scroll too early.)
+class PageScroll : public QScrollArea {
+ public:
+  PageScroll() {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
+  void Hold(QWidget* pages) {
+    setWidget(pages);
+    pages->installEventFilter(this);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QScrollArea::resizeEvent(event);
+    Fit();
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == widget() && event->type() == QEvent::LayoutRequest) Fit();
+    return QScrollArea::eventFilter(watched, event);
+  }
+
+ private:
+  void Fit() {
+    QWidget* pages = widget();
+    QLayout* layout = pages ? pages->layout() : nullptr;
+    if (!layout) return;
+    // The least height of the page shown, asked of its own layout (a page's
+    // widget would answer its preferred height for a width).
+    auto least = [pages, layout](int width) {
+      const QMargins m = layout->contentsMargins();
+      const int inner = width - m.left() - m.right();
+      int h = 0;
+      for (QWidget* page : pages->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        QLayout* l = page->layout();
+        if (page->isHidden() || !l) continue;
+        h = std::max(h, l->hasHeightForWidth() ? l->minimumHeightForWidth(inner) : l->minimumSize().height());
+      }
+      return h + m.top() + m.bottom();
+    };
+    const int full = width() - 2 * frameWidth();
+    const int high = height() - 2 * frameWidth();
+    int w = full;
+    int h = least(w);
+    if (h > high) {  // a scroll bar takes its width
+      w = full - verticalScrollBar()->sizeHint().width();
+      h = least(w);
+    }
+    pages->resize(w, std::max(h, high));
+  }
+};
+
 void Apply(QWidget* widget, const Control& c) {
   widget->setVisible(c.Visible);
   widget->setEnabled(c.Enabled);
@@ -97,6 +154,8 @@ WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
   ports.folders = options_.folders ? options_.folders : &folderChooser_;
   ports.view = this;
   ports.questions = this;
+  ports.settings = options_.settings ? options_.settings : &settings_;
+  ports.opener = options_.opener ? options_.opener : &opener_;
   ports.ui.messages = options_.messages ? options_.messages : &messages_;
   ports.ui.errors = options_.errors ? options_.errors : &messages_;
   ports.ui.progress = &progress_;
@@ -158,7 +217,11 @@ void WizardWindow::BuildWindow() {
   image1_->setMinimumHeight(1);
   image1_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   body->addWidget(image1_);
-  auto* pageArea = new QGridLayout;
+  // The pages scroll when the window is smaller than they need (a small
+  // screen, a large scale): the button bar always stays in view.
+  auto* pageHolder = new QWidget;
+  pageHolder->setObjectName(QStringLiteral("pageHolder"));
+  auto* pageArea = new QGridLayout(pageHolder);
   pageArea->setContentsMargins(22, 16, 22, 10);
   QWidget* pages[frmAssistente::kPages] = {BuildPage0(), BuildPage1(), BuildPage2(), BuildPage3(),
                                             BuildPage4()};
@@ -167,7 +230,10 @@ void WizardWindow::BuildWindow() {
     pages_[i]->setObjectName(QStringLiteral("fraAssistente_%1").arg(i));
     pageArea->addWidget(pages_[i], 0, 0);
   }
-  body->addLayout(pageArea, 1);
+  auto* pageScroll = new PageScroll;
+  pageScroll->setObjectName(QStringLiteral("pageScroll"));
+  pageScroll->Hold(pageHolder);
+  body->addWidget(pageScroll, 1);
   root->addLayout(body, 1);
 
   // Button bar.
@@ -199,6 +265,7 @@ void WizardWindow::BuildWindow() {
   buttons->addSpacing(14);
   buttons->addWidget(cmdCancelar_);
   root->addLayout(buttons);
+  BuildAids(buttons);
 
   connect(cmdAvancar_, &QPushButton::clicked, this, &WizardWindow::OnNext);
   connect(cmdVoltar_, &QPushButton::clicked, this, &WizardWindow::OnBack);
@@ -370,6 +437,8 @@ QWidget* WizardWindow::BuildPage3() {
   v->addSpacing(8);
   v->addWidget(TextLabel(U("Ao concluir o assistente o processo de unificação será iniciado e não poderá ser "
                            "interrompido. Este processo poderá durar alguns minutos.")));
+  v->addSpacing(10);
+  v->addWidget(BuildRunSummary());
   v->addStretch(1);
   v->addWidget(TextLabel(U("Para finalizar, clique em 'Concluir'.")));
   return page;
@@ -399,6 +468,7 @@ QWidget* WizardWindow::BuildPage4() {
   grdResumo->verticalHeader()->setVisible(false);
   grdResumo->setVisible(false);
   v->addWidget(grdResumo, 1);
+  v->addWidget(BuildResultAids(), 10);
   v->addStretch(1);
   for (int kind = 0; kind < 5; ++kind) {
     bars_[kind]->setObjectName(QString::fromLatin1(kBarNames[kind]));
@@ -523,6 +593,7 @@ void WizardWindow::ControlsChanged() {
   cmdAvancar_->setDefault(c.cmdAvancar.Visible);
   cmdCancelar_->setDefault(!c.cmdAvancar.Visible);
   if (form_->m_Page != shownPage_ && !form_->m_Unloaded) FocusPage(form_->m_Page);
+  ShowAids();
   update();
 }
 

@@ -18,11 +18,13 @@
 #include "app/gui/qt_ports.h"
 #include "wizard/frm_assistente.h"
 
+class QBoxLayout;
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -34,6 +36,8 @@ struct WizardWindowOptions {
   FolderChooser* folders = nullptr;    // null: the folder dialog
   MessagePort* messages = nullptr;     // null: message boxes
   ErrorPort* errors = nullptr;         // null: message boxes and stderr
+  SettingsPort* settings = nullptr;    // null: QSettings("Quelvar", "Quelvar")
+  PathOpener* opener = nullptr;        // null: the desktop's programs (QDesktopServices)
   // Asks the user a yes/no question; null: a question box.
   std::function<bool(const QString&)> confirm;
 };
@@ -56,6 +60,20 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   // QuestionPort: the form's yes/no questions (Confirm).
   bool Ask(std::string_view question) override;
 
+  // The geometry of a window of `preferred` and `minimum` sizes on a screen
+  // whose free area is `available`, its frame taking `frame` around it:
+  // the preferred size reduced to fit the area, never below the minimum
+  // unless the area itself is smaller; centred in the area.
+  static QRect FittedGeometry(QSize preferred, QSize minimum, QRect available, QMargins frame);
+  // Sizes and places the window to fit the free area of its screen (its
+  // minimum size lowered when the screen is smaller still).
+  void FitToScreen();
+  // The same on a free area `available` with a frame of `frame` around the window.
+  void FitTo(QRect available, QMargins frame);
+  // Hands dropped local files to the form as one batch (after the drop has
+  // returned, so that the dragging program is not kept waiting).
+  void DropFiles(const QStringList& paths);
+
   static const char* const kConfirmCancelImport;
   static const char* const kConfirmCloseImport;
 
@@ -65,6 +83,8 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   void closeEvent(QCloseEvent* event) override;
   // Esc: the same as "Cancelar".
   void reject() override;
+  // The first show fits the window to its screen.
+  void showEvent(QShowEvent* event) override;
   // Delete on the file list removes the selected file.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -77,6 +97,15 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QWidget* BuildPage2();
   QWidget* BuildPage3();
   QWidget* BuildPage4();
+  // The widgets of window_aids.cpp: "Sobre" and "Salvar registro..." in the
+  // button bar, drops onto the file list, Ctrl+O, copy menus; the summary of
+  // page 3 and the result page's buttons and log.
+  void BuildAids(QBoxLayout* buttonBar);
+  QWidget* BuildRunSummary();
+  QWidget* BuildResultAids();
+  // Shows the aids' controls and the window title from the form.
+  void ShowAids();
+  void ShowAbout();
   // The yes/no question (options_.confirm or a question box); true for yes.
   bool Confirm(const QString& question);
   // Clicks handed to the form; the widgets are repainted afterwards. Cancel
@@ -100,6 +129,10 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QtProgress progress_;
   QtFileChooser fileChooser_;
   QtFolderChooser folderChooser_;
+  QtSettings settings_;
+  QtPathOpener opener_;
+  bool fitted_ = false;
+  QString shownLog_;  // the log last put in txtRegistro_
   std::unique_ptr<frmAssistente> form_;
   bool closeWhenIdle_ = false;
   // Captions last taken from the controls (the progress port also writes labels).
@@ -129,6 +162,12 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QLineEdit* txtCaminhoSalvo_ = nullptr;
   QPushButton* buttonLocalidade_ = nullptr;
   QLabel* lblResultadoFinal_ = nullptr;
+  QPushButton* cmdSobre_ = nullptr;
+  QPushButton* cmdSalvarRegistro_ = nullptr;
+  QPushButton* cmdAbrirPasta_ = nullptr;
+  QPushButton* cmdAbrirArquivo_ = nullptr;
+  QPlainTextEdit* txtRegistro_ = nullptr;
+  QLabel* lblResumo_ = nullptr;
   QProgressBar* bars_[5] = {};
   QLabel* barLabels_[5] = {};
 };

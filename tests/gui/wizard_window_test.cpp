@@ -56,6 +56,8 @@ class WizardWindowTest : public ::testing::Test {
     options.folders = &folders_;
     options.messages = &messages_;
     options.errors = &messages_;
+    options.settings = &settings_;
+    options.opener = &opener_;
     options.confirm = [this](const QString& question) {
       questions_ << question;
       return answer_;
@@ -118,13 +120,15 @@ class WizardWindowTest : public ::testing::Test {
   RecordingMessages messages_;
   ScriptedFiles files_;
   FixedFolderChooser folders_;
+  MemorySettings settings_;
+  RecordingOpener opener_;
   QStringList questions_;
   bool answer_ = true;
   std::unique_ptr<WizardWindow> window_;
 };
 
 TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
-  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Quelvar"));
+  EXPECT_EQ(window_->windowTitle(), QString::fromUtf8("Quelvar — Passo 1 de 5: Bem-vindo"));
   EXPECT_EQ(VisiblePage(), 0);
   EXPECT_TRUE(Find<QLabel>("Image1")->isVisible());
   EXPECT_FALSE(Find<QWidget>("Frame2")->isVisible());

@@ -43,6 +43,12 @@ class ScriptedFiles : public FileChooser {
     if (nextBatch < batches.size()) return batches[nextBatch++];
     return FileChooser::ChooseOpenFiles(filter);
   }
+  // The folder the last open dialog was asked to start in.
+  std::string lastStartFolder;
+  std::vector<std::string> ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) override {
+    lastStartFolder = folder;
+    return ChooseOpenFiles(filter);
+  }
   // The save-file dialog answers `savePath` ("" = cancelled), recording what it was asked.
   std::string savePath;
   std::string lastSaveTitle, lastSuggested, lastSaveFilter;
@@ -79,6 +85,22 @@ class FixedFolderChooser : public FolderChooser {
     lastTitle = title;
     lastFlag = flag;
     return folder;
+  }
+  std::string lastStartFolder;  // where the last visit was asked to start
+  std::string ChooseFolderFrom(std::string_view title, bool flag, std::string_view start) override {
+    lastStartFolder = start;
+    return ChooseFolder(title, flag);
+  }
+};
+
+// Opens nothing: records the paths it was asked to open and answers `opens`.
+class RecordingOpener : public PathOpener {
+ public:
+  bool opens = true;
+  std::vector<std::string> opened;
+  bool OpenPath(std::string_view path) override {
+    opened.emplace_back(path);
+    return opens;
   }
 };
 
