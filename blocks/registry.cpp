@@ -3,6 +3,7 @@
 #include "blocks/bloco0.h"
 #include "blocks/bloco9.h"
 #include "blocks/blocom.h"
+#include "blocks/code_memo.h"
 #include "blocks/company_rules.h"
 #include "blocks/establishment_block.h"
 #include "blocks/opener_closer_block.h"
@@ -66,12 +67,22 @@ bool IsCarriedRecord(std::string_view code) {
   return record_links::EstablishmentOf(code) == b->establishment;
 }
 
-bool IsMergedCode(std::string_view code) {
+namespace {
+
+// IsMergedCode without its memo.
+bool MergedCode(std::string_view code) {
   if (!FindAnyLayout(code)) return false;
   if (CompanyRuleFor(code)) return true;  // company-level records, merged by their rules
   if (code[0] == 'M') return true;  // Block M stores and recomputes every record it has a layout of
   if (StagedLinks(code)) return true;  // the records staged since the first version
   return record_links::IsEstablishmentRecord(code) || !record_links::EstablishmentOf(code).empty();
+}
+
+}  // namespace
+
+bool IsMergedCode(std::string_view code) {
+  static CodeMemo<bool> memo;  // asked once per input line
+  return memo.Get(code, [](std::string_view c) { return MergedCode(c); });
 }
 
 void WriteBlock(const BlockEntry& block, bool& singleCnpj) {
