@@ -91,6 +91,7 @@ struct Row {
   int64_t inputLines = 0, outputLines = 0;
   Measure import, merge;                          // the medians (by time)
   std::vector<double> imports;                    // per round
+  std::vector<double> importCpus;                 // processor seconds of each round's .import
   std::vector<std::vector<double>> merges;        // per binary, per round
   std::vector<std::vector<double>> cpus;          // processor seconds, per binary, per round
   std::vector<long> peakKb;                       // per binary, the highest of its rounds
@@ -145,6 +146,7 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
     std::filesystem::remove(db);
     if (row.import.status != 0) return row;
     row.imports.push_back(row.import.seconds);
+    row.importCpus.push_back(row.import.cpu);
     // (b) quelvar merge of the network, by each binary in turn.
     for (size_t b = 0; b < binaries.size(); ++b) {
       std::vector<std::string> args = {binaries[b], "merge", "--no-progress", "--output-dir", dir + "/out"};
@@ -159,9 +161,10 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
       row.peakKb[b] = std::max(row.peakKb[b], m.peakKb);
       row.statements[b] = NumberAfter(errFile, "statements of the run: ");
       if (b == 0) row.merge = m;
-      std::printf("  round %d: import %.2f s, binary %zu merge %.2f s (CPU %.2f s): ratio %.2f, peak %.1f MB\n",
-                  round + 1, row.import.seconds, b, m.seconds, m.cpu, m.seconds / row.import.seconds,
-                  m.peakKb / 1024.0);
+      std::printf("  round %d: import %.2f s (CPU %.2f s), binary %zu merge %.2f s (CPU %.2f s): ratio %.2f "
+                  "(CPU %.2f), peak %.1f MB\n",
+                  round + 1, row.import.seconds, row.import.cpu, b, m.seconds, m.cpu, m.seconds / row.import.seconds,
+                  m.cpu / row.import.cpu, m.peakKb / 1024.0);
       std::fflush(stdout);
     }
   }
@@ -216,16 +219,18 @@ int main(int argc, char** argv) {
                 r.merge.peakKb / 1024.0, perLine[k] * 1e6);
     for (size_t b = 0; b < binaries.size(); ++b) {
       // Each round's merge against the .import of the same round.
-      std::vector<double> ratios, paired, pairedCpu;
+      std::vector<double> ratios, cpuRatios, paired, pairedCpu;
       for (size_t i = 0; i < r.merges[b].size(); ++i) {
         ratios.push_back(r.merges[b][i] / r.imports[i]);
+        cpuRatios.push_back(r.cpus[b][i] / r.importCpus[i]);
         paired.push_back(r.merges[b][i] / r.merges[0][i]);
         pairedCpu.push_back(r.cpus[b][i] / r.cpus[0][i]);
       }
       perLineOf[b][k] = Median(r.merges[b]) / r.inputLines;
-      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), median ratio to import %.2f, "
+      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), median ratio to import %.2f (CPU %.2f), "
                   "/ binary 0 (paired) %.3f, CPU %.3f, peak %.1f MB, %.2f us per input line",
-                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]), Median(ratios), Median(paired),
+                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]), Median(ratios), Median(cpuRatios),
+                  Median(paired),
                   Median(pairedCpu), r.peakKb[b] / 1024.0, perLineOf[b][k] * 1e6);
       if (r.statements[b] >= 0)
         std::printf(", %.2f statements per input line", static_cast<double>(r.statements[b]) / r.inputLines);
