@@ -9,6 +9,7 @@
 #include "app/cli_ports.h"
 #include "blocks/subtree_writer.h"
 #include "staging/output_file.h"
+#include "staging/run_state.h"
 #include "platform/files.h"
 #include "wizard/frm_assistente.h"
 #include "wizard/output_folder.h"
@@ -121,6 +122,10 @@ int RunMergeCommand(const MergeOptions& options) {
     std::fprintf(stderr, "quelvar: writer statements per establishment pass: %.1f (%lld passes, %lld statements)\n",
                  t.passes ? static_cast<double>(t.statements) / static_cast<double>(t.passes) : 0.0,
                  static_cast<long long>(t.passes), static_cast<long long>(t.statements));
+    // Every statement of the run, import included, where the backend counts them.
+    if (g_Connection)
+      std::fprintf(stderr, "quelvar: statements of the run: %lld\n",
+                   static_cast<long long>(g_Connection->StatementsSent()));
   }
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());

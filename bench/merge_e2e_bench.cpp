@@ -11,7 +11,11 @@
 // network, paired: each round runs .import and then every binary in turn
 // (A B, A B, ...); medians are printed, and each binary's median ratio of its wall
 // and processor time to the first binary's in the same round (the machine may be busy:
-// compare ratios, not seconds).
+// compare ratios, not seconds). Every round prints its pairs (each merge against
+// that round's .import) with the merge's peak memory (ru_maxrss, the figure
+// /usr/bin/time -v reports); each size then prints per binary the median
+// ratio, the time per input line and, where the program reports them
+// (QUELVAR_WRITER_STATEMENTS), the statements of the run per input line.
 // Each file holds every record of the layout (tools/efdgen's full mix);
 // --usual-records (or QUELVAR_BENCH_MIX=usual) generates only the generator's
 // usual records, the mix of earlier measurements.
@@ -22,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +50,7 @@ struct Measure {
 
 // Runs argv (stdout to `out` when given), waits, and measures wall time and peak RSS.
 Measure Run(const std::vector<std::string>& args, const std::string& stdinPath,
-            const std::string& stdoutPath) {
+            const std::string& stdoutPath, const std::string& stderrPath = "") {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -54,6 +59,8 @@ Measure Run(const std::vector<std::string>& args, const std::string& stdinPath,
   if (!stdinPath.empty()) posix_spawn_file_actions_addopen(&fa, 0, stdinPath.c_str(), O_RDONLY, 0);
   if (!stdoutPath.empty())
     posix_spawn_file_actions_addopen(&fa, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!stderrPath.empty())
+    posix_spawn_file_actions_addopen(&fa, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   auto t0 = std::chrono::steady_clock::now();
   pid_t pid = 0;
   Measure m;
@@ -84,9 +91,21 @@ struct Row {
   int64_t inputLines = 0, outputLines = 0;
   Measure import, merge;                          // the medians (by time)
   std::vector<double> imports;                    // per round
+  std::vector<double> importCpus;                 // processor seconds of each round's .import
   std::vector<std::vector<double>> merges;        // per binary, per round
   std::vector<std::vector<double>> cpus;          // processor seconds, per binary, per round
+  std::vector<long> peakKb;                       // per binary, the highest of its rounds
+  std::vector<long long> statements;              // per binary, of its last round (-1: not reported)
 };
+
+// The number after `label` in the text file `path`, or -1.
+long long NumberAfter(const std::string& path, const std::string& label) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line))
+    if (size_t at = line.find(label); at != std::string::npos) return std::atoll(line.c_str() + at + label.size());
+  return -1;
+}
 
 double Median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -119,23 +138,34 @@ Row RunSize(const std::string& dir, int establishments, int64_t lines, bool ever
   setenv("QUELVAR_WRITER_STATEMENTS", "1", 1);  // the merge prints its writers' statements per establishment
   row.merges.resize(binaries.size());
   row.cpus.resize(binaries.size());
+  row.peakKb.assign(binaries.size(), 0);
+  row.statements.assign(binaries.size(), -1);
+  const std::string errFile = dir + "/merge-stderr.txt";
   for (int round = 0; round < rounds; ++round) {
     row.import = Run({"sqlite3", db}, script, "/dev/null");
     std::filesystem::remove(db);
     if (row.import.status != 0) return row;
     row.imports.push_back(row.import.seconds);
+    row.importCpus.push_back(row.import.cpu);
     // (b) quelvar merge of the network, by each binary in turn.
     for (size_t b = 0; b < binaries.size(); ++b) {
       std::vector<std::string> args = {binaries[b], "merge", "--no-progress", "--output-dir", dir + "/out"};
       args.insert(args.end(), files.begin(), files.end());
-      Measure m = Run(args, "", pathFile);
+      Measure m = Run(args, "", pathFile, errFile);
       if (m.status != 0) {
         row.merge = m;
         return row;
       }
       row.merges[b].push_back(m.seconds);
       row.cpus[b].push_back(m.cpu);
+      row.peakKb[b] = std::max(row.peakKb[b], m.peakKb);
+      row.statements[b] = NumberAfter(errFile, "statements of the run: ");
       if (b == 0) row.merge = m;
+      std::printf("  round %d: import %.2f s (CPU %.2f s), binary %zu merge %.2f s (CPU %.2f s): ratio %.2f "
+                  "(CPU %.2f), peak %.1f MB\n",
+                  round + 1, row.import.seconds, row.import.cpu, b, m.seconds, m.cpu, m.seconds / row.import.seconds,
+                  m.cpu / row.import.cpu, m.peakKb / 1024.0);
+      std::fflush(stdout);
     }
   }
   std::ifstream p(pathFile);
@@ -173,6 +203,7 @@ int main(int argc, char** argv) {
   std::printf("%-6s %10s %10s %10s %8s %12s %10s %10s\n", "size", "in lines", "import s", "merge s",
               "ratio", "out lines/s", "peak MB", "s/M lines");
   double perLine[2] = {0, 0};
+  std::vector<std::array<double, 2>> perLineOf(binaries.size(), {0, 0});  // per binary: seconds per input line
   int k = 0;
   for (int64_t size : {lines / 2, lines}) {
     Row r = RunSize(dir, establishments, size, everyRecord, binaries, rounds);
@@ -186,19 +217,31 @@ int main(int argc, char** argv) {
                 static_cast<long long>(r.inputLines), r.import.seconds, r.merge.seconds,
                 r.merge.seconds / r.import.seconds, r.outputLines / r.merge.seconds,
                 r.merge.peakKb / 1024.0, perLine[k] * 1e6);
-    for (size_t b = 0; b < binaries.size() && (binaries.size() > 1 || rounds > 1); ++b) {
-      std::vector<double> paired, pairedCpu;
+    for (size_t b = 0; b < binaries.size(); ++b) {
+      // Each round's merge against the .import of the same round.
+      std::vector<double> ratios, cpuRatios, paired, pairedCpu;
       for (size_t i = 0; i < r.merges[b].size(); ++i) {
+        ratios.push_back(r.merges[b][i] / r.imports[i]);
+        cpuRatios.push_back(r.cpus[b][i] / r.importCpus[i]);
         paired.push_back(r.merges[b][i] / r.merges[0][i]);
         pairedCpu.push_back(r.cpus[b][i] / r.cpus[0][i]);
       }
-      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), / import %.2f, / binary 0 (paired) %.3f, CPU %.3f\n",
-                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]),
-                  Median(r.merges[b]) / r.import.seconds, Median(paired), Median(pairedCpu));
+      perLineOf[b][k] = Median(r.merges[b]) / r.inputLines;
+      std::printf("  binary %zu %s: median merge %.2f s (CPU %.2f s), median ratio to import %.2f (CPU %.2f), "
+                  "/ binary 0 (paired) %.3f, CPU %.3f, peak %.1f MB, %.2f us per input line",
+                  b, binaries[b].c_str(), Median(r.merges[b]), Median(r.cpus[b]), Median(ratios), Median(cpuRatios),
+                  Median(paired),
+                  Median(pairedCpu), r.peakKb[b] / 1024.0, perLineOf[b][k] * 1e6);
+      if (r.statements[b] >= 0)
+        std::printf(", %.2f statements per input line", static_cast<double>(r.statements[b]) / r.inputLines);
+      std::printf("\n");
     }
     ++k;
   }
   std::printf("time per line, full / half: %.2f\n", perLine[1] / perLine[0]);
+  for (size_t b = 0; b < binaries.size(); ++b)
+    std::printf("  binary %zu: %.2f us per line at half size, %.2f at full size\n", b, perLineOf[b][0] * 1e6,
+                perLineOf[b][1] * 1e6);
   std::filesystem::remove_all(dir);
   return 0;
 }

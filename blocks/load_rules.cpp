@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "blocks/code_memo.h"
 #include "blocks/record_links.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -42,10 +43,17 @@ std::string StoredField(std::string_view line, size_t k) {
 
 void StoreBlockLine(const BlockEntry& block, std::string_view reg, std::string_view line) {
   const std::vector<LayoutSpec>& table = block.layouts();
-  if (reg == block.opener || reg == block.closer || reg == "9999")
+  if (reg == block.opener || reg == block.closer || reg == "9999") {
     StoreIfEmpty(table, reg, line);
-  else if (FindLayoutSpec(table, reg))
-    Store(table, reg, line);
+    return;
+  }
+  // The layout of every other code, looked up once per code (asked per line).
+  static CodeMemo<Objeto_Collection*> layouts;
+  Objeto_Collection* layout = layouts.Get(reg, [&](std::string_view r) {
+    return FindLayoutSpec(table, r) ? &CachedLayout(table, r) : nullptr;
+  });
+  if (!layout) return;
+  record_links::RememberRow(reg, md_InsertTable(line, reg, *layout));
 }
 
 bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes) {

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "blocks/code_memo.h"
 #include "staging/catalogue_layouts.h"
 #include "staging/record_catalogue.h"
 #include "staging/run_state.h"
@@ -32,6 +33,29 @@ std::string Field(std::string_view line, size_t k) {
   }
   size_t end = line.find('|', start);
   return UpperLatin1(TrimBlanks(line.substr(start, end == std::string_view::npos ? end : end - start)));
+}
+
+// What PrepareLinks and RememberRow need of a record code, read once per code.
+struct LinkFacts {
+  bool establishment = false;       // 0140 or an X010
+  bool underEstablishment = false;  // in an establishment's subtree
+  std::string_view link;            // ParentLinkColumn
+  std::string parent;               // the parent record's code, "" for none
+  bool hasChildren = false;
+};
+
+const LinkFacts& FactsOf(std::string_view reg) {
+  static CodeMemo<LinkFacts> memo;
+  return memo.Get(reg, [](std::string_view r) {
+    LinkFacts f;
+    f.establishment = IsEstablishmentRecord(r);
+    f.underEstablishment = !EstablishmentOf(r).empty();
+    f.link = ParentLinkColumn(r);
+    const CatalogueRecord* rec = Layout006().Find(r);
+    if (rec && rec->parent) f.parent = rec->parent->code;
+    f.hasChildren = rec && !rec->children.empty();
+    return f;
+  });
 }
 
 const std::string& LastRow(std::string_view code) {
@@ -64,18 +88,18 @@ void PrepareLinks(std::string_view reg, std::string_view line) {
     g_CurrentCNPJ = s.fileCnpj;
     return;
   }
-  if (IsEstablishmentRecord(reg)) {
+  const LinkFacts& facts = FactsOf(reg);
+  if (facts.establishment) {
     s.establishmentCnpj = Field(line, reg == "0140" ? 4 : 2);
     g_CurrentCNPJ = s.establishmentCnpj;
-  } else if (!EstablishmentOf(reg).empty()) {
+  } else if (facts.underEstablishment) {
     g_CurrentCNPJ = s.establishmentCnpj;
   } else {
     g_CurrentCNPJ = s.fileCnpj;
   }
-  std::string_view link = ParentLinkColumn(reg);
+  const std::string_view link = facts.link;
   if (link.empty()) return;
-  const CatalogueRecord* r = Layout006().Find(reg);
-  const std::string& parentRow = r && r->parent ? LastRow(r->parent->code) : LastRow("");
+  const std::string& parentRow = LastRow(facts.parent);
   if (link == "ID_Pai") {
     g_CurrentIdPai = parentRow;
   } else if (link == "ID") {
@@ -89,8 +113,7 @@ void PrepareLinks(std::string_view reg, std::string_view line) {
 }
 
 void RememberRow(std::string_view reg, bool stored) {
-  const CatalogueRecord* r = Layout006().Find(reg);
-  if (!r || r->children.empty()) return;
+  if (!FactsOf(reg).hasChildren) return;
   if (stored)
     S().lastRow[std::string(reg)] = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
   else

@@ -36,6 +36,10 @@ struct BlockEntry {
   // The block's record layouts in staging-table creation order (the
   // catalogue's; Block M adds its parent links, blocom.h).
   const std::vector<LayoutSpec>& (*layouts)();
+  // True when the lines under the block's establishment record are only
+  // carried: no rule reads their fields, so they are staged whole
+  // (LayoutSpec::wholeLine, see IsCarriedRecord).
+  bool carriedSubtree;
 };
 
 // 0, A, C, D, F, I, M, P, 1, 9: the order of the staging tables and of the file.
@@ -47,6 +51,14 @@ const BlockEntry* FindBlock(char letter);
 Objeto_Collection BlockLayout(std::string_view reg);
 // The layout row of any record code the program knows, or nullptr.
 const LayoutSpec* FindAnyLayout(std::string_view code);
+
+// True when record `code` is only carried: it sits under the establishment
+// record of a block whose subtree is carried (BlockEntry::carriedSubtree) and
+// no company rule merges it. Its lines are staged whole, one column holding
+// the normalised line, and written back as they were stored; the establishment
+// records themselves, Block 0 (tables of codes, 0145, renames) and every
+// record a rule computes on keep a column per field. Never throws.
+bool IsCarriedRecord(std::string_view code);
 
 // True when the merged file carries the lines of record `code` (stored by its
 // block's loader and written by its block's writer); the import reports the

@@ -47,6 +47,10 @@ class Objeto_Collection {
 
   bool IsPkIdentity() const { return isPkIdentity_; }
   void IsPkIdentity(bool v) { isPkIdentity_ = v; }
+  // True when the line fields (Key > 0) are stored as one column, kWholeLineColumn,
+  // holding the normalised line (LayoutSpec::wholeLine); the fields stay listed.
+  bool WholeLine() const { return wholeLine_; }
+  void WholeLine(bool v) { wholeLine_ = v; }
 
   // Appends a field. A field whose Key > 0 is keyed by the digits of Key;
   // a duplicate key throws std::invalid_argument and leaves the layout as it was.
@@ -86,4 +90,8 @@ class Objeto_Collection {
 
   std::vector<Entry> fields_;
   bool isPkIdentity_ = false;
+  bool wholeLine_ = false;
 };
+
+// The column of a whole-line staging table that holds the line.
+inline constexpr std::string_view kWholeLineColumn = "Linha";

@@ -31,6 +31,7 @@ Objeto_Collection BuildLayout(const std::vector<LayoutSpec>& table, std::string_
   const LayoutSpec* spec = FindLayoutSpec(table, reg);
   if (!spec) return layout;
   layout.IsPkIdentity(spec->pkIdentity);
+  layout.WholeLine(spec->wholeLine);
   for (const auto& f : spec->fields) {
     const char* tipo = f.integer ? "Integer" : "String";
     if (f.ref != RunRef::None)

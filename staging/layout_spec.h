@@ -24,6 +24,11 @@ struct LayoutSpec {
   std::string code;
   bool pkIdentity = false;
   std::vector<FieldSpec> fields;
+  // True for a record that is only carried (no rule reads its fields): its
+  // staging table holds the link columns and one column Linha, the line as
+  // it is written (each field normalised as a field column would hold it),
+  // instead of one column per field. `fields` still lists the line fields.
+  bool wholeLine = false;
 
   // Number of fields that come from the record line (Key > 0).
   int LineFieldCount() const;

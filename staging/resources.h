@@ -44,7 +44,8 @@ bool md_FindAccount(std::string_view codCta);
 
 // The column list and line expression of a SELECT for `layout`, ending in
 // " {NAMECOL} "; "*" when layout is null. The link columns are listed but
-// Id_Arquivo, which no writer reads.
+// Id_Arquivo, which no writer reads; a whole-line layout's expression is its
+// line column.
 std::string md_BuildLineExpr(std::string_view reg, const Objeto_Collection* layout);
 // Writes the current row of `rs` as one line to file number 1 and counts
 // Block 9 lines. Throws on a failing statement or write.

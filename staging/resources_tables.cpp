@@ -18,11 +18,13 @@ void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
   for (int i = 1; i <= layout.Count(); ++i) {
     const Campos_Collection* f = layout.Item(i);
     if (f->Nome_Campo == "ID" && layout.IsPkIdentity()) continue;
+    if (f->Key > 0 && layout.WholeLine()) continue;  // held by the line column
     if (!cols.empty()) cols += ",";
     cols += f->Nome_Campo;
     cols += " ";
     cols += f->Tipo == "Integer" ? "INT" : "VARCHAR(MAX)";
   }
+  if (layout.WholeLine()) cols.append(cols.empty() ? "" : ",").append(kWholeLineColumn).append(" VARCHAR(MAX)");
   if (layout.IsPkIdentity()) cols = "ID INT IDENTITY(1,1)," + cols;
   std::string create = "CREATE TABLE ###";
   create.append(reg).append("(").append(cols).append(")");

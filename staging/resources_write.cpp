@@ -17,10 +17,14 @@ namespace {
 constexpr std::string_view kLineColumn = "Linha";
 
 // The line of the current row of `rs`, composed field by field from the
-// layout's fields with Key > 0, in layout order ("|" + f1 + "|" ... + "|").
-// A NULL value contributes nothing. Throws DatabaseError when the result has
+// layout's fields with Key > 0, in layout order ("|" + f1 + "|" ... + "|"),
+// or the stored line of a whole-line layout. A NULL value contributes nothing. Throws DatabaseError when the result has
 // no column for one of those fields.
 std::string ComposeFromColumns(Recordset& rs, const Objeto_Collection& layout) {
+  if (layout.WholeLine()) {
+    const Value& v = rs[kWholeLineColumn];
+    return v.IsNull() ? std::string() : v.AsText();
+  }
   std::string line = "|";
   for (const Campos_Collection& f : layout) {
     if (f.Key <= 0) continue;
@@ -114,7 +118,9 @@ std::string md_BuildLineExpr(std::string_view, const Objeto_Collection* layout) 
   if (!layout) return "*";
   std::string cols, expr;
   for (const Campos_Collection& f : *layout) {
-    if (f.Key > 0) {
+    if (f.Key > 0 && layout->WholeLine()) {
+      continue;  // held by the line column
+    } else if (f.Key > 0) {
       if (f.Tipo == "String")
         expr.append(f.Nome_Campo).append(" + '|' + ");
       else
@@ -123,6 +129,8 @@ std::string md_BuildLineExpr(std::string_view, const Objeto_Collection* layout) 
       cols.append(f.Nome_Campo).append(",");
     }
   }
+  // A whole-line table holds the line as it is written.
+  if (layout->WholeLine()) return cols + std::string(kWholeLineColumn) + " {NAMECOL} ";
   if (expr.empty()) return cols + "'|'  {NAMECOL} ";
   expr.resize(expr.size() - 2);
   return cols + "'|' + " + expr + " {NAMECOL} ";

@@ -84,3 +84,28 @@ TEST(BlockTable, CommonLoadingKeepsTheFirstOpenerAndCloserAndEveryOtherLine) {
     for (const auto& [reg, n] : c.rows) EXPECT_EQ(Rows(reg), n) << reg;
   }
 }
+
+// Only the lines under an X010 are staged whole: a record a rule reads field
+// by field (Block 0's tables and 0145, the establishment records, Block M,
+// the company-level records of Blocks 1 and P) staged whole would be read as
+// empty columns. The layouts say the same as IsCarriedRecord.
+TEST(BlockTable, OnlyTheRecordsUnderAnEstablishmentOfBlocksAToPAreStagedWhole) {
+  const char* carried[] = {"A100", "A170", "C100", "C170", "C181", "C405", "C481", "C500",
+                           "D100", "D105", "D500", "F100", "F600", "I100", "P100", "P110"};
+  const char* split[] = {"0000", "0110", "0111", "0140", "0145", "0150", "0190", "0200", "0205", "0500",
+                         "A010", "C010", "D010", "F010", "I010", "P010", "C001", "C990",
+                         "M100", "M105", "M210", "M610", "P200", "P210", "1100", "1500", "9900"};
+  for (const char* code : carried) {
+    EXPECT_TRUE(IsCarriedRecord(code)) << code;
+    ASSERT_NE(FindAnyLayout(code), nullptr) << code;
+    EXPECT_TRUE(FindAnyLayout(code)->wholeLine) << code;
+  }
+  for (const char* code : split) {
+    EXPECT_FALSE(IsCarriedRecord(code)) << code;
+    ASSERT_NE(FindAnyLayout(code), nullptr) << code;
+    EXPECT_FALSE(FindAnyLayout(code)->wholeLine) << code;
+  }
+  // Every record of the catalogue: staged whole exactly when carried.
+  for (const CatalogueRecord& r : Layout006().Records())
+    if (const LayoutSpec* spec = FindAnyLayout(r.code)) EXPECT_EQ(spec->wholeLine, IsCarriedRecord(r.code)) << r.code;
+}

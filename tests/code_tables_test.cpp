@@ -337,3 +337,70 @@ TEST(RenamedCodes, SuffixWithinTheFieldSizeAndUnique) {
   };
   for (const Case& c : cases) EXPECT_EQ(RenamedCode(c.code, c.size, c.used), c.renamed) << c.code;
 }
+
+// The lines under an establishment (C100, C170...) are staged whole, as one
+// text, not field by field. A part of one CNPJ that renames a code must still
+// rename it in those lines: an item of other contents renames the C170 lines
+// of that part, and the participant of its C100 lines follows a renamed
+// participant, while the first part's lines keep their codes.
+TEST_F(CodeTables, RenamedCodesReachTheCarriedLinesOfTheirPart) {
+  struct Case {
+    const char* table;     // the table line the second part gives other contents
+    const char* prefix;
+    const char* record;    // the carried record that refers to it
+    size_t field;          // the reference's field
+    const char* renamed;
+  };
+  const Case cases[] = {
+      {"0200", "|0200|IT000002|", "C170", 3, "IT000002_2"},
+      {"0150", "|0150|F000002|", "C100", 4, "F000002_2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    fs::remove_all(dir.File("out"));
+    const std::string first = Edited(1, "parte1.txt", [](const std::string& l) { return std::vector<std::string>{l}; });
+    const std::string second = Edited(1, "parte2.txt", [&](const std::string& l) {
+      if (l.rfind(c.prefix, 0) == 0) return std::vector<std::string>{WithField(l, 3, "OUTRO CADASTRO")};
+      // The second part's documents are told apart by their number (NUM_DOC 9...).
+      if (l.rfind("|C100|", 0) == 0) return std::vector<std::string>{WithField(l, 8, "9" + FieldOf(l, 8))};
+      return std::vector<std::string>{l};
+    });
+    ProcessResult r = Merge({first, second}, "--same-cnpj");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(std::string("passa a ser \"") + c.renamed + "\""), std::string::npos) << r.err;
+    const std::string code = std::string(c.prefix).substr(6, std::string(c.prefix).size() - 7);
+    int renamed = 0, kept = 0;
+    bool ofSecond = false;
+    for (const std::string& l : MergedLines()) {
+      if (l.rfind("|C100|", 0) == 0) ofSecond = FieldOf(l, 8).front() == '9';
+      if (l.rfind(std::string("|") + c.record + "|", 0) != 0) continue;
+      const std::string ref = FieldOf(l, c.field);
+      if (ref != code && ref != c.renamed) continue;
+      EXPECT_EQ(ref, ofSecond ? c.renamed : code) << l;
+      ++(ofSecond ? renamed : kept);
+    }
+    EXPECT_GT(renamed, 0) << "no line of the second part refers to " << code;
+    EXPECT_EQ(renamed, kept) << "both parts give the same documents";
+    ExpectValidEfd(MergedPath());
+  }
+}
+
+// A carried line is written as its fields were always stored: texts trimmed
+// and upper-cased (ISO-8859-1 letters too), codes and amounts as the file
+// gives them.
+TEST_F(CodeTables, CarriedLinesAreWrittenWithTheirFieldsNormalisedAsBefore) {
+  std::string given, expected;
+  const std::string file = Edited(1, "minusculas.txt", [&](const std::string& l) {
+    if (l.rfind("|C170|2|IT000002|", 0) != 0 || !given.empty()) return std::vector<std::string>{l};
+    // DESCR_COMPL (field 4) in lower case with blanks around it.
+    given = WithField(l, 4, "  caixa \xe7\xe3o aberta ");
+    expected = WithField(l, 4, "CAIXA \xc7\xc3O ABERTA");
+    return std::vector<std::string>{given};
+  });
+  ASSERT_FALSE(given.empty());
+  ProcessResult r = Merge({file});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> merged = MergedLines();
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), expected), 1) << expected;
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), given), 0);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "blocks/registry.h"
+#include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "tests/support/import_support.h"
@@ -198,10 +199,14 @@ TEST(InsertTable, BoundValuesStoredAsWrittenAndFailuresReportedNotThrown) {
             (std::vector<std::vector<std::string>>{{"O'C", "1", "0001", "X'Y"}}));
   // A child before any parent links to 0; the identity column of a parent is not sent.
   Objeto_Collection c170 = BuildLayout(FindBlock('C')->layouts(), "C170");
-  EXPECT_TRUE(md_InsertTable("|C170|1| it'em ;--|", "C170", c170));
+  // C170 is only carried: staged whole, one text of the fields as their columns
+  // would hold them (trimmed, upper-cased but for codes), every field of the
+  // layout present.
+  EXPECT_TRUE(md_InsertTable("|C170|1| it'em ;--| caixa \xe7\xe3o |", "C170", c170));
   EXPECT_EQ(s.Column("C170", "ID"), std::vector<std::string>{"0"});
-  EXPECT_EQ(s.Column("C170", "Cod_Item"), std::vector<std::string>{"it'em ;--"});
-  EXPECT_EQ(s.Column("C170", "Desc_Com_PL"), std::vector<std::string>{""});
+  const size_t c170Fields = Layout006().Find("C170")->fields.size();
+  EXPECT_EQ(s.Column("C170", "Linha"),
+            std::vector<std::string>{"|C170|1|it'em ;--|CAIXA \xc7\xc3O|" + std::string(c170Fields - 4, '|')});
   // A table that does not exist: reported, kept in g_LastError, nothing thrown.
   EXPECT_FALSE(md_InsertTable("|ZZZZ|1|", "ZZZZ", l0001));
   ASSERT_EQ(s.messages.errors.size(), 1u);
@@ -235,8 +240,8 @@ TEST(Loading, EachLineLinksToItsOwnEstablishmentAndParent) {
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Cod_Comb FROM ###0206 ORDER BY ID"),
             (std::vector<std::vector<std::string>>{{kMatriz, "1", "COMB1"}, {kFilial, "2", "COMB2"}}));
   EXPECT_EQ(s.Column("C100", "Id_CNPJ"), (std::vector<std::string>{kMatriz, kFilial}));
-  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Num_Proc FROM ###C111 ORDER BY ID"),
-            (std::vector<std::vector<std::string>>{{kMatriz, "1", "PROC1"}, {kFilial, "2", "PROC2"}}));
+  EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID_Pai, Linha FROM ###C111 ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{kMatriz, "1", "|C111|PROC1|1|"}, {kFilial, "2", "|C111|PROC2|1|"}}));
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, ID FROM ###C170"), (std::vector<std::vector<std::string>>{{kMatriz, "1"}}));
 }
 

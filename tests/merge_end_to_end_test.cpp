@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -162,4 +163,49 @@ TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
   std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
+}
+
+// Generated networks of both kinds with every record of the layout, merged
+// byte for byte as the files under tests/golden/ give them: how the staging
+// tables hold the lines must never change what is written. The inputs come
+// from the generator's fixed seeds. QUELVAR_WRITE_GOLDEN=1 writes the golden
+// files from the current program instead of comparing (only after a reviewed
+// change of the output).
+TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
+  struct Case {
+    const char* golden;
+    NetworkOptions options;
+    std::string flags;
+  };
+  const Case cases[] = {
+      {"every-record-network-merged.txt",
+       {.establishments = 8, .targetLines = 1600, .seed = 21, .everyRecord = true, .establishmentsPerFile = 2}, ""},
+      {"same-cnpj-every-record-merged.txt",
+       {.targetLines = 1200, .seed = 22, .sameCnpjParts = 3, .everyRecord = true, .commonCredits = true},
+       "--same-cnpj"},
+  };
+  const bool write = std::getenv("QUELVAR_WRITE_GOLDEN") != nullptr;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    TempFolder in, out;
+    Merged m = Merge(WriteNetwork(c.options, in.path()), out.path(), c.flags);
+    ASSERT_EQ(m.status, 0) << m.output;
+    ASSERT_FALSE(m.file.empty()) << m.output;
+    const std::string path = std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/" + c.golden;
+    if (write) {
+      std::ofstream(path, std::ios::binary) << ReadFile(m.file);
+      continue;
+    }
+    const std::string expected = ReadFile(path);
+    ASSERT_FALSE(expected.empty()) << path;
+    const std::string got = ReadFile(m.file);
+    if (got == expected) continue;
+    // The first differing line, to show what changed.
+    size_t at = 0;
+    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+    const size_t from = expected.rfind('\n', at) == std::string::npos ? 0 : expected.rfind('\n', at) + 1;
+    ADD_FAILURE() << "the merged file differs from tests/golden/" << c.golden << " at byte " << at
+                  << "; expected line: " << expected.substr(from, expected.find('\n', from) - from)
+                  << "\nwritten line: " << got.substr(from, got.find('\n', from) - from);
+  }
 }

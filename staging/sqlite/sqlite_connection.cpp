@@ -135,6 +135,7 @@ struct Engine {
   std::string shape;                     // its look-up key
   std::vector<tsql::LiteralSpan> spans;  // where its literals stand
   TemplateMemo memo;
+  int64_t statements = 0;  // texts run and bound rows stored (StatementsSent)
 
   // A prepared statement of `entry` that nobody is reading. Throws DatabaseError.
   std::unique_ptr<Prepared> Borrow(CachedStatement& entry, std::string_view sql) {
@@ -355,6 +356,7 @@ class SqliteInsert : public BoundInsert {
   // identity. Throws DatabaseError with the row as a statement.
   void Add(const std::vector<std::string_view>& values) override {
     assert(values.size() == columns_.size());
+    ++engine_->statements;
     sqlite3_stmt* st = prep_->stmt;
     for (size_t i = 0; i < values.size(); ++i) {
       std::string& bound = prep_->texts[i];
@@ -411,6 +413,7 @@ class SqliteConnection : public DatabaseConnection {
   std::unique_ptr<Recordset> Execute(std::string_view sql) override {
     if (!engine_) Fail("The database connection is not open.", sql);
     Engine& e = *engine_;
+    ++e.statements;
     CachedStatement* entry = Lookup(sql);
     if (!entry) return MakeEmptyRecordset();
     std::unique_ptr<Prepared> p = e.Borrow(*entry, sql);
@@ -430,6 +433,10 @@ class SqliteConnection : public DatabaseConnection {
     e.Return(*entry, std::move(p));
     return MakeEmptyRecordset();
   }
+
+  // Texts run plus rows stored through bound inserts (each one statement of
+  // SQLite), since the connection was opened; -1 when it is not open.
+  int64_t StatementsSent() const override { return engine_ ? engine_->statements : -1; }
 
   int64_t LastIdentity(std::string_view table) override {
     if (!engine_) throw DatabaseError("The database connection is not open.");

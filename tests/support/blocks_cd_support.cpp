@@ -32,8 +32,13 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
     const LayoutSpec* spec = FindAnyLayout(reg);
     if (!spec) continue;
     std::string columns, values;
+    std::string whole = "|";  // the line of a record staged whole (LayoutSpec::wholeLine)
     for (const FieldSpec& f : spec->fields) {
       std::string value;
+      if (f.key > 0 && spec->wholeLine) {
+        whole += (static_cast<size_t>(f.key) < fields.size() ? fields[f.key] : "") + "|";
+        continue;
+      }
       if (f.key > 0)
         value = static_cast<size_t>(f.key) < fields.size() ? fields[f.key] : "";
       else if (std::string_view(f.name) == "Id_CNPJ")
@@ -52,6 +57,7 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
       columns += f.name;
       values += "'" + PrepareSqlText(value) + "'";
     }
+    if (spec->wholeLine) columns += ",Linha", values += ",'" + PrepareSqlText(whole) + "'";
     g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
     if (!spec->pkIdentity) continue;
     int64_t id = g_Connection->LastIdentity("###" + reg);

@@ -23,7 +23,7 @@ class BlocksCdStage {
   BlocksCdStage& operator=(const BlocksCdStage&) = delete;
 
   // Stages the record lines of one input file whose 0000 carries `cnpj`, by
-  // plain INSERT statements: Id_CNPJ = cnpj; a child's ID = the identity of the
+  // plain INSERT statements (a carried record as one line, LayoutSpec::wholeLine): Id_CNPJ = cnpj; a child's ID = the identity of the
   // last parent staged (C100, C180, C190, C380, C490, C500, D100, D500);
   // IDECF / IDCaixa = the last C400 / C405. Missing trailing fields are
   // staged empty. Lines of codes without a layout are ignored.
