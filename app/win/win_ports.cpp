@@ -92,6 +92,11 @@ int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::
   config.cButtons = static_cast<UINT>(tdButtons.size());
   config.pButtons = tdButtons.data();
   config.nDefaultButton = question && buttons.size() > 1 ? 101 : 100;
+  // A path has no blank to break at: the box is made wide enough for it.
+  if (const int width = BoxWidth(text)) {
+    config.cxWidth = static_cast<UINT>(width);
+    config.dwFlags &= ~TDF_SIZE_TO_CONTENT;
+  }
   int pressed = 0;
   if (SUCCEEDED(::TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
     if (pressed >= 100 && pressed < 100 + static_cast<int>(buttons.size())) return pressed - 100;

@@ -1,5 +1,7 @@
 #include "app/win/win_text.h"
 
+#include <algorithm>
+
 namespace winui {
 
 namespace {
@@ -111,6 +113,18 @@ std::u16string DefaultExtension(const std::vector<FilterEntry>& entries) {
   std::u16string_view ext = first.substr(2);
   if (ext.find_first_of(u"*?. ") != std::u16string_view::npos) return u"";
   return std::u16string(ext);
+}
+
+int BoxWidth(std::string_view text) {
+  const std::u16string s = ControlText(text);
+  size_t longest = 0, run = 0;
+  for (char16_t c : s) {
+    const bool blank = c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    run = blank ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  if (longest <= static_cast<size_t>(kWideRun)) return 0;
+  return static_cast<int>(std::min<size_t>(longest * 9 / 2 + 40, kWidestBox));
 }
 
 }  // namespace winui

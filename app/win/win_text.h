@@ -36,4 +36,12 @@ std::vector<FilterEntry> DialogFilter(std::string_view filter);
 // "" when the first pattern has no plain extension ("*.*", "*").
 std::u16string DefaultExtension(const std::vector<FilterEntry>& entries);
 
+// The width, in dialog units, a message box needs so that the longest run of
+// `text` without a blank (a path, most often) fits on one line, about four
+// units a character beside the box's icon; 0 (the box's own width) when
+// every run is short (kWideRun characters or fewer), at most kWidestBox.
+int BoxWidth(std::string_view text);
+inline constexpr int kWideRun = 60;
+inline constexpr int kWidestBox = 600;
+
 }  // namespace winui

@@ -299,6 +299,7 @@ void WizardWindow::ApplyFonts() {
     ::SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
   }
   ::SendMessageW(listSelecionados_, LB_SETITEMHEIGHT, 0, 2 * lineHeight_ + S(6));
+  ::SendMessageW(lblResultadoFinal_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(S(6), S(6)));
 }
 
 int WizardWindow::TextHeight(HWND control, int width) const {
@@ -328,7 +329,9 @@ void WizardWindow::Layout() {
   const int imageW = c.Image1.Visible ? S(170) : 0;
   const int x0 = imageW + S(22), x1 = cw - S(22), W = x1 - x0;
   const int y0 = headerH + S(16), y1 = bodyBottom - S(10);
-  const int buttonH = S(26), rowH = std::max(S(24), lineHeight_ + S(8));
+  // Rows of one line: an edit's text sits at its top, so the box is made just
+  // one line and its borders high.
+  const int buttonH = S(26), rowH = std::max(S(22), lineHeight_ + S(9));
 
   Place(lblRotulo_, S(18), S(10), cw - S(18) - S(14) - S(48) - S(10), S(48));
 
