@@ -139,11 +139,21 @@ WizardWindow::WizardWindow(std::string databaseTarget) {
   MakeFonts();
   CreateControls();
   ApplyFonts();
-  // 720 x 540 at 96 DPI, grown with the DPI.
+  // 720 x 540 at 96 DPI, grown with the DPI, but never larger than the
+  // screen's work area (a laptop at 200 %), and centred on it.
   RECT frame{0, 0, S(720), S(540)};
   ::AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  int w = frame.right - frame.left, h = frame.bottom - frame.top, x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+  if (::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& area = monitor.rcWork;
+    w = std::min<int>(w, area.right - area.left);
+    h = std::min<int>(h, area.bottom - area.top);
+    x = area.left + (area.right - area.left - w) / 2;
+    y = area.top + (area.bottom - area.top - h) / 2;
+  }
+  ::SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | (x == CW_USEDEFAULT ? SWP_NOMOVE : 0));
   ControlsChanged();
 }
 
