@@ -41,7 +41,7 @@ std::u16string DefaultExtension(const std::vector<FilterEntry>& entries);
 // units a character beside the box's icon; 0 (the box's own width) when
 // every run is short (kWideRun characters or fewer), at most kWidestBox.
 int BoxWidth(std::string_view text);
-inline constexpr int kWideRun = 60;
+inline constexpr int kWideRun = 32;
 inline constexpr int kWidestBox = 600;
 
 }  // namespace winui
