@@ -450,7 +450,7 @@ void WizardWindow::SetText(HWND control, const std::wstring& text) {
 }
 
 void WizardWindow::ControlsChanged() {
-  if (!hwnd_) return;
+  if (!hwnd_ || !form_) return;  // closed, or the form being destroyed
   const FormControls& c = form_->controls;
   progress_.Flush();
 
