@@ -102,7 +102,8 @@ int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::
     if (pressed >= 100 && pressed < 100 + static_cast<int>(buttons.size())) return pressed - 100;
     return escape;
   }
-  // Without common controls 6: the system's box (its buttons in the system's language).
+  // The task dialog could not be shown: the system's box (its buttons in the
+  // system's language).
   UINT type = question ? MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2
                        : MB_OK | (icon == MsgIcon::Information   ? MB_ICONINFORMATION
                                   : icon == MsgIcon::Exclamation ? MB_ICONWARNING

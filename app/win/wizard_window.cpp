@@ -497,7 +497,14 @@ void WizardWindow::ControlsChanged() {
   const bool nextIsDefault = c.cmdAvancar.Visible;
   ::SendMessageW(cmdAvancar_, BM_SETSTYLE, nextIsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
   ::SendMessageW(cmdCancelar_, BM_SETSTYLE, nextIsDefault ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON, TRUE);
-  if (form_->m_Page != shownPage_ && !form_->m_Unloaded) FocusPage(form_->m_Page);
+  // The page's control takes the focus when the page changes, and whenever
+  // the focus was lost to a control disabled or hidden meanwhile (the
+  // buttons during an import, "Cancelar" during the run), so that the
+  // keyboard (Esc, Enter, Tab) keeps working.
+  const HWND focus = ::GetFocus();
+  const bool focusLost = !focus || !::IsWindowVisible(focus) || !::IsWindowEnabled(focus);
+  if (!form_->m_Unloaded && (form_->m_Page != shownPage_ || (focusLost && ::GetActiveWindow() == hwnd_)))
+    FocusPage(form_->m_Page);
   ::InvalidateRect(lblRotulo_, nullptr, TRUE);
   ::UpdateWindow(hwnd_);
 }
