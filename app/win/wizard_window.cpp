@@ -273,6 +273,50 @@ void WizardWindow::CreateControls() {
   cmdVoltar_ = bind(Add(kIdCmdVoltar, WC_BUTTONW, L"", button, -1), c.cmdVoltar);
   cmdAvancar_ = bind(Add(kIdCmdAvancar, WC_BUTTONW, L"", WS_TABSTOP | BS_DEFPUSHBUTTON, -1), c.cmdAvancar);
   cmdCancelar_ = bind(Add(kIdCmdCancelar, WC_BUTTONW, L"", button, -1), c.cmdCancelar);
+  AddListTip();
+}
+
+void WizardWindow::AddListTip() {
+  listTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  if (!listTip_) return;  // the list works without its tooltip
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listSelecionados_);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  ::SendMessageW(listTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  ::SetWindowSubclass(listSelecionados_, &WizardWindow::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK WizardWindow::ListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<WizardWindow*>(data);
+  if (msg == WM_MOUSEMOVE && self->listTip_) {
+    // Another row under the mouse: the tip shown goes, the next one asks its text again.
+    const LRESULT hit = ::SendMessageW(list, LB_ITEMFROMPOINT, 0, lp);
+    const int row = HIWORD(hit) ? -1 : static_cast<int>(LOWORD(hit));
+    if (row != self->tipRow_) {
+      self->tipRow_ = row;
+      ::SendMessageW(self->listTip_, TTM_POP, 0, 0);
+    }
+  } else if (msg == WM_NCDESTROY) {
+    ::RemoveWindowSubclass(list, &WizardWindow::ListProc, 1);
+  }
+  return ::DefSubclassProc(list, msg, wp, lp);
+}
+
+void WizardWindow::ListTipText(NMTTDISPINFOW& info) {
+  POINT at;
+  ::GetCursorPos(&at);
+  ::ScreenToClient(listSelecionados_, &at);
+  const LRESULT hit = ::SendMessageW(listSelecionados_, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
+  const size_t row = LOWORD(hit);
+  const std::vector<std::string>& paths = form_->controls.ListBoxSelecionados;
+  tipText_ = HIWORD(hit) || row >= paths.size() ? std::wstring() : WidePath(paths[row]);
+  info.lpszText = tipText_.data();
+  info.hinst = nullptr;
 }
 
 void WizardWindow::MakeFonts() {
@@ -884,6 +928,14 @@ LRESULT WizardWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
       m->itemHeight = static_cast<UINT>(2 * lineHeight_ + S(6));
       return TRUE;
+    }
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lp);
+      if (header->code == TTN_GETDISPINFOW && reinterpret_cast<HWND>(header->idFrom) == listSelecionados_) {
+        ListTipText(*reinterpret_cast<NMTTDISPINFOW*>(lp));
+        return 0;
+      }
+      break;
     }
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wp) == listSelecionados_) {

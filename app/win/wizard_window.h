@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +79,10 @@ class WizardWindow : public FormView, public QuestionPort {
   void OnMoveFile(int delta);
   void OnListMenu(int x, int y);
   void ShowFileList();
+  // The list's tooltip: the full path of the row under the mouse.
+  void AddListTip();
+  static LRESULT CALLBACK ListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  void ListTipText(NMTTDISPINFOW& info);
   void FocusPage(int page);
   void CloseIfDone();
   void SetText(HWND control, const std::wstring& text);
@@ -118,6 +124,9 @@ class WizardWindow : public FormView, public QuestionPort {
   HWND p3Attention_ = nullptr, p3Text_ = nullptr, p3Finish_ = nullptr;
   HWND bars_[5] = {}, barLabels_[5] = {};
   HWND lblResultadoFinal_ = nullptr;
+  HWND listTip_ = nullptr;
+  int tipRow_ = -1;
+  std::wstring tipText_;
 };
 
 }  // namespace winui
