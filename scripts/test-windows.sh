@@ -148,13 +148,17 @@ wizard_window() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
   fi
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+  # A display of its own (Xvfb picks a free number and writes it to fd 3).
+  Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   local xvfb=$!
   trap 'kill '"$xvfb"' 2>/dev/null || true; cleanup' EXIT
-  export DISPLAY=":$n"
-  for _ in $(seq 1 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$work/display")"
+  xdotool getmouselocation >/dev/null 2>&1 || fail "no X display at $DISPLAY"
+  # The wine session of the runs above has no display: it must end first, or
+  # the wizard would join it and find no window driver.
+  timeout 60 "$wineserver" -w 2>/dev/null || "$wineserver" -k 2>/dev/null || true
   "$wine" "$exe" >"$work/wizard.txt" 2>&1 &
   local wizard=$! id=""
   for _ in $(seq 1 120); do
