@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program on Debian: build-windows/quelvar.exe (the
-# command line; no wizard window yet), one self-contained executable, the
+# command line, and the Win32 wizard window of app/win when started without
+# arguments), one self-contained executable, the
 # engine tests build-windows/tests/quelvar_tests.exe and the generator
 # build-windows/tools/efdgen.exe (both run by scripts/test-windows.sh under
 # wine), and the two ways it is handed out: the installer
@@ -44,6 +45,7 @@ dlls=$(x86_64-w64-mingw32-objdump -p build-windows/quelvar.exe | sed -n 's/^\s*D
 for dll in $dlls; do
   case "$dll" in
     kernel32.dll|user32.dll|advapi32.dll|shell32.dll|msvcrt.dll|odbc32.dll|ws2_32.dll|ole32.dll|bcrypt.dll|api-ms-win-*) ;;
+    comctl32.dll|comdlg32.dll|gdi32.dll|uxtheme.dll|oleaut32.dll|shlwapi.dll) ;;  # the wizard window's
     *) echo "build-windows: quelvar.exe needs $dll, which Windows does not carry" >&2; exit 1 ;;
   esac
 done

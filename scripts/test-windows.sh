@@ -233,4 +233,59 @@ done
 [ -n "$stopped" ] || fail "the merge ended before Ctrl+C could stop it, twice: the stop was not tried"
 phase "Ctrl+C during the write left nothing behind"
 
+# The wizard window: quelvar.exe without arguments on a virtual screen (Xvfb)
+# opens its window, found by its title; page 0 is kept as a screenshot (the
+# path is printed); Enter ("Avançar") changes the page; Esc ("Cancelar")
+# closes the window and ends the program.
+wizard_window() {
+  local need=()
+  command -v Xvfb >/dev/null || need+=(xvfb)
+  command -v xdotool >/dev/null || need+=(xdotool)
+  { command -v import && command -v identify && command -v compare; } >/dev/null || need+=(imagemagick)
+  if [ ${#need[@]} -gt 0 ]; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  fi
+  # A display of its own (Xvfb picks a free number and writes it to fd 3).
+  Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  local xvfb=$!
+  trap 'kill '"$xvfb"' 2>/dev/null || true; cleanup' EXIT
+  for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$work/display")"
+  xdotool getmouselocation >/dev/null 2>&1 || fail "no X display at $DISPLAY"
+  # The wine session of the runs above has no display: it must end first, or
+  # the wizard would join it and find no window driver.
+  timeout 60 "$wineserver" -w 2>/dev/null || "$wineserver" -k 2>/dev/null || true
+  "$wine" "$exe" >"$work/wizard.txt" 2>&1 &
+  local wizard=$! id=""
+  for _ in $(seq 1 120); do
+    id=$(xdotool search --name '^Quelvar$' 2>/dev/null | head -1) && [ -n "$id" ] && break
+    kill -0 "$wizard" 2>/dev/null || { cat "$work/wizard.txt"; fail "quelvar.exe without arguments ended without a window"; }
+    sleep 0.5
+  done
+  [ -n "$id" ] || fail "no window titled Quelvar appeared"
+  sleep 2  # the first paint
+  local shot="$root/build-windows/wizard-page0.png"
+  import -window "$id" "$shot" 2>/dev/null || fail "screenshot of the wizard window"
+  [ "$(identify -format %k "$shot")" -gt 100 ] || fail "the wizard's page 0 looks blank ($shot)"
+  xdotool key --window "$id" Return 2>/dev/null
+  sleep 2
+  import -window "$id" "$work/wizard-page1.png" 2>/dev/null || fail "screenshot of page 1"
+  local changed
+  changed=$(compare -metric AE "$shot" "$work/wizard-page1.png" null: 2>&1 || true)
+  [ "${changed%% *}" -gt 1000 ] 2>/dev/null || fail "Enter (Avançar) did not change the page ($changed pixels differ)"
+  xdotool key --window "$id" Escape 2>/dev/null
+  for _ in $(seq 1 60); do kill -0 "$wizard" 2>/dev/null || break; sleep 0.5; done
+  if kill -0 "$wizard" 2>/dev/null; then
+    kill "$wizard" 2>/dev/null || true
+    fail "Esc (Cancelar) did not close the wizard"
+  fi
+  kill "$xvfb" 2>/dev/null || true
+  unset DISPLAY
+  echo "test-windows: the wizard's page 0: $shot"
+}
+wizard_window
+phase "the wizard window opened, changed page and closed"
+
 echo "test-windows: all passed in $((SECONDS - start)) s"

@@ -1,0 +1,104 @@
+// The wizard's ports on Windows: Portuguese message and question boxes
+// (TaskDialogIndirect with the program's own button texts), the five progress
+// bars, the open/save file dialogs and the folder chooser (IFileOpenDialog,
+// IFileSaveDialog). Texts are UTF-8 inside, UTF-16 at the Win32 calls.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/ui_ports.h"
+#include "wizard/ports.h"
+
+namespace winui {
+
+// An engine text as a UTF-16 string for a control (see ControlText).
+std::wstring Wide(std::string_view text);
+// A UTF-8 path as Windows names it, and a Windows path as UTF-8.
+std::wstring WidePath(const std::string& utf8);
+std::string Utf8Path(const wchar_t* wide);
+
+// A box titled "Quelvar" showing `text` with `icon` and the buttons `buttons`
+// (their texts, "&" marking the access key); returns the index of the button
+// pressed, or `escape` when the box was closed by Esc or its close button.
+// Uses TaskDialogIndirect (common controls 6), else a MessageBoxW.
+int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::wstring>& buttons, int escape,
+        bool question = false);
+// A yes/no question: "Sim"/"Não", "Não" the default; true for yes.
+bool AskYesNo(HWND owner, std::string_view question);
+
+// Message boxes with an "OK" button. Errors reported by the engine go to
+// stderr; the first few of a program run are also shown in a box (a failing
+// row would otherwise open one box per line).
+class WinMessages : public MessagePort, public ErrorPort {
+ public:
+  void SetOwner(HWND owner) { owner_ = owner; }
+  void ShowMessage(std::string_view text, MsgIcon icon) override;
+  void ReportError(std::string_view source, std::string_view procedure, std::string_view message) override;
+
+  static constexpr int kErrorBoxes = 3;
+
+ private:
+  HWND owner_ = nullptr;
+  int errorsShown_ = 0;
+};
+
+// The five progress bars and their labels. Every event is remembered; bars
+// and labels are repainted and window messages run at most every 100 ms (and
+// at each step of the overall bar, kind 1), and Flush() shows the latest
+// state of every bar (called when the work ends).
+class WinProgress : public ProgressPort {
+ public:
+  void Attach(int kind, HWND bar, HWND label);
+  // What runs pending window messages after a repaint.
+  void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  void Progress(const ProgressEvent& e) override;
+  void Flush();
+
+  static constexpr std::chrono::milliseconds kInterval{100};
+
+ private:
+  struct Pending {
+    bool dirty = false;
+    std::string text;
+    double done = 0, total = 0;
+  };
+  HWND bars_[5] = {};
+  HWND labels_[5] = {};
+  Pending pending_[5];
+  std::chrono::steady_clock::time_point next_{};
+  std::function<void()> pump_;
+};
+
+// The open-file dialog ("Abrir", several files at once) and the save-file
+// dialog (asks before replacing a file); "" (or no file) when cancelled.
+class WinFileChooser : public FileChooser {
+ public:
+  void SetOwner(HWND owner) { owner_ = owner; }
+  std::string ChooseOpenFile(std::string_view filter) override;
+  std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
+  std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override;
+
+ private:
+  std::vector<std::string> Open(std::string_view filter, bool several);
+  HWND owner_ = nullptr;
+  std::wstring lastFolder_;
+};
+
+// The folder chooser (IFileOpenDialog picking folders, which always lets the
+// user create a folder); "" when cancelled.
+class WinFolderChooser : public FolderChooser {
+ public:
+  void SetOwner(HWND owner) { owner_ = owner; }
+  std::string ChooseFolder(std::string_view title, bool flag) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace winui

@@ -1,0 +1,47 @@
+// Texts of the Windows wizard on their way to the Win32 controls, as pure
+// functions (no Win32 here, so that they are tested on every system).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace winui {
+
+// A text of the engine as UTF-16 for a Win32 control: texts of the program
+// are UTF-8, values taken from the input files are Latin-1, so a text that is
+// not valid UTF-8 is read as Latin-1 (as the Qt window does). Every line
+// break (CR LF, LF or a lone CR) becomes CR LF, what edit and static controls
+// draw as a new line. Never fails.
+std::u16string ControlText(std::string_view text);
+
+// One entry of an open/save dialog's filter: what the user reads and the
+// patterns ("*.txt;*.csv").
+struct FilterEntry {
+  std::u16string name;
+  std::u16string patterns;
+};
+
+// The form's filter "description|pattern|description|pattern" as the entries
+// of a Win32 file dialog (COMDLG_FILTERSPEC). Blanks around each part are
+// dropped; a description without the patterns in parentheses gets them
+// appended ("Texto (*.txt)"); an odd last part (a description without
+// patterns) is left out. A text without any '|' is one pattern named by
+// itself. An empty filter gives no entry (every file is shown).
+std::vector<FilterEntry> DialogFilter(std::string_view filter);
+
+// The extension of the first pattern of `entries` without the dot ("csv" of
+// "*.csv;*.txt"), what a save dialog appends to a name typed without one;
+// "" when the first pattern has no plain extension ("*.*", "*").
+std::u16string DefaultExtension(const std::vector<FilterEntry>& entries);
+
+// The width, in dialog units, a message box needs so that the longest run of
+// `text` without a blank (a path, most often) fits on one line, about four
+// units a character beside the box's icon; 0 (the box's own width) when
+// every run is short (kWideRun characters or fewer), at most kWidestBox.
+int BoxWidth(std::string_view text);
+inline constexpr int kWideRun = 32;
+inline constexpr int kWidestBox = 600;
+
+}  // namespace winui

@@ -1,0 +1,98 @@
+// The Windows wizard's text conversions (app/win/win_text.h): engine texts to
+// the UTF-16 of Win32 controls, the form's file filters to the entries of the
+// file dialogs, and the width of a message box holding a long path.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/win/win_text.h"
+
+namespace {
+
+// Readable expectations: UTF-16 from a UTF-8 literal of plain characters.
+std::u16string U(const char16_t* s) { return std::u16string(s); }
+
+}  // namespace
+
+TEST(WinControlText, Utf8Latin1AndLineBreaks) {
+  struct Case {
+    const char* name;
+    std::string in;
+    std::u16string out;
+  };
+  const Case cases[] = {
+      {"plain", "Avançar >", U(u"Avançar >")},
+      {"accents of the program", "Conciliação: 3 linhas", U(u"Conciliação: 3 linhas")},
+      // A value read from an input file: Latin-1 bytes, not UTF-8.
+      {"latin-1 value", "S\xC3O JO\xC3O", U(u"SÃO JOÃO")},
+      {"latin-1 lone byte", "a\xE7\xE3o", U(u"ação")},
+      // An overlong form of '/' and a surrogate in UTF-8 are no UTF-8.
+      {"overlong", "a\xC0\xAF", U(u"a\u00C0\u00AF")},
+      {"surrogate", "\xED\xA0\x80", U(u"\u00ED\u00A0\u0080")},
+      {"truncated sequence", "fim\xC3", U(u"fim\u00C3")},
+      {"outside Unicode", "\xF4\x90\x80\x80", U(u"\u00F4\u0090\u0080\u0080")},
+      {"four bytes", "\xF0\x9F\x93\x84", U(u"\U0001F4C4")},
+      // Every kind of line break becomes CR LF (edit controls draw no lone LF).
+      {"lf", "a\nb", U(u"a\r\nb")},
+      {"crlf kept", "a\r\nb", U(u"a\r\nb")},
+      {"lone cr", "a\rb", U(u"a\r\nb")},
+      {"cr cr lf", "a\r\r\nb", U(u"a\r\n\r\nb")},
+      {"ends with lf", "a\n", U(u"a\r\n")},
+      {"empty", "", U(u"")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(winui::ControlText(c.in), c.out) << c.name;
+}
+
+TEST(WinDialogFilter, FormFiltersBecomeDialogEntries) {
+  struct Case {
+    const char* name;
+    const char* filter;
+    std::vector<winui::FilterEntry> entries;
+    std::u16string extension;
+  };
+  const Case cases[] = {
+      // The form's own filters.
+      {"import", "Texto. TXT(*.txt)|*.txt", {{U(u"Texto. TXT(*.txt)"), U(u"*.txt")}}, U(u"txt")},
+      {"ledger", "Planilha CSV (*.csv)|*.csv", {{U(u"Planilha CSV (*.csv)"), U(u"*.csv")}}, U(u"csv")},
+      {"two entries, blanks trimmed, patterns appended",
+       " Texto | *.txt;*.TXT |Todos os arquivos|*.*",
+       {{U(u"Texto (*.txt;*.TXT)"), U(u"*.txt;*.TXT")}, {U(u"Todos os arquivos (*.*)"), U(u"*.*")}},
+       U(u"txt")},
+      {"odd last part dropped", "Texto|*.txt|Sobra", {{U(u"Texto (*.txt)"), U(u"*.txt")}}, U(u"txt")},
+      {"entry without patterns dropped", "Nada||CSV|*.csv", {{U(u"CSV (*.csv)"), U(u"*.csv")}}, U(u"csv")},
+      {"no description", "|*.txt", {{U(u"*.txt (*.txt)"), U(u"*.txt")}}, U(u"txt")},
+      {"a bare pattern", "*.txt", {{U(u"*.txt"), U(u"*.txt")}}, U(u"txt")},
+      {"every file: no extension", "Todos|*.*", {{U(u"Todos (*.*)"), U(u"*.*")}}, U(u"")},
+      {"empty", "", {}, U(u"")},
+  };
+  for (const Case& c : cases) {
+    const std::vector<winui::FilterEntry> got = winui::DialogFilter(c.filter);
+    ASSERT_EQ(got.size(), c.entries.size()) << c.name;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].name, c.entries[i].name) << c.name << " #" << i;
+      EXPECT_EQ(got[i].patterns, c.entries[i].patterns) << c.name << " #" << i;
+    }
+    EXPECT_EQ(winui::DefaultExtension(got), c.extension) << c.name;
+  }
+}
+
+TEST(WinBoxWidth, WideOnlyForLongUnbrokenRuns) {
+  EXPECT_EQ(winui::BoxWidth("Arquivo Magnético NÃO foi gerado. Motivo: a pasta não existe."), 0);
+  // A file name of the batch report ("Z:\\dados\\01-matriz-...txt") widens the box.
+  EXPECT_GT(winui::BoxWidth("Importação do arquivo Z:\\tmp\\big\\01-matriz-98486082000120.txt cancelada."), 0);
+  const std::string path =
+      "Z:\\Declarações\\São Paulo\\Saída\\EFDPISCOFINS_42765521000180_01082023_31082023_Conciliacao.csv";
+  const int width = winui::BoxWidth("Conciliação salva em " + path);
+  // The longest run ("Paulo\\Saída\\EFD...csv") decides, not the whole text.
+  EXPECT_GT(width, 0);
+  EXPECT_LT(width, winui::BoxWidth("x" + std::string(120, 'a')));
+  // Accented letters count once each (UTF-16 units, not bytes).
+  EXPECT_EQ(winui::BoxWidth(std::string(winui::kWideRun, 'a')), 0);
+  std::string accented;
+  for (int i = 0; i < winui::kWideRun; ++i) accented += "ç";  // two bytes each
+  EXPECT_EQ(winui::BoxWidth(accented), 0);
+  EXPECT_GT(winui::BoxWidth(accented + "a"), 0);
+  EXPECT_EQ(winui::BoxWidth(std::string(5000, 'a')), winui::kWidestBox);
+  // A line break ends a run.
+  EXPECT_EQ(winui::BoxWidth(std::string(30, 'a') + "\n" + std::string(30, 'b')), 0);
+}
