@@ -176,10 +176,12 @@ class frmAssistente {
   static double WorkWeight(const std::string& path);
   // The share of an import's time spent reading the file before its lines
   // are stored (the checks of its header and structure, the count of its
-  // lines), and the times of the run against the import of the same bytes.
+  // lines), and the times of the run against the import of the same bytes
+  // (20 files of 2 million lines in all: imports 45 s, writing 13 s, the
+  // check 8 s).
   static constexpr double kPreReadShare = 0.2;
-  static constexpr double kMergePerImport = 1.0;
-  static constexpr double kCheckPerImport = 0.1;
+  static constexpr double kMergePerImport = 0.3;
+  static constexpr double kCheckPerImport = 0.2;
 
   // ---- Page machine ----
   void Navigate(int action);

@@ -285,6 +285,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   }
   // The whole file's structure before any of it is staged: a truncated or
   // broken file is refused with its first errors, never merged in part.
+  int64_t total = -1;  // lines with a record, as the structure's reading counted them
   if (m_ValidarEstrutura) {
     const double size = WorkWeight(path);
     InputValidation v = ValidateInputFile(
@@ -315,9 +316,10 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       waiting();
       return v.readable ? ImportOutcome::Refused : ImportOutcome::Failed;
     }
+    total = v.lines;
   }
 
-  const int64_t total = CountLines(path);
+  if (total < 0) total = CountLines(path);  // one reading of a large file less when its structure was read
   ShowImportProgress(fileName, kPreReadShare);
   Busy(false);  // the bar moves from here on
   std::map<std::string, int64_t> shortLines, longLines;
@@ -467,8 +469,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                     " linha(s) com mais campos que o leiaute; os campos excedentes foram ignorados.",
                 MsgIcon::Information);
   }
+  Changed();  // the list's count first: the bar's event lets window events run
   ShowImportProgress(fileName, 1);
-  Changed();
   waiting();
   return outcome;
 }

@@ -87,6 +87,7 @@ InputValidation ValidateInputFile(const std::string& path, const std::function<v
   }
   structure.Finish();
   input.Finish();
+  out.lines = report.lines;
   // The checker's findings, but for the number of fields of a line (older
   // layouts carry fewer; the import stores what is there).
   out.problemCount += report.errors - report.fieldCountErrors;

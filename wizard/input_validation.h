@@ -23,6 +23,7 @@ struct InputProblem {
 struct InputValidation {
   bool readable = true;  // false: the file could not be read (`error` says why)
   std::string error;
+  int64_t lines = 0;                  // lines with a record (what the import counts)
   int64_t problemCount = 0;           // every problem, also those not listed
   std::vector<InputProblem> problems;  // the first ones, in line order
   bool Valid() const { return readable && problemCount == 0; }

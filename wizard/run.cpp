@@ -124,7 +124,7 @@ class ProgressOfTheRun final : public ProgressPort {
 
   void Progress(const ProgressEvent& e) override {
     if (previous_) previous_->Progress(e);
-    if (!checking_ && (++events_ % 256 == 0 || e.kind == 2)) {
+    if (!checking_ && !e.Hidden() && (++events_ % 256 == 0 || e.kind == 2)) {
       meter_.StepDone(static_cast<double>(out_.LinesWritten()) / staged_);
       Update();
     }
@@ -221,8 +221,8 @@ void WriteBlocks(bool& singleCnpj, ProgressOfTheRun& progress) {
     md_ShowProgress(2, "", 0, 0);
   };
   for (const BlockEntry& block : BlockTable()) {
-    progress.Phase(std::string("Unificando Bloco ") + block.letter);
     clearDetails();
+    progress.Phase(std::string("Unificando Bloco ") + block.letter);
     WriteBlock(block, singleCnpj);
   }
   clearDetails();
