@@ -612,7 +612,7 @@ TEST_F(PagesTest, TheFirstReadOfALargeFileShowsProgressAndCanBeCancelled) {
   ASSERT_NE(g_Connection, nullptr);
   EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
   ASSERT_EQ(preRead.size(), 2u);
-  EXPECT_LT(preRead[1], 20);
+  EXPECT_LT(preRead[1], frmAssistente::kPreReadShare * 100);
   ASSERT_GE(view_.busy.size(), 2u);
   EXPECT_TRUE(view_.busy.front());
   EXPECT_FALSE(view_.busy.back());
