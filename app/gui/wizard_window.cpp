@@ -516,8 +516,10 @@ void ShowSummaryTable(QTableWidget* grid, const std::vector<SummaryRow>& rows, b
     }
   }
   grid->resizeColumnsToContents();
-  // Tall enough for a few establishments; more scroll.
-  const int shownRows = std::min(grid->rowCount(), 8);
+  // Compact rows, tall enough for a few establishments; more scroll, so that
+  // the result page keeps its buttons and log in view.
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+  const int shownRows = std::min(grid->rowCount(), 6);
   grid->setMinimumHeight(grid->horizontalHeader()->height() + shownRows * grid->verticalHeader()->defaultSectionSize() +
                          2 * grid->frameWidth() + grid->horizontalScrollBar()->sizeHint().height());
 }
