@@ -382,9 +382,11 @@ TEST_F(SummaryCommand, WritesBothFilesAndNeverOverAnInput) {
   ProcessResult r = RunQuelvar({"merge", "--no-progress", "--summary", "--output-dir", dir.File("out"), Sample(0),
                                 Sample(1), Sample(2)});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string merged = dir.File("out/EFDPISCOFINS_42765521000180_01082023_31082023_Unificado.txt");
-  const std::string csv = dir.File("out/EFDPISCOFINS_42765521000180_01082023_31082023_Unificado_Resumo.csv");
-  const std::string html = dir.File("out/EFDPISCOFINS_42765521000180_01082023_31082023_Unificado_Resumo.html");
+  // Paths as the program prints them: the folder given, then the system's separator.
+  auto inOut = [&](const char* name) { return (std::filesystem::path(dir.File("out")) / name).string(); };
+  const std::string merged = inOut("EFDPISCOFINS_42765521000180_01082023_31082023_Unificado.txt");
+  const std::string csv = inOut("EFDPISCOFINS_42765521000180_01082023_31082023_Unificado_Resumo.csv");
+  const std::string html = inOut("EFDPISCOFINS_42765521000180_01082023_31082023_Unificado_Resumo.html");
   EXPECT_EQ(r.out, merged + "\n" + csv + "\n" + html + "\n");
   const std::string bytes = ReadFileBytes(csv);
   EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF" "arquivo;cnpj;papel;", 0), 0u) << bytes;
