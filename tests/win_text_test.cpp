@@ -96,3 +96,53 @@ TEST(WinBoxWidth, WideOnlyForLongUnbrokenRuns) {
   // A line break ends a run.
   EXPECT_EQ(winui::BoxWidth(std::string(30, 'a') + "\n" + std::string(30, 'b')), 0);
 }
+
+TEST(WinSettingPlace, KeysOfTheFormUnderTheProgramsRegistryKey) {
+  struct Case {
+    const char* key;
+    std::u16string subkey, value;
+  };
+  const Case cases[] = {
+      {"pastas/ultimaEntrada", U(u"pastas"), U(u"ultimaEntrada")},
+      {"pastas/ultimaSaida", U(u"pastas"), U(u"ultimaSaida")},
+      {"solto", U(u""), U(u"solto")},
+      {"a/b/c", U(u"a\\b"), U(u"c")},
+      // Empty parts are no subkeys of their own.
+      {"/pastas//ultima/", U(u"pastas"), U(u"ultima")},
+      {"", U(u""), U(u"")},
+      {"///", U(u""), U(u"")},
+      {"configuração/pasta", U(u"configuração"), U(u"pasta")},
+  };
+  for (const Case& c : cases) {
+    const winui::RegistryPlace place = winui::SettingPlace(c.key);
+    EXPECT_EQ(place.subkey, c.subkey) << c.key;
+    EXPECT_EQ(place.value, c.value) << c.key;
+  }
+}
+
+TEST(WinCopyMenu, SelectionOrWholeText) {
+  const std::u16string all = U(u"Linha 1\r\nConcluído");
+  struct Case {
+    const char* name;
+    std::u16string text;
+    size_t start, end;
+    std::u16string label, copied;
+    bool enabled;
+  };
+  const Case cases[] = {
+      {"nothing selected", all, 3, 3, U(u"Copiar tudo"), all, true},
+      {"selection", all, 0, 7, U(u"Copiar"), U(u"Linha 1"), true},
+      // An edit reports a selection made backwards with the anchor first.
+      {"backwards", all, 7, 0, U(u"Copiar"), U(u"Linha 1"), true},
+      {"past the end clamped", all, 9, 500, U(u"Copiar"), U(u"Concluído"), true},
+      {"both past the end", all, 400, 500, U(u"Copiar tudo"), all, true},
+      {"empty text", U(u""), 0, 0, U(u"Copiar tudo"), U(u""), false},
+      {"whole text selected", all, 0, all.size(), U(u"Copiar"), all, true},
+  };
+  for (const Case& c : cases) {
+    const winui::CopyChoice choice = winui::CopyMenuChoice(c.text, c.start, c.end);
+    EXPECT_EQ(choice.label, c.label) << c.name;
+    EXPECT_EQ(choice.text, c.copied) << c.name;
+    EXPECT_EQ(choice.enabled, c.enabled) << c.name;
+  }
+}

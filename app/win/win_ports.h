@@ -27,8 +27,9 @@ std::string Utf8Path(const wchar_t* wide);
 // (their texts, "&" marking the access key); returns the index of the button
 // pressed, or `escape` when the box was closed by Esc or its close button.
 // Uses TaskDialogIndirect (common controls 6), else a MessageBoxW.
+// `title` names the box ("Quelvar" when null).
 int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::wstring>& buttons, int escape,
-        bool question = false);
+        bool question = false, const wchar_t* title = nullptr);
 // A yes/no question: "Sim"/"Não", "Não" the default; true for yes.
 bool AskYesNo(HWND owner, std::string_view question);
 
@@ -82,10 +83,13 @@ class WinFileChooser : public FileChooser {
   void SetOwner(HWND owner) { owner_ = owner; }
   std::string ChooseOpenFile(std::string_view filter) override;
   std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
+  // The dialog opened in `folder` (the form's remembered folder); a folder
+  // that does not exist leaves the dialog's own choice.
+  std::vector<std::string> ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) override;
   std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override;
 
  private:
-  std::vector<std::string> Open(std::string_view filter, bool several);
+  std::vector<std::string> Open(std::string_view filter, bool several, const std::wstring& folder);
   HWND owner_ = nullptr;
   std::wstring lastFolder_;
 };
@@ -96,9 +100,38 @@ class WinFolderChooser : public FolderChooser {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
   std::string ChooseFolder(std::string_view title, bool flag) override;
+  // The chooser opened in `folder` ("" or a missing folder: its own choice).
+  std::string ChooseFolderFrom(std::string_view title, bool flag, std::string_view folder) override;
 
  private:
   HWND owner_ = nullptr;
 };
+
+// The folders remembered between runs: strings (UTF-16) under
+// HKEY_CURRENT_USER\Software\Quelvar\Quelvar, a key "pastas/ultimaEntrada"
+// as the value "ultimaEntrada" of its subkey "pastas" (SettingPlace). A value
+// that cannot be read is "", one that cannot be written is lost (the next run
+// starts from the defaults).
+class WinSettings : public SettingsPort {
+ public:
+  std::string Get(std::string_view key) override;
+  void Set(std::string_view key, std::string_view value) override;
+  static constexpr const wchar_t* kRoot = L"Software\\Quelvar\\Quelvar";
+};
+
+// Opens a folder in Explorer, a file with its program (ShellExecuteW "open");
+// false when the system could not.
+class WinPathOpener : public PathOpener {
+ public:
+  explicit WinPathOpener(HWND owner = nullptr) : owner_(owner) {}
+  void SetOwner(HWND owner) { owner_ = owner; }
+  bool OpenPath(std::string_view path) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+// Puts `text` on the clipboard as Unicode text; false when it could not.
+bool CopyToClipboard(HWND owner, const std::wstring& text);
 
 }  // namespace winui

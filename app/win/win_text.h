@@ -44,4 +44,27 @@ int BoxWidth(std::string_view text);
 inline constexpr int kWideRun = 32;
 inline constexpr int kWidestBox = 600;
 
+// Where a setting of the form ("pastas/ultimaEntrada") is kept under the
+// program's registry key: the subkey (the parts before the last '/', joined
+// by '\\'; "" for none) and the value's name (the last part). Empty parts
+// ("a//b", a leading '/') are skipped; a key of no part gives an empty value
+// name, which the registry takes as the key's default value.
+struct RegistryPlace {
+  std::u16string subkey;
+  std::u16string value;
+};
+RegistryPlace SettingPlace(std::string_view key);
+
+// What the copy menu of a text offers for `all` with the selection
+// [start, end) (in UTF-16 units, as an edit control reports it; either order,
+// clamped to the text): "Copiar" and the selected text, or "Copiar tudo" and
+// the whole text when nothing is selected; disabled when there is nothing to
+// copy.
+struct CopyChoice {
+  std::u16string label;
+  std::u16string text;
+  bool enabled = false;
+};
+CopyChoice CopyMenuChoice(const std::u16string& all, size_t start, size_t end);
+
 }  // namespace winui

@@ -124,6 +124,7 @@ WizardWindow::WizardWindow(std::string databaseTarget) {
   messages_.SetOwner(hwnd_);
   fileChooser_.SetOwner(hwnd_);
   folderChooser_.SetOwner(hwnd_);
+  opener_.SetOwner(hwnd_);
   progress_.SetPump([this] { Pump(); });
 
   frmAssistente::Ports ports;
@@ -131,6 +132,8 @@ WizardWindow::WizardWindow(std::string databaseTarget) {
   ports.folders = &folderChooser_;
   ports.view = this;
   ports.questions = this;
+  ports.settings = &settings_;
+  ports.opener = &opener_;
   ports.ui.messages = &messages_;
   ports.ui.errors = &messages_;
   ports.ui.progress = &progress_;
@@ -169,6 +172,7 @@ WizardWindow::~WizardWindow() {
                     static_cast<HGDIOBJ>(welcome_), static_cast<HGDIOBJ>(headerPicture_),
                     static_cast<HGDIOBJ>(white_)})
     if (o) ::DeleteObject(o);
+  if (keys_) ::DestroyAcceleratorTable(keys_);
 }
 
 void WizardWindow::Load() {
@@ -273,6 +277,7 @@ void WizardWindow::CreateControls() {
   cmdVoltar_ = bind(Add(kIdCmdVoltar, WC_BUTTONW, L"", button, -1), c.cmdVoltar);
   cmdAvancar_ = bind(Add(kIdCmdAvancar, WC_BUTTONW, L"", WS_TABSTOP | BS_DEFPUSHBUTTON, -1), c.cmdAvancar);
   cmdCancelar_ = bind(Add(kIdCmdCancelar, WC_BUTTONW, L"", button, -1), c.cmdCancelar);
+  CreateAids();
   AddListTip();
 }
 
@@ -301,6 +306,9 @@ LRESULT CALLBACK WizardWindow::ListProc(HWND list, UINT msg, WPARAM wp, LPARAM l
       self->tipRow_ = row;
       ::SendMessageW(self->listTip_, TTM_POP, 0, 0);
     }
+  } else if (msg == WM_DROPFILES) {
+    self->OnDropFiles(reinterpret_cast<HDROP>(wp));
+    return 0;
   } else if (msg == WM_NCDESTROY) {
     ::RemoveWindowSubclass(list, &WizardWindow::ListProc, 1);
   }
@@ -353,7 +361,8 @@ void WizardWindow::ApplyFonts() {
     ::SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
   }
   ::SendMessageW(listSelecionados_, LB_SETITEMHEIGHT, 0, 2 * lineHeight_ + S(6));
-  ::SendMessageW(lblResultadoFinal_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(S(6), S(6)));
+  for (HWND edit : {lblResultadoFinal_, lblResumo_, txtRegistro_})
+    ::SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(S(6), S(6)));
 }
 
 int WizardWindow::TextHeight(HWND control, int width) const {
@@ -396,14 +405,21 @@ void WizardWindow::Layout() {
   Place(cmdAvancar_, cw - S(12) - bw - S(14) - bw, by, bw, buttonH);
   Place(cmdVoltar_, cw - S(12) - bw - S(14) - bw - S(6) - bw, by, bw, buttonH);
   {
+    // At the left: "Sobre", then the shown save buttons, each as wide as its caption.
     HDC dc = ::GetDC(hwnd_);
     HGDIOBJ old = ::SelectObject(dc, font_);
-    const std::wstring caption = WindowText(cmdConciliacao_);
-    RECT r{0, 0, 0, 0};
-    ::DrawTextW(dc, caption.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    int bx = S(12);
+    for (HWND b : {cmdSobre_, cmdConciliacao_, cmdSalvarRegistro_}) {
+      const std::wstring caption = WindowText(b);
+      RECT r{0, 0, 0, 0};
+      ::DrawTextW(dc, caption.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+      const int width = std::max(b == cmdSobre_ ? S(72) : bw, static_cast<int>(r.right) + S(24));
+      Place(b, bx, by, width, buttonH);
+      const bool shown = b == cmdSobre_ || (b == cmdConciliacao_ ? c.cmdConciliacao.Visible : c.cmdSalvarRegistro.Visible);
+      if (shown) bx += width + S(6);
+    }
     ::SelectObject(dc, old);
     ::ReleaseDC(hwnd_, dc);
-    Place(cmdConciliacao_, S(12), by, std::max(bw, static_cast<int>(r.right) + S(24)), buttonH);
   }
 
   // Page 0.
@@ -469,7 +485,11 @@ void WizardWindow::Layout() {
   h = TextHeight(p3Attention_, W);
   Place(p3Attention_, x0, y, W, h);
   y += h + S(8);
-  Place(p3Text_, x0, y, W, TextHeight(p3Text_, W));
+  h = TextHeight(p3Text_, W);
+  Place(p3Text_, x0, y, W, h);
+  y += h + S(10);
+  h = c.lblResumo.Caption.empty() ? 0 : TextHeight(lblResumo_, W - S(16)) + S(12);
+  Place(lblResumo_, x0, y, W, h);
   h = TextHeight(p3Finish_, W);
   Place(p3Finish_, x0, y1 - h, W, h);
 
@@ -484,7 +504,7 @@ void WizardWindow::Layout() {
     Place(bars_[kind], x0, y, W, S(18));
     y += S(18) + S(10);
   }
-  Place(lblResultadoFinal_, x0, y, W, y1 - y);
+  LayoutResult(x0, y, W, y1);
 
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -526,12 +546,14 @@ void WizardWindow::ControlsChanged() {
     }
   }
   ShowFileList();
+  ShowAids();
   Layout();
 
   for (const Item& item : items_) {
     bool visible = item.page < 0 || c.fraAssistente[static_cast<size_t>(item.page)].Visible;
     if (item.control) visible = visible && item.control->Visible;
     if (item.hwnd == lblRotulo_) visible = c.Frame2.Visible;
+    if (item.hwnd == grdResumo_) visible = visible && c.lblResultadoFinal.Visible && !shownSummary_.empty();
     const bool enabled = !item.control || item.control->Enabled;
     if (static_cast<bool>(::IsWindowEnabled(item.hwnd)) != enabled) ::EnableWindow(item.hwnd, enabled);
     if (static_cast<bool>(::IsWindowVisible(item.hwnd)) != visible || !::IsWindowVisible(hwnd_))
@@ -703,6 +725,8 @@ void WizardWindow::DoEvents() {
 }
 
 bool WizardWindow::PreTranslate(MSG& msg) {
+  if (keys_ && hwnd_ && (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)) && ::TranslateAcceleratorW(hwnd_, keys_, &msg))
+    return true;
   if (msg.hwnd == listSelecionados_ && msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE) {
     OnRemoveFile();
     return true;
@@ -761,7 +785,7 @@ void WizardWindow::OnCommand(int id, int code) {
         }
       }
       break;
-    default: break;
+    default: OnAidCommand(id, code); break;
   }
 }
 
@@ -935,6 +959,8 @@ LRESULT WizardWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         ListTipText(*reinterpret_cast<NMTTDISPINFOW*>(lp));
         return 0;
       }
+      if (header->code == NM_CUSTOMDRAW && header->hwndFrom == grdResumo_)
+        return SummaryCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
       break;
     }
     case WM_CONTEXTMENU:
@@ -943,6 +969,9 @@ LRESULT WizardWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case kMsgDropped:
+      TakeDroppedFiles();
+      return 0;
     case WM_CLOSE:
       OnClose();
       return 0;
