@@ -195,8 +195,15 @@ void WizardWindow::ShowSummaryTable() {
       }
     }
   }
-  const int columns = static_cast<int>(SummaryColumns().size());
-  for (int k = 0; k < columns; ++k) ListView_SetColumnWidth(grdResumo_, k, LVSCW_AUTOSIZE_USEHEADER);
+  // Each column as wide as its header or its widest cell (the total row's
+  // bold text and the cell's margins included).
+  const std::vector<std::string>& columns = SummaryColumns();
+  for (size_t k = 0; k < columns.size(); ++k) {
+    int width = ListView_GetStringWidth(grdResumo_, Wide(columns[k]).c_str());
+    for (const std::vector<std::string>& row : cells)
+      if (k < row.size()) width = std::max(width, ListView_GetStringWidth(grdResumo_, Wide(row[k]).c_str()) * 11 / 10);
+    ListView_SetColumnWidth(grdResumo_, static_cast<int>(k), width + S(18));
+  }
   ::SendMessageW(grdResumo_, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(grdResumo_, nullptr, TRUE);
 }
@@ -226,8 +233,16 @@ void WizardWindow::LayoutResult(int x, int y, int w, int bottom) {
   const int logH = log ? std::max(S(60), (bottom - y) / 4) : 0;
   below += log ? logH + S(6) : 0;
   below += open ? buttonH + S(6) : 0;
-  const int rowH = lineHeight_ + S(6);
-  const int tableH = table ? rowH * (static_cast<int>(std::min<size_t>(shownSummary_.size(), 6)) + 1) + S(24) : 0;
+  // The table's rows as the list view draws them (up to six; more scroll),
+  // under its header, over a horizontal scroll bar.
+  int rowH = lineHeight_ + S(4), headerH = lineHeight_ + S(8);
+  RECT r{};
+  if (table && ListView_GetItemRect(grdResumo_, 0, &r, LVIR_BOUNDS) && r.bottom > r.top) rowH = r.bottom - r.top;
+  if (HWND header = ListView_GetHeader(grdResumo_); header && Header_GetItemRect(header, 0, &r) && r.bottom > r.top)
+    headerH = r.bottom - r.top;
+  const int tableH = table ? headerH + rowH * static_cast<int>(std::min<size_t>(shownSummary_.size(), 6)) +
+                                 ::GetSystemMetrics(SM_CYHSCROLL) + S(6)
+                           : 0;
   below += table ? tableH + S(6) : 0;
   // The result text as tall as its text, leaving the room below.
   int resultH = bottom - y - below;
