@@ -81,6 +81,8 @@ int RunMergeCommand(const MergeOptions& options) {
     form.checkValidarMatriz_Click();
   }
 
+  // One overall percentage and time over the imports and the run.
+  form.BeginWork(options.files);
   bool allAccepted = true;
   for (const std::string& file : options.files) {
     messages.currentFile = file;

@@ -37,7 +37,8 @@ CheckReport CheckEfdText(std::string_view bytes) {
   return report;
 }
 
-bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error) {
+bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error,
+                  const std::function<void(int64_t lines)>& lines) {
   report = CheckReport{};
   LineReader reader;
   if (!reader.Open(path)) {
@@ -46,7 +47,10 @@ bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& err
   }
   EfdRules rules(report);
   std::string_view line;
-  while (reader.Next(line)) rules.Line(line);
+  for (int64_t n = 1; reader.Next(line); ++n) {
+    rules.Line(line);
+    if (lines && n % 16384 == 0) lines(n);
+  }
   if (!reader.Error().empty()) {
     error = reader.Error();
     return false;

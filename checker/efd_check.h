@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -63,8 +64,10 @@ std::string LineNumbersText(const std::vector<int64_t>& listed, int64_t count);
 CheckReport CheckEfdText(std::string_view bytes);
 
 // Checks the file at `path` in one pass. Returns false (with `error` set and
-// `report` incomplete) when the file cannot be opened or read.
-bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error);
+// `report` incomplete) when the file cannot be opened or read. `lines`, when
+// given, is told every few thousand lines how many were read so far.
+bool CheckEfdFile(const std::string& path, CheckReport& report, std::string& error,
+                  const std::function<void(int64_t lines)>& lines = {});
 
 // Writes the findings (one line each: line number, record code, message), the
 // per-block summary (block, lines, X990 said) and the verdict to `out`, in

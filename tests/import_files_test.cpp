@@ -6,6 +6,7 @@
 
 #include "staging/run_state.h"
 #include "tests/support/import_support.h"
+#include "wizard/input_validation.h"
 
 namespace {
 
@@ -85,6 +86,12 @@ TEST(ImportFiles, EveryLineEndIsReadAndTheBarEndsAtItsTotal) {
   EXPECT_EQ(frmAssistente::CountLines(s.WriteBytes("blank.txt", "\r\n\r\n")), 0);
   EXPECT_EQ(frmAssistente::CountLines(s.WriteBytes("blanks.txt", "a\r\n \t\r\n\n\rb\r\n  ")), 2);
   EXPECT_EQ(frmAssistente::CountLines((s.dir / "missing.txt").string()), 0);
+  // The import takes the count from its reading of the structure instead of
+  // reading the file once more: both count the same lines.
+  for (const char* bytes : {"a\r\nb\nc\rd", "\r\n\r\n", "a\r\n \t\r\n\n\rb\r\n  ", "|0000|\r\n\r\n|9999|1|\r\n\r\n", ""}) {
+    const std::string path = s.WriteBytes("same.txt", bytes);
+    EXPECT_EQ(ValidateInputFile(path).lines, frmAssistente::CountLines(path)) << bytes;
+  }
 }
 
 TEST(ImportFiles, EstablishmentsNumberedAcrossFiles) {

@@ -59,6 +59,7 @@ class PagesTest : public ::testing::Test {
     ports.files = &files_;
     ports.folders = &folders_;
     ports.view = &view_;
+    ports.questions = &questions_;
     ports.ui = UiPorts{&messages_, &progress_, &messages_};
     form_ = std::make_unique<frmAssistente>(ports, "memory");
     form_->Form_Load();
@@ -98,6 +99,7 @@ class PagesTest : public ::testing::Test {
   ScriptedFiles files_;
   FixedFolderChooser folders_;
   CountingView view_;
+  ScriptedQuestions questions_;
   std::unique_ptr<frmAssistente> form_;
 };
 
@@ -294,7 +296,8 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
   EXPECT_TRUE(c.lblResultadoFinal.Visible);
   // The times are the run's own.
   const std::string expected = "Arquivo Magnético gerado com Sucesso. \r\nDt Início: " + form_->m_RunStart +
-                               "\r\nDt Final: " + form_->m_RunEnd + "\r\nArquivo: " + form_->m_Resultado.path;
+                               "\r\nDt Final: " + form_->m_RunEnd + "\r\nDuração: " +
+                               DurationText(form_->m_RunSeconds) + "\r\nArquivo: " + form_->m_Resultado.path;
   EXPECT_FALSE(form_->m_RunStart.empty());
   EXPECT_EQ(c.lblResultadoFinal.Caption.substr(0, expected.size()), expected);
   // The wizard saves the summary per establishment beside the merged file and names it.
@@ -489,21 +492,147 @@ TEST_F(PagesTest, CancelNeverClosesTheDatabaseUnderRunningWork) {
   folders_.folder = (dir_ / "out").string();
   form_->ButtonLocalidadeSalvar_Click();
   form_->cmdAvancar_Click();
-  // During the run: the button is disabled and a press is ignored.
-  bool sawDisabled = false, pressedInRun = false;
+  // During the run: the button is enabled and asks; "no" lets the run go on.
+  bool sawEnabled = false, pressedInRun = false;
+  questions_.answer = false;
+  questions_.asked.clear();
   progress_.hook = [&](const ProgressEvent& e) {
-    if (e.kind == 1 && !pressedInRun) {
+    if (e.kind == 3 && !pressedInRun) {
       pressedInRun = true;
-      sawDisabled = !form_->controls.cmdCancelar.Enabled;
+      sawEnabled = form_->controls.cmdCancelar.Enabled;
       form_->cmdCancelar_Click();
     }
   };
   form_->cmdAvancar_Click();
   EXPECT_TRUE(pressedInRun);
-  EXPECT_TRUE(sawDisabled);
+  EXPECT_TRUE(sawEnabled);
+  EXPECT_EQ(questions_.asked, std::vector<std::string>{frmAssistente::kConfirmCancelRun});
   EXPECT_FALSE(form_->m_Unloaded);
   EXPECT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
   EXPECT_TRUE(form_->controls.cmdCancelar.Enabled);
+}
+
+// Esc (Cancelar) during the run asks, and "yes" cancels it: the wizard goes
+// back to the page that starts the run with the files and folder kept, says
+// that nothing was written, and the run can be started again. Before, the
+// press was ignored without a word.
+TEST_F(PagesTest, CancelDuringTheRunAsksAndStopsItOnYes) {
+  files_.paths = Network(2);
+  form_->cmdAvancar_Click();
+  form_->cmdLocalArquivoMagnetico_Click();
+  form_->cmdLocalArquivoMagnetico_Click();
+  ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 2u);
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  ASSERT_EQ(form_->m_Page, 3);
+  questions_.answer = true;
+  questions_.asked.clear();
+  int presses = 0;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 4 && presses == 0) {
+      presses = 2;  // a second press before the run stopped asks nothing more
+      form_->cmdCancelar_Click();
+      form_->cmdCancelar_Click();
+    }
+  };
+  form_->cmdAvancar_Click();
+  EXPECT_EQ(presses, 2);
+  EXPECT_EQ(questions_.asked, std::vector<std::string>{frmAssistente::kConfirmCancelRun});
+  const FormControls& c = form_->controls;
+  EXPECT_TRUE(form_->m_Resultado.cancelled);
+  EXPECT_FALSE(form_->m_Running);
+  EXPECT_FALSE(form_->m_Unloaded);
+  EXPECT_EQ(form_->m_Page, 3);
+  EXPECT_EQ(VisiblePage(), 3);
+  EXPECT_EQ(c.ListBoxSelecionados.size(), 2u);
+  EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "nothing written, no temporary left";
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text,
+            "Unificação cancelada. O arquivo unificado não foi gravado; os arquivos importados foram mantidos.");
+  EXPECT_EQ(messages_.shown[0].icon, MsgIcon::Information);
+  EXPECT_EQ(c.cmdCancelar.Caption, "Cancelar");
+  // Started again, the run writes the file.
+  progress_.hook = nullptr;
+  form_->cmdAvancar_Click();
+  ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
+  EXPECT_EQ(form_->m_Page, 4);
+  EXPECT_TRUE(fs::exists(form_->m_Resultado.path));
+}
+
+// The result page's header and text give the run's own times (its start,
+// end and length), not the program's start. Before, the header kept
+// "Dt. Início" of the program beside the run's times.
+TEST_F(PagesTest, TheResultPageShowsTheRunsTimes) {
+  files_.paths = Network(1);
+  form_->cmdAvancar_Click();
+  form_->cmdLocalArquivoMagnetico_Click();
+  form_->cmdAvancar_Click();
+  folders_.folder = (dir_ / "out").string();
+  form_->ButtonLocalidadeSalvar_Click();
+  form_->cmdAvancar_Click();
+  g_StartTime = "01/01/2000 08:00:00";  // the program started long before the run
+  form_->ShowPage();
+  EXPECT_NE(form_->controls.lblRotulo.Caption.find("Dt. Início: 01/01/2000 08:00:00"), std::string::npos);
+  std::string headerDuringRun;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 1 && headerDuringRun.empty()) headerDuringRun = form_->controls.lblRotulo.Caption;
+  };
+  form_->cmdAvancar_Click();
+  ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
+  ASSERT_FALSE(form_->m_RunStart.empty());
+  EXPECT_EQ(headerDuringRun, "Unificação dos arquivos\r\nInício da unificação: " + form_->m_RunStart);
+  const std::string& header = form_->controls.lblRotulo.Caption;
+  EXPECT_EQ(header.find("01/01/2000"), std::string::npos) << header;
+  EXPECT_EQ(header, "Unificação dos arquivos\r\nUnificação: início " + form_->m_RunStart + ", fim " +
+                        form_->m_RunEnd + " (duração " + DurationText(form_->m_RunSeconds) + ")");
+  const std::string& result = form_->controls.lblResultadoFinal.Caption;
+  EXPECT_EQ(result.find("01/01/2000"), std::string::npos) << result;
+  EXPECT_NE(result.find("Dt Início: " + form_->m_RunStart + "\r\nDt Final: " + form_->m_RunEnd +
+                        "\r\nDuração: " + DurationText(form_->m_RunSeconds)),
+            std::string::npos)
+      << result;
+}
+
+// The first read of a file (its checks before any line is stored) moves the
+// import bar and tells the view it is busy; a cancel pressed meanwhile stops
+// the import and never closes the form under it.
+TEST_F(PagesTest, TheFirstReadOfALargeFileShowsProgressAndCanBeCancelled) {
+  NetworkOptions options;
+  options.establishments = 1;
+  options.targetLines = 40000;
+  files_.paths = WriteNetwork(options, (dir_ / "in").string());
+  form_->cmdAvancar_Click();
+  std::vector<int> preRead;  // percentages shown before the file's lines are stored
+  bool pressed = false;
+  progress_.hook = [&](const ProgressEvent& e) {
+    if (e.kind != 0 || e.elapsed < 0) return;
+    if (!pressed) preRead.push_back(e.Percent());
+    if (preRead.size() == 2 && !pressed) {
+      pressed = true;
+      form_->cmdCancelar_Click();  // during the checks of the file
+    }
+  };
+  questions_.asked.clear();
+  form_->cmdLocalArquivoMagnetico_Click();
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(questions_.asked.empty()) << "the import stops without closing the wizard";
+  EXPECT_FALSE(form_->m_Unloaded);
+  ASSERT_NE(g_Connection, nullptr);
+  EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
+  ASSERT_EQ(preRead.size(), 2u);
+  EXPECT_LT(preRead[1], frmAssistente::kPreReadShare * 100);
+  ASSERT_GE(view_.busy.size(), 2u);
+  EXPECT_TRUE(view_.busy.front());
+  EXPECT_FALSE(view_.busy.back());
+  // Without a press the file imports, the busy state ending when its lines are stored.
+  progress_.hook = nullptr;
+  view_.busy.clear();
+  files_.next = 0;
+  form_->cmdLocalArquivoMagnetico_Click();
+  EXPECT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
+  EXPECT_EQ(view_.busy, (std::vector<bool>{true, false}));
 }
 
 }  // namespace

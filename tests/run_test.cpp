@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 
 #include "platform/files.h"
 #include "staging/run_state.h"
@@ -18,11 +20,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Records every progress event as a window would show it; `hook` runs after each.
 class OverallProgress : public ProgressPort {
  public:
-  std::vector<std::string> labels;
+  struct Shown {
+    int kind;
+    std::string text, label;
+    int percent;
+    double elapsed, remaining;
+    int file, files;
+    bool hidden;
+  };
+  std::vector<Shown> events;
+  std::function<void(const ProgressEvent&)> hook;
   void Progress(const ProgressEvent& e) override {
-    if (e.kind == 1) labels.push_back(e.Label());
+    events.push_back({e.kind, std::string(e.text), e.Label(), e.Percent(), e.elapsed, e.remaining, e.file, e.files,
+                      e.Hidden()});
+    if (hook) hook(e);
+  }
+  // The texts of the overall bar of `kind`, each once in order of appearance.
+  std::vector<std::string> Phases(int kind) const {
+    std::vector<std::string> out;
+    for (const Shown& s : events)
+      if (s.kind == kind && s.elapsed >= 0 && (out.empty() || out.back() != s.text)) out.push_back(s.text);
+    return out;
   }
 };
 
@@ -165,17 +186,118 @@ TEST_F(RunFixture, NothingImportedOrNoFolder) {
   EXPECT_FALSE(r.error.empty());
 }
 
-TEST_F(RunFixture, OverallProgressCountsTheBlocks) {
+TEST_F(RunFixture, OverallBarNamesEachBlockThenTheCheckAndEndsAtHundred) {
   Import(Network({}));
-  progress.labels.clear();
+  progress.events.clear();
   ASSERT_TRUE(Run(out()).ok);
-  EXPECT_EQ(progress.labels,
-            (std::vector<std::string>{"Unificando Bloco 0... (1/11)", "Unificando Bloco A... (2/11)",
-                                      "Unificando Bloco C... (3/11)", "Unificando Bloco D... (4/11)",
-                                      "Unificando Bloco F... (5/11)", "Unificando Bloco I... (6/11)",
-                                      "Unificando Bloco M... (7/11)", "Unificando Bloco P... (8/11)",
-                                      "Unificando Bloco 1... (9/11)", "Unificando Bloco 9... (10/11)",
-                                      "Finalizado todos os BLOCOS... (11/11)"}));
+  EXPECT_EQ(progress.Phases(1),
+            (std::vector<std::string>{"Unificando Bloco 0", "Unificando Bloco A", "Unificando Bloco C",
+                                      "Unificando Bloco D", "Unificando Bloco F", "Unificando Bloco I",
+                                      "Unificando Bloco M", "Unificando Bloco P", "Unificando Bloco 1",
+                                      "Unificando Bloco 9", "Verificando o arquivo unificado",
+                                      "Unificação concluída"}));
+  ASSERT_FALSE(progress.events.empty());
+  EXPECT_EQ(progress.events.back().kind, 1);
+  EXPECT_EQ(progress.events.back().percent, 100);
+  EXPECT_FALSE(form->m_Meter.Active()) << "the run's bar ends with the run";
+}
+
+// Over a whole import (as one batch, as the file page does) and run of a
+// network whose files have many lines: every label a window shows is a real
+// count, each overall bar only moves forward to 100, and the time left is
+// never negative. Before, the detail bars read "(0/0)" at each block and
+// "(19795/0)" under a full bar, and the overall bar stood at one block for
+// most of the run.
+TEST_F(RunFixture, EveryLabelOfAWholeImportAndRunIsARealCount) {
+  auto files = Network({.establishments = 3, .targetLines = 60000, .seed = 3});
+  form->ImportBatch(files);
+  ASSERT_EQ(form->m_Arquivos.size(), files.size()) << (form->m_Recusas.empty() ? "" : form->m_Recusas[0].text);
+  const size_t imported = progress.events.size();
+  RunResult r = Run(out());
+  ASSERT_TRUE(r.ok) << r.error;
+
+  int last[2] = {-1, -1};
+  int lastFile = 0;
+  size_t overall[2] = {0, 0};
+  std::set<int> kinds;
+  for (size_t i = 0; i < progress.events.size(); ++i) {
+    const auto& e = progress.events[i];
+    SCOPED_TRACE(e.label);
+    kinds.insert(e.kind);
+    EXPECT_EQ(e.label.find("(0/0)"), std::string::npos);
+    EXPECT_EQ(e.label.find("/0)"), std::string::npos);
+    if (e.elapsed < 0) continue;
+    ASSERT_TRUE(e.kind == 0 || e.kind == 1);
+    ++overall[e.kind];
+    // The run's bar starts anew after the import's.
+    if (i == imported) last[1] = -1;
+    EXPECT_GE(e.percent, last[e.kind]) << "the overall bar went back";
+    last[e.kind] = e.percent;
+    EXPECT_TRUE(e.remaining == -1 || e.remaining >= 0) << e.remaining;
+    if (e.kind == 0) {
+      EXPECT_EQ(e.files, 3);
+      EXPECT_GE(e.file, lastFile);
+      EXPECT_LE(e.file, 3);
+      lastFile = e.file;
+      EXPECT_EQ(e.label.rfind("Importando arquivo " + std::to_string(e.file) + " de 3", 0), 0u);
+    }
+  }
+  EXPECT_GT(overall[0], 10u);
+  EXPECT_GT(overall[1], 10u) << "the run's bar moves while the blocks are written";
+  EXPECT_EQ(last[0], 100);
+  EXPECT_EQ(last[1], 100);
+  EXPECT_EQ(lastFile, 3);
+  EXPECT_EQ(kinds, (std::set<int>{0, 1, 2, 3, 4}));
+  // After the batch the import bar tells what it waits for, without counts.
+  EXPECT_EQ(progress.events[imported - 1].label, frmAssistente::kStatusWaiting);
+}
+
+// The command line plans one bar over the imports and the run: its
+// percentage goes on from the imports into the run and ends at 100.
+TEST_F(RunFixture, OnePlannedBarCoversTheImportsAndTheRun) {
+  auto files = Network({.establishments = 2, .targetLines = 3000, .seed = 5});
+  form->BeginWork(files);
+  Import(files);
+  int lastImport = -1;
+  for (const auto& e : progress.events)
+    if (e.kind == 0 && e.elapsed >= 0) lastImport = e.percent;
+  EXPECT_GT(lastImport, 5);
+  EXPECT_LT(lastImport, 80) << "the run is part of the work";
+  const size_t before = progress.events.size();
+  ASSERT_TRUE(Run(out()).ok);
+  int last = lastImport;
+  for (size_t i = before; i < progress.events.size(); ++i)
+    if (progress.events[i].elapsed >= 0) {
+      EXPECT_GE(progress.events[i].percent, last);
+      last = progress.events[i].percent;
+    }
+  EXPECT_EQ(last, 100);
+}
+
+// A cancel confirmed during the run stops it at its next line: nothing is
+// written, an earlier merged file stays, no temporary is left, and the
+// staging is as before (the same run then succeeds).
+TEST_F(RunFixture, ACancelledRunWritesNothing) {
+  auto files = Network({});
+  Import(files);
+  const std::string target = out() + platform::kPathSeparator + NameFrom(files[0]);
+  WriteFileLines(target, {"OLD"});
+  bool asked = false;
+  progress.hook = [&](const ProgressEvent& e) {
+    if (e.kind == 3 && !asked) asked = form->AskCancelRun();  // no question port: yes
+  };
+  RunResult r = Run(out());
+  EXPECT_TRUE(asked);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_NE(r.error.find("cancelada"), std::string::npos) << r.error;
+  EXPECT_EQ(ReadFile(target), "OLD\r\n");
+  EXPECT_EQ(FilesIn(out()), 1u) << "no temporary file left";
+  EXPECT_FALSE(form->AskCancelRun()) << "no run: nothing to cancel";
+  progress.hook = nullptr;
+  r = Run(out());
+  ASSERT_TRUE(r.ok) << r.error;
+  ExpectValidFile(target);
 }
 
 TEST_F(RunFixture, OpenersTellTheTruthAndDroppedCodesAreNamed) {

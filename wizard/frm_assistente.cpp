@@ -27,6 +27,7 @@ void frmAssistente::Form_Load() {
   md_CreateControlTable();
   for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
   g_StartTime = NowText();
+  md_ShowProgress(0, kStatusNoFile, 0, 0);  // no file yet: the import bar is hidden, its status shown
   Changed();
 }
 

@@ -98,6 +98,8 @@ struct RunResult {
   // The merge's own result was refused (its ledger or its output check), not
   // the folder or the system: trying another folder would not help.
   bool failedInTheMerge = false;
+  // The user cancelled the run: nothing was written.
+  bool cancelled = false;
   // What the run told through the error port without failing (a kept line
   // whose key has other values in another file, Block M notices), in order.
   std::vector<std::string> notices;
@@ -218,6 +220,34 @@ class frmAssistente {
   static constexpr const char* kLastOutputFolderKey = "pastas/ultimaSaida";
   static constexpr const char* kLogFilter = "Texto (*.txt)|*.txt";
 
+  // The run asks whether to stop (Cancelar, Esc or the window's close
+  // button during the run): true when the user said yes, and the run then
+  // stops at its next line without writing the merged file. False (nothing
+  // asked) when no run is going on.
+  bool AskCancelRun();
+  static constexpr const char* kConfirmCancelRun =
+      "Cancelar a unificação? O arquivo unificado não será gravado; os arquivos importados serão mantidos.";
+
+  // ---- Overall progress ----
+  // Plans one overall bar over the import of `paths` and the run after it
+  // (the command line's merge): each import and the run report into it
+  // instead of beginning their own, so that its percentage and times cover
+  // the whole work. Without it, a batch of imports and the run each have
+  // their own overall bar.
+  void BeginWork(const std::vector<std::string>& paths);
+  // The weight of a file in the overall bar: its size in bytes (its lines'
+  // share of the work), 1 when it cannot be read.
+  static double WorkWeight(const std::string& path);
+  // The share of an import's time spent reading the file before its lines
+  // are stored (the checks of its header and structure, the count of its
+  // lines), and the times of the run against the import of the same bytes
+  // (as measured on generated networks of 2 million lines: one file's
+  // reading about a third of its import; 20 files imported in 20 to 45 s,
+  // written in 9 to 13 s, checked in 5 to 8 s).
+  static constexpr double kPreReadShare = 0.35;
+  static constexpr double kMergePerImport = 0.4;
+  static constexpr double kCheckPerImport = 0.2;
+
   // ---- Page machine ----
   void Navigate(int action);
   void GoFirst();
@@ -327,8 +357,15 @@ class frmAssistente {
   std::map<std::string, size_t> m_CamposLidos;
   // The imported files, in the order of the list.
   std::vector<ListedFile> m_Arquivos;
-  // Start and end of the last run ("dd/mm/yyyy hh:mm:ss").
+  // Start and end of the last run ("dd/mm/yyyy hh:mm:ss") and its length in seconds.
   std::string m_RunStart, m_RunEnd;
+  double m_RunSeconds = 0;
+  // The overall bar of the work in hand (a batch of imports, the run), and
+  // the file being imported of how many (0 of 0 outside imports).
+  ProgressMeter m_Meter;
+  int m_WorkFile = 0, m_WorkFiles = 0;
+  // Set when the user confirmed the cancel of the run; the run stops at its next line.
+  bool m_CancelRun = false;
   // The file being checked: its canonical path and (merge of one CNPJ) its digest.
   std::string m_CandidatePath;
   uint64_t m_CandidateDigest = 0;
@@ -348,6 +385,14 @@ class frmAssistente {
 
  private:
   void Changed();
+  // The import bar during an import with an overall bar: the file's share
+  // `fraction` (0..1, its reading before the lines included) moves the
+  // overall bar; without one, nothing is shown here.
+  void ShowImportProgress(const std::string& fileName, double fraction);
+  // Tells the view that long work without a bar of its own begins (true) or ends.
+  void Busy(bool on);
+  // The header of the result page: the run's start, end and length.
+  std::string RunTimesText() const;
   void ShowMessage(std::string_view text, MsgIcon icon);
   // During a batch: keeps a message about the file being imported.
   void NoteFileMessage(std::string_view text);
@@ -405,6 +450,7 @@ class frmAssistente {
   bool m_CancelBatch = false;
   bool m_Restaging = false;      // importing again files the user already chose
   bool m_Collecting = false;     // a batch runs: messages about its files are gathered
+  bool m_BusyShown = false;      // the view was told that long work goes on
   std::vector<std::string> m_FileMessages;  // of the file the batch imports now
   std::vector<std::string> m_Registro;      // the log (LogLines)
   // The page that shows the last run's log save button (4, or 2 after a failed run); -1 none.

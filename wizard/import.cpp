@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -228,10 +229,30 @@ std::string frmAssistente::RenumberEstablishment(std::string& line) {
 // nothing in the staging tables and gives back the state it changed.
 ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   m_CancelImport = false;
+  // Within an overall bar (a batch, the command line's work) the bar goes on
+  // from file to file; alone, it says what it waits for after each file.
   auto waiting = [this] {
-    md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
+    if (!m_Meter.Active()) md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
   };
   const std::string status = "Arquivo: " + platform::FileNameOf(path);
+  const std::string fileName = platform::FileNameOf(path);
+  // The file counts as imported work from its first read: window events run
+  // meanwhile (the reading reports its progress), and a cancel must stop the
+  // import, never close the form under it.
+  struct Scope {
+    frmAssistente& form;
+    ~Scope() {
+      form.m_Importing = false;
+      form.Busy(false);
+    }
+  } scope{*this};
+  m_Importing = true;
+  if (m_Meter.Active()) {
+    m_Meter.Step(WorkWeight(path));
+    ++m_WorkFile;
+  }
+  Busy(true);
+  ShowImportProgress(fileName, 0);
 
   std::string why;
   if (!OpenInput(path, why)) {
@@ -261,8 +282,22 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   }
   // The whole file's structure before any of it is staged: a truncated or
   // broken file is refused with its first errors, never merged in part.
+  int64_t total = -1;  // lines with a record, as the structure's reading counted them
   if (m_ValidarEstrutura) {
-    InputValidation v = ValidateInputFile(path);
+    const double size = WorkWeight(path);
+    InputValidation v = ValidateInputFile(
+        path, [&](double bytes) { ShowImportProgress(fileName, kPreReadShare * std::min(1.0, bytes / size)); });
+    if (m_CancelImport) {
+      g_MatrizSelected = before.matrizSelected;
+      g_MatrizCNPJ = before.matrizCnpj;
+      g_MatrizDtIni = before.matrizDtIni;
+      g_MatrizDtFin = before.matrizDtFin;
+      m_CancelImport = false;
+      ShowMessage("Importação do arquivo " + path + " cancelada. Nada deste arquivo foi gravado.",
+                  MsgIcon::Information);
+      waiting();
+      return ImportOutcome::Cancelled;
+    }
     if (!v.Valid()) {
       g_MatrizSelected = before.matrizSelected;
       g_MatrizCNPJ = before.matrizCnpj;
@@ -278,9 +313,12 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
       waiting();
       return v.readable ? ImportOutcome::Refused : ImportOutcome::Failed;
     }
+    total = v.lines;
   }
 
-  const int64_t total = CountLines(path);
+  if (total < 0) total = CountLines(path);  // one reading of a large file less when its structure was read
+  ShowImportProgress(fileName, kPreReadShare);
+  Busy(false);  // the bar moves from here on
   std::map<std::string, int64_t> shortLines, longLines;
   std::map<std::string, size_t> widest;  // per code with a layout: the most fields of its lines
   int64_t blankLines = 0;            // lines without a record, skipped
@@ -290,7 +328,6 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   bool inTransaction = false;
   PartCodes partCodes;
   std::vector<std::string> renameNotices;
-  m_Importing = true;
   try {
     // Parts of one CNPJ: a code an earlier part gave other contents is renamed in this one.
     if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
@@ -346,7 +383,11 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                                      ") não pôde ser gravada: " + g_LastError);
         }
       }
-      md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
+      if (m_Meter.Active())
+        ShowImportProgress(fileName, kPreReadShare + (1 - kPreReadShare) * static_cast<double>(records) /
+                                                         static_cast<double>(total > 0 ? total : 1));
+      else
+        md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
     }
     if (reader.Failed()) throw std::runtime_error(SystemErrorText(reader.Error()));
@@ -425,7 +466,20 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                     " linha(s) com mais campos que o leiaute; os campos excedentes foram ignorados.",
                 MsgIcon::Information);
   }
-  Changed();
+  Changed();  // the list's count first: the bar's event lets window events run
+  ShowImportProgress(fileName, 1);
   waiting();
   return outcome;
+}
+
+void frmAssistente::ShowImportProgress(const std::string& fileName, double fraction) {
+  if (!m_Meter.Active()) return;
+  m_Meter.StepDone(fraction);
+  ProgressEvent e;
+  e.kind = 0;
+  e.text = fileName;
+  e.file = m_WorkFile;
+  e.files = m_WorkFiles;
+  m_Meter.Fill(e);
+  ShowProgress(e);
 }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/files.h"
+#include "staging/resources.h"
 #include "staging/ui_ports.h"
 #include "wizard/frm_assistente.h"
 
@@ -48,6 +50,20 @@ std::string Joined(const std::vector<std::string>& messages) {
 
 }  // namespace
 
+double frmAssistente::WorkWeight(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(platform::PathFromUtf8(path), ec);
+  return ec || size == 0 ? 1.0 : static_cast<double>(size);
+}
+
+void frmAssistente::BeginWork(const std::vector<std::string>& paths) {
+  double bytes = 0;
+  for (const std::string& path : paths) bytes += WorkWeight(path);
+  m_Meter.Begin(bytes * (1 + kMergePerImport + kCheckPerImport));
+  m_WorkFile = 0;
+  m_WorkFiles = static_cast<int>(paths.size());
+}
+
 void frmAssistente::NoteFileMessage(std::string_view text) { m_FileMessages.emplace_back(text); }
 
 void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
@@ -59,9 +75,33 @@ void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
   ::Ports().messages = &gathering;
   ::Ports().errors = &gathering;
   m_Collecting = true;
+  // One overall bar over the batch, each file weighted by its size; within
+  // the command line's planned work the batch reports into that one.
+  const bool ownMeter = !m_Meter.Active();
+  if (ownMeter) {
+    double total = 0;
+    for (const std::string& path : paths) total += WorkWeight(path);
+    m_Meter.Begin(total);
+    m_WorkFile = 0;
+    m_WorkFiles = static_cast<int>(paths.size());
+  }
+  struct MeterScope {
+    frmAssistente& form;
+    bool own;
+    ~MeterScope() {
+      if (!own) return;
+      form.m_Meter.End();
+      form.m_WorkFile = form.m_WorkFiles = 0;
+      md_ShowProgress(0, form.m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
+    }
+  } meterScope{*this, ownMeter};
   for (const std::string& path : paths) {
     if (m_CancelBatch) {
       m_Recusas.push_back({path, kSkipped});
+      if (m_Meter.Active()) {  // its share of the bar is passed over
+        m_Meter.Step(WorkWeight(path));
+        ++m_WorkFile;
+      }
       continue;
     }
     controls.txtLocalMagnetico.Text = path;
@@ -76,6 +116,10 @@ void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
     }
     m_FileMessages.clear();
     Changed();
+  }
+  if (ownMeter) {  // the batch's bar ends full before it gives way to the status
+    m_Meter.Finish();
+    ShowImportProgress(std::string(), 1);
   }
   m_CancelBatch = false;
   controls.txtLocalMagnetico.Text.clear();

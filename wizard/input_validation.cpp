@@ -60,7 +60,7 @@ class InputRules {
 
 }  // namespace
 
-InputValidation ValidateInputFile(const std::string& path) {
+InputValidation ValidateInputFile(const std::string& path, const std::function<void(double bytes)>& read) {
   InputValidation out;
   LineReader reader;
   if (!reader.Open(path)) {
@@ -73,9 +73,12 @@ InputValidation ValidateInputFile(const std::string& path) {
   InputRules input(out);
   std::string_view line;
   int64_t n = 0;
+  double bytes = 0;
   while (reader.Next(line)) {
     structure.Line(line);
     input.Line(++n, line);
+    bytes += static_cast<double>(line.size() + 2);
+    if (read && n % 16384 == 0) read(bytes);
   }
   if (!reader.Error().empty()) {
     out.readable = false;
@@ -84,6 +87,7 @@ InputValidation ValidateInputFile(const std::string& path) {
   }
   structure.Finish();
   input.Finish();
+  out.lines = report.lines;
   // The checker's findings, but for the number of fields of a line (older
   // layouts carry fewer; the import stores what is there).
   out.problemCount += report.errors - report.fieldCountErrors;

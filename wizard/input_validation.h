@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct InputProblem {
 struct InputValidation {
   bool readable = true;  // false: the file could not be read (`error` says why)
   std::string error;
+  int64_t lines = 0;                  // lines with a record (what the import counts)
   int64_t problemCount = 0;           // every problem, also those not listed
   std::vector<InputProblem> problems;  // the first ones, in line order
   bool Valid() const { return readable && problemCount == 0; }
@@ -31,8 +33,9 @@ struct InputValidation {
 // or blanks and tabs only) are skipped: the counts are those of the lines
 // with records, and the import names the skipped lines. Never throws for bad
 // content; an unreadable file (or one that is not a regular file) comes back
-// with readable false.
-InputValidation ValidateInputFile(const std::string& path);
+// with readable false. `read`, when given, is told every few thousand lines
+// how many bytes were read so far (about: each line's end counted as two).
+InputValidation ValidateInputFile(const std::string& path, const std::function<void(double bytes)>& read = {});
 
 // "linha 40 C990: ...; linha 41 ..." for the first `max` problems.
 std::string DescribeProblems(const InputValidation& v, size_t max = 5);

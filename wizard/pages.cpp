@@ -1,6 +1,7 @@
 // The wizard's page machine: which page shows what, the buttons' state and
 // captions, the tests a page must pass before the wizard goes on, the handlers
 // of the small controls, and the run started by entering the last page.
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -31,12 +32,13 @@ constexpr const char* kConfirmBackToKind =
 // input lines were left out of the file) with the run's own start and end,
 // the file written, the record codes left out, the ledger's totals and the
 // first of the run's notices.
-std::string ResultText(const RunResult& result, const std::string& start, const std::string& end) {
+std::string ResultText(const RunResult& result, const std::string& start, const std::string& end, double seconds) {
   std::string text = LeftLinesOut(result)
                          ? std::string("ATENÇÃO: Arquivo Magnético gerado, com linhas deixadas de fora. ") + kCrLf
                          : std::string("Arquivo Magnético gerado com Sucesso. ") + kCrLf;
   text += "Dt Início: " + start + kCrLf;
-  text += "Dt Final: " + end;
+  text += "Dt Final: " + end + kCrLf;
+  text += "Duração: " + DurationText(seconds);
   if (!result.path.empty()) text += std::string(kCrLf) + "Arquivo: " + result.path;
   if (!result.summaryCsv.empty())
     text += std::string(kCrLf) + "Resumo por estabelecimento: " + result.summaryCsv + " e " + result.summaryHtml;
@@ -100,13 +102,16 @@ void frmAssistente::cmdVoltar_Click() {
 }
 
 // Cancel / close. The database is never closed under running work: during the
-// run the press is ignored (the run cannot be interrupted), during an import it
-// asks the import to stop (the file is rolled back) — except while the files
-// of the list are imported again after an edit, which says why it goes on;
-// otherwise the form unloads, once the user confirms when imported files
-// would be lost.
+// run it asks whether to cancel the run (which then stops without writing the
+// merged file), during an import it asks the import to stop (the file is
+// rolled back) — except while the files of the list are imported again after
+// an edit, which says why it goes on; otherwise the form unloads, once the
+// user confirms when imported files would be lost.
 void frmAssistente::cmdCancelar_Click() {
-  if (m_Running) return;
+  if (m_Running) {
+    AskCancelRun();
+    return;
+  }
   if (m_Importing && m_Restaging) {
     // Told at once (not gathered with the batch's messages).
     if (ports_.ui.messages) ports_.ui.messages->ShowMessage(kRestagingGoesOn, MsgIcon::Information);
@@ -118,6 +123,24 @@ void frmAssistente::cmdCancelar_Click() {
   }
   if (!ConfirmLeave()) return;
   Form_Unload();
+}
+
+bool frmAssistente::AskCancelRun() {
+  if (!m_Running || m_CancelRun) return m_Running;
+  if (!Ask(kConfirmCancelRun)) return false;
+  m_CancelRun = true;
+  return true;
+}
+
+void frmAssistente::Busy(bool on) {
+  if (on == m_BusyShown) return;
+  m_BusyShown = on;
+  if (ports_.view) ports_.view->Busy(on);
+}
+
+std::string frmAssistente::RunTimesText() const {
+  if (m_RunEnd.empty()) return "Início da unificação: " + m_RunStart;
+  return "Unificação: início " + m_RunStart + ", fim " + m_RunEnd + " (duração " + DurationText(m_RunSeconds) + ")";
 }
 
 bool frmAssistente::ConfirmLeave() {
@@ -251,7 +274,9 @@ void frmAssistente::ShowPage() {
   controls.Frame2.Visible = p > 0;
   controls.Frame3.Visible = p > 0;
   for (int i = 0; i < n; ++i) controls.fraAssistente[i].Visible = i == p;
-  controls.lblRotulo.Caption = controls.fraAssistente[p].Caption + kCrLf + "Dt. Início: " + g_StartTime;
+  // The header's time: the program's start, and on the run's page the run's own times.
+  controls.lblRotulo.Caption = controls.fraAssistente[p].Caption + kCrLf +
+                               (p == n - 1 && !m_RunStart.empty() ? RunTimesText() : "Dt. Início: " + g_StartTime);
   if (p < n - 1) {
     controls.cmdVoltar.Visible = true;
     controls.cmdAvancar.Visible = true;
@@ -295,15 +320,29 @@ void frmAssistente::RunFromLastPage() {
     c->Visible = true;
   controls.lblResultadoFinal.Visible = false;
   controls.lblProgressoBlocosGeral.Caption = "Unificando arquivos...";
-  controls.cmdCancelar.Enabled = false;  // the run cannot be interrupted
+  controls.cmdCancelar.Enabled = true;  // asks whether to cancel the run
   m_Running = true;
-  Changed();
   m_RunStart = NowText();
+  m_RunEnd.clear();
+  controls.lblRotulo.Caption = controls.fraAssistente[m_Page].Caption + kCrLf + RunTimesText();
+  Changed();
+  const auto began = std::chrono::steady_clock::now();
   m_Resultado = RunUnification(m_MesmoCNPJ, "", true);
+  m_RunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   m_RunEnd = NowText();
   m_Running = false;
   LogRun();
   controls.cmdCancelar.Enabled = true;
+  if (m_Resultado.cancelled) {
+    // Back to the page that starts the run, the imported files and the folder kept.
+    m_RunStart.clear();
+    m_RunEnd.clear();
+    m_Page = 3;
+    ShowPage();
+    ShowMessage("Unificação cancelada. O arquivo unificado não foi gravado; os arquivos importados foram mantidos.",
+                MsgIcon::Information);
+    return;
+  }
   if (!m_Resultado.ok) {
     // Back to the folder page, the imported files kept: the run can be tried
     // again into another folder. The folder's own problem, when it has one,
@@ -329,7 +368,8 @@ void frmAssistente::RunFromLastPage() {
                      &controls.lblProgressoBlocosGeral, &controls.lblProgressoEmpresa,
                      &controls.lblProgressoBlocosParcial, &controls.lblProgressoBlocosParcialInterno})
     c->Visible = false;
-  controls.lblResultadoFinal.Caption = ResultText(m_Resultado, m_RunStart, m_RunEnd);
+  controls.lblResultadoFinal.Caption = ResultText(m_Resultado, m_RunStart, m_RunEnd, m_RunSeconds);
+  controls.lblRotulo.Caption = controls.fraAssistente[m_Page].Caption + kCrLf + RunTimesText();
   controls.lblResultadoFinal.Visible = true;
   if (!m_Resultado.ledger.empty()) m_PaginaConciliacao = 4;
   controls.cmdConciliacao.Visible = m_PaginaConciliacao == 4;

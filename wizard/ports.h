@@ -90,4 +90,6 @@ class FormView {
   virtual void ControlsChanged() = 0;
   // Lets pending window events run (the window stays responsive).
   virtual void DoEvents() {}
+  // Long work without a bar of its own begins (true: e.g. a wait cursor) or ends.
+  virtual void Busy(bool on) { (void)on; }
 };

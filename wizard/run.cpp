@@ -4,6 +4,7 @@
 // ledger report and the summary files when asked for, and puts the merged
 // file under its final name only when every block, the report and the summary
 // have been written and the file passed the check.
+#include <chrono>
 #include <exception>
 #include <iterator>
 #include <string>
@@ -69,14 +70,107 @@ std::string InvalidPath(const std::string& finalPath) {
   return finalPath.substr(0, finalPath.size() - kFinalSuffix.size()) + std::string(kInvalidSuffix);
 }
 
+// The user cancelled the run (thrown from the progress of the run).
+struct RunCancelled {};
+
+// The run's progress port while the run is alive (installed over the port in
+// use, put back at the end). The bars of establishments and records (kinds
+// 2 to 4) go on to that port; after them the overall bar (kind 1) follows
+// the lines written against the lines staged, then the lines checked against
+// the lines written, sent when its percentage moves or half a second passed.
+// A cancel confirmed meanwhile (window events run inside the port in use)
+// stops the run: the next event throws RunCancelled.
+class ProgressOfTheRun final : public ProgressPort {
+ public:
+  ProgressOfTheRun(ProgressMeter& meter, const OutputFile& out, const bool& cancel)
+      : meter_(meter), out_(out), cancel_(cancel), previous_(Ports().progress) {
+    Ports().progress = this;
+  }
+  ~ProgressOfTheRun() override { Ports().progress = previous_; }
+  ProgressOfTheRun(const ProgressOfTheRun&) = delete;
+  ProgressOfTheRun& operator=(const ProgressOfTheRun&) = delete;
+
+  // A new phase of the run (a block, the check), named in the overall bar.
+  void Phase(std::string text) {
+    phase_ = std::move(text);
+    Send();
+  }
+  // Writing begins: `staged` lines are expected (the lines imported), in a
+  // step of `weight` units of the overall bar.
+  void Writing(double staged, double weight) {
+    meter_.Step(weight);
+    staged_ = staged > 0 ? staged : 1;
+    checking_ = false;
+  }
+  // The check of what was written begins, in a step of `weight` units.
+  void Checking(double weight) {
+    meter_.Step(weight);
+    written_ = static_cast<double>(out_.LinesWritten());
+    if (written_ < 1) written_ = 1;
+    checking_ = true;
+    Phase("Verificando o arquivo unificado");
+  }
+  // `lines` of the written file checked.
+  void Checked(int64_t lines) {
+    meter_.StepDone(static_cast<double>(lines) / written_);
+    Update();
+    if (cancel_) throw RunCancelled{};
+  }
+  // The whole run is done: the bar at 100%.
+  void Done() {
+    meter_.Finish();
+    phase_ = "Unificação concluída";
+    Send();
+  }
+
+  void Progress(const ProgressEvent& e) override {
+    if (previous_) previous_->Progress(e);
+    if (!checking_ && !e.Hidden() && (++events_ % 256 == 0 || e.kind == 2)) {
+      meter_.StepDone(static_cast<double>(out_.LinesWritten()) / staged_);
+      Update();
+    }
+    if (cancel_) throw RunCancelled{};
+  }
+
+ private:
+  // Sends the overall bar when its percentage moved or half a second passed.
+  void Update() {
+    const auto now = std::chrono::steady_clock::now();
+    if (meter_.Percent() == sentPercent_ && now < next_) return;
+    Send();
+  }
+  void Send() {
+    ProgressEvent e;
+    e.kind = 1;
+    e.text = phase_;
+    meter_.Fill(e);
+    sentPercent_ = static_cast<int>(e.done);
+    next_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    if (previous_) previous_->Progress(e);
+  }
+
+  ProgressMeter& meter_;
+  const OutputFile& out_;
+  const bool& cancel_;
+  ProgressPort* previous_;
+  std::string phase_ = "Unificando";
+  double staged_ = 1, written_ = 1;
+  bool checking_ = false;
+  int64_t events_ = 0;
+  int sentPercent_ = -1;
+  std::chrono::steady_clock::time_point next_{};
+};
+
 // Checks the written file before it takes its final name. Throws RunFailure
 // with the checker's first findings when it is not a valid file; the output
-// is then kept only under the "invalido" name.
-void CheckOwnOutput(OutputFile& out) {
+// is then kept only under the "invalido" name. Throws RunCancelled when the
+// user cancels meanwhile.
+void CheckOwnOutput(OutputFile& out, ProgressOfTheRun& progress, double weight) {
   out.Finish();
   CheckReport report;
   std::string error;
-  if (!CheckEfdFile(out.TempPath(), report, error))
+  progress.Checking(weight);
+  if (!CheckEfdFile(out.TempPath(), report, error, [&](int64_t lines) { progress.Checked(lines); }))
     throw RunFailure{"Não foi possível verificar o arquivo unificado: " + error};
   if (report.Valid()) return;
   std::string first;
@@ -118,23 +212,21 @@ void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& resu
   throw RunFailure{text + "O arquivo unificado não foi gravado.", true};
 }
 
-// Writes every block to file number 1. Throws whatever a block throws.
-void WriteBlocks(bool& singleCnpj) {
-  // The overall bar counts the blocks plus the final step, so that it is full
-  // only once every block has returned.
-  const double total = static_cast<double>(BlockTable().size() + 1);
-  double done = 0;
+// Writes every block to file number 1, naming each in the overall bar; the
+// bars of establishments and records are cleared (hidden) before each block
+// and after the last. Throws whatever a block throws.
+void WriteBlocks(bool& singleCnpj, ProgressOfTheRun& progress) {
+  auto clearDetails = [] {
+    md_ShowProgress(3, "", 0, 0);
+    md_ShowProgress(4, "", 0, 0);
+    md_ShowProgress(2, "", 0, 0);
+  };
   for (const BlockEntry& block : BlockTable()) {
-    md_ShowProgress(3, "Aguardando...", 0, 0);
-    md_ShowProgress(4, "Aguardando...", 0, 0);
-    md_ShowProgress(2, "Aguardando...", 0, 0);
-    md_ShowProgress(1, std::string("Unificando Bloco ") + block.letter + "...", ++done, total);
+    clearDetails();
+    progress.Phase(std::string("Unificando Bloco ") + block.letter);
     WriteBlock(block, singleCnpj);
   }
-  md_ShowProgress(1, "Finalizado todos os BLOCOS...", total, total);
-  md_ShowProgress(2, "", 0, 0);
-  md_ShowProgress(3, "", 0, 0);
-  md_ShowProgress(4, "", 0, 0);
+  clearDetails();
 }
 
 // Files of an older layout are written back in their own form: every code
@@ -194,9 +286,25 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
   for (const auto& [code, lines] : m_Descartados) result.dropped.emplace_back(code, lines);
   result.unknownFirstLine = m_ForaDoLeiaute;
   m_Running = true;
+  m_CancelRun = false;
   OutputFile& out = FileNumber1();
   bool inTransaction = false;
   NoticesOfTheRun notices(result.notices);
+  // The overall bar: the lines imported are the lines to write (the bytes
+  // of the files weigh them against the imports when the command line
+  // planned one bar over both), then the check of what was written.
+  double staged = 0, bytes = 0;
+  for (const ListedFile& f : m_Arquivos) {
+    staged += static_cast<double>(f.lines);
+    bytes += WorkWeight(f.path);
+  }
+  const bool ownMeter = !m_Meter.Active();
+  if (ownMeter) m_Meter.Begin(bytes * (kMergePerImport + kCheckPerImport));
+  struct MeterScope {
+    ProgressMeter& meter;
+    ~MeterScope() { meter.End(); }
+  } meterScope{m_Meter};
+  ProgressOfTheRun progress(m_Meter, out, m_CancelRun);
   try {
     if (!g_Connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
@@ -214,9 +322,10 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
     RunLedger().ClearWritten();
     KeepOlderForms(m_CamposLidos);
-    WriteBlocks(singleCnpj);
+    progress.Writing(staged, bytes * kMergePerImport);
+    WriteBlocks(singleCnpj, progress);
     CheckLedger(singleCnpj, mergedCnpj, result);
-    CheckOwnOutput(out);
+    CheckOwnOutput(out, progress, bytes * kCheckPerImport);
     if (reportOwed) {
       reportOwed = false;
       std::string error;
@@ -237,6 +346,11 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     out.Commit();
     result.ok = true;
     result.path = path;
+    progress.Done();
+  } catch (const RunCancelled&) {
+    result.cancelled = true;
+    result.error = "a unificação foi cancelada; o arquivo unificado não foi gravado";
+    reportOwed = false;
   } catch (const RunFailure& f) {
     result.error = f.message;
     result.failedInTheMerge = f.inTheMerge;

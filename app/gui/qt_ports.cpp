@@ -76,10 +76,9 @@ void QtProgress::Progress(const ProgressEvent& e) {
     Pending& p = pending_[e.kind];
     p.dirty = true;
     p.text.assign(e.text.data(), e.text.size());
-    p.done = e.done;
-    p.total = e.total;
+    p.event = e;
   }
-  // The overall bar of the run moves once per block: always shown at once.
+  // The overall bar of the run moves a few times a second: always shown at once.
   auto now = std::chrono::steady_clock::now();
   if (now < next_ && e.kind != 1) return;
   next_ = now + kInterval;
@@ -87,14 +86,38 @@ void QtProgress::Progress(const ProgressEvent& e) {
   QCoreApplication::processEvents();
 }
 
+void QtProgress::Allow(int kind, bool bar, bool label) {
+  if (kind < 0 || kind >= 5) return;
+  pending_[kind].barAllowed = bar;
+  pending_[kind].labelAllowed = label;
+  ApplyVisibility(kind);
+}
+
+void QtProgress::ApplyVisibility(int kind) {
+  const Pending& p = pending_[kind];
+  if (bars_[kind]) bars_[kind]->setVisible(p.barAllowed && !p.barHidden);
+  if (labels_[kind]) labels_[kind]->setVisible(p.labelAllowed && !p.labelHidden);
+}
+
 void QtProgress::Flush() {
   for (int kind = 0; kind < 5; ++kind) {
     Pending& p = pending_[kind];
     if (!p.dirty) continue;
     p.dirty = false;
-    ProgressEvent e{kind, p.text, p.done, p.total};
-    if (bars_[kind]) bars_[kind]->setValue(e.Percent());
-    if (labels_[kind]) labels_[kind]->setText(EngineText(e.Label()));
+    ProgressEvent e = p.event;
+    e.text = p.text;
+    p.barHidden = e.Hidden();
+    p.labelHidden = e.Hidden() && e.text.empty();
+    if (QProgressBar* bar = bars_[kind]) {
+      if (!e.Hidden() && !e.Determinate()) {
+        bar->setRange(0, 0);  // counting without a total: busy
+      } else {
+        bar->setRange(0, 100);
+        bar->setValue(e.Percent());
+      }
+    }
+    if (labels_[kind] && !p.labelHidden) labels_[kind]->setText(EngineText(e.Label()));
+    ApplyVisibility(kind);
   }
 }
 

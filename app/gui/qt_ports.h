@@ -49,14 +49,19 @@ class QtMessages : public MessagePort, public ErrorPort {
 
 // The five progress bars and their labels. Every event is remembered; bars
 // and labels are repainted and window events run at most every 100 ms (and at
-// each step of the overall bar, kind 1, a few per run), and Flush() shows the
-// latest state of every bar (called when the work ends).
+// each event of the run's overall bar, kind 1, a few a second), and Flush()
+// shows the latest state of every bar (called when the work ends). A bar with
+// nothing to show is hidden (its label too when it has no text); a bar whose
+// total is unknown is drawn as busy, never as full.
 class QtProgress : public ProgressPort {
  public:
   void Attach(int kind, QProgressBar* bar, QLabel* label);
   void Progress(const ProgressEvent& e) override;
   // Shows every event not shown yet.
   void Flush();
+  // Whether the window shows bar `kind` and its label at all (the form's
+  // controls); an event may still hide them.
+  void Allow(int kind, bool bar, bool label);
 
   static constexpr std::chrono::milliseconds kInterval{100};
 
@@ -64,8 +69,11 @@ class QtProgress : public ProgressPort {
   struct Pending {
     bool dirty = false;
     std::string text;
-    double done = 0, total = 0;
+    ProgressEvent event;  // its text points into `text`
+    bool barHidden = false, labelHidden = false;
+    bool barAllowed = true, labelAllowed = true;
   };
+  void ApplyVisibility(int kind);
   QProgressBar* bars_[5] = {};
   QLabel* labels_[5] = {};
   Pending pending_[5];

@@ -435,8 +435,9 @@ QWidget* WizardWindow::BuildPage3() {
   attention->setFont(Bold(attention->font(), 1.2));
   v->addWidget(attention);
   v->addSpacing(8);
-  v->addWidget(TextLabel(U("Ao concluir o assistente o processo de unificação será iniciado e não poderá ser "
-                           "interrompido. Este processo poderá durar alguns minutos.")));
+  v->addWidget(TextLabel(U("Ao concluir o assistente o processo de unificação será iniciado. Este processo "
+                           "poderá durar alguns minutos; ele pode ser cancelado com 'Cancelar' (ou Esc), e então "
+                           "o arquivo unificado não é gravado.")));
   v->addSpacing(10);
   v->addWidget(BuildRunSummary());
   v->addStretch(1);
@@ -515,8 +516,10 @@ void ShowSummaryTable(QTableWidget* grid, const std::vector<SummaryRow>& rows, b
     }
   }
   grid->resizeColumnsToContents();
-  // Tall enough for a few establishments; more scroll.
-  const int shownRows = std::min(grid->rowCount(), 8);
+  // Compact rows, tall enough for a few establishments; more scroll, so that
+  // the result page keeps its buttons and log in view.
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+  const int shownRows = std::min(grid->rowCount(), 6);
   grid->setMinimumHeight(grid->horizontalHeader()->height() + shownRows * grid->verticalHeader()->defaultSectionSize() +
                          2 * grid->frameWidth() + grid->horizontalScrollBar()->sizeHint().height());
 }
@@ -577,8 +580,7 @@ void WizardWindow::ControlsChanged() {
   const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
                               &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
   for (int kind = 0; kind < 5; ++kind) {
-    bars_[kind]->setVisible(bars[kind]->Visible);
-    barLabels_[kind]->setVisible(labels[kind]->Visible);
+    progress_.Allow(kind, bars[kind]->Visible, labels[kind]->Visible);
     // A caption set by the form replaces what the progress port wrote last.
     if (labels[kind]->Caption != shownCaption_[kind]) {
       shownCaption_[kind] = labels[kind]->Caption;
@@ -640,6 +642,16 @@ void WizardWindow::DoEvents() {
   QCoreApplication::processEvents();
 }
 
+void WizardWindow::Busy(bool on) {
+  if (on == busy_) return;
+  busy_ = on;
+  if (on)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+  QCoreApplication::processEvents();  // the cursor shows before the work goes on
+}
+
 bool WizardWindow::Confirm(const QString& question) {
   if (options_.confirm) return options_.confirm(question);
   return QMessageBox::question(this, QStringLiteral("Quelvar"), question, QMessageBox::Yes | QMessageBox::No,
@@ -684,7 +696,10 @@ void WizardWindow::OnBack() {
 }
 
 void WizardWindow::OnCancel() {
-  if (form_->m_Running) return;  // the run cannot be interrupted
+  if (form_->m_Running) {
+    form_->cmdCancelar_Click();  // asks whether to cancel the run
+    return;
+  }
   if (form_->m_Importing) {
     // The files of the list imported again after an edit: the form tells why it goes on.
     if (!form_->ImportCancellable()) {
@@ -717,7 +732,9 @@ void WizardWindow::CloseIfDone() {
 
 void WizardWindow::closeEvent(QCloseEvent* event) {
   if (form_->m_Running) {
+    // Asks whether to cancel the run; the window closes once it stopped.
     event->ignore();
+    if (!closeWhenIdle_ && form_->AskCancelRun()) closeWhenIdle_ = true;
     return;
   }
   if (form_->m_Importing) {

@@ -57,6 +57,8 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   // FormView: repaints the widgets from the form's controls / runs pending events.
   void ControlsChanged() override;
   void DoEvents() override;
+  // A wait cursor over the application while the form reads a file before its bar moves.
+  void Busy(bool on) override;
   // QuestionPort: the form's yes/no questions (Confirm).
   bool Ask(std::string_view question) override;
 
@@ -78,8 +80,9 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   static const char* const kConfirmCloseImport;
 
  protected:
-  // Closing never happens under running work: ignored during the run; during
-  // an import it asks, stops the import and closes once the file is rolled back.
+  // Closing never happens under running work: during the run it asks whether
+  // to cancel it and closes once the run stopped; during an import it asks,
+  // stops the import and closes once the file is rolled back.
   void closeEvent(QCloseEvent* event) override;
   // Esc: the same as "Cancelar".
   void reject() override;
@@ -109,7 +112,7 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   // The yes/no question (options_.confirm or a question box); true for yes.
   bool Confirm(const QString& question);
   // Clicks handed to the form; the widgets are repainted afterwards. Cancel
-  // asks before stopping an import and does nothing during the run.
+  // asks before stopping an import, and during the run whether to cancel it.
   void OnNext();
   void OnBack();
   void OnCancel();
@@ -135,6 +138,7 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QString shownLog_;  // the log last put in txtRegistro_
   std::unique_ptr<frmAssistente> form_;
   bool closeWhenIdle_ = false;
+  bool busy_ = false;
   // Captions last taken from the controls (the progress port also writes labels).
   std::string shownCaption_[5];
 

@@ -260,23 +260,28 @@ TEST_F(WizardWindowTest, ClosingDuringAnImportWaitsForTheRollbackThenCloses) {
   EXPECT_FALSE(window_->isVisible());
 }
 
-TEST_F(WizardWindowTest, TheRunCannotBeCancelledNorClosed) {
+// The close button during the run asks; "no" lets the run go on, "yes"
+// cancels it and the window closes once it stopped, nothing written. Before,
+// the press was ignored without a word.
+TEST_F(WizardWindowTest, ClosingDuringTheRunAsksAndCancelsOnYes) {
   ImportAndGoToPage3({InputFiles()[0]});
-  bool cancelEnabled = true, closedDuringRun = true;
+  bool cancelEnabled = false, closedDuringRun = true;
   QTimer::singleShot(0, window_.get(), [&] {
     cancelEnabled = Button("cmdCancelar")->isEnabled();
     Screenshot("page4_running.png");
+    answer_ = false;
+    window_->close();
+    answer_ = true;
     window_->close();
     closedDuringRun = !window_->isVisible() || window_->form().m_Unloaded;
   });
   Button("cmdAvancar")->click();
-  EXPECT_FALSE(cancelEnabled);
-  EXPECT_FALSE(closedDuringRun);
-  EXPECT_TRUE(questions_.isEmpty());
-  EXPECT_TRUE(window_->form().m_Resultado.ok) << window_->form().m_Resultado.error;
-  EXPECT_TRUE(window_->isVisible());
-  // Afterwards the window closes.
-  window_->close();
+  EXPECT_TRUE(cancelEnabled);
+  EXPECT_FALSE(closedDuringRun) << "the database is never closed under the run";
+  ASSERT_EQ(questions_.size(), 2);
+  EXPECT_EQ(questions_[0], QString::fromUtf8(frmAssistente::kConfirmCancelRun));
+  EXPECT_TRUE(window_->form().m_Resultado.cancelled);
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(window_->form().m_Unloaded);
 }

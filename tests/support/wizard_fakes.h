@@ -111,6 +111,9 @@ class CountingView : public FormView {
   int events = 0;
   void ControlsChanged() override { ++changes; }
   void DoEvents() override { ++events; }
+  // The busy states told, in order (true: begins).
+  std::vector<bool> busy;
+  void Busy(bool on) override { busy.push_back(on); }
 };
 
 // The sample network of the project (samples/network/*.txt): the head office
