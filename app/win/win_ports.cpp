@@ -144,10 +144,9 @@ void WinProgress::Progress(const ProgressEvent& e) {
     Pending& p = pending_[e.kind];
     p.dirty = true;
     p.text.assign(e.text.data(), e.text.size());
-    p.done = e.done;
-    p.total = e.total;
+    p.event = e;
   }
-  // The overall bar of the run moves once per block: always shown at once.
+  // The overall bar of the run moves a few times a second: always shown at once.
   const auto now = std::chrono::steady_clock::now();
   if (now < next_ && e.kind != 1) return;
   next_ = now + kInterval;
@@ -155,15 +154,45 @@ void WinProgress::Progress(const ProgressEvent& e) {
   if (pump_) pump_();
 }
 
+void WinProgress::Allow(int kind, bool bar, bool label) {
+  if (kind < 0 || kind >= 5) return;
+  pending_[kind].barAllowed = bar;
+  pending_[kind].labelAllowed = label;
+}
+
+bool WinProgress::BarShown(int kind) const {
+  return kind >= 0 && kind < 5 && pending_[kind].barAllowed && !pending_[kind].barHidden;
+}
+
+bool WinProgress::LabelShown(int kind) const {
+  return kind >= 0 && kind < 5 && pending_[kind].labelAllowed && !pending_[kind].labelHidden;
+}
+
 void WinProgress::Flush() {
+  bool shownChanged = false;
   for (int kind = 0; kind < 5; ++kind) {
     Pending& p = pending_[kind];
     if (!p.dirty) continue;
     p.dirty = false;
-    const ProgressEvent e{kind, p.text, p.done, p.total};
-    if (bars_[kind]) ::SendMessageW(bars_[kind], PBM_SETPOS, static_cast<WPARAM>(e.Percent()), 0);
-    if (labels_[kind]) ::SetWindowTextW(labels_[kind], Wide(e.Label()).c_str());
+    ProgressEvent e = p.event;
+    e.text = p.text;
+    const bool barHidden = e.Hidden(), labelHidden = e.Hidden() && e.text.empty();
+    shownChanged = shownChanged || barHidden != p.barHidden || labelHidden != p.labelHidden;
+    p.barHidden = barHidden;
+    p.labelHidden = labelHidden;
+    if (HWND bar = bars_[kind]) {
+      // Counting without a total: a busy (marquee) bar, never a full one.
+      const bool busy = !e.Hidden() && !e.Determinate();
+      const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
+      if (busy != ((style & PBS_MARQUEE) != 0)) {
+        ::SetWindowLongPtrW(bar, GWL_STYLE, busy ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        ::SendMessageW(bar, PBM_SETMARQUEE, busy ? TRUE : FALSE, 30);
+      }
+      if (!busy) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(e.Percent()), 0);
+    }
+    if (labels_[kind] && !labelHidden) ::SetWindowTextW(labels_[kind], Wide(e.Label()).c_str());
   }
+  if (shownChanged && shown_) shown_();
 }
 
 std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool several, const std::wstring& folder) {

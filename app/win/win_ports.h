@@ -51,8 +51,10 @@ class WinMessages : public MessagePort, public ErrorPort {
 
 // The five progress bars and their labels. Every event is remembered; bars
 // and labels are repainted and window messages run at most every 100 ms (and
-// at each step of the overall bar, kind 1), and Flush() shows the latest
-// state of every bar (called when the work ends).
+// at each event of the run's overall bar, kind 1, a few a second), and
+// Flush() shows the latest state of every bar (called when the work ends). A
+// bar with nothing to show is hidden (its label too when it has no text); a
+// bar whose total is unknown is drawn as busy (marquee), never as full.
 class WinProgress : public ProgressPort {
  public:
   void Attach(int kind, HWND bar, HWND label);
@@ -60,6 +62,16 @@ class WinProgress : public ProgressPort {
   void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
   void Progress(const ProgressEvent& e) override;
   void Flush();
+  // Whether the window shows bar `kind` and its label at all (the form's
+  // controls); an event may still hide them.
+  void Allow(int kind, bool bar, bool label);
+  // Whether bar `kind` / its label is to be shown now: allowed, and the last
+  // event had something to show (a count, a total, or times; the label also
+  // for a text alone).
+  bool BarShown(int kind) const;
+  bool LabelShown(int kind) const;
+  // What runs when an event showed or hid a bar or a label (the window places them again).
+  void SetShownChanged(std::function<void()> shown) { shown_ = std::move(shown); }
 
   static constexpr std::chrono::milliseconds kInterval{100};
 
@@ -67,13 +79,16 @@ class WinProgress : public ProgressPort {
   struct Pending {
     bool dirty = false;
     std::string text;
-    double done = 0, total = 0;
+    ProgressEvent event;  // its text points into `text`
+    bool barHidden = false, labelHidden = false;
+    bool barAllowed = true, labelAllowed = true;
   };
   HWND bars_[5] = {};
   HWND labels_[5] = {};
   Pending pending_[5];
   std::chrono::steady_clock::time_point next_{};
   std::function<void()> pump_;
+  std::function<void()> shown_;
 };
 
 // The open-file dialog ("Abrir", several files at once) and the save-file

@@ -126,6 +126,8 @@ WizardWindow::WizardWindow(std::string databaseTarget) {
   folderChooser_.SetOwner(hwnd_);
   opener_.SetOwner(hwnd_);
   progress_.SetPump([this] { Pump(); });
+  // A bar shown or hidden by its events: the page is placed again.
+  progress_.SetShownChanged([this] { ControlsChanged(); });
 
   frmAssistente::Ports ports;
   ports.files = &fileChooser_;
@@ -249,8 +251,9 @@ void WizardWindow::CreateControls() {
 
   // Page 3.
   p3Attention_ = text(L"Atenção", 3);
-  p3Text_ = text(L"Ao concluir o assistente o processo de unificação será iniciado e não poderá ser interrompido. "
-                 L"Este processo poderá durar alguns minutos.", 3);
+  p3Text_ = text(L"Ao concluir o assistente o processo de unificação será iniciado. Este processo poderá durar "
+                 L"alguns minutos; ele pode ser cancelado com 'Cancelar' (ou Esc), e então o arquivo unificado não é "
+                 L"gravado.", 3);
   p3Finish_ = text(L"Para finalizar, clique em 'Concluir'.", 3);
 
   // The progress bars: the import's on page 1, the run's four on page 4.
@@ -495,14 +498,17 @@ void WizardWindow::Layout() {
 
   // Page 4: the shown bars one under the other, then the result.
   y = y0;
-  const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
-                              &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
   for (int kind = 1; kind < 5; ++kind) {
-    if (!labels[kind]->Visible) continue;
-    Place(barLabels_[kind], x0, y, W, lineHeight_);
-    y += lineHeight_ + S(2);
-    Place(bars_[kind], x0, y, W, S(18));
-    y += S(18) + S(10);
+    const bool label = progress_.LabelShown(kind), bar = progress_.BarShown(kind);
+    if (label) {
+      Place(barLabels_[kind], x0, y, W, lineHeight_);
+      y += lineHeight_ + S(2);
+    }
+    if (bar) {
+      Place(bars_[kind], x0, y, W, S(18));
+      y += S(18);
+    }
+    if (label || bar) y += S(10);
   }
   LayoutResult(x0, y, W, y1);
 
@@ -539,6 +545,9 @@ void WizardWindow::ControlsChanged() {
   const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
                               &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
   for (int kind = 0; kind < 5; ++kind) {
+    const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
+                              &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
+    progress_.Allow(kind, bars[kind]->Visible, labels[kind]->Visible);
     // A caption set by the form replaces what the progress port wrote last.
     if (labels[kind]->Caption != shownCaption_[kind]) {
       shownCaption_[kind] = labels[kind]->Caption;
@@ -554,6 +563,10 @@ void WizardWindow::ControlsChanged() {
     if (item.control) visible = visible && item.control->Visible;
     if (item.hwnd == lblRotulo_) visible = c.Frame2.Visible;
     if (item.hwnd == grdResumo_) visible = visible && c.lblResultadoFinal.Visible && !shownSummary_.empty();
+    for (int kind = 0; kind < 5; ++kind) {
+      if (item.hwnd == bars_[kind]) visible = visible && progress_.BarShown(kind);
+      if (item.hwnd == barLabels_[kind]) visible = visible && progress_.LabelShown(kind);
+    }
     const bool enabled = !item.control || item.control->Enabled;
     if (static_cast<bool>(::IsWindowEnabled(item.hwnd)) != enabled) ::EnableWindow(item.hwnd, enabled);
     if (static_cast<bool>(::IsWindowVisible(item.hwnd)) != visible || !::IsWindowVisible(hwnd_))
@@ -724,6 +737,20 @@ void WizardWindow::DoEvents() {
   Pump();
 }
 
+void WizardWindow::Busy(bool on) {
+  if (on == busy_) return;
+  busy_ = on;
+  // The cursor over the window follows WM_SETCURSOR (see Handle); it is set
+  // at once too, so that it shows before the work goes on.
+  ::SetCursor(::LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+  if (!on) {
+    POINT at;
+    ::GetCursorPos(&at);
+    ::SetCursorPos(at.x, at.y);  // the control under the mouse sets its own cursor again
+  }
+  Pump();
+}
+
 bool WizardWindow::PreTranslate(MSG& msg) {
   if (keys_ && hwnd_ && (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)) && ::TranslateAcceleratorW(hwnd_, keys_, &msg))
     return true;
@@ -845,7 +872,10 @@ void WizardWindow::OnBack() {
 }
 
 void WizardWindow::OnCancel() {
-  if (form_->m_Running) return;  // the run cannot be interrupted
+  if (form_->m_Running) {
+    form_->cmdCancelar_Click();  // asks whether to cancel the run
+    return;
+  }
   if (form_->m_Importing) {
     // The files of the list imported again after an edit: the form tells why it goes on.
     if (!form_->ImportCancellable()) {
@@ -877,9 +907,13 @@ void WizardWindow::CloseIfDone() {
 }
 
 void WizardWindow::OnClose() {
-  // Closing never happens under running work: ignored during the run; during
-  // an import it asks, stops the import and closes once the file is rolled back.
-  if (form_->m_Running) return;
+  // Closing never happens under running work: during the run it asks whether
+  // to cancel it and closes once the run stopped; during an import it asks,
+  // stops the import and closes once the file is rolled back.
+  if (form_->m_Running) {
+    if (!closeWhenIdle_ && form_->AskCancelRun()) closeWhenIdle_ = true;
+    return;
+  }
   if (form_->m_Importing) {
     if (!closeWhenIdle_ && Ask(kConfirmCloseImport) && form_->m_Importing) {
       closeWhenIdle_ = true;
@@ -972,6 +1006,12 @@ LRESULT WizardWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgDropped:
       TakeDroppedFiles();
       return 0;
+    case WM_SETCURSOR:
+      if (busy_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
     case WM_CLOSE:
       OnClose();
       return 0;

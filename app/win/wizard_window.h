@@ -40,6 +40,8 @@ class WizardWindow : public FormView, public QuestionPort {
   // FormView: repaints the controls from the form / runs pending messages.
   void ControlsChanged() override;
   void DoEvents() override;
+  // A wait cursor over the window while the form reads a file before its bar moves.
+  void Busy(bool on) override;
   // QuestionPort: the form's yes/no questions ("Sim"/"Não").
   bool Ask(std::string_view question) override;
 
@@ -126,6 +128,7 @@ class WizardWindow : public FormView, public QuestionPort {
   WinPathOpener opener_;
   std::unique_ptr<frmAssistente> form_;
   bool closeWhenIdle_ = false;
+  bool busy_ = false;
   bool quitting_ = false;
   int shownPage_ = -1;
   std::string shownCaption_[5];
