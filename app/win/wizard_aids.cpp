@@ -241,7 +241,7 @@ void WizardWindow::LayoutResult(int x, int y, int w, int bottom) {
   if (HWND header = ListView_GetHeader(grdResumo_); header && Header_GetItemRect(header, 0, &r) && r.bottom > r.top)
     headerH = r.bottom - r.top;
   const int tableH = table ? headerH + rowH * static_cast<int>(std::min<size_t>(shownSummary_.size(), 6)) +
-                                 ::GetSystemMetrics(SM_CYHSCROLL) + S(6)
+                                 ::GetSystemMetrics(SM_CYHSCROLL) + S(8)
                            : 0;
   below += table ? tableH + S(6) : 0;
   // The result text as tall as its text, leaving the room below.
