@@ -146,3 +146,41 @@ TEST(WinCopyMenu, SelectionOrWholeText) {
     EXPECT_EQ(choice.enabled, c.enabled) << c.name;
   }
 }
+
+TEST(WinResultRoom, PartsShareThePageAndNeverOverflow) {
+  struct Case {
+    const char* name;
+    int room, textWanted, table, buttons;
+    bool log;
+    winui::ResultHeights expected;
+  };
+  // gap 6, the text at least 48, the log at least 60.
+  const Case cases[] = {
+      // A short result: the text as tall as it wants, the log the rest.
+      {"short text", 400, 100, 80, 26, true, {100, 80, 26, 400 - 18 - 80 - 26 - 100}},
+      // A long result: the log keeps a quarter of the page, the text scrolls.
+      {"long text", 400, 900, 80, 26, true, {400 - 18 - 80 - 26 - 100, 80, 26, 100}},
+      // A tiny text still gets its least height.
+      {"tiny text", 400, 10, 80, 26, true, {48, 80, 26, 400 - 18 - 80 - 26 - 48}},
+      // A failed run: no table, no buttons, no log: the text takes the page.
+      {"text alone", 300, 40, 0, 0, false, {300, 0, 0, 0}},
+      {"text and buttons", 300, 40, 0, 26, false, {300 - 6 - 26, 0, 26, 0}},
+      // A table without log: the text keeps what it wants, at most the rest.
+      {"table without log", 300, 500, 80, 0, false, {300 - 6 - 80, 80, 0, 0}},
+      // A small page: the log gives way first, then the text.
+      {"log squeezed", 220, 300, 80, 26, true, {48, 80, 26, 220 - 18 - 80 - 26 - 48}},
+      {"little room for the log", 180, 300, 80, 26, true, {48, 80, 26, 180 - 18 - 80 - 26 - 48}},
+      {"no room for the text", 120, 300, 80, 26, true, {0, 120 - 18 - 26, 26, 0}},
+      {"no room at all", 0, 300, 80, 26, true, {0, 0, 26, 0}},
+  };
+  for (const Case& c : cases) {
+    const winui::ResultHeights h = winui::SplitResultRoom(c.room, 6, c.textWanted, 48, c.table, c.buttons, c.log, 60);
+    EXPECT_EQ(h.result, c.expected.result) << c.name;
+    EXPECT_EQ(h.table, c.expected.table) << c.name;
+    EXPECT_EQ(h.buttons, c.expected.buttons) << c.name;
+    EXPECT_EQ(h.log, c.expected.log) << c.name;
+    for (int part : {h.result, h.table, h.buttons, h.log}) EXPECT_GE(part, 0) << c.name;
+    const int gaps = 6 * ((h.table > 0 || c.table > 0) + (c.buttons > 0) + (c.log ? 1 : 0));
+    if (c.room >= gaps + c.buttons) EXPECT_LE(h.result + h.table + h.buttons + h.log + gaps, c.room) << c.name;
+  }
+}

@@ -165,4 +165,28 @@ CopyChoice CopyMenuChoice(const std::u16string& all, size_t start, size_t end) {
   return choice;
 }
 
+ResultHeights SplitResultRoom(int room, int gap, int textWanted, int textMin, int table, int buttons, bool log,
+                              int logMin) {
+  room = std::max(0, room);
+  ResultHeights h;
+  h.table = std::max(0, table);
+  h.buttons = std::max(0, buttons);
+  const int gaps = gap * ((h.table > 0) + (h.buttons > 0) + (log ? 1 : 0));
+  const int logWanted = log ? std::max(logMin, room / 4) : 0;
+  int rest = room - gaps - h.table - h.buttons;  // for the text and the log
+  if (!log && h.table == 0) {
+    h.result = std::max(0, rest);
+    return h;
+  }
+  h.result = std::clamp(textWanted, std::min(textMin, std::max(0, rest - logWanted)), std::max(textMin, rest - logWanted));
+  if (h.result > rest) h.result = std::max(0, rest);  // the log gives way first
+  if (rest < 0) {
+    // Not even the table fits: it shrinks, the text keeps what it can.
+    h.result = 0;
+    h.table = std::max(0, h.table + rest);
+  }
+  h.log = log ? std::max(0, rest - h.result) : 0;
+  return h;
+}
+
 }  // namespace winui

@@ -67,4 +67,21 @@ struct CopyChoice {
 };
 CopyChoice CopyMenuChoice(const std::u16string& all, size_t start, size_t end);
 
+// The heights of the result page's parts, top to bottom (0: not shown): the
+// result text, the summary table, the row of "Abrir pasta"/"Abrir arquivo"
+// and the log.
+struct ResultHeights {
+  int result = 0, table = 0, buttons = 0, log = 0;
+};
+// Splits `room` pixels of the result page, `gap` between shown parts. The
+// table (`table`, 0 none) and the buttons (`buttons`, 0 none) get their
+// height; the log (when `log`) a quarter of the room, at least `logMin`; the
+// result text as much as its text wants (`textWanted`), at least `textMin`,
+// and without a table or log the whole rest. The log takes what the text
+// leaves. When the room is too small, the log, then the text, then the table
+// shrink: no part is ever negative and the parts never need more than `room`
+// (a room of less than the buttons aside).
+ResultHeights SplitResultRoom(int room, int gap, int textWanted, int textMin, int table, int buttons, bool log,
+                              int logMin);
+
 }  // namespace winui

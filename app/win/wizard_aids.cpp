@@ -227,12 +227,6 @@ void WizardWindow::LayoutResult(int x, int y, int w, int bottom) {
   const bool log = c.txtRegistro.Visible;
   const bool open = c.cmdAbrirPasta.Visible || c.cmdAbrirArquivo.Visible;
   const int buttonH = S(26);
-  // What is placed under the result text, from the bottom up: the log (at
-  // least a few lines), the open buttons, the table (up to six rows).
-  int below = 0;
-  const int logH = log ? std::max(S(60), (bottom - y) / 4) : 0;
-  below += log ? logH + S(6) : 0;
-  below += open ? buttonH + S(6) : 0;
   // The table's rows as the list view draws them (up to six; more scroll),
   // under its header, over a horizontal scroll bar.
   int rowH = lineHeight_ + S(4), headerH = lineHeight_ + S(8);
@@ -243,26 +237,22 @@ void WizardWindow::LayoutResult(int x, int y, int w, int bottom) {
   const int tableH = table ? headerH + rowH * static_cast<int>(std::min<size_t>(shownSummary_.size(), 6)) +
                                  ::GetSystemMetrics(SM_CYHSCROLL) + S(8)
                            : 0;
-  below += table ? tableH + S(6) : 0;
-  // The result text as tall as its text, leaving the room below.
-  int resultH = bottom - y - below;
-  if (log || table) {
-    const int wanted = TextHeight(lblResultadoFinal_, w - S(30)) + S(10);
-    resultH = std::clamp(wanted, std::min(S(48), resultH), std::max(S(48), resultH));
+  const int gap = S(6);
+  const ResultHeights h = SplitResultRoom(bottom - y, gap, TextHeight(lblResultadoFinal_, w - S(30)) + S(10), S(48),
+                                          tableH, open ? buttonH : 0, log, S(60));
+  ::MoveWindow(lblResultadoFinal_, x, y, w, h.result, FALSE);
+  y += h.result + gap;
+  if (h.table) {
+    ::MoveWindow(grdResumo_, x, y, w, h.table, FALSE);
+    y += h.table + gap;
   }
-  ::MoveWindow(lblResultadoFinal_, x, y, w, std::max(0, resultH), FALSE);
-  y += resultH + S(6);
-  if (table) {
-    ::MoveWindow(grdResumo_, x, y, w, tableH, FALSE);
-    y += tableH + S(6);
-  }
-  if (open) {
+  if (h.buttons) {
     const int bw = S(110);
-    ::MoveWindow(cmdAbrirPasta_, x, y, bw, buttonH, FALSE);
-    ::MoveWindow(cmdAbrirArquivo_, x + bw + S(6), y, bw, buttonH, FALSE);
-    y += buttonH + S(6);
+    ::MoveWindow(cmdAbrirPasta_, x, y, bw, h.buttons, FALSE);
+    ::MoveWindow(cmdAbrirArquivo_, x + bw + gap, y, bw, h.buttons, FALSE);
+    y += h.buttons + gap;
   }
-  if (log) ::MoveWindow(txtRegistro_, x, y, w, std::max(S(40), bottom - y), FALSE);
+  if (log) ::MoveWindow(txtRegistro_, x, y, w, h.log, FALSE);
 }
 
 }  // namespace winui
