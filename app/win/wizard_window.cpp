@@ -544,9 +544,9 @@ void WizardWindow::ControlsChanged() {
   ::SendMessageW(checkValidarMatriz_, BM_SETCHECK, c.checkValidarMatriz.Value ? BST_CHECKED : BST_UNCHECKED, 0);
   const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
                               &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
+  const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
+                            &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
   for (int kind = 0; kind < 5; ++kind) {
-    const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
-                              &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
     progress_.Allow(kind, bars[kind]->Visible, labels[kind]->Visible);
     // A caption set by the form replaces what the progress port wrote last.
     if (labels[kind]->Caption != shownCaption_[kind]) {
