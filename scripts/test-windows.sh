@@ -260,11 +260,12 @@ wizard_window() {
   "$wine" "$exe" >"$work/wizard.txt" 2>&1 &
   local wizard=$! id=""
   for _ in $(seq 1 120); do
-    id=$(xdotool search --name '^Quelvar$' 2>/dev/null | head -1) && [ -n "$id" ] && break
+    # Titled after the program and the step ("Quelvar — Passo 1 de 5: ...").
+    id=$(xdotool search --name '^Quelvar' 2>/dev/null | head -1) && [ -n "$id" ] && break
     kill -0 "$wizard" 2>/dev/null || { cat "$work/wizard.txt"; fail "quelvar.exe without arguments ended without a window"; }
     sleep 0.5
   done
-  [ -n "$id" ] || fail "no window titled Quelvar appeared"
+  [ -n "$id" ] || fail "no window titled Quelvar... appeared"
   sleep 2  # the first paint
   local shot="$root/build-windows/wizard-page0.png"
   import -window "$id" "$shot" 2>/dev/null || fail "screenshot of the wizard window"

@@ -96,3 +96,91 @@ TEST(WinBoxWidth, WideOnlyForLongUnbrokenRuns) {
   // A line break ends a run.
   EXPECT_EQ(winui::BoxWidth(std::string(30, 'a') + "\n" + std::string(30, 'b')), 0);
 }
+
+TEST(WinSettingPlace, KeysOfTheFormUnderTheProgramsRegistryKey) {
+  struct Case {
+    const char* key;
+    std::u16string subkey, value;
+  };
+  const Case cases[] = {
+      {"pastas/ultimaEntrada", U(u"pastas"), U(u"ultimaEntrada")},
+      {"pastas/ultimaSaida", U(u"pastas"), U(u"ultimaSaida")},
+      {"solto", U(u""), U(u"solto")},
+      {"a/b/c", U(u"a\\b"), U(u"c")},
+      // Empty parts are no subkeys of their own.
+      {"/pastas//ultima/", U(u"pastas"), U(u"ultima")},
+      {"", U(u""), U(u"")},
+      {"///", U(u""), U(u"")},
+      {"configuração/pasta", U(u"configuração"), U(u"pasta")},
+  };
+  for (const Case& c : cases) {
+    const winui::RegistryPlace place = winui::SettingPlace(c.key);
+    EXPECT_EQ(place.subkey, c.subkey) << c.key;
+    EXPECT_EQ(place.value, c.value) << c.key;
+  }
+}
+
+TEST(WinCopyMenu, SelectionOrWholeText) {
+  const std::u16string all = U(u"Linha 1\r\nConcluído");
+  struct Case {
+    const char* name;
+    std::u16string text;
+    size_t start, end;
+    std::u16string label, copied;
+    bool enabled;
+  };
+  const Case cases[] = {
+      {"nothing selected", all, 3, 3, U(u"Copiar tudo"), all, true},
+      {"selection", all, 0, 7, U(u"Copiar"), U(u"Linha 1"), true},
+      // An edit reports a selection made backwards with the anchor first.
+      {"backwards", all, 7, 0, U(u"Copiar"), U(u"Linha 1"), true},
+      {"past the end clamped", all, 9, 500, U(u"Copiar"), U(u"Concluído"), true},
+      {"both past the end", all, 400, 500, U(u"Copiar tudo"), all, true},
+      {"empty text", U(u""), 0, 0, U(u"Copiar tudo"), U(u""), false},
+      {"whole text selected", all, 0, all.size(), U(u"Copiar"), all, true},
+  };
+  for (const Case& c : cases) {
+    const winui::CopyChoice choice = winui::CopyMenuChoice(c.text, c.start, c.end);
+    EXPECT_EQ(choice.label, c.label) << c.name;
+    EXPECT_EQ(choice.text, c.copied) << c.name;
+    EXPECT_EQ(choice.enabled, c.enabled) << c.name;
+  }
+}
+
+TEST(WinResultRoom, PartsShareThePageAndNeverOverflow) {
+  struct Case {
+    const char* name;
+    int room, textWanted, table, buttons;
+    bool log;
+    winui::ResultHeights expected;
+  };
+  // gap 6, the text at least 48, the log at least 60.
+  const Case cases[] = {
+      // A short result: the text as tall as it wants, the log the rest.
+      {"short text", 400, 100, 80, 26, true, {100, 80, 26, 400 - 18 - 80 - 26 - 100}},
+      // A long result: the log keeps a quarter of the page, the text scrolls.
+      {"long text", 400, 900, 80, 26, true, {400 - 18 - 80 - 26 - 100, 80, 26, 100}},
+      // A tiny text still gets its least height.
+      {"tiny text", 400, 10, 80, 26, true, {48, 80, 26, 400 - 18 - 80 - 26 - 48}},
+      // A failed run: no table, no buttons, no log: the text takes the page.
+      {"text alone", 300, 40, 0, 0, false, {300, 0, 0, 0}},
+      {"text and buttons", 300, 40, 0, 26, false, {300 - 6 - 26, 0, 26, 0}},
+      // A table without log: the text keeps what it wants, at most the rest.
+      {"table without log", 300, 500, 80, 0, false, {300 - 6 - 80, 80, 0, 0}},
+      // A small page: the log gives way first, then the text.
+      {"log squeezed", 220, 300, 80, 26, true, {48, 80, 26, 220 - 18 - 80 - 26 - 48}},
+      {"little room for the log", 180, 300, 80, 26, true, {48, 80, 26, 180 - 18 - 80 - 26 - 48}},
+      {"no room for the text", 120, 300, 80, 26, true, {0, 120 - 18 - 26, 26, 0}},
+      {"no room at all", 0, 300, 80, 26, true, {0, 0, 26, 0}},
+  };
+  for (const Case& c : cases) {
+    const winui::ResultHeights h = winui::SplitResultRoom(c.room, 6, c.textWanted, 48, c.table, c.buttons, c.log, 60);
+    EXPECT_EQ(h.result, c.expected.result) << c.name;
+    EXPECT_EQ(h.table, c.expected.table) << c.name;
+    EXPECT_EQ(h.buttons, c.expected.buttons) << c.name;
+    EXPECT_EQ(h.log, c.expected.log) << c.name;
+    for (int part : {h.result, h.table, h.buttons, h.log}) EXPECT_GE(part, 0) << c.name;
+    const int gaps = 6 * ((h.table > 0 || c.table > 0) + (c.buttons > 0) + (c.log ? 1 : 0));
+    if (c.room >= gaps + c.buttons) EXPECT_LE(h.result + h.table + h.buttons + h.log + gaps, c.room) << c.name;
+  }
+}

@@ -1,9 +1,12 @@
 #include "app/win/win_ports.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <filesystem>
 
 #include "app/win/win_text.h"
@@ -70,7 +73,8 @@ std::wstring WidePath(const std::string& utf8) { return platform::PathFromUtf8(u
 std::string Utf8Path(const wchar_t* wide) { return platform::Utf8FromPath(std::filesystem::path(wide)); }
 
 int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::wstring>& buttons, int escape,
-        bool question) {
+        bool question, const wchar_t* title) {
+  if (!title) title = L"Quelvar";
   const std::wstring body = Wide(text);
   std::vector<TASKDIALOG_BUTTON> tdButtons;
   for (size_t i = 0; i < buttons.size(); ++i) tdButtons.push_back({static_cast<int>(100 + i), buttons[i].c_str()});
@@ -79,7 +83,7 @@ int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::
   config.hwndParent = owner;
   config.hInstance = ::GetModuleHandleW(nullptr);
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW | TDF_SIZE_TO_CONTENT;
-  config.pszWindowTitle = L"Quelvar";
+  config.pszWindowTitle = title;
   if (question) {
     config.dwFlags |= TDF_USE_HICON_MAIN;
     config.hMainIcon = ::LoadIconW(nullptr, IDI_QUESTION);
@@ -108,7 +112,7 @@ int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::
                        : MB_OK | (icon == MsgIcon::Information   ? MB_ICONINFORMATION
                                   : icon == MsgIcon::Exclamation ? MB_ICONWARNING
                                                                  : MB_ICONERROR);
-  const int r = ::MessageBoxW(owner, body.c_str(), L"Quelvar", type);
+  const int r = ::MessageBoxW(owner, body.c_str(), title, type);
   if (question) return r == IDYES ? 0 : 1;
   return 0;
 }
@@ -140,10 +144,9 @@ void WinProgress::Progress(const ProgressEvent& e) {
     Pending& p = pending_[e.kind];
     p.dirty = true;
     p.text.assign(e.text.data(), e.text.size());
-    p.done = e.done;
-    p.total = e.total;
+    p.event = e;
   }
-  // The overall bar of the run moves once per block: always shown at once.
+  // The overall bar of the run moves a few times a second: always shown at once.
   const auto now = std::chrono::steady_clock::now();
   if (now < next_ && e.kind != 1) return;
   next_ = now + kInterval;
@@ -151,18 +154,48 @@ void WinProgress::Progress(const ProgressEvent& e) {
   if (pump_) pump_();
 }
 
+void WinProgress::Allow(int kind, bool bar, bool label) {
+  if (kind < 0 || kind >= 5) return;
+  pending_[kind].barAllowed = bar;
+  pending_[kind].labelAllowed = label;
+}
+
+bool WinProgress::BarShown(int kind) const {
+  return kind >= 0 && kind < 5 && pending_[kind].barAllowed && !pending_[kind].barHidden;
+}
+
+bool WinProgress::LabelShown(int kind) const {
+  return kind >= 0 && kind < 5 && pending_[kind].labelAllowed && !pending_[kind].labelHidden;
+}
+
 void WinProgress::Flush() {
+  bool shownChanged = false;
   for (int kind = 0; kind < 5; ++kind) {
     Pending& p = pending_[kind];
     if (!p.dirty) continue;
     p.dirty = false;
-    const ProgressEvent e{kind, p.text, p.done, p.total};
-    if (bars_[kind]) ::SendMessageW(bars_[kind], PBM_SETPOS, static_cast<WPARAM>(e.Percent()), 0);
-    if (labels_[kind]) ::SetWindowTextW(labels_[kind], Wide(e.Label()).c_str());
+    ProgressEvent e = p.event;
+    e.text = p.text;
+    const bool barHidden = e.Hidden(), labelHidden = e.Hidden() && e.text.empty();
+    shownChanged = shownChanged || barHidden != p.barHidden || labelHidden != p.labelHidden;
+    p.barHidden = barHidden;
+    p.labelHidden = labelHidden;
+    if (HWND bar = bars_[kind]) {
+      // Counting without a total: a busy (marquee) bar, never a full one.
+      const bool busy = !e.Hidden() && !e.Determinate();
+      const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
+      if (busy != ((style & PBS_MARQUEE) != 0)) {
+        ::SetWindowLongPtrW(bar, GWL_STYLE, busy ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        ::SendMessageW(bar, PBM_SETMARQUEE, busy ? TRUE : FALSE, 30);
+      }
+      if (!busy) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(e.Percent()), 0);
+    }
+    if (labels_[kind] && !labelHidden) ::SetWindowTextW(labels_[kind], Wide(e.Label()).c_str());
   }
+  if (shownChanged && shown_) shown_();
 }
 
-std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool several) {
+std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool several, const std::wstring& folder) {
   std::vector<std::string> out;
   ComPtr<IFileOpenDialog> dialog;
   if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
@@ -176,9 +209,9 @@ std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool seve
   dialog->SetOkButtonLabel(L"&Abrir");
   dialog->SetFileNameLabel(L"&Nome do arquivo:");
   SetFilter(dialog.p, filter);
-  if (IShellItem* folder = FolderItem(lastFolder_)) {
-    dialog->SetFolder(folder);
-    folder->Release();
+  if (IShellItem* start = FolderItem(folder.empty() ? lastFolder_ : folder)) {
+    dialog->SetFolder(start);
+    start->Release();
   }
   if (FAILED(dialog->Show(owner_))) return out;  // cancelled
   ComPtr<IShellItemArray> items;
@@ -196,11 +229,15 @@ std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool seve
 }
 
 std::string WinFileChooser::ChooseOpenFile(std::string_view filter) {
-  std::vector<std::string> one = Open(filter, false);
+  std::vector<std::string> one = Open(filter, false, L"");
   return one.empty() ? std::string() : one.front();
 }
 
-std::vector<std::string> WinFileChooser::ChooseOpenFiles(std::string_view filter) { return Open(filter, true); }
+std::vector<std::string> WinFileChooser::ChooseOpenFiles(std::string_view filter) { return Open(filter, true, L""); }
+
+std::vector<std::string> WinFileChooser::ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) {
+  return Open(filter, true, folder.empty() ? std::wstring() : WidePath(std::string(folder)));
+}
 
 std::string WinFileChooser::ChooseSaveFile(std::string_view title, std::string_view suggested,
                                            std::string_view filter) {
@@ -226,7 +263,11 @@ std::string WinFileChooser::ChooseSaveFile(std::string_view title, std::string_v
   return ItemPath(item.p);
 }
 
-std::string WinFolderChooser::ChooseFolder(std::string_view title, bool) {
+std::string WinFolderChooser::ChooseFolder(std::string_view title, bool flag) {
+  return ChooseFolderFrom(title, flag, "");
+}
+
+std::string WinFolderChooser::ChooseFolderFrom(std::string_view title, bool, std::string_view folder) {
   ComPtr<IFileOpenDialog> dialog;
   if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
     return "";
@@ -236,10 +277,80 @@ std::string WinFolderChooser::ChooseFolder(std::string_view title, bool) {
   dialog->SetTitle(Wide(title).c_str());
   dialog->SetOkButtonLabel(L"&Selecionar pasta");
   dialog->SetFileNameLabel(L"&Pasta:");
+  if (IShellItem* start = folder.empty() ? nullptr : FolderItem(WidePath(std::string(folder)))) {
+    dialog->SetFolder(start);
+    start->Release();
+  }
   if (FAILED(dialog->Show(owner_))) return "";
   ComPtr<IShellItem> item;
   if (FAILED(dialog->GetResult(&item))) return "";
   return ItemPath(item.p);
+}
+
+namespace {
+
+// The registry key of `place`'s subkey under the program's key, or the
+// program's key itself.
+std::wstring SettingKey(const RegistryPlace& place) {
+  std::wstring key = WinSettings::kRoot;
+  if (!place.subkey.empty()) key += L"\\" + std::wstring(place.subkey.begin(), place.subkey.end());
+  return key;
+}
+
+}  // namespace
+
+std::string WinSettings::Get(std::string_view key) {
+  const RegistryPlace place = SettingPlace(key);
+  const std::wstring subkey = SettingKey(place);
+  const std::wstring name(place.value.begin(), place.value.end());
+  DWORD bytes = 0;
+  if (::RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+          ERROR_SUCCESS ||
+      bytes < sizeof(wchar_t))
+    return "";
+  std::wstring value(bytes / sizeof(wchar_t), L'\0');
+  if (::RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &bytes) !=
+      ERROR_SUCCESS)
+    return "";
+  value.resize(wcsnlen(value.c_str(), bytes / sizeof(wchar_t)));
+  return value.empty() ? std::string() : Utf8Path(value.c_str());
+}
+
+void WinSettings::Set(std::string_view key, std::string_view value) {
+  const RegistryPlace place = SettingPlace(key);
+  HKEY hkey = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, SettingKey(place).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hkey,
+                        nullptr) != ERROR_SUCCESS)
+    return;
+  const std::wstring name(place.value.begin(), place.value.end());
+  const std::wstring text = value.empty() ? std::wstring() : WidePath(std::string(value));
+  ::RegSetValueExW(hkey, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(hkey);
+}
+
+bool WinPathOpener::OpenPath(std::string_view path) {
+  const std::wstring wide = WidePath(std::string(path));
+  const HINSTANCE done = ::ShellExecuteW(owner_, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(done) > 32;
+}
+
+bool CopyToClipboard(HWND owner, const std::wstring& text) {
+  if (!::OpenClipboard(owner)) return false;
+  ::EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+  bool ok = false;
+  if (memory) {
+    if (void* p = ::GlobalLock(memory)) {
+      std::memcpy(p, text.c_str(), bytes);
+      ::GlobalUnlock(memory);
+      ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    }
+    if (!ok) ::GlobalFree(memory);
+  }
+  ::CloseClipboard();
+  return ok;
 }
 
 }  // namespace winui

@@ -27,8 +27,9 @@ std::string Utf8Path(const wchar_t* wide);
 // (their texts, "&" marking the access key); returns the index of the button
 // pressed, or `escape` when the box was closed by Esc or its close button.
 // Uses TaskDialogIndirect (common controls 6), else a MessageBoxW.
+// `title` names the box ("Quelvar" when null).
 int Box(HWND owner, std::string_view text, MsgIcon icon, const std::vector<std::wstring>& buttons, int escape,
-        bool question = false);
+        bool question = false, const wchar_t* title = nullptr);
 // A yes/no question: "Sim"/"Não", "Não" the default; true for yes.
 bool AskYesNo(HWND owner, std::string_view question);
 
@@ -50,8 +51,10 @@ class WinMessages : public MessagePort, public ErrorPort {
 
 // The five progress bars and their labels. Every event is remembered; bars
 // and labels are repainted and window messages run at most every 100 ms (and
-// at each step of the overall bar, kind 1), and Flush() shows the latest
-// state of every bar (called when the work ends).
+// at each event of the run's overall bar, kind 1, a few a second), and
+// Flush() shows the latest state of every bar (called when the work ends). A
+// bar with nothing to show is hidden (its label too when it has no text); a
+// bar whose total is unknown is drawn as busy (marquee), never as full.
 class WinProgress : public ProgressPort {
  public:
   void Attach(int kind, HWND bar, HWND label);
@@ -59,6 +62,16 @@ class WinProgress : public ProgressPort {
   void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
   void Progress(const ProgressEvent& e) override;
   void Flush();
+  // Whether the window shows bar `kind` and its label at all (the form's
+  // controls); an event may still hide them.
+  void Allow(int kind, bool bar, bool label);
+  // Whether bar `kind` / its label is to be shown now: allowed, and the last
+  // event had something to show (a count, a total, or times; the label also
+  // for a text alone).
+  bool BarShown(int kind) const;
+  bool LabelShown(int kind) const;
+  // What runs when an event showed or hid a bar or a label (the window places them again).
+  void SetShownChanged(std::function<void()> shown) { shown_ = std::move(shown); }
 
   static constexpr std::chrono::milliseconds kInterval{100};
 
@@ -66,13 +79,16 @@ class WinProgress : public ProgressPort {
   struct Pending {
     bool dirty = false;
     std::string text;
-    double done = 0, total = 0;
+    ProgressEvent event;  // its text points into `text`
+    bool barHidden = false, labelHidden = false;
+    bool barAllowed = true, labelAllowed = true;
   };
   HWND bars_[5] = {};
   HWND labels_[5] = {};
   Pending pending_[5];
   std::chrono::steady_clock::time_point next_{};
   std::function<void()> pump_;
+  std::function<void()> shown_;
 };
 
 // The open-file dialog ("Abrir", several files at once) and the save-file
@@ -82,10 +98,13 @@ class WinFileChooser : public FileChooser {
   void SetOwner(HWND owner) { owner_ = owner; }
   std::string ChooseOpenFile(std::string_view filter) override;
   std::vector<std::string> ChooseOpenFiles(std::string_view filter) override;
+  // The dialog opened in `folder` (the form's remembered folder); a folder
+  // that does not exist leaves the dialog's own choice.
+  std::vector<std::string> ChooseOpenFilesFrom(std::string_view filter, std::string_view folder) override;
   std::string ChooseSaveFile(std::string_view title, std::string_view suggested, std::string_view filter) override;
 
  private:
-  std::vector<std::string> Open(std::string_view filter, bool several);
+  std::vector<std::string> Open(std::string_view filter, bool several, const std::wstring& folder);
   HWND owner_ = nullptr;
   std::wstring lastFolder_;
 };
@@ -96,9 +115,38 @@ class WinFolderChooser : public FolderChooser {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
   std::string ChooseFolder(std::string_view title, bool flag) override;
+  // The chooser opened in `folder` ("" or a missing folder: its own choice).
+  std::string ChooseFolderFrom(std::string_view title, bool flag, std::string_view folder) override;
 
  private:
   HWND owner_ = nullptr;
 };
+
+// The folders remembered between runs: strings (UTF-16) under
+// HKEY_CURRENT_USER\Software\Quelvar\Quelvar, a key "pastas/ultimaEntrada"
+// as the value "ultimaEntrada" of its subkey "pastas" (SettingPlace). A value
+// that cannot be read is "", one that cannot be written is lost (the next run
+// starts from the defaults).
+class WinSettings : public SettingsPort {
+ public:
+  std::string Get(std::string_view key) override;
+  void Set(std::string_view key, std::string_view value) override;
+  static constexpr const wchar_t* kRoot = L"Software\\Quelvar\\Quelvar";
+};
+
+// Opens a folder in Explorer, a file with its program (ShellExecuteW "open");
+// false when the system could not.
+class WinPathOpener : public PathOpener {
+ public:
+  explicit WinPathOpener(HWND owner = nullptr) : owner_(owner) {}
+  void SetOwner(HWND owner) { owner_ = owner; }
+  bool OpenPath(std::string_view path) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+// Puts `text` on the clipboard as Unicode text; false when it could not.
+bool CopyToClipboard(HWND owner, const std::wstring& text);
 
 }  // namespace winui

@@ -127,4 +127,66 @@ int BoxWidth(std::string_view text) {
   return static_cast<int>(std::min<size_t>(longest * 9 / 2 + 40, kWidestBox));
 }
 
+RegistryPlace SettingPlace(std::string_view key) {
+  const std::u16string text = ControlText(key);
+  std::vector<std::u16string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = text.find(u'/', start);
+    std::u16string part = text.substr(start, slash == std::u16string::npos ? slash : slash - start);
+    if (!part.empty()) parts.push_back(std::move(part));
+    if (slash == std::u16string::npos) break;
+    start = slash + 1;
+  }
+  RegistryPlace place;
+  if (parts.empty()) return place;
+  place.value = parts.back();
+  parts.pop_back();
+  for (const std::u16string& part : parts) {
+    if (!place.subkey.empty()) place.subkey += u'\\';
+    place.subkey += part;
+  }
+  return place;
+}
+
+CopyChoice CopyMenuChoice(const std::u16string& all, size_t start, size_t end) {
+  if (start > end) std::swap(start, end);
+  start = std::min(start, all.size());
+  end = std::min(end, all.size());
+  CopyChoice choice;
+  if (start == end) {
+    choice.label = u"Copiar tudo";
+    choice.text = all;
+  } else {
+    choice.label = u"Copiar";
+    choice.text = all.substr(start, end - start);
+  }
+  choice.enabled = !choice.text.empty();
+  return choice;
+}
+
+ResultHeights SplitResultRoom(int room, int gap, int textWanted, int textMin, int table, int buttons, bool log,
+                              int logMin) {
+  room = std::max(0, room);
+  ResultHeights h;
+  h.table = std::max(0, table);
+  h.buttons = std::max(0, buttons);
+  const int gaps = gap * ((h.table > 0) + (h.buttons > 0) + (log ? 1 : 0));
+  const int logWanted = log ? std::max(logMin, room / 4) : 0;
+  int rest = room - gaps - h.table - h.buttons;  // for the text and the log
+  if (!log && h.table == 0) {
+    h.result = std::max(0, rest);
+    return h;
+  }
+  h.result = std::clamp(textWanted, std::min(textMin, std::max(0, rest - logWanted)), std::max(textMin, rest - logWanted));
+  if (h.result > rest) h.result = std::max(0, rest);  // the log gives way first
+  if (rest < 0) {
+    // Not even the table fits: it shrinks, the text keeps what it can.
+    h.result = 0;
+    h.table = std::max(0, h.table + rest);
+  }
+  h.log = log ? std::max(0, rest - h.result) : 0;
+  return h;
+}
+
 }  // namespace winui

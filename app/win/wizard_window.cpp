@@ -124,13 +124,18 @@ WizardWindow::WizardWindow(std::string databaseTarget) {
   messages_.SetOwner(hwnd_);
   fileChooser_.SetOwner(hwnd_);
   folderChooser_.SetOwner(hwnd_);
+  opener_.SetOwner(hwnd_);
   progress_.SetPump([this] { Pump(); });
+  // A bar shown or hidden by its events: the page is placed again.
+  progress_.SetShownChanged([this] { ControlsChanged(); });
 
   frmAssistente::Ports ports;
   ports.files = &fileChooser_;
   ports.folders = &folderChooser_;
   ports.view = this;
   ports.questions = this;
+  ports.settings = &settings_;
+  ports.opener = &opener_;
   ports.ui.messages = &messages_;
   ports.ui.errors = &messages_;
   ports.ui.progress = &progress_;
@@ -169,6 +174,7 @@ WizardWindow::~WizardWindow() {
                     static_cast<HGDIOBJ>(welcome_), static_cast<HGDIOBJ>(headerPicture_),
                     static_cast<HGDIOBJ>(white_)})
     if (o) ::DeleteObject(o);
+  if (keys_) ::DestroyAcceleratorTable(keys_);
 }
 
 void WizardWindow::Load() {
@@ -245,8 +251,9 @@ void WizardWindow::CreateControls() {
 
   // Page 3.
   p3Attention_ = text(L"Atenção", 3);
-  p3Text_ = text(L"Ao concluir o assistente o processo de unificação será iniciado e não poderá ser interrompido. "
-                 L"Este processo poderá durar alguns minutos.", 3);
+  p3Text_ = text(L"Ao concluir o assistente o processo de unificação será iniciado. Este processo poderá durar "
+                 L"alguns minutos; ele pode ser cancelado com 'Cancelar' (ou Esc), e então o arquivo unificado não é "
+                 L"gravado.", 3);
   p3Finish_ = text(L"Para finalizar, clique em 'Concluir'.", 3);
 
   // The progress bars: the import's on page 1, the run's four on page 4.
@@ -273,6 +280,7 @@ void WizardWindow::CreateControls() {
   cmdVoltar_ = bind(Add(kIdCmdVoltar, WC_BUTTONW, L"", button, -1), c.cmdVoltar);
   cmdAvancar_ = bind(Add(kIdCmdAvancar, WC_BUTTONW, L"", WS_TABSTOP | BS_DEFPUSHBUTTON, -1), c.cmdAvancar);
   cmdCancelar_ = bind(Add(kIdCmdCancelar, WC_BUTTONW, L"", button, -1), c.cmdCancelar);
+  CreateAids();
   AddListTip();
 }
 
@@ -301,6 +309,9 @@ LRESULT CALLBACK WizardWindow::ListProc(HWND list, UINT msg, WPARAM wp, LPARAM l
       self->tipRow_ = row;
       ::SendMessageW(self->listTip_, TTM_POP, 0, 0);
     }
+  } else if (msg == WM_DROPFILES) {
+    self->OnDropFiles(reinterpret_cast<HDROP>(wp));
+    return 0;
   } else if (msg == WM_NCDESTROY) {
     ::RemoveWindowSubclass(list, &WizardWindow::ListProc, 1);
   }
@@ -353,7 +364,8 @@ void WizardWindow::ApplyFonts() {
     ::SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
   }
   ::SendMessageW(listSelecionados_, LB_SETITEMHEIGHT, 0, 2 * lineHeight_ + S(6));
-  ::SendMessageW(lblResultadoFinal_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(S(6), S(6)));
+  for (HWND edit : {lblResultadoFinal_, lblResumo_, txtRegistro_})
+    ::SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(S(6), S(6)));
 }
 
 int WizardWindow::TextHeight(HWND control, int width) const {
@@ -396,14 +408,21 @@ void WizardWindow::Layout() {
   Place(cmdAvancar_, cw - S(12) - bw - S(14) - bw, by, bw, buttonH);
   Place(cmdVoltar_, cw - S(12) - bw - S(14) - bw - S(6) - bw, by, bw, buttonH);
   {
+    // At the left: "Sobre", then the shown save buttons, each as wide as its caption.
     HDC dc = ::GetDC(hwnd_);
     HGDIOBJ old = ::SelectObject(dc, font_);
-    const std::wstring caption = WindowText(cmdConciliacao_);
-    RECT r{0, 0, 0, 0};
-    ::DrawTextW(dc, caption.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    int bx = S(12);
+    for (HWND b : {cmdSobre_, cmdConciliacao_, cmdSalvarRegistro_}) {
+      const std::wstring caption = WindowText(b);
+      RECT r{0, 0, 0, 0};
+      ::DrawTextW(dc, caption.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+      const int width = std::max(b == cmdSobre_ ? S(72) : bw, static_cast<int>(r.right) + S(24));
+      Place(b, bx, by, width, buttonH);
+      const bool shown = b == cmdSobre_ || (b == cmdConciliacao_ ? c.cmdConciliacao.Visible : c.cmdSalvarRegistro.Visible);
+      if (shown) bx += width + S(6);
+    }
     ::SelectObject(dc, old);
     ::ReleaseDC(hwnd_, dc);
-    Place(cmdConciliacao_, S(12), by, std::max(bw, static_cast<int>(r.right) + S(24)), buttonH);
   }
 
   // Page 0.
@@ -469,22 +488,29 @@ void WizardWindow::Layout() {
   h = TextHeight(p3Attention_, W);
   Place(p3Attention_, x0, y, W, h);
   y += h + S(8);
-  Place(p3Text_, x0, y, W, TextHeight(p3Text_, W));
+  h = TextHeight(p3Text_, W);
+  Place(p3Text_, x0, y, W, h);
+  y += h + S(10);
+  h = c.lblResumo.Caption.empty() ? 0 : TextHeight(lblResumo_, W - S(16)) + S(12);
+  Place(lblResumo_, x0, y, W, h);
   h = TextHeight(p3Finish_, W);
   Place(p3Finish_, x0, y1 - h, W, h);
 
   // Page 4: the shown bars one under the other, then the result.
   y = y0;
-  const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
-                              &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
   for (int kind = 1; kind < 5; ++kind) {
-    if (!labels[kind]->Visible) continue;
-    Place(barLabels_[kind], x0, y, W, lineHeight_);
-    y += lineHeight_ + S(2);
-    Place(bars_[kind], x0, y, W, S(18));
-    y += S(18) + S(10);
+    const bool label = progress_.LabelShown(kind), bar = progress_.BarShown(kind);
+    if (label) {
+      Place(barLabels_[kind], x0, y, W, lineHeight_);
+      y += lineHeight_ + S(2);
+    }
+    if (bar) {
+      Place(bars_[kind], x0, y, W, S(18));
+      y += S(18);
+    }
+    if (label || bar) y += S(10);
   }
-  Place(lblResultadoFinal_, x0, y, W, y1 - y);
+  LayoutResult(x0, y, W, y1);
 
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -518,7 +544,10 @@ void WizardWindow::ControlsChanged() {
   ::SendMessageW(checkValidarMatriz_, BM_SETCHECK, c.checkValidarMatriz.Value ? BST_CHECKED : BST_UNCHECKED, 0);
   const Control* labels[5] = {&c.lblProgressoPovoacaoTabela, &c.lblProgressoBlocosGeral, &c.lblProgressoEmpresa,
                               &c.lblProgressoBlocosParcial, &c.lblProgressoBlocosParcialInterno};
+  const Control* bars[5] = {&c.sspProgressoPovoacaoTabela, &c.sspProgressoBlocosGeral, &c.sspProgressoEmpresa,
+                            &c.sspProgressoBlocosParcial, &c.sspProgressoBlocosParcialInterno};
   for (int kind = 0; kind < 5; ++kind) {
+    progress_.Allow(kind, bars[kind]->Visible, labels[kind]->Visible);
     // A caption set by the form replaces what the progress port wrote last.
     if (labels[kind]->Caption != shownCaption_[kind]) {
       shownCaption_[kind] = labels[kind]->Caption;
@@ -526,12 +555,18 @@ void WizardWindow::ControlsChanged() {
     }
   }
   ShowFileList();
+  ShowAids();
   Layout();
 
   for (const Item& item : items_) {
     bool visible = item.page < 0 || c.fraAssistente[static_cast<size_t>(item.page)].Visible;
     if (item.control) visible = visible && item.control->Visible;
     if (item.hwnd == lblRotulo_) visible = c.Frame2.Visible;
+    if (item.hwnd == grdResumo_) visible = visible && c.lblResultadoFinal.Visible && !shownSummary_.empty();
+    for (int kind = 0; kind < 5; ++kind) {
+      if (item.hwnd == bars_[kind]) visible = visible && progress_.BarShown(kind);
+      if (item.hwnd == barLabels_[kind]) visible = visible && progress_.LabelShown(kind);
+    }
     const bool enabled = !item.control || item.control->Enabled;
     if (static_cast<bool>(::IsWindowEnabled(item.hwnd)) != enabled) ::EnableWindow(item.hwnd, enabled);
     if (static_cast<bool>(::IsWindowVisible(item.hwnd)) != visible || !::IsWindowVisible(hwnd_))
@@ -702,7 +737,23 @@ void WizardWindow::DoEvents() {
   Pump();
 }
 
+void WizardWindow::Busy(bool on) {
+  if (on == busy_) return;
+  busy_ = on;
+  // The cursor over the window follows WM_SETCURSOR (see Handle); it is set
+  // at once too, so that it shows before the work goes on.
+  ::SetCursor(::LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+  if (!on) {
+    POINT at;
+    ::GetCursorPos(&at);
+    ::SetCursorPos(at.x, at.y);  // the control under the mouse sets its own cursor again
+  }
+  Pump();
+}
+
 bool WizardWindow::PreTranslate(MSG& msg) {
+  if (keys_ && hwnd_ && (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)) && ::TranslateAcceleratorW(hwnd_, keys_, &msg))
+    return true;
   if (msg.hwnd == listSelecionados_ && msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE) {
     OnRemoveFile();
     return true;
@@ -761,7 +812,7 @@ void WizardWindow::OnCommand(int id, int code) {
         }
       }
       break;
-    default: break;
+    default: OnAidCommand(id, code); break;
   }
 }
 
@@ -821,7 +872,10 @@ void WizardWindow::OnBack() {
 }
 
 void WizardWindow::OnCancel() {
-  if (form_->m_Running) return;  // the run cannot be interrupted
+  if (form_->m_Running) {
+    form_->cmdCancelar_Click();  // asks whether to cancel the run
+    return;
+  }
   if (form_->m_Importing) {
     // The files of the list imported again after an edit: the form tells why it goes on.
     if (!form_->ImportCancellable()) {
@@ -853,9 +907,13 @@ void WizardWindow::CloseIfDone() {
 }
 
 void WizardWindow::OnClose() {
-  // Closing never happens under running work: ignored during the run; during
-  // an import it asks, stops the import and closes once the file is rolled back.
-  if (form_->m_Running) return;
+  // Closing never happens under running work: during the run it asks whether
+  // to cancel it and closes once the run stopped; during an import it asks,
+  // stops the import and closes once the file is rolled back.
+  if (form_->m_Running) {
+    if (!closeWhenIdle_ && form_->AskCancelRun()) closeWhenIdle_ = true;
+    return;
+  }
   if (form_->m_Importing) {
     if (!closeWhenIdle_ && Ask(kConfirmCloseImport) && form_->m_Importing) {
       closeWhenIdle_ = true;
@@ -935,12 +993,23 @@ LRESULT WizardWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         ListTipText(*reinterpret_cast<NMTTDISPINFOW*>(lp));
         return 0;
       }
+      if (header->code == NM_CUSTOMDRAW && header->hwndFrom == grdResumo_)
+        return SummaryCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
       break;
     }
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wp) == listSelecionados_) {
         OnListMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
         return 0;
+      }
+      break;
+    case kMsgDropped:
+      TakeDroppedFiles();
+      return 0;
+    case WM_SETCURSOR:
+      if (busy_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
       }
       break;
     case WM_CLOSE:

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ class WizardWindow : public FormView, public QuestionPort {
   // FormView: repaints the controls from the form / runs pending messages.
   void ControlsChanged() override;
   void DoEvents() override;
+  // A wait cursor over the window while the form reads a file before its bar moves.
+  void Busy(bool on) override;
   // QuestionPort: the form's yes/no questions ("Sim"/"Não").
   bool Ask(std::string_view question) override;
 
@@ -84,6 +87,34 @@ class WizardWindow : public FormView, public QuestionPort {
   static LRESULT CALLBACK ListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
   void ListTipText(NMTTDISPINFOW& info);
   void FocusPage(int page);
+  // ---- Beside the pages (wizard_aids.cpp) ----
+  // The controls of the aids: "Sobre" and "Salvar registro..." in the button
+  // bar, the summary on page 3, the result page's "Abrir pasta", "Abrir
+  // arquivo", summary table and log; drops onto the list; Ctrl+O and F1.
+  void CreateAids();
+  // Their state from the form: title, summary, buttons, log and table.
+  void ShowAids();
+  // Places the result page's controls from `y` down to `bottom`, `x` and `w` wide.
+  void LayoutResult(int x, int y, int w, int bottom);
+  // Fills the summary table from the last run's rows (when they changed).
+  void ShowSummaryTable();
+  // Draws the total row of the summary table in bold.
+  LRESULT SummaryCustomDraw(NMLVCUSTOMDRAW& draw);
+  void ShowAbout();
+  // The copy menu of a read-only edit ("Copiar"/"Copiar tudo", "Selecionar tudo").
+  void OnCopyMenu(HWND edit, int x, int y);
+  // Files dropped onto the list (`drop` released here), handed to the form once the drop has ended.
+  void OnDropFiles(HDROP drop);
+  void TakeDroppedFiles();
+  // The aids' commands (buttons, Ctrl+O, F1); false for another control's.
+  bool OnAidCommand(int id, int code);
+  // Control IDs of the aids, named after the form's controls; kIdAbrir is Ctrl+O's, kIdSobreKey F1's.
+  static constexpr int kIdCmdSobre = 1200, kIdCmdSalvarRegistro = 1201, kIdCmdAbrirPasta = 1202,
+                       kIdCmdAbrirArquivo = 1203, kIdTxtRegistro = 1204, kIdGrdResumo = 1205, kIdLblResumo = 1206,
+                       kIdAbrir = 1210, kIdSobreKey = 1211;
+  // Posted after a drop, so that the import runs once the drop has ended.
+  static constexpr UINT kMsgDropped = WM_APP + 1;
+  static LRESULT CALLBACK TextProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
   void CloseIfDone();
   void SetText(HWND control, const std::wstring& text);
 
@@ -93,8 +124,11 @@ class WizardWindow : public FormView, public QuestionPort {
   WinProgress progress_;
   WinFileChooser fileChooser_;
   WinFolderChooser folderChooser_;
+  WinSettings settings_;
+  WinPathOpener opener_;
   std::unique_ptr<frmAssistente> form_;
   bool closeWhenIdle_ = false;
+  bool busy_ = false;
   bool quitting_ = false;
   int shownPage_ = -1;
   std::string shownCaption_[5];
@@ -124,6 +158,12 @@ class WizardWindow : public FormView, public QuestionPort {
   HWND p3Attention_ = nullptr, p3Text_ = nullptr, p3Finish_ = nullptr;
   HWND bars_[5] = {}, barLabels_[5] = {};
   HWND lblResultadoFinal_ = nullptr;
+  HWND lblResumo_ = nullptr, cmdSobre_ = nullptr, cmdSalvarRegistro_ = nullptr, cmdAbrirPasta_ = nullptr,
+       cmdAbrirArquivo_ = nullptr, txtRegistro_ = nullptr, grdResumo_ = nullptr;
+  HACCEL keys_ = nullptr;                    // Ctrl+O, F1
+  std::string shownLog_;                     // the log last put in txtRegistro_
+  std::vector<std::vector<std::string>> shownSummary_;  // the cells last put in grdResumo_
+  std::vector<std::string> dropped_;         // files dropped, waiting for the form
   HWND listTip_ = nullptr;
   int tipRow_ = -1;
   std::wstring tipText_;
