@@ -382,6 +382,64 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   EXPECT_FALSE(window_->isVisible());
 }
 
+// As a user: one batch with an empty file and a file whose header has a bad
+// date gets one report naming both; removing a branch from the list and
+// merging gives, byte for byte, the command line's merge without that branch.
+TEST_F(WizardWindowTest, ABatchNamesEveryFileNotTakenAndARemovalEqualsAMergeWithoutTheFile) {
+  const std::vector<std::string> files = InputFiles();
+  ASSERT_GE(files.size(), 3u);
+  const fs::path empty = dir_ / "vazio.txt", badHeader = dir_ / "cabecalho.txt";
+  std::ofstream(empty, std::ios::binary).flush();
+  {
+    std::ifstream in(files[1], std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // |0000|006|0|||DT_INI|: the period's first day made impossible.
+    size_t at = 0;
+    for (int bars = 0; bars < 6; ++bars) at = text.find('|', at) + 1;
+    text.replace(at, 8, "32132023");
+    std::ofstream(badHeader, std::ios::binary) << text;
+  }
+  Button("cmdAvancar")->click();
+  auto* list = Find<QListWidget>("ListBoxSelecionados");
+  files_.batches = {{files[0], empty.string(), files[1], badHeader.string(), files[2]}};
+  Button("cmdLocalArquivoMagnetico")->click();
+  ASSERT_EQ(list->count(), 3);
+  ASSERT_EQ(messages_.shown.size(), 1u);  // one report for the batch, not one box per file
+  const std::string& report = messages_.shown[0].text;
+  EXPECT_NE(report.find("vazio.txt"), std::string::npos) << report;
+  EXPECT_NE(report.find("cabecalho.txt"), std::string::npos) << report;
+  messages_.shown.clear();
+
+  // The branch in the middle is removed by clicking its row and "Remover".
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+  ASSERT_EQ(list->currentRow(), 1);
+  Button("cmdRemoverArquivo")->click();
+  ASSERT_EQ(window_->form().controls.ListBoxSelecionados, (std::vector<std::string>{files[0], files[2]}));
+  Button("cmdAvancar")->click();
+  folders_.folder = (dir_ / "out").string();
+  Button("ButtonLocalidadeSalvar")->click();
+  Button("cmdAvancar")->click();
+  Button("cmdAvancar")->click();
+  const RunResult& result = window_->form().m_Resultado;
+  ASSERT_TRUE(result.ok) << result.error;
+
+  fs::create_directories(dir_ / "cli");
+  QProcess merge;
+  merge.start(QStringLiteral(QUELVAR_BINARY), {QStringLiteral("merge"), QStringLiteral("--no-progress"),
+                                               QStringLiteral("--output-dir"), PathText((dir_ / "cli").string()),
+                                               PathText(files[0]), PathText(files[2])});
+  ASSERT_TRUE(merge.waitForFinished(120000));
+  ASSERT_EQ(merge.exitCode(), 0) << merge.readAllStandardError().toStdString();
+  const std::string cliPath = QString::fromUtf8(merge.readAllStandardOutput()).trimmed().toStdString();
+  auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string wizardBytes = bytes(result.path);
+  EXPECT_FALSE(wizardBytes.empty());
+  EXPECT_TRUE(wizardBytes == bytes(cliPath)) << result.path << " differs from " << cliPath;
+}
+
 TEST_F(WizardWindowTest, EscAsksBeforeFilesAreLostAndReplacingAFileAsksToo) {
   ImportAndGoToPage3({InputFiles()[0]});
   Button("cmdAvancar")->click();
