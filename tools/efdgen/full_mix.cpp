@@ -37,8 +37,9 @@ FullMix::FullMix(std::string firstDay, std::string lastDay)
 
 // A field of a new record: REG; codes of its own establishment's (or the
 // company's) tables; the new code of a table record; CNPJ and CPF; dates and
-// periods within the file's period; zero amounts; "0" for indicators and a
-// short text or number for the rest.
+// periods within the file's period; zero amounts; "0" for one-character
+// indicators, fixed-size fields at their exact size, and a short text or
+// number for the rest.
 std::string FullMix::Value(const CatalogueRecord& record, const CatalogueField& f, const std::string& cnpj) {
   if (f.number == 1) return record.code;
   const std::string& name = f.name;
@@ -60,7 +61,9 @@ std::string FullMix::Value(const CatalogueRecord& record, const CatalogueField& 
   if (f.size == 6 && f.exactSize && (name.rfind("PER_", 0) == 0 || name.rfind("MES_", 0) == 0))
     return firstDay_.substr(2);
   if (name == "CFOP") return "5102";
-  if (name.rfind("IND_", 0) == 0) return "0";
+  // A fixed-size field gets exactly its size: a two-digit indicator "01" (each one's
+  // codes in the guide start there), any other "0…01".
+  if (name.rfind("IND_", 0) == 0 && !(f.exactSize && f.size > 1)) return "0";
   if (f.exactSize && f.size > 0) return std::string(static_cast<size_t>(f.size - 1), '0') + "1";
   if (f.type == 'N') return "1";
   if (name.rfind("COD_", 0) == 0 || name.rfind("NUM_", 0) == 0) return f.size == 1 ? "1" : "01";
