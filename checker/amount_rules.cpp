@@ -32,7 +32,9 @@ void AmountRules::Line(int64_t n, const CatalogueRecord& record, std::string_vie
       const std::string_view text = line.substr(start + 1, end - start - 1);
       if (!text.empty()) {
         const AmountReading r = ReadEfdAmount(text, *f);
-        if (r.fault != AmountFault::kNone) report_(n, record.code, DescribeAmountFault(r, *f, text));
+        // Too many digits in a field of fixed size is told by SizeRules, with the exact size.
+        const bool toldBySize = r.fault == AmountFault::kDigits && f->exactSize;
+        if (r.fault != AmountFault::kNone && !toldBySize) report_(n, record.code, DescribeAmountFault(r, *f, text));
       }
     }
     start = end;

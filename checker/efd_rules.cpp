@@ -164,6 +164,7 @@ void EfdRules::Line(std::string_view line) {
       tree_.Line(n, *stat.record, line, true);
       codes_.Line(n, *stat.record, line);
       amounts_.Line(n, *stat.record, line);
+      sizes_.Line(n, *stat.record, line);
     }
     sums_.Line(n, code, line);
   } else {
@@ -175,6 +176,7 @@ void EfdRules::Line(std::string_view line) {
     if (stat.record) {
       tree_.Line(n, *stat.record, repaired_, false);
       amounts_.Line(n, *stat.record, repaired_);
+      sizes_.Line(n, *stat.record, repaired_);
     }
     sums_.Line(n, code, repaired_);
   }

@@ -9,6 +9,7 @@
 
 #include "checker/amount_rules.h"
 #include "checker/code_rules.h"
+#include "checker/size_rules.h"
 #include "checker/efd_check.h"
 #include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
@@ -26,6 +27,9 @@ class EfdRules {
                     bool blankLinesAreErrors = true)
       : report_(report), tree_(report), codes_(report, identicalCodesAreErrors),
         amounts_([this](int64_t line, std::string_view code, std::string message) {
+          Problem(line, code, std::move(message));
+        }),
+        sizes_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
         sums_([this](int64_t line, std::string_view code, std::string message) {
@@ -71,6 +75,7 @@ class EfdRules {
   TreeRules tree_;
   CodeRules codes_;
   AmountRules amounts_;  // after report_: it reports through Problem
+  SizeRules sizes_;      // likewise
   SumRules sums_;        // likewise
   bool blankLinesAreErrors_ = true;
   int64_t lineNo_ = 0;       // the file's line number of the current line

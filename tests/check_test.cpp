@@ -10,7 +10,9 @@
 
 #include "checker/efd_check.h"
 #include "checker/line_reader.h"
+#include "checker/size_rules.h"
 #include "staging/record_catalogue.h"
+#include "staging/text.h"
 #include "tests/support/check_support.h"
 #include "tests/support/staging_database.h"
 #include "tools/efdgen/network.h"
@@ -603,6 +605,70 @@ TEST(CheckCatalogue, Each0140CnpjOnce) {
   CheckReport r = Check(bad);
   EXPECT_TRUE(HasError(r, i + 1, "0140", "o CNPJ \"11222333000181\" já tem o 0140 da linha 4"));
   EXPECT_TRUE(IsValid(Check(Referencing())));
+}
+
+// A field whose size the layout marks '*' holds exactly that many characters
+// when it holds any; before, a CST "1" for "01" passed the check and the tax
+// authority's validator refused the file. A number too long for such a field
+// is told once, with the exact size.
+TEST(CheckCatalogue, FieldsOfFixedSizeHoldExactlyTheirSize) {
+  struct Case {
+    const char* line;   // the first line starting with this is edited
+    const char* field;  // by its layout name
+    std::string value;
+    std::string error;  // the whole message; empty when the file stays valid
+  };
+  const std::vector<Case> cases = {
+      {"|C170|", "CST_PIS", "1", "o campo 25 (CST_PIS) tem 1 caractere, o leiaute exige exatamente 2: \"1\""},
+      {"|C170|", "CST_PIS", "011", "o campo 25 (CST_PIS) tem 3 caracteres, o leiaute exige exatamente 2: \"011\""},
+      {"|C170|", "CST_PIS", "01", ""},
+      {"|C170|", "CST_IPI", "", ""},  // empty: whether it is required is another rule
+      {"|C170|", "CST_IPI", "5", "o campo 20 (CST_IPI) tem 1 caractere, o leiaute exige exatamente 2: \"5\""},
+      {"|C170|", "CFOP", "51020", "o campo 11 (CFOP) tem 5 caracteres, o leiaute exige exatamente 4: \"51020\""},
+      {"|0150|P1|", "CNPJ", "1122233300042",
+       "o campo 05 (CNPJ) tem 13 caracteres, o leiaute exige exatamente 14: \"1122233300042\""},
+      {"|C100|", "COD_MOD", "5", "o campo 05 (COD_MOD) tem 1 caractere, o leiaute exige exatamente 2: \"5\""},
+      {"|0140|2|", "UF", "S\xC3", ""},  // Latin-1: one byte, one character
+      {"|0140|2|", "UF", "SPX", "o campo 05 (UF) tem 3 caracteres, o leiaute exige exatamente 2: \"SPX\""},
+      {"|0000|", "DT_INI", "1012023", "o campo 06 (DT_INI) tem 7 caracteres, o leiaute exige exatamente 8: \"1012023\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.line) + c.field + "=" + c.value);
+    Lines file = Referencing();
+    const size_t i = Find(file, c.line);
+    const CatalogueRecord* r = Layout006().Find(std::string(c.line).substr(1, 4));
+    ASSERT_NE(r, nullptr);
+    const CatalogueField* f = r->Field(c.field);
+    ASSERT_NE(f, nullptr);
+    std::vector<std::string_view> parts = SplitBars(file[i]);
+    std::string line = "|";
+    for (size_t k = 1; k + 1 < parts.size(); ++k)
+      line.append(static_cast<int>(k) == f->number ? std::string_view(c.value) : parts[k]).append("|");
+    file[i] = line;
+    const CheckReport report = Check(file);
+    if (c.error.empty()) {
+      EXPECT_TRUE(IsValid(report));
+      continue;
+    }
+    EXPECT_TRUE(HasError(report, static_cast<int64_t>(i) + 1, r->code, c.error));
+    EXPECT_EQ(report.errors, 1) << Listing(report);
+  }
+  // REG, text of fixed size 4, as the rule reads it; a UTF-8 letter is one character.
+  const CatalogueField& reg = Layout006().Find("0000")->fields[0];
+  EXPECT_EQ(DescribeSizeFault(reg, "000"), "o campo 01 (REG) tem 3 caracteres, o leiaute exige exatamente 4: \"000\"");
+  EXPECT_EQ(DescribeSizeFault(reg, "0000"), "");
+  EXPECT_EQ(DescribeSizeFault(reg, ""), "");
+  EXPECT_EQ(DescribeSizeFault(reg, "\xC3\x81" "BCD"), "");
+  // A 13-field M210 of an older layout is read in its current positions.
+  Lines body = Referencing();
+  body = Lines(body.begin(), body.begin() + Find(body, "|9001|"));
+  body.insert(body.begin() + Find(body, "|M990|"), {"|M200|0,17|0,00|0,00|0,17|0,00|0,00|0,17|0,00|0,00|0,00|0,00|0,17|",
+                                                   "|M205|08|691201|0,17|",
+                                                   "|M210|1|10,00|10,00|1,65|||0,17|0,00|0,00|0,00|0,00|0,17|"});
+  Lines older = Renumbered(body);
+  older[0].replace(6, 3, "003");
+  EXPECT_TRUE(HasError(Check(older), Find(older, "|M210|") + 1, "M210",
+                       "o campo 02 (COD_CONT) tem 1 caractere, o leiaute exige exatamente 2: \"1\""));
 }
 
 TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/size_rules.h"
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
 #include "tests/support/check_support.h"
@@ -271,6 +272,26 @@ TEST_F(EfdgenTest, EveryRecordOfTheLayoutWithItsReferencesResolved) {
         pos = end + 1;
       }
       for (const CatalogueRecord& r : Layout006().Records()) EXPECT_TRUE(codes.count(r.code)) << r.code << " in " << f;
+      // Every field of fixed size the generator fills has exactly its size (the
+      // check says so too; this names the field). Before, the two-digit
+      // indicators (I010 IND_ATIV, F200 IND_OPER, ...) were written "0".
+      int filled = 0;
+      for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 2;
+        const CatalogueRecord* r = Layout006().Find(line.substr(1, 4));
+        if (!r) continue;
+        const std::vector<std::string_view> v = SplitBars(line);
+        for (const CatalogueField& fd : r->fields) {
+          if (!fd.exactSize || static_cast<size_t>(fd.number) + 1 >= v.size()) continue;
+          const std::string_view value = v[static_cast<size_t>(fd.number)];
+          EXPECT_EQ(DescribeSizeFault(fd, value), "") << r->code << " in " << f;
+          filled += !value.empty() && fd.size == 2 && fd.name.rfind("IND_", 0) == 0;
+        }
+      }
+      EXPECT_GT(filled, 0) << f;
     }
   }
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "staging/text.h"
 #include "tests/support/check_support.h"
 #include "tests/support/writer_support.h"
 
@@ -187,6 +188,32 @@ TEST_F(MergeRefusals, AnAmountWithMoreDecimalsThanTheLayoutRefusesItsFile) {
   ProcessResult c = RunQuelvar({"check", branch});
   EXPECT_EQ(c.exitCode, 1);
   EXPECT_NE(c.out.find("182 M400: o campo 03 (VL_TOT_REC) tem 7 casas decimais"), std::string::npos) << c.out;
+}
+
+// Before, a branch whose I010 IND_ATIV was "1" (the layout's size is exactly
+// 2, "01") was imported and merged with exit status 0, and `check` called both
+// files valid, while the tax authority's validator refuses them. Now the
+// branch is refused before import naming file, line, record, field and value.
+TEST_F(MergeRefusals, AFieldShorterThanItsFixedSizeRefusesItsFile) {
+  size_t at = 0;
+  std::string branch = Edited(1, "filial-ind-ativ.txt", [&](size_t n, const std::string& l) {
+    if (at != 0 || l.rfind("|I010|", 0) != 0) return l;
+    at = n;
+    std::vector<std::string_view> f = SplitBars(l);
+    return "|I010|" + std::string(f[2]) + "|1|" + std::string(f[4]) + "|";
+  });
+  ASSERT_NE(at, 0u);
+  const std::string message = "linha " + std::to_string(at) +
+                              " I010: o campo 03 (IND_ATIV) tem 1 caractere, o leiaute exige exatamente 2: \"1\"";
+  const std::string out = dir.File("out");
+  ProcessResult r = Merge({Sample(0), branch, Sample(2)}, out);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("filial-ind-ativ.txt: Arquivo recusado: 1 erro(s): " + message), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out + "/" + kMerged));
+  ProcessResult c = RunQuelvar({"check", branch});
+  EXPECT_EQ(c.exitCode, 1);
+  EXPECT_NE(c.out.find(std::to_string(at) + " I010: o campo 03 (IND_ATIV) tem 1 caractere"), std::string::npos)
+      << c.out;
 }
 
 // Before, a branch whose 1100 said field 08 was not field 06 + field 07 was
