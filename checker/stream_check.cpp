@@ -87,6 +87,8 @@ void BackgroundLines::Push() {
 }
 
 void BackgroundLines::Add(std::string_view bytes) {
+  // A block never grows past its size unless one piece alone is larger.
+  if (!current_.empty() && current_.size() + bytes.size() > blockSize_) Push();
   current_.append(bytes);
   if (current_.size() >= blockSize_) Push();
 }
