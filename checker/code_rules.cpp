@@ -1,5 +1,6 @@
 #include "checker/code_rules.h"
 
+#include <mutex>
 #include <vector>
 
 #include "staging/line_field.h"
@@ -7,15 +8,15 @@
 
 namespace {
 
-// The positions in the line (REG = 1) of the key fields of the table `kind`.
+// The positions in the line (REG = 1) of the key fields of the table `kind`,
+// found once (the merged file's check runs on a thread of its own).
 const std::vector<size_t>& KeyFields(int kind, const CatalogueRecord& record) {
   static std::vector<size_t> fields[kCodeKinds];
-  static bool built[kCodeKinds] = {};
-  if (!built[kind]) {
+  static std::once_flag built[kCodeKinds];
+  std::call_once(built[kind], [&] {
     for (std::string_view name : CodeTableKey(kind))
       if (const CatalogueField* f = record.Field(name)) fields[kind].push_back(static_cast<size_t>(f->number));
-    built[kind] = true;
-  }
+  });
   return fields[kind];
 }
 

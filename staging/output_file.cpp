@@ -116,6 +116,10 @@ void OutputFile::WriteLine(std::string_view line) {
     throw FileWriteError("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err), Cause(err));
   }
   ++lines_;
+  if (tap_) {
+    tap_(line);
+    tap_("\r\n");
+  }
 }
 
 void OutputFile::Write(std::string_view bytes) {
@@ -124,6 +128,7 @@ void OutputFile::Write(std::string_view bytes) {
     int err = errno;
     throw FileWriteError("Erro ao gravar o arquivo \"" + final_ + "\": " + Cause(err), Cause(err));
   }
+  if (tap_) tap_(bytes);
 }
 
 void OutputFile::Finish() {

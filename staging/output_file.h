@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -54,6 +55,10 @@ class OutputFile {
   void KeepAs(const std::string& path);
   // Closes and removes the temporary file; the final name is untouched. Idempotent.
   void Abort();
+  // From now on every byte accepted for the file (lines with their CR LF,
+  // and what Write writes) is also handed to `tap`, in file order; an empty
+  // function stops it. What `tap` throws leaves the write that called it.
+  void SetTap(std::function<void(std::string_view bytes)> tap) { tap_ = std::move(tap); }
   int64_t LinesWritten() const { return lines_; }
   const std::string& FinalPath() const { return final_; }
   const std::string& TempPath() const { return temp_; }
@@ -66,6 +71,7 @@ class OutputFile {
   std::string final_, temp_;
   int signalSlot_ = -1;
   int64_t lines_ = 0;
+  std::function<void(std::string_view)> tap_;
 };
 
 // Removes from `folder` the temporaries this program left there: plain files

@@ -8,6 +8,7 @@
 #include "tests/support/writer_support.h"
 #include "tests/support/import_support.h"
 #include "tests/support/staging_database.h"
+#include "tools/efdgen/network.h"
 #include "wizard/input_validation.h"
 
 namespace {
@@ -221,6 +222,112 @@ TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
     } else {
       EXPECT_EQ(v.problemCount, 1) << what << ": " << DescribeProblems(v);
       EXPECT_EQ(DescribeProblems(v, 1), "linha " + std::to_string(at + 1) + " " + c.code + ": " + c.refusal) << what;
+    }
+  }
+}
+
+namespace {
+
+// The lines of `path` (CR LF ends).
+std::vector<std::string> FileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  const std::string bytes = ReadFileBytes(path);
+  size_t at = 0;
+  while (at < bytes.size()) {
+    size_t end = bytes.find("\r\n", at);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// The field `k` (REG = 1) of `line`.
+std::string Field(const std::string& line, size_t k) {
+  size_t start = 0;
+  for (size_t i = 0; i < k; ++i) start = line.find('|', start) + 1;
+  return line.substr(start, line.find('|', start) - start);
+}
+
+// The field `k` (REG = 1) of `line` replaced by `value`.
+std::string WithField(const std::string& line, size_t k, const std::string& value) {
+  size_t start = 0;
+  for (size_t i = 0; i < k; ++i) start = line.find('|', start) + 1;
+  const size_t end = line.find('|', start);
+  return line.substr(0, start) + value + line.substr(end);
+}
+
+}  // namespace
+
+// The structure of a file is checked while it is staged: a file the check
+// refuses (a bad amount in the middle) leaves nothing staged and shows only
+// its refusal, the same text as a check before the staging gave, whatever
+// its staging met before (a notice of its 0110, or a 0110 that fails the
+// staging at its third line); without the bad amount the staging's own
+// notice or failure stands.
+TEST(FileChecks, AFileTheCheckRefusesDuringItsStagingLeavesNothingAndOnlyTheRefusal) {
+  NetworkOptions options;
+  options.establishments = 2;
+  options.targetLines = 40000;
+  struct Case {
+    const char* what;
+    std::string regime;  // the branch's 0110 fields COD_INC_TRIB, COD_TIPO_CONT ("" as generated)
+    bool badAmount;
+    ImportOutcome outcome;
+    std::string message;  // a part of the one message shown ("" for the refusal)
+  };
+  const std::vector<Case> cases = {
+      {"bad amount", "", true, ImportOutcome::Refused, ""},
+      {"bad amount after a 0110 notice", "tipo", true, ImportOutcome::Refused, ""},
+      {"bad amount after a 0110 failure", "inc", true, ImportOutcome::Refused, ""},
+      {"a 0110 notice only", "tipo", false, ImportOutcome::Imported, "o registro 0110 informa COD_TIPO_CONT"},
+      {"a 0110 failure only", "inc", false, ImportOutcome::Failed, "o registro 0110 difere do primeiro arquivo"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ImportStage s;
+    s.form->m_ValidarEstrutura = true;
+    const std::vector<std::string> files = WriteNetwork(options, (s.dir / "rede").string());
+    ASSERT_EQ(s.Import(files[0]), ImportOutcome::Imported);
+    s.TakeMessages();
+    std::vector<std::string> lines = FileLines(files[1]);
+    ASSERT_GT(lines.size(), 10000u);
+    for (std::string& line : lines)
+      if (line.rfind("|0110|", 0) == 0) {
+        if (c.regime == "tipo") line = WithField(line, 4, Field(line, 4) == "1" ? "2" : "1");
+        if (c.regime == "inc") line = WithField(line, 2, Field(line, 2) == "1" ? "2" : "1");
+      }
+    if (c.badAmount) {
+      bool changed = false;
+      for (size_t i = lines.size() / 2; i < lines.size() && !changed; ++i)
+        if (lines[i].rfind("|C170|", 0) == 0) {
+          lines[i] = WithField(lines[i], 7, "1.5");  // VL_ITEM written with a point
+          changed = true;
+        }
+      ASSERT_TRUE(changed);
+    }
+    const std::string branch = s.Write("filial.txt", lines);
+    const std::vector<std::string> tables = {"0140", "C100", "C170", "M100"};
+    std::vector<size_t> before;
+    for (const std::string& t : tables) before.push_back(s.Count(t));
+
+    EXPECT_EQ(s.Import(branch), c.outcome);
+    const std::vector<std::string> shown = s.TakeMessages();
+    ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+    if (c.message.empty()) {
+      const InputValidation v = ValidateInputFile(branch);
+      ASSERT_FALSE(v.Valid());
+      EXPECT_EQ(shown[0], "Arquivo recusado: " + std::to_string(v.problemCount) + " erro(s): " + DescribeProblems(v) +
+                              ". Nada deste arquivo foi gravado.");
+    } else {
+      EXPECT_NE(shown[0].find(c.message), std::string::npos) << shown[0];
+    }
+    if (c.outcome != ImportOutcome::Imported) {
+      for (size_t i = 0; i < tables.size(); ++i) EXPECT_EQ(s.Count(tables[i]), before[i]) << tables[i];
+      EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
+    } else {
+      EXPECT_GT(s.Count("C170"), before[2]);
+      EXPECT_EQ(s.form->m_Arquivos.back().lines, ValidateInputFile(branch).lines);
     }
   }
 }

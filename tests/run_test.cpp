@@ -3,6 +3,9 @@
 // and the report of dropped record codes.
 #include <gtest/gtest.h>
 
+#include "checker/efd_check.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -169,6 +172,19 @@ TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
   EXPECT_EQ(ReadFile(target), "OLD\r\n");
   EXPECT_TRUE(fs::exists(kept));
   EXPECT_EQ(FilesIn(out()), 2u);
+  // The findings named are those of a check of the kept file on its own
+  // (the check ran on the bytes as they were written).
+  CheckReport own;
+  std::string error;
+  ASSERT_TRUE(CheckEfdFile(kept, own, error)) << error;
+  ASSERT_FALSE(own.Valid());
+  auto error1 = std::find_if(own.problems.begin(), own.problems.end(), [](const CheckProblem& p) { return !p.warning; });
+  ASSERT_NE(error1, own.problems.end());
+  const CheckProblem& first = *error1;
+  EXPECT_NE(r.error.find("(" + std::to_string(own.errors) + " erro(s): linha " + std::to_string(first.line) + " " +
+                         first.code + ": " + first.message),
+            std::string::npos)
+      << r.error;
 }
 
 TEST_F(RunFixture, NothingImportedOrNoFolder) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -92,6 +93,56 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading; null with `why` set when it cannot be opened or is
 // not a regular file (a FIFO or a device is never read: see OpenRegularFile).
+// The check refused the file being staged (its verdict says why).
+struct RefusedByCheck {};
+
+// While alive, the messages and errors sent through the engine's ports (the
+// loaders' notices about a file being staged) are held; Release sends them
+// on in their order, destruction without Release drops them.
+class HeldMessages final : public MessagePort, public ErrorPort {
+ public:
+  HeldMessages() : messages_(Ports().messages), errors_(Ports().errors) {
+    Ports().messages = this;
+    Ports().errors = this;
+  }
+  ~HeldMessages() override { Restore(); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+  void ShowMessage(std::string_view text, MsgIcon icon) override { held_.push_back({true, icon, {}, {}, std::string(text)}); }
+  void ReportError(std::string_view source, std::string_view procedure, std::string_view message) override {
+    held_.push_back({false, MsgIcon::Information, std::string(source), std::string(procedure), std::string(message)});
+  }
+  // Puts the ports back and sends what was held to them.
+  void Release() {
+    Restore();
+    for (const Held& h : held_) {
+      if (h.message) {
+        if (messages_) messages_->ShowMessage(h.text, h.icon);
+      } else if (errors_) {
+        errors_->ReportError(h.source, h.procedure, h.text);
+      }
+    }
+    held_.clear();
+  }
+
+ private:
+  struct Held {
+    bool message;
+    MsgIcon icon;
+    std::string source, procedure, text;
+  };
+  void Restore() {
+    if (!installed_) return;
+    Ports().messages = messages_;
+    Ports().errors = errors_;
+    installed_ = false;
+  }
+  MessagePort* messages_;
+  ErrorPort* errors_;
+  bool installed_ = true;
+  std::vector<Held> held_;
+};
+
 FilePtr OpenInput(const std::string& path, std::string& why) { return FilePtr(OpenRegularFile(path, why)); }
 
 // Number of fields of a split line (the bar that ends the line opens no field).
@@ -280,44 +331,16 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     waiting();
     return ImportOutcome::Refused;
   }
-  // The whole file's structure before any of it is staged: a truncated or
-  // broken file is refused with its first errors, never merged in part.
-  int64_t total = -1;  // lines with a record, as the structure's reading counted them
-  if (m_ValidarEstrutura) {
-    const double size = WorkWeight(path);
-    InputValidation v = ValidateInputFile(
-        path, [&](double bytes) { ShowImportProgress(fileName, kPreReadShare * std::min(1.0, bytes / size)); });
-    if (m_CancelImport) {
-      g_MatrizSelected = before.matrizSelected;
-      g_MatrizCNPJ = before.matrizCnpj;
-      g_MatrizDtIni = before.matrizDtIni;
-      g_MatrizDtFin = before.matrizDtFin;
-      m_CancelImport = false;
-      ShowMessage("Importação do arquivo " + path + " cancelada. Nada deste arquivo foi gravado.",
-                  MsgIcon::Information);
-      waiting();
-      return ImportOutcome::Cancelled;
-    }
-    if (!v.Valid()) {
-      g_MatrizSelected = before.matrizSelected;
-      g_MatrizCNPJ = before.matrizCnpj;
-      g_MatrizDtIni = before.matrizDtIni;
-      g_MatrizDtFin = before.matrizDtFin;
-      if (!v.readable)
-        ShowMessage("Não foi possível ler o arquivo " + path + ": " + v.error, MsgIcon::Critical);
-      else
-        ShowMessage(NamedIfSeveral(path, "Arquivo recusado: " + std::to_string(v.problemCount) +
-                                             " erro(s): " + DescribeProblems(v) +
-                                             ". Nada deste arquivo foi gravado."),
-                    MsgIcon::Information);
-      waiting();
-      return v.readable ? ImportOutcome::Refused : ImportOutcome::Failed;
-    }
-    total = v.lines;
-  }
-
-  if (total < 0) total = CountLines(path);  // one reading of a large file less when its structure was read
-  ShowImportProgress(fileName, kPreReadShare);
+  // The whole file's structure is checked on a second thread while this one
+  // stages the file inside its transaction: a file the check refuses (a
+  // truncated or broken file) is rolled back, never merged in part, and only
+  // its refusal is shown (what the loaders report meanwhile is held until
+  // the verdict). Without that check the lines are counted first for the bar.
+  std::optional<InputValidationThread> structure;
+  if (m_ValidarEstrutura) structure.emplace(path);
+  int64_t total = structure ? -1 : CountLines(path);  // -1: the bar follows the bytes staged
+  const double size = WorkWeight(path);
+  if (!structure) ShowImportProgress(fileName, kPreReadShare);  // the lines were counted
   Busy(false);  // the bar moves from here on
   std::map<std::string, int64_t> shortLines, longLines;
   std::map<std::string, size_t> widest;  // per code with a layout: the most fields of its lines
@@ -328,6 +351,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   bool inTransaction = false;
   PartCodes partCodes;
   std::vector<std::string> renameNotices;
+  std::optional<HeldMessages> held;
+  if (structure) held.emplace();
   try {
     // Parts of one CNPJ: a code an earlier part gave other contents is renamed in this one.
     if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
@@ -347,6 +372,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     };
     std::unordered_map<uint32_t, CodeFields> lineFields;
     int64_t n = 0, records = 0;  // n: the file's line number
+    double staged = 0;           // bytes read (each line's end counted as two)
     while (reader.Next(line)) {
       ++n;
       if (IsBlankLine(line)) {
@@ -383,26 +409,57 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                                      ") não pôde ser gravada: " + g_LastError);
         }
       }
+      staged += static_cast<double>(line.size() + 2);
+      const double done = std::min(size, staged);
       if (m_Meter.Active())
-        ShowImportProgress(fileName, kPreReadShare + (1 - kPreReadShare) * static_cast<double>(records) /
-                                                         static_cast<double>(total > 0 ? total : 1));
+        ShowImportProgress(fileName, total < 0 ? done / size
+                                               : kPreReadShare + (1 - kPreReadShare) * static_cast<double>(records) /
+                                                                     static_cast<double>(total > 0 ? total : 1));
+      else if (total < 0)
+        md_ShowProgress(0, status, done, size);
       else
         md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
+      // A file the check already refused is not staged further.
+      if (structure && (n & 4095) == 0 && structure->Done() && !structure->Wait().Valid()) throw RefusedByCheck{};
     }
     if (reader.Failed()) throw std::runtime_error(SystemErrorText(reader.Error()));
+    if (structure) {
+      const InputValidation& v = structure->Wait();
+      if (!v.Valid()) throw RefusedByCheck{};
+      total = v.lines;
+    }
     for (const auto& [key, cf] : lineFields)
       if (cf.layout >= 0) widest[cf.code] = cf.widest;
     g_Connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
   } catch (const Cancelled&) {
     outcome = ImportOutcome::Cancelled;
+  } catch (const RefusedByCheck&) {
+    outcome = ImportOutcome::Refused;
   } catch (const std::exception& e) {
     outcome = ImportOutcome::Failed;
     failure = e.what();
   }
   m_Importing = false;
   m_CancelImport = false;
+  // A file the check refuses is refused whatever its staging met (the
+  // staging's own failure stands when the check found nothing).
+  const InputValidation* refusal = nullptr;
+  if (structure && outcome != ImportOutcome::Imported && outcome != ImportOutcome::Cancelled) {
+    try {
+      if (const InputValidation& v = structure->Wait(); !v.Valid()) refusal = &v;
+    } catch (const std::exception& e) {
+      if (outcome == ImportOutcome::Refused) {
+        outcome = ImportOutcome::Failed;
+        failure = e.what();
+      }
+    }
+  }
+  if (refusal)
+    held.reset();  // only the refusal is shown
+  else if (held)
+    held->Release();
 
   if (outcome != ImportOutcome::Imported) {
     if (inTransaction) {
@@ -428,6 +485,17 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     m_Descartados = before.dropped;
     m_ForaDoLeiaute = before.unknown;
     RunLedger().RestoreRead(std::move(before.ledger));
+    if (refusal) {
+      if (!refusal->readable)
+        ShowMessage("Não foi possível ler o arquivo " + path + ": " + refusal->error, MsgIcon::Critical);
+      else
+        ShowMessage(NamedIfSeveral(path, "Arquivo recusado: " + std::to_string(refusal->problemCount) +
+                                             " erro(s): " + DescribeProblems(*refusal) +
+                                             ". Nada deste arquivo foi gravado."),
+                    MsgIcon::Information);
+      waiting();
+      return refusal->readable ? ImportOutcome::Refused : ImportOutcome::Failed;
+    }
     if (outcome == ImportOutcome::Failed)
       ShowMessage("Não foi possível importar o arquivo " + path + ": " + failure +
                       ". Nada deste arquivo foi gravado.",

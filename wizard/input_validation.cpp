@@ -103,6 +103,36 @@ InputValidation ValidateInputFile(const std::string& path, const std::function<v
   return out;
 }
 
+namespace {
+struct CheckStopped {};  // thrown through ValidateInputFile to end it early
+}  // namespace
+
+InputValidationThread::InputValidationThread(std::string path) : path_(std::move(path)) {
+  thread_ = std::thread([this] {
+    try {
+      result_ = ValidateInputFile(path_, [this](double) {
+        if (stop_.load(std::memory_order_relaxed)) throw CheckStopped{};
+      });
+    } catch (const CheckStopped&) {
+      // nobody waits for this verdict any more
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+    done_.store(true, std::memory_order_release);
+  });
+}
+
+InputValidationThread::~InputValidationThread() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+const InputValidation& InputValidationThread::Wait() {
+  if (thread_.joinable()) thread_.join();
+  if (failure_) std::rethrow_exception(failure_);
+  return result_;
+}
+
 std::string DescribeProblems(const InputValidation& v, size_t max) {
   std::string text;
   for (size_t i = 0; i < v.problems.size() && i < max; ++i) {

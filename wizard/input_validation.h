@@ -8,9 +8,12 @@
 // (older layouts) are not refused here; the import reports them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct InputProblem {
@@ -36,6 +39,31 @@ struct InputValidation {
 // with readable false. `read`, when given, is told every few thousand lines
 // how many bytes were read so far (about: each line's end counted as two).
 InputValidation ValidateInputFile(const std::string& path, const std::function<void(double bytes)>& read = {});
+
+// ValidateInputFile of one file on a second thread, started at construction,
+// so that the caller's thread can stage the file meanwhile and take the
+// verdict at the end. The second thread reads the file and keeps its own
+// results only (no port, no global of the engine).
+class InputValidationThread {
+ public:
+  explicit InputValidationThread(std::string path);
+  // Stops the check when it still runs (within a few thousand lines) and
+  // waits for the thread.
+  ~InputValidationThread();
+  InputValidationThread(const InputValidationThread&) = delete;
+  InputValidationThread& operator=(const InputValidationThread&) = delete;
+  // Whether the verdict is ready (Wait returns at once).
+  bool Done() const { return done_.load(std::memory_order_acquire); }
+  // Waits for the verdict. Throws what the check threw.
+  const InputValidation& Wait();
+
+ private:
+  std::string path_;
+  InputValidation result_;
+  std::exception_ptr failure_;
+  std::atomic<bool> stop_{false}, done_{false};
+  std::thread thread_;
+};
 
 // "linha 40 C990: ...; linha 41 ..." for the first `max` problems.
 std::string DescribeProblems(const InputValidation& v, size_t max = 5);

@@ -11,6 +11,7 @@
 
 #include "blocks/registry.h"
 #include "checker/efd_check.h"
+#include "checker/stream_check.h"
 #include "platform/files.h"
 #include "staging/ledger.h"
 #include "staging/older_forms.h"
@@ -161,17 +162,22 @@ class ProgressOfTheRun final : public ProgressPort {
   std::chrono::steady_clock::time_point next_{};
 };
 
-// Checks the written file before it takes its final name. Throws RunFailure
-// with the checker's first findings when it is not a valid file; the output
-// is then kept only under the "invalido" name. Throws RunCancelled when the
-// user cancels meanwhile.
-void CheckOwnOutput(OutputFile& out, ProgressOfTheRun& progress, double weight) {
+// Checks the written file before it takes its final name: `check` has been
+// given every byte written (on its own thread, as the blocks were written),
+// so only the lines still queued are waited for. Throws RunFailure with the
+// checker's first findings when it is not a valid file; the output is then
+// kept only under the "invalido" name. Throws RunCancelled when the user
+// cancels meanwhile.
+void CheckOwnOutput(OutputFile& out, BackgroundCheck& check, ProgressOfTheRun& progress, double weight) {
   out.Finish();
-  CheckReport report;
-  std::string error;
+  out.SetTap({});
   progress.Checking(weight);
-  if (!CheckEfdFile(out.TempPath(), report, error, [&](int64_t lines) { progress.Checked(lines); }))
-    throw RunFailure{"Não foi possível verificar o arquivo unificado: " + error};
+  CheckReport report;
+  try {
+    report = check.Finish([&](int64_t lines) { progress.Checked(lines); });
+  } catch (const std::exception& e) {
+    throw RunFailure{std::string("Não foi possível verificar o arquivo unificado: ") + e.what()};
+  }
   if (report.Valid()) return;
   std::string first;
   int listed = 0;
@@ -323,9 +329,16 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     RunLedger().ClearWritten();
     KeepOlderForms(m_CamposLidos);
     progress.Writing(staged, bytes * kMergePerImport);
+    // What is written is checked on a second thread as it is written.
+    BackgroundCheck check;
+    struct TapScope {
+      OutputFile& out;
+      ~TapScope() { out.SetTap({}); }
+    } tapScope{out};
+    out.SetTap([&check](std::string_view written) { check.Add(written); });
     WriteBlocks(singleCnpj, progress);
     CheckLedger(singleCnpj, mergedCnpj, result);
-    CheckOwnOutput(out, progress, bytes * kCheckPerImport);
+    CheckOwnOutput(out, check, progress, bytes * kCheckPerImport);
     if (reportOwed) {
       reportOwed = false;
       std::string error;
