@@ -17,7 +17,7 @@ void CliMessages::ReportError(std::string_view, std::string_view procedure, std:
   ShowMessage(std::string(message) + " (" + std::string(procedure) + ")", MsgIcon::Critical);
 }
 
-CliProgress::CliProgress(bool enabled) : enabled_(enabled && platform::StderrIsTerminal()) {}
+CliProgress::CliProgress(bool enabled, bool terminal) : enabled_(enabled && terminal) {}
 
 CliProgress::~CliProgress() { Clear(); }
 
@@ -28,6 +28,10 @@ void CliProgress::Clear() {
 
 void CliProgress::Progress(const ProgressEvent& e) {
   if (!enabled_ || e.kind < 0 || e.kind > 4) return;
+  // The import bar's captions without a count are the wizard's status texts
+  // for its file page ("Nenhum arquivo importado. Clique em '...'…"), which
+  // mean nothing on a terminal.
+  if (e.kind == 0 && e.Hidden()) return;
   // The overall bars (kinds 0 and 1) and the establishments' bar change
   // rarely: always keep their texts. The bars of lines change for every line:
   // their texts are composed only when the line is printed, a few times a second.

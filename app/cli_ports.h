@@ -2,6 +2,8 @@
 // work, progress as one line on a terminal (nothing when stderr is not one).
 #pragma once
 
+#include "platform/console.h"
+
 #include <chrono>
 #include <string>
 
@@ -19,7 +21,9 @@ class CliMessages : public MessagePort, public ErrorPort {
 
 class CliProgress : public ProgressPort {
  public:
-  explicit CliProgress(bool enabled);
+  // Draws only when `enabled` and stderr is a terminal (`terminal`, asked of
+  // the system unless given).
+  explicit CliProgress(bool enabled, bool terminal = platform::StderrIsTerminal());
   // The file whose import is in progress; the import's line names it.
   const std::string* currentFile = nullptr;
   ~CliProgress() override;

@@ -2,7 +2,9 @@
 // meter (never backwards, 100 only at the end, an honest time left).
 #include <gtest/gtest.h>
 
+#include "app/cli_ports.h"
 #include "staging/ui_ports.h"
+#include "wizard/frm_assistente.h"
 
 namespace {
 ProgressEvent Event(int kind, std::string_view text, double done, double total) {
@@ -156,4 +158,20 @@ TEST(ProgressMeter, TimeLeftOnlyOnceItCanBeToldAndNeverNegative) {
   g_now = 0;
   EXPECT_EQ(m.Elapsed(), 0);
   EXPECT_EQ(m.Remaining(), -1);
+}
+
+// The command line's progress line never shows the wizard's file-page status
+// ("Clique em '...'"): such an event without a count once took the line and,
+// the line being redrawn at most five times a second, hid the first file's
+// import behind it.
+TEST(CliProgressLine, ShowsTheImportAndNotTheWizardsStatusTexts) {
+  ::testing::internal::CaptureStderr();
+  {
+    CliProgress progress(true, true);
+    progress.Progress(Event(0, frmAssistente::kStatusNoFile, 0, 0));
+    progress.Progress(Overall(0, "Importando", 12, 1, -1, 1, 3));
+  }
+  const std::string shown = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(shown.find("Clique"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Importando"), std::string::npos) << shown;
 }
