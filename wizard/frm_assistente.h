@@ -228,6 +228,24 @@ class frmAssistente {
   static constexpr const char* kConfirmCancelRun =
       "Cancelar a unificação? O arquivo unificado não será gravado; os arquivos importados serão mantidos.";
 
+  // A window's Cancelar button (or Esc): during an import that can be
+  // stopped asks kConfirmCancelImport first (the import may have ended while
+  // asking); otherwise as cmdCancelar_Click.
+  void CancelPressed();
+  // A window's close button: true when the window may close now (the form
+  // is unloaded). During the run it asks whether to cancel it, during an
+  // import whether to stop it (kConfirmCloseImport); on yes the window is to
+  // close once the work stopped (CloseWhenIdle). Otherwise asks before files
+  // are lost (ConfirmLeave).
+  bool CloseRequested();
+  // Called by a window after work stopped: unloads the form when a close was
+  // asked during the work; true when the window should close.
+  bool CloseWhenIdle();
+  static constexpr const char* kConfirmCancelImport =
+      "Interromper a importação do arquivo em andamento? O arquivo não será incluído na unificação.";
+  static constexpr const char* kConfirmCloseImport =
+      "A importação em andamento será interrompida e o assistente será fechado. Deseja continuar?";
+
   // ---- Overall progress ----
   // Plans one overall bar over the import of `paths` and the run after it
   // (the command line's merge): each import and the run report into it
@@ -295,6 +313,8 @@ class frmAssistente {
   // list are imported again after an edit (stopping would drop files the
   // user kept).
   bool ImportCancellable() const { return m_Importing && !m_Restaging; }
+  // A close was asked during work: the window closes once it stopped.
+  bool m_CloseWhenIdle = false;
   // Imports `paths` in order as one batch (the file button, Next, Back and the
   // list's buttons disabled meanwhile). Nothing is shown per file: the
   // messages of each file are gathered, and the files not taken (with their

@@ -125,6 +125,37 @@ void frmAssistente::cmdCancelar_Click() {
   Form_Unload();
 }
 
+void frmAssistente::CancelPressed() {
+  if (ImportCancellable()) {
+    if (Ask(kConfirmCancelImport) && ImportCancellable()) cmdCancelar_Click();
+    return;
+  }
+  cmdCancelar_Click();
+}
+
+bool frmAssistente::CloseRequested() {
+  if (m_Running) {
+    if (!m_CloseWhenIdle && AskCancelRun()) m_CloseWhenIdle = true;
+    return false;
+  }
+  if (m_Importing) {
+    if (!m_CloseWhenIdle && Ask(kConfirmCloseImport) && m_Importing) {
+      m_CloseWhenIdle = true;
+      RequestCancelImport();
+    }
+    return false;
+  }
+  if (!ConfirmLeave()) return false;
+  Form_Unload();
+  return true;
+}
+
+bool frmAssistente::CloseWhenIdle() {
+  if (m_Importing || m_Running) return false;
+  if (m_CloseWhenIdle && !m_Unloaded) Form_Unload();
+  return m_Unloaded;
+}
+
 bool frmAssistente::AskCancelRun() {
   if (!m_Running || m_CancelRun) return m_Running;
   if (!Ask(kConfirmCancelRun)) return false;

@@ -138,11 +138,6 @@ constexpr const char* kBarLabelNames[5] = {"lblProgressoPovoacaoTabela", "lblPro
 
 }  // namespace
 
-const char* const WizardWindow::kConfirmCancelImport =
-    "Interromper a importação do arquivo em andamento? O arquivo não será incluído na unificação.";
-const char* const WizardWindow::kConfirmCloseImport =
-    "A importação em andamento será interrompida e o assistente será fechado. Deseja continuar?";
-
 WizardWindow::WizardWindow(WizardWindowOptions options, QWidget* parent)
     : QDialog(parent),
       options_(std::move(options)),
@@ -696,20 +691,7 @@ void WizardWindow::OnBack() {
 }
 
 void WizardWindow::OnCancel() {
-  if (form_->m_Running) {
-    form_->cmdCancelar_Click();  // asks whether to cancel the run
-    return;
-  }
-  if (form_->m_Importing) {
-    // The files of the list imported again after an edit: the form tells why it goes on.
-    if (!form_->ImportCancellable()) {
-      form_->cmdCancelar_Click();
-      return;
-    }
-    if (Confirm(U(kConfirmCancelImport)) && form_->ImportCancellable()) form_->cmdCancelar_Click();
-    return;
-  }
-  form_->cmdCancelar_Click();
+  form_->CancelPressed();
   CloseIfDone();
 }
 
@@ -725,30 +707,12 @@ void WizardWindow::OnChooseFolder() {
 }
 
 void WizardWindow::CloseIfDone() {
-  if (form_->m_Importing || form_->m_Running) return;
-  if (closeWhenIdle_ && !form_->m_Unloaded) form_->Form_Unload();
-  if (form_->m_Unloaded) close();
+  if (form_->CloseWhenIdle()) close();
 }
 
 void WizardWindow::closeEvent(QCloseEvent* event) {
-  if (form_->m_Running) {
-    // Asks whether to cancel the run; the window closes once it stopped.
+  if (form_->CloseRequested())
+    event->accept();
+  else
     event->ignore();
-    if (!closeWhenIdle_ && form_->AskCancelRun()) closeWhenIdle_ = true;
-    return;
-  }
-  if (form_->m_Importing) {
-    event->ignore();
-    if (!closeWhenIdle_ && Confirm(U(kConfirmCloseImport)) && form_->m_Importing) {
-      closeWhenIdle_ = true;
-      form_->RequestCancelImport();
-    }
-    return;
-  }
-  if (!form_->ConfirmLeave()) {
-    event->ignore();
-    return;
-  }
-  form_->Form_Unload();
-  event->accept();
 }

@@ -76,9 +76,6 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   // returned, so that the dragging program is not kept waiting).
   void DropFiles(const QStringList& paths);
 
-  static const char* const kConfirmCancelImport;
-  static const char* const kConfirmCloseImport;
-
  protected:
   // Closing never happens under running work: during the run it asks whether
   // to cancel it and closes once the run stopped; during an import it asks,
@@ -137,7 +134,6 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   bool fitted_ = false;
   QString shownLog_;  // the log last put in txtRegistro_
   std::unique_ptr<frmAssistente> form_;
-  bool closeWhenIdle_ = false;
   bool busy_ = false;
   // Captions last taken from the controls (the progress port also writes labels).
   std::string shownCaption_[5];

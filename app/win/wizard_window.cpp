@@ -91,11 +91,6 @@ void Place(HWND control, int x, int y, int w, int h) {
 
 }  // namespace
 
-const char* const WizardWindow::kConfirmCancelImport =
-    "Interromper a importação do arquivo em andamento? O arquivo não será incluído na unificação.";
-const char* const WizardWindow::kConfirmCloseImport =
-    "A importação em andamento será interrompida e o assistente será fechado. Deseja continuar?";
-
 WizardWindow::WizardWindow(std::string databaseTarget) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW cls{};
@@ -872,20 +867,7 @@ void WizardWindow::OnBack() {
 }
 
 void WizardWindow::OnCancel() {
-  if (form_->m_Running) {
-    form_->cmdCancelar_Click();  // asks whether to cancel the run
-    return;
-  }
-  if (form_->m_Importing) {
-    // The files of the list imported again after an edit: the form tells why it goes on.
-    if (!form_->ImportCancellable()) {
-      form_->cmdCancelar_Click();
-      return;
-    }
-    if (Ask(kConfirmCancelImport) && form_->ImportCancellable()) form_->cmdCancelar_Click();
-    return;
-  }
-  form_->cmdCancelar_Click();
+  form_->CancelPressed();
   CloseIfDone();
 }
 
@@ -901,29 +883,13 @@ void WizardWindow::OnChooseFolder() {
 }
 
 void WizardWindow::CloseIfDone() {
-  if (form_->m_Importing || form_->m_Running || !hwnd_) return;
-  if (closeWhenIdle_ && !form_->m_Unloaded) form_->Form_Unload();
-  if (form_->m_Unloaded) ::DestroyWindow(hwnd_);
+  if (hwnd_ && form_->CloseWhenIdle()) ::DestroyWindow(hwnd_);
 }
 
 void WizardWindow::OnClose() {
-  // Closing never happens under running work: during the run it asks whether
-  // to cancel it and closes once the run stopped; during an import it asks,
-  // stops the import and closes once the file is rolled back.
-  if (form_->m_Running) {
-    if (!closeWhenIdle_ && form_->AskCancelRun()) closeWhenIdle_ = true;
-    return;
-  }
-  if (form_->m_Importing) {
-    if (!closeWhenIdle_ && Ask(kConfirmCloseImport) && form_->m_Importing) {
-      closeWhenIdle_ = true;
-      form_->RequestCancelImport();
-    }
-    return;
-  }
-  if (!form_->ConfirmLeave()) return;
-  form_->Form_Unload();
-  ::DestroyWindow(hwnd_);
+  // Closing never happens under running work: the form asks, and the window
+  // closes once the work stopped (CloseIfDone).
+  if (form_->CloseRequested()) ::DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK WizardWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -45,9 +45,6 @@ class WizardWindow : public FormView, public QuestionPort {
   // QuestionPort: the form's yes/no questions ("Sim"/"Não").
   bool Ask(std::string_view question) override;
 
-  static const char* const kConfirmCancelImport;
-  static const char* const kConfirmCloseImport;
-
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -127,7 +124,6 @@ class WizardWindow : public FormView, public QuestionPort {
   WinSettings settings_;
   WinPathOpener opener_;
   std::unique_ptr<frmAssistente> form_;
-  bool closeWhenIdle_ = false;
   bool busy_ = false;
   bool quitting_ = false;
   int shownPage_ = -1;

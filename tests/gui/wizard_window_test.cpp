@@ -230,7 +230,7 @@ TEST_F(WizardWindowTest, CancelDuringAnImportAsksAndStopsThatFileOnly) {
   Button("cmdLocalArquivoMagnetico")->click();
   EXPECT_TRUE(disabledDuringImport);
   ASSERT_EQ(questions_.size(), 1);
-  EXPECT_EQ(questions_[0], QString::fromUtf8(WizardWindow::kConfirmCancelImport));
+  EXPECT_EQ(questions_[0], QString::fromUtf8(frmAssistente::kConfirmCancelImport));
   EXPECT_EQ(Find<QListWidget>("ListBoxSelecionados")->count(), 0);
   EXPECT_TRUE(window_->isVisible());
   EXPECT_FALSE(window_->form().m_Unloaded);
@@ -254,7 +254,7 @@ TEST_F(WizardWindowTest, ClosingDuringAnImportWaitsForTheRollbackThenCloses) {
   Button("cmdLocalArquivoMagnetico")->click();
   EXPECT_FALSE(unloadedWhileImporting);
   ASSERT_EQ(questions_.size(), 1);
-  EXPECT_EQ(questions_[0], QString::fromUtf8(WizardWindow::kConfirmCloseImport));
+  EXPECT_EQ(questions_[0], QString::fromUtf8(frmAssistente::kConfirmCloseImport));
   EXPECT_TRUE(window_->form().controls.ListBoxSelecionados.empty());
   EXPECT_TRUE(window_->form().m_Unloaded);
   EXPECT_FALSE(window_->isVisible());
