@@ -163,8 +163,7 @@ void EfdRules::Line(std::string_view line) {
     if (stat.record) {
       tree_.Line(n, *stat.record, line, true);
       codes_.Line(n, *stat.record, line);
-      amounts_.Line(n, *stat.record, line);
-      sizes_.Line(n, *stat.record, line);
+      fields_.Line(n, *stat.record, line);
     }
     sums_.Line(n, code, line);
   } else {
@@ -175,8 +174,7 @@ void EfdRules::Line(std::string_view line) {
     CheckRecord(repaired_, code);
     if (stat.record) {
       tree_.Line(n, *stat.record, repaired_, false);
-      amounts_.Line(n, *stat.record, repaired_);
-      sizes_.Line(n, *stat.record, repaired_);
+      fields_.Line(n, *stat.record, repaired_);
     }
     sums_.Line(n, code, repaired_);
   }

@@ -7,9 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "checker/amount_rules.h"
 #include "checker/code_rules.h"
-#include "checker/size_rules.h"
+#include "checker/field_rules.h"
 #include "checker/efd_check.h"
 #include "checker/sum_rules.h"
 #include "checker/tree_rules.h"
@@ -26,10 +25,7 @@ class EfdRules {
   explicit EfdRules(CheckReport& report, SumScope sums = SumScope::kAll, bool identicalCodesAreErrors = true,
                     bool blankLinesAreErrors = true)
       : report_(report), tree_(report), codes_(report, identicalCodesAreErrors),
-        amounts_([this](int64_t line, std::string_view code, std::string message) {
-          Problem(line, code, std::move(message));
-        }),
-        sizes_([this](int64_t line, std::string_view code, std::string message) {
+        fields_([this](int64_t line, std::string_view code, std::string message) {
           Problem(line, code, std::move(message));
         }),
         sums_([this](int64_t line, std::string_view code, std::string message) {
@@ -74,8 +70,7 @@ class EfdRules {
   CheckReport& report_;
   TreeRules tree_;
   CodeRules codes_;
-  AmountRules amounts_;  // after report_: it reports through Problem
-  SizeRules sizes_;      // likewise
+  FieldRules fields_;  // after report_: it reports through Problem
   SumRules sums_;        // likewise
   bool blankLinesAreErrors_ = true;
   int64_t lineNo_ = 0;       // the file's line number of the current line
