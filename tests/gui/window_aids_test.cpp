@@ -35,48 +35,24 @@
 #include "app/version.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
+#include "tests/gui/window_fixture.h"
 #include "tools/efdgen/network.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class WindowAidsTest : public ::testing::Test {
+class WindowAidsTest : public WindowFixture {
  protected:
+  WindowAidsTest() : WindowFixture("quelvar_window_aids_") {}
   void SetUp() override {
-    dir_ = UniqueTempPath(std::string("quelvar_window_aids_") +
-                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "out");
+    WindowFixture::SetUp();
     NetworkOptions network;
     network.establishments = 3;
     network.targetLines = 300;
     files3_ = SampleNetworkFiles();  // the project's three files when present
     if (files3_.size() != 3) files3_ = WriteNetwork(network, (dir_ / "in").string());
-    WizardWindowOptions options;
-    options.databaseTarget = "memory";
-    options.files = &files_;
-    options.folders = &folders_;
-    options.messages = &messages_;
-    options.errors = &messages_;
-    options.settings = &settings_;
-    options.opener = &opener_;
-    options.confirm = [](const QString&) { return true; };
-    window_ = std::make_unique<WizardWindow>(options);
-    window_->Load();
-    window_->show();
   }
-  void TearDown() override {
-    window_.reset();
-    fs::remove_all(dir_);
-  }
-  template <class W>
-  W* Find(const char* name) {
-    W* w = window_->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
   // A drag of `paths` as a file manager offers it, entering the file list:
   // whether the list takes it; when it does and `drop`, the files are dropped.
   bool DragOntoTheList(const std::vector<std::string>& paths, bool drop) {
@@ -137,14 +113,7 @@ class WindowAidsTest : public ::testing::Test {
     EXPECT_TRUE(found) << text.toStdString();
   }
 
-  fs::path dir_;
   std::vector<std::string> files3_;
-  RecordingMessages messages_;
-  ScriptedFiles files_;
-  FixedFolderChooser folders_;
-  MemorySettings settings_;
-  RecordingOpener opener_;
-  std::unique_ptr<WizardWindow> window_;
 };
 
 TEST_F(WindowAidsTest, ThreeFilesDroppedOntoTheListAreImportedAsOneBatch) {

@@ -32,52 +32,16 @@
 #include "tests/support/faulty_connection.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
+#include "tests/gui/window_fixture.h"
 #include "tools/efdgen/network.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class WizardWindowTest : public ::testing::Test {
+class WizardWindowTest : public WindowFixture {
  protected:
-  void SetUp() override {
-    dir_ = UniqueTempPath(std::string("quelvar_window_") +
-                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "out");
-    NewWindow();
-  }
-  // A new window on page 0 (a new program run), the dialogs answered by the fakes.
-  void NewWindow() {
-    window_.reset();
-    WizardWindowOptions options;
-    options.databaseTarget = "memory";
-    options.files = &files_;
-    options.folders = &folders_;
-    options.messages = &messages_;
-    options.errors = &messages_;
-    options.settings = &settings_;
-    options.opener = &opener_;
-    options.confirm = [this](const QString& question) {
-      questions_ << question;
-      return answer_;
-    };
-    window_ = std::make_unique<WizardWindow>(options);
-    window_->Load();
-    window_->show();
-  }
-  void TearDown() override {
-    window_.reset();
-    fs::remove_all(dir_);
-  }
-
-  template <class W>
-  W* Find(const char* name) {
-    W* w = window_->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
+  WizardWindowTest() : WindowFixture("quelvar_window_") {}
   int VisiblePage() {
     int shown = -1;
     for (int i = 0; i < frmAssistente::kPages; ++i)
@@ -116,15 +80,6 @@ class WizardWindowTest : public ::testing::Test {
     ASSERT_EQ(VisiblePage(), 3);
   }
 
-  fs::path dir_;
-  RecordingMessages messages_;
-  ScriptedFiles files_;
-  FixedFolderChooser folders_;
-  MemorySettings settings_;
-  RecordingOpener opener_;
-  QStringList questions_;
-  bool answer_ = true;
-  std::unique_ptr<WizardWindow> window_;
 };
 
 TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
