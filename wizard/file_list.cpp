@@ -29,6 +29,7 @@
 #include "platform/files.h"
 #include "staging/run_state.h"
 #include "wizard/frm_assistente.h"
+#include "wizard/shown_text.h"
 
 namespace {
 
@@ -39,30 +40,6 @@ std::vector<std::string*> ImportLinks(frmAssistente& form) {
   return {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
           &g_CurrentCST,  &g_FileCNPJ,       &g_FileDtIni,   &g_FileDtFin,      &form.m_CPF,
           &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
-}
-
-// "11.111.111/0001-91" for fourteen digits; other texts as they are.
-std::string CnpjText(const std::string& cnpj) {
-  if (cnpj.size() != 14) return cnpj;
-  return cnpj.substr(0, 2) + "." + cnpj.substr(2, 3) + "." + cnpj.substr(5, 3) + "/" + cnpj.substr(8, 4) + "-" +
-         cnpj.substr(12, 2);
-}
-
-// "01/01/2020" for "01012020"; other texts as they are.
-std::string DateText(const std::string& date) {
-  if (date.size() != 8) return date;
-  return date.substr(0, 2) + "/" + date.substr(2, 2) + "/" + date.substr(4, 4);
-}
-
-// A whole number with dots between thousands: "1.234.567".
-std::string Thousands(int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n);
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-    out += digits[i];
-  }
-  return n < 0 ? "-" + out : out;
 }
 
 }  // namespace
@@ -76,7 +53,7 @@ std::string frmAssistente::ListRowText(size_t i) const {
   else
     role = i == 0 ? "Matriz" : "Filial";
   return platform::FileNameOf(f.path) + "\r\n" + role + "  ·  CNPJ " + CnpjText(f.cnpj) +
-         "  ·  " + DateText(f.dtIni) + " a " + DateText(f.dtFin) + "  ·  " + Thousands(f.lines) +
+         "  ·  " + DateText(f.dtIni) + " a " + DateText(f.dtFin) + "  ·  " + ThousandsText(f.lines) +
          (f.lines == 1 ? " linha" : " linhas");
 }
 

@@ -1,4 +1,5 @@
 #include "wizard/run_summary.h"
+#include "wizard/shown_text.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -242,35 +243,13 @@ std::string Html(std::string_view text) {
   return out;
 }
 
-// `n` with a dot between thousands, as a Brazilian reader writes it.
-std::string Thousands(int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-    out += digits[i];
-  }
-  return (n < 0 ? "-" : "") + out;
-}
-
 // An amount with two decimals and dots between thousands: "1.234,50".
 std::string Money(const ExactDecimal& amount) {
   std::string text = CsvAmount(amount);
   const bool negative = text[0] == '-';
   const size_t comma = text.find(',');
   std::string whole = text.substr(negative ? 1 : 0, comma - (negative ? 1 : 0));
-  std::string grouped;
-  for (size_t i = 0; i < whole.size(); ++i) {
-    if (i > 0 && (whole.size() - i) % 3 == 0) grouped += '.';
-    grouped += whole[i];
-  }
-  return (negative ? "-" : "") + grouped + text.substr(comma);
-}
-
-// The CNPJ as it is read: "12.345.678/0001-90" (other texts as they are).
-std::string CnpjText(const std::string& cnpj) {
-  if (cnpj.size() != 14) return cnpj;
-  return cnpj.substr(0, 2) + "." + cnpj.substr(2, 3) + "." + cnpj.substr(5, 3) + "/" + cnpj.substr(8, 4) + "-" +
-         cnpj.substr(12);
+  return (negative ? "-" : "") + GroupThousands(whole) + text.substr(comma);
 }
 
 // The width of a bar for `n` of `most`, in percent of the chart's width.
@@ -290,9 +269,9 @@ const std::vector<std::string>& SummaryColumns() {
 }
 
 std::vector<std::string> SummaryCells(const SummaryRow& r) {
-  return {r.file,           CnpjText(r.cnpj),       r.role,           Thousands(r.read),
-          Thousands(r.written), Thousands(r.c100),  Thousands(r.a100), Thousands(r.d100),
-          Thousands(r.f100),    Money(r.pis),       Money(r.cofins),  Thousands(r.warnings)};
+  return {r.file,           CnpjText(r.cnpj),       r.role,           ThousandsText(r.read),
+          ThousandsText(r.written), ThousandsText(r.c100),  ThousandsText(r.a100), ThousandsText(r.d100),
+          ThousandsText(r.f100),    Money(r.pis),       Money(r.cofins),  ThousandsText(r.warnings)};
 }
 
 std::string SummaryHtml(const std::vector<SummaryRow>& rows, const std::string& mergedName) {
@@ -333,11 +312,11 @@ std::string SummaryHtml(const std::vector<SummaryRow>& rows, const std::string& 
     if (r.total) continue;
     h += "<div class=\"item\"><div>" + Html(r.role) + " · " + Html(CnpjText(r.cnpj)) + "<br><small>" +
          Html(r.file) + "</small></div><div>";
-    h += "<div class=\"bar\" style=\"width:" + Width(r.read, most) + "%\" title=\"" + Thousands(r.read) +
+    h += "<div class=\"bar\" style=\"width:" + Width(r.read, most) + "%\" title=\"" + ThousandsText(r.read) +
          " lidas\"></div>";
-    h += "<div class=\"bar w\" style=\"width:" + Width(r.written, most) + "%\" title=\"" + Thousands(r.written) +
+    h += "<div class=\"bar w\" style=\"width:" + Width(r.written, most) + "%\" title=\"" + ThousandsText(r.written) +
          " gravadas\"></div>";
-    h += "<small>" + Thousands(r.read) + " lidas, " + Thousands(r.written) + " gravadas</small></div></div>\n";
+    h += "<small>" + ThousandsText(r.read) + " lidas, " + ThousandsText(r.written) + " gravadas</small></div></div>\n";
   }
   h += "</div>\n</body>\n</html>\n";
   return h;
