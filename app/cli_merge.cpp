@@ -125,9 +125,9 @@ int RunMergeCommand(const MergeOptions& options) {
                  t.passes ? static_cast<double>(t.statements) / static_cast<double>(t.passes) : 0.0,
                  static_cast<long long>(t.passes), static_cast<long long>(t.statements));
     // Every statement of the run, import included, where the backend counts them.
-    if (g_Connection)
+    if (ProcessRun().connection)
       std::fprintf(stderr, "quelvar: statements of the run: %lld\n",
-                   static_cast<long long>(g_Connection->StatementsSent()));
+                   static_cast<long long>(ProcessRun().connection->StatementsSent()));
   }
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());

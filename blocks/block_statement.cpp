@@ -38,7 +38,7 @@ std::string FinishStatement(std::string sql, std::string_view reg, const Objeto_
 
 int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
                   RowWriter writer, int progressKind) {
-  auto rs = g_Connection->Execute(sql);
+  auto rs = ProcessRun().connection->Execute(sql);
   int32_t n = 0;
   double total = 0;
   for (; !rs->Eof(); rs->MoveNext()) {
@@ -56,7 +56,7 @@ int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Col
 bool HasRows(std::string_view reg) {
   std::string sql = "SELECT TOP(1) * FROM ###";
   sql.append(reg);
-  return !g_Connection->Execute(sql)->Eof();
+  return !ProcessRun().connection->Execute(sql)->Eof();
 }
 
 std::string CnpjValue(std::string_view cnpj) {

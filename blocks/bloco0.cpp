@@ -67,14 +67,14 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
   }
   if (reg == "0140") {
     sql = ReplaceAll(sql, "{COLUMNS}", "*") + "WHERE (ID = " + std::to_string(estIndex) + ")";
-    auto rs = g_Connection->Execute(FinishStatement(sql, reg, layout));
+    auto rs = ProcessRun().connection->Execute(FinishStatement(sql, reg, layout));
     int32_t n = 0;
     double total = 0;
     for (; !rs->Eof(); rs->MoveNext()) {
       if (++n == 1) total = static_cast<double>(rs->RecordCount());
       md_ShowProgress(3, reg, n, total);
       md_WriteLine(reg, *rs, layout);
-      g_CurrentCNPJ = ColumnText(*rs, "CNPJ");
+      ProcessRun().currentCNPJ = ColumnText(*rs, "CNPJ");
     }
     md_AddRecordCount(reg, n);
     return;
@@ -102,11 +102,11 @@ void md_UnifyBlock(bool& singleCnpj) {
   for (size_t i = 0; i < ests.size(); ++i) {
     Write("0140", singleCnpj, static_cast<int>(ests[i].id));
     NoteDifferingEstablishmentLines("0140", ests[i]);
-    md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
-    SubtreeStats s = WriteEstablishmentSubtree("0140", g_CurrentCNPJ, withRows, true);
+    md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
+    SubtreeStats s = WriteEstablishmentSubtree("0140", ProcessRun().currentCNPJ, withRows, true);
     NoteEstablishmentPass(s.statements + 2);
   }
-  if (ests.empty()) md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, 1, 1);
+  if (ests.empty()) md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, 1, 1);
   for (const char* reg : {"0500", "0600", "0900"}) Write(reg, singleCnpj);
   Write("0990", false);
 }

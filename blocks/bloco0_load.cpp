@@ -28,7 +28,7 @@ const std::vector<LayoutSpec>& Layouts() { return FindBlock('0')->layouts(); }
 // only when no stored row has its CPF.
 void Load0100(std::string_view line, std::string_view cpf) {
   std::string normalized = UpperLatin1(TrimBlanks(cpf));
-  auto rs = g_Connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
+  auto rs = ProcessRun().connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
   if (rs->Eof()) Store(Layouts(), "0100", line);
 }
 
@@ -40,7 +40,7 @@ void Load0100(std::string_view line, std::string_view cpf) {
 // that differ are named in a notice (a branch's name and place are its own).
 // Throws DatabaseError.
 void NoteDifferingHeader(std::string_view line) {
-  auto rs = g_Connection->Execute("SELECT * FROM ###0000");
+  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof()) return;
   std::string differing;
   for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0000")->fields) {
@@ -53,7 +53,7 @@ void NoteDifferingHeader(std::string_view line) {
   }
   if (differing.empty()) return;
   if (MessagePort* port = Ports().messages)
-    port->ShowMessage("Arquivo " + StagedFileName(g_CurrentFileId) + ": o registro 0000 informa " + differing +
+    port->ShowMessage("Arquivo " + ProcessRun().StagedFileName(ProcessRun().currentFileId) + ": o registro 0000 informa " + differing +
                           "; o arquivo unificado leva o registro 0000 do primeiro arquivo.",
                       MsgIcon::Information);
 }
@@ -73,7 +73,7 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
   const std::string inc = UpperLatin1(TrimBlanks(codIncTrib));
   const std::string apro = UpperLatin1(TrimBlanks(indAproCred));
   const std::string tipo = UpperLatin1(TrimBlanks(codTipoCont));
-  auto rs = g_Connection->Execute("SELECT * FROM ###0110");
+  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0110");
   for (; !rs->Eof(); rs->MoveNext()) {
     const std::string storedInc = (*rs)["Cod_Inc_Trib"].AsText(), storedApro = (*rs)["Ind_Apro_Cred"].AsText();
     std::string differs;
@@ -84,7 +84,7 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
       throw std::runtime_error("o registro 0110 difere do primeiro arquivo: " + differs);
     if (const std::string storedTipo = (*rs)["Cod_Tipo_Cont"].AsText(); storedTipo != tipo) {
       if (MessagePort* port = Ports().messages)
-        port->ShowMessage("Arquivo " + StagedFileName(g_CurrentFileId) + ": o registro 0110 informa COD_TIPO_CONT \"" +
+        port->ShowMessage("Arquivo " + ProcessRun().StagedFileName(ProcessRun().currentFileId) + ": o registro 0110 informa COD_TIPO_CONT \"" +
                               tipo + "\" (primeiro arquivo: \"" + storedTipo +
                               "\"); o arquivo unificado leva o registro 0110 do primeiro arquivo.",
                           MsgIcon::Critical);
@@ -102,12 +102,12 @@ void LoadUnit(std::string_view line) {
   std::string descr;  // the column of field 3 (DESCR)
   for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0190")->fields)
     if (f.key == 3) descr = f.name;
-  auto rs = g_Connection->Execute("SELECT " + descr + " FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) +
-                                  "' AND Id_CNPJ = '" + PrepareSqlText(g_CurrentCNPJ) + "'");
+  auto rs = ProcessRun().connection->Execute("SELECT " + descr + " FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) +
+                                  "' AND Id_CNPJ = '" + PrepareSqlText(ProcessRun().currentCNPJ) + "'");
   if (rs->Eof()) {
     Store(Layouts(), "0190", line);
   } else if (rs->Column(0).AsText() == UpperLatin1(TrimBlanks(LineField(line, 3)))) {
-    RunLedger().MergedAtImport("0190", g_CurrentCNPJ);
+    ProcessRun().ledger.MergedAtImport("0190", ProcessRun().currentCNPJ);
   }
 }
 
@@ -119,7 +119,7 @@ void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view
                    std::string_view codIncTrib, std::string_view codTipoCont,
                    std::string_view indAproCred) {
   if (reg == "0000") {
-    g_CurrentCNPJ = StoredField(line, 9);
+    ProcessRun().currentCNPJ = StoredField(line, 9);
     NoteDifferingHeader(line);
     StoreIfEmpty(Layouts(), reg, line);
   } else if (reg == "0001" || reg == "0990") {

@@ -35,7 +35,7 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
   std::string code(reg);
   RowWriter writer = RowWriter::Line;
   if (reg == "9900") {
-    g_Connection->Execute(kSet9900Count);
+    ProcessRun().connection->Execute(kSet9900Count);
     sql = "SELECT '" + code +
           "' AS Reg, Reg AS Reg_Blc, CASE WHEN (Reg = '9990') OR (Reg = '9999') THEN 1 ELSE "
           "CAST(REPLACE(QtdeReg,',','.') AS FLOAT) END AS Qtd_Reg_Blc FROM ###Registros WHERE "

@@ -39,7 +39,7 @@ std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
     const std::string code = spec.code;
     if (code == "M001" || code == "M990") continue;
     const bool linked = HasParentRow(code);
-    std::unique_ptr<Recordset> rs = g_Connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
+    std::unique_ptr<Recordset> rs = ProcessRun().connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
     std::vector<StagedRow>& out = rows[code];
     for (; !rs->Eof(); rs->MoveNext()) {
       StagedRow row;
@@ -89,7 +89,7 @@ std::vector<MRecord> StagedTrees(std::map<std::string, int>& orphans) {
 
 // True when `reg` has been registered as a staging table.
 bool IsStaged(std::string_view reg) {
-  return !g_Connection->Execute("SELECT Reg FROM ###Registros WHERE (Reg = '" + PrepareSqlText(reg) + "')")->Eof();
+  return !ProcessRun().connection->Execute("SELECT Reg FROM ###Registros WHERE (Reg = '" + PrepareSqlText(reg) + "')")->Eof();
 }
 
 // The company facts from the staged Block 0 (0110 of the merged file, 0111 of
@@ -97,14 +97,14 @@ bool IsStaged(std::string_view reg) {
 CompanyFacts ReadFacts() {
   CompanyFacts facts;
   if (IsStaged("0110")) {
-    auto rs = g_Connection->Execute("SELECT TOP(1) * FROM ###0110");
+    auto rs = ProcessRun().connection->Execute("SELECT TOP(1) * FROM ###0110");
     if (!rs->Eof()) {
       facts.codIncTrib = TrimBlanks(TextOf((*rs)["Cod_Inc_Trib"]));
       facts.indAproCred = TrimBlanks(TextOf((*rs)["Ind_Apro_Cred"]));
     }
   }
   if (IsStaged("0111")) {
-    auto rs = g_Connection->Execute(
+    auto rs = ProcessRun().connection->Execute(
         "SELECT Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,Rec_Bru_Cum,Rec_Bru_Total FROM ###0111");
     // The columns are fields 02 to 06 of 0111.
     ExactDecimal* into[5] = {&facts.recTribMi, &facts.recNtMi, &facts.recExp, &facts.recCum, &facts.recTotal};
@@ -118,7 +118,7 @@ CompanyFacts ReadFacts() {
     if (!IsStaged(credits[tax])) continue;
     ExactDecimal sum;
     const int k = Layout006().Find(credits[tax])->Field("VL_CRED_DESC_EFD")->number;
-    for (auto rs = g_Connection->Execute(std::string("SELECT VL_CRED_DESC_EFD FROM ###") + credits[tax]); !rs->Eof();
+    for (auto rs = ProcessRun().connection->Execute(std::string("SELECT VL_CRED_DESC_EFD FROM ###") + credits[tax]); !rs->Eof();
          rs->MoveNext())
       sum += EfdAmount(TextOf(rs->Column(0)), credits[tax], k);
     facts.creditUsedBefore[tax] = sum;
@@ -189,7 +189,7 @@ void WriteBlockLines(std::vector<MRecord>& block, std::string_view reg) {
 // M001 from the first staged opener, Ind_Mov from whether the block has data.
 void WriteOpener(bool hasData) {
   Objeto_Collection layout = md_GetLayout("M001");
-  auto rs = g_Connection->Execute("SELECT TOP(1) * FROM ###M001");
+  auto rs = ProcessRun().connection->Execute("SELECT TOP(1) * FROM ###M001");
   int32_t k = 0;
   for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteOpener("M001", *rs, layout, hasData);
   md_AddRecordCount("M001", k);
@@ -198,7 +198,7 @@ void WriteOpener(bool hasData) {
 // M990 from the counters: every Block M line written, plus itself.
 void WriteCloser() {
   Objeto_Collection layout = md_GetLayout("M990");
-  auto rs = g_Connection->Execute(
+  auto rs = ProcessRun().connection->Execute(
       "SELECT 'M990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_M FROM ###Registros "
       "WHERE (Bloco = 'M')");
   int32_t k = 0;

@@ -40,10 +40,10 @@ void md_LoadRecord(std::string_view reg, std::string_view line) {
   }
   const CatalogueRecord* record = Layout006().Find(reg);
   if (!record || record->block != 'M' || !FindLayoutSpec(Layouts(), reg)) return;
-  if (reg == "M400" || reg == "M800") g_CurrentCST = StoredField(line, 2);
+  if (reg == "M400" || reg == "M800") ProcessRun().currentCST = StoredField(line, 2);
   if (HasParentRow(reg)) {
     auto it = LastIdentity().find(record->parentCode);
-    g_CurrentIdPai = it == LastIdentity().end() ? std::string() : it->second;
+    ProcessRun().currentIdPai = it == LastIdentity().end() ? std::string() : it->second;
   }
   const std::string stored = CurrentFormOf(reg, line);
   if (record->children.empty()) {

@@ -147,7 +147,7 @@ Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const
 // parent link and input file number, Id_Arquivo) to `row`.
 template <class Row>
 void ReadRows(const CodePlan& p, const std::string& sql, Row row) {
-  auto rs = g_Connection->Execute(sql);
+  auto rs = ProcessRun().connection->Execute(sql);
   std::vector<int> cols(p.Fields() + 1, -1);
   for (size_t k = 1; k <= p.Fields(); ++k) cols[k] = rs->FindColumn(p.columns[k]);
   const int id = rs->FindColumn("ID"), pai = rs->FindColumn("ID_Pai"), file = rs->FindColumn("Id_Arquivo");
@@ -205,7 +205,7 @@ std::string Joined(const std::vector<std::string>& items) {
 // share their CNPJ, so a file is named by its name, never by its CNPJ.
 std::string InFiles(const std::vector<std::string>& files) {
   std::vector<std::string> names;
-  for (const std::string& f : files) names.push_back(StagedFileName(f));
+  for (const std::string& f : files) names.push_back(ProcessRun().StagedFileName(f));
   return (names.size() == 1 ? "no arquivo " : "nos arquivos ") + Joined(names);
 }
 
@@ -225,7 +225,7 @@ void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::stri
       ReportError("Quelvar", "registros da empresa",
                   "registro " + p.record->code + " de " + KeyWords(p, n) + ": " + Joined(n.differing) +
                       " diferente(s) " + InFiles(n.otherFiles) + "; gravado o do arquivo " +
-                      StagedFileName(n.file),
+                      ProcessRun().StagedFileName(n.file),
                   1);
     for (const CatalogueRecord* c : p.children) {
       auto it = n.children.find(c->code);
@@ -273,6 +273,6 @@ std::vector<std::string> CompanyLevelCodes(char block) {
 
 bool HasCompanyRows(char block) {
   for (const std::string& code : CompanyLevelCodes(block))
-    if (!g_Connection->Execute("SELECT TOP(1) ID FROM ###" + code)->Eof()) return true;
+    if (!ProcessRun().connection->Execute("SELECT TOP(1) ID FROM ###" + code)->Eof()) return true;
   return false;
 }

@@ -54,7 +54,7 @@ void NoteDifferingEstablishmentLines(std::string_view establishment, const Estab
   std::string keptFile;
   std::vector<std::pair<std::string, std::vector<std::string>>> others;  // file, values
   const std::string key = CnpjKey(kept.cnpj);
-  for (auto rs = g_Connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  for (auto rs = ProcessRun().connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
        !rs->Eof(); rs->MoveNext()) {
     const std::string cnpj = (*rs)["CNPJ"].AsText();
     if (CnpjKey(cnpj) != key) continue;
@@ -81,7 +81,7 @@ void NoteDifferingEstablishmentLines(std::string_view establishment, const Estab
     if (!differing.empty())
       ReportError("Quelvar", "estabelecimentos do mesmo CNPJ",
                   "registro " + std::string(establishment) + " do estabelecimento " + kept.cnpj + " no arquivo " +
-                      StagedFileName(file) + ": " + differing + "; gravado o do arquivo " + StagedFileName(keptFile),
+                      ProcessRun().StagedFileName(file) + ": " + differing + "; gravado o do arquivo " + ProcessRun().StagedFileName(keptFile),
                   1);
   }
 }
@@ -89,7 +89,7 @@ void NoteDifferingEstablishmentLines(std::string_view establishment, const Estab
 std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishment) {
   std::vector<EstablishmentRow> out;
   std::set<std::string> seen;
-  auto rs = g_Connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  auto rs = ProcessRun().connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
   for (; !rs->Eof(); rs->MoveNext()) {
     std::string cnpj = rs->Column(1).AsText();
     if (seen.insert(CnpjKey(cnpj)).second) out.push_back({static_cast<long long>(rs->Column(0).AsInt()), cnpj});
@@ -112,8 +112,8 @@ void UnifyEstablishmentBlock(const BlockEntry& b) {
     md_AddRecordCount(b.establishment,
                       WriteRows(b.establishment, head + "WHERE (ID = " + std::to_string(ests[i].id) + ")", estLayout));
     NoteDifferingEstablishmentLines(b.establishment, ests[i]);
-    g_CurrentCNPJ = ests[i].cnpj;
-    md_ShowProgress(2, "CNPJ: " + g_CurrentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
+    ProcessRun().currentCNPJ = ests[i].cnpj;
+    md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
     SubtreeStats s = WriteEstablishmentSubtree(b.establishment, ests[i].cnpj, withRows, false);
     NoteEstablishmentPass(s.statements + 2);
   }

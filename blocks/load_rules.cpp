@@ -30,7 +30,7 @@ void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, st
 void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
                  std::string& target) {
   if (Store(table, reg, line))
-    target = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
+    target = std::to_string(ProcessRun().connection->LastIdentity("###" + std::string(reg)));
   else
     target.clear();
 }

@@ -85,37 +85,37 @@ void PrepareLinks(std::string_view reg, std::string_view line) {
     s.fileCnpj = Field(line, 9);
     s.establishmentCnpj = s.fileCnpj;  // until the file names an establishment
     s.lastRow.clear();
-    g_CurrentCNPJ = s.fileCnpj;
+    ProcessRun().currentCNPJ = s.fileCnpj;
     return;
   }
   const LinkFacts& facts = FactsOf(reg);
   if (facts.establishment) {
     s.establishmentCnpj = Field(line, reg == "0140" ? 4 : 2);
-    g_CurrentCNPJ = s.establishmentCnpj;
+    ProcessRun().currentCNPJ = s.establishmentCnpj;
   } else if (facts.underEstablishment) {
-    g_CurrentCNPJ = s.establishmentCnpj;
+    ProcessRun().currentCNPJ = s.establishmentCnpj;
   } else {
-    g_CurrentCNPJ = s.fileCnpj;
+    ProcessRun().currentCNPJ = s.fileCnpj;
   }
   const std::string_view link = facts.link;
   if (link.empty()) return;
   const std::string& parentRow = LastRow(facts.parent);
   if (link == "ID_Pai") {
-    g_CurrentIdPai = parentRow;
+    ProcessRun().currentIdPai = parentRow;
   } else if (link == "ID") {
-    g_CurrentParentID = parentRow;
+    ProcessRun().currentParentID = parentRow;
   } else if (link == "IDECF") {
-    g_CurrentEcfID = parentRow;
+    ProcessRun().currentEcfID = parentRow;
   } else if (link == "IDCaixa") {
-    g_CurrentCaixaID = parentRow;
-    g_CurrentEcfID = LastRow("C400");
+    ProcessRun().currentCaixaID = parentRow;
+    ProcessRun().currentEcfID = LastRow("C400");
   }
 }
 
 void RememberRow(std::string_view reg, bool stored) {
   if (!FactsOf(reg).hasChildren) return;
   if (stored)
-    S().lastRow[std::string(reg)] = std::to_string(g_Connection->LastIdentity("###" + std::string(reg)));
+    S().lastRow[std::string(reg)] = std::to_string(ProcessRun().connection->LastIdentity("###" + std::string(reg)));
   else
     S().lastRow[std::string(reg)].clear();
 }

@@ -2,8 +2,8 @@
 // while a file is read: the file's CNPJ (0000), the CNPJ of the establishment
 // record read last (0140 or an X010), and the identity of the last stored row
 // of every record code that has children. Before a line is stored, the run
-// state that its link columns read (g_CurrentCNPJ for Id_CNPJ, g_CurrentIdPai
-// for ID_Pai, g_CurrentParentID / g_CurrentEcfID / g_CurrentCaixaID for the
+// state that its link columns read (ProcessRun().currentCNPJ for Id_CNPJ, ProcessRun().currentIdPai
+// for ID_Pai, ProcessRun().currentParentID / ProcessRun().currentEcfID / ProcessRun().currentCaixaID for the
 // links of the records staged since the first version) is set from them.
 #pragma once
 

@@ -42,7 +42,7 @@ struct Cursor {
 
 // "SELECT COUNT(*), MIN(ID), MAX(ID)" of the establishment's rows of `reg`.
 void ReadRange(Cursor& c, const std::string& cnpjOperand, SubtreeStats& stats) {
-  auto rs = g_Connection->Execute("SELECT COUNT(*) AS N, MIN(ID) AS Lo, MAX(ID) AS Hi FROM ###" + c.reg +
+  auto rs = ProcessRun().connection->Execute("SELECT COUNT(*) AS N, MIN(ID) AS Lo, MAX(ID) AS Hi FROM ###" + c.reg +
                                   " WHERE Id_CNPJ = (" + cnpjOperand + ")");
   ++stats.statements;
   if (rs->Eof() || rs->Column(1).IsNull()) return;
@@ -89,7 +89,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
            " <= " + std::to_string(parent->hi) + ") ORDER BY " + std::string(link) + " ASC";
     if (identity) sql += ", ID ASC";
   }
-  c->rs = g_Connection->Execute(sql);
+  c->rs = ProcessRun().connection->Execute(sql);
   ++stats.statements;
   c->idCol = identity ? c->rs->FindColumn("Row_Id") : -1;
   c->parentCol = link.empty() ? -1 : c->rs->FindColumn("Row_Pai");
@@ -204,20 +204,20 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
         if (value != first) sameAmounts = false;
         if (!text.empty()) sums[k] = sums[k].value_or(ExactDecimal()) + value;
       } else if (text != merged[k]) {
-        const std::string what = "registro " + c.reg + " do estabelecimento " + g_CurrentCNPJ + ": " +
+        const std::string what = "registro " + c.reg + " do estabelecimento " + ProcessRun().currentCNPJ + ": " +
                                  FieldInWords(field) + " \"" + merged[k] + "\" no arquivo " +
-                                 StagedFileName(files.front()) + ", \"" + text + "\" no arquivo " +
-                                 StagedFileName(files[i]);
+                                 ProcessRun().StagedFileName(files.front()) + ", \"" + text + "\" no arquivo " +
+                                 ProcessRun().StagedFileName(files[i]);
         if (field.type == 'N')
           throw std::runtime_error(what + "; os arquivos do mesmo CNPJ devem informar o mesmo valor");
-        notices.push_back(what + "; gravado o do arquivo " + StagedFileName(files.front()));
+        notices.push_back(what + "; gravado o do arquivo " + ProcessRun().StagedFileName(files.front()));
       }
     }
   }
   if (!sameAmounts) {
     std::string names;
-    for (const std::string& file : files) names += (names.empty() ? "" : ", ") + StagedFileName(file);
-    notices.push_back("registro " + c.reg + " do estabelecimento " + g_CurrentCNPJ + ": as receitas (VL_REC_TOT, "
+    for (const std::string& file : files) names += (names.empty() ? "" : ", ") + ProcessRun().StagedFileName(file);
+    notices.push_back("registro " + c.reg + " do estabelecimento " + ProcessRun().currentCNPJ + ": as receitas (VL_REC_TOT, "
                       "VL_REC_ATIV, VL_REC_DEMAIS_ATIV) diferem entre os arquivos do mesmo CNPJ (" + names +
                       ") e foram somadas; confira se cada arquivo informou só a sua parte");
   }
@@ -231,7 +231,7 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
   md_WriteText(c.reg, line);
   ++c.written;
   ++stats.lines;
-  RunLedger().Merged(c.reg, g_CurrentCNPJ, static_cast<int64_t>(lines.size()) - 1);
+  ProcessRun().ledger.Merged(c.reg, ProcessRun().currentCNPJ, static_cast<int64_t>(lines.size()) - 1);
   for (const std::string& n : notices) ReportError("Quelvar", "estabelecimentos do mesmo CNPJ", n, 1);
 }
 
@@ -312,8 +312,8 @@ SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::stri
       if (!skip) {
         kept->second = hash;
       } else if (kept->second == hash) {
-        RunLedger().Merged(c->reg, g_CurrentCNPJ);
-        for (const auto& [reg, n] : tree.lines) RunLedger().Merged(reg, g_CurrentCNPJ, n);
+        ProcessRun().ledger.Merged(c->reg, ProcessRun().currentCNPJ);
+        for (const auto& [reg, n] : tree.lines) ProcessRun().ledger.Merged(reg, ProcessRun().currentCNPJ, n);
       }
     }
     Count(*c, stats);

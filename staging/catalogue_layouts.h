@@ -12,11 +12,11 @@
 //            by the database, in load order);
 //   ID_Pai   (INT) when the record's parent is a record of level 2 or deeper:
 //            the identity of the nearest row of the parent code stored before
-//            it from the same file (run state g_CurrentIdPai at insert time).
+//            it from the same file (the run context's currentIdPai at insert time).
 //
 // Every record, the first-version ones too, ends its link columns with
 //   Id_Arquivo (INT) the number of the input file the line came from
-//            (run state g_CurrentFileId, BeginStagedFile). Id_CNPJ names the
+//            (the run context's currentFileId, RunContext::BeginStagedFile). Id_CNPJ names the
 //            establishment, which the parts of one CNPJ share; Id_Arquivo
 //            tells those parts apart wherever "each file" is meant.
 #pragma once

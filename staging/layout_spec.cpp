@@ -17,10 +17,10 @@ const LayoutSpec* FindLayoutSpec(const std::vector<LayoutSpec>& table, std::stri
 
 static const std::string* RunStateText(RunRef ref) {
   switch (ref) {
-    case RunRef::ParentID: return &g_CurrentParentID;
-    case RunRef::EcfID: return &g_CurrentEcfID;
-    case RunRef::CaixaID: return &g_CurrentCaixaID;
-    case RunRef::PaiID: return &g_CurrentIdPai;
+    case RunRef::ParentID: return &ProcessRun().currentParentID;
+    case RunRef::EcfID: return &ProcessRun().currentEcfID;
+    case RunRef::CaixaID: return &ProcessRun().currentCaixaID;
+    case RunRef::PaiID: return &ProcessRun().currentIdPai;
     case RunRef::None: break;
   }
   return nullptr;

@@ -89,8 +89,3 @@ void RecordLedger::RestoreRead(ReadSide saved) {
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }
-
-RecordLedger& RunLedger() {
-  static RecordLedger ledger;
-  return ledger;
-}

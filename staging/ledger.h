@@ -91,7 +91,3 @@ class RecordLedger {
   const Counts* lastFileEntry_ = nullptr;
   int64_t lastFile_ = 0;
 };
-
-// The ledger of this program run, shared by the import, the line writer and
-// the run.
-RecordLedger& RunLedger();

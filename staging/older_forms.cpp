@@ -35,8 +35,3 @@ std::string OlderFormOf(std::string_view reg, std::string_view line, size_t fiel
   for (size_t k = 1; k <= fields; ++k) out.append(f[k]).append("|");
   return out;
 }
-
-std::map<std::string, size_t, std::less<>>& OlderFormFields() {
-  static std::map<std::string, size_t, std::less<>> fields;
-  return fields;
-}

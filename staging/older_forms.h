@@ -26,7 +26,6 @@ std::string CurrentFormOf(std::string_view reg, std::string_view line);
 std::string OlderFormOf(std::string_view reg, std::string_view line, size_t fields);
 
 // Per record code whose lines in the inputs all had fewer fields than the
-// current layout: the most fields one of them had. Lines of those codes are
-// written in that form (OlderFormOf) by the output line writer. Set by the run
-// before writing; emptied by ResetRunState.
-std::map<std::string, size_t, std::less<>>& OlderFormFields();
+// current layout, the most fields one of them had is kept in the run's
+// context (RunContext::olderFormFields): the run sets it before writing and
+// the output line writer writes those codes in that form (OlderFormOf).

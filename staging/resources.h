@@ -33,7 +33,7 @@ void md_DeleteFileRows(std::string_view reg, int64_t file);
 // ---- Record loading --------------------------------------------------------
 
 // Binds `line` to `layout` and inserts one row into ###reg. Errors are caught,
-// stored in g_LastError and reported through ReportError; the row is then not
+// stored in ProcessRun().lastError and reported through ReportError; the row is then not
 // stored. True when the row was stored (or handed to the backend's batch).
 bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout);
 bool md_TableHasRows(std::string_view reg);

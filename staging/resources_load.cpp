@@ -48,17 +48,17 @@ bool IsCodeColumn(std::string_view column) {
 
 const std::string* LinkValue(const Campos_Collection& f, const Objeto_Collection& layout) {
   const std::string& n = f.Nome_Campo;
-  if (n == "ID") return layout.IsPkIdentity() ? nullptr : &g_CurrentParentID;
-  if (n == "Id_CNPJ") return &g_CurrentCNPJ;
-  if (n == "Id_Arquivo") return &g_CurrentFileId;
-  if (n == "IDECF") return &g_CurrentEcfID;
-  if (n == "IDCaixa") return &g_CurrentCaixaID;
-  if (n == "CST") return &g_CurrentCST;
-  if (n == "ID_Pai") return &g_CurrentIdPai;
+  if (n == "ID") return layout.IsPkIdentity() ? nullptr : &ProcessRun().currentParentID;
+  if (n == "Id_CNPJ") return &ProcessRun().currentCNPJ;
+  if (n == "Id_Arquivo") return &ProcessRun().currentFileId;
+  if (n == "IDECF") return &ProcessRun().currentEcfID;
+  if (n == "IDCaixa") return &ProcessRun().currentCaixaID;
+  if (n == "CST") return &ProcessRun().currentCST;
+  if (n == "ID_Pai") return &ProcessRun().currentIdPai;
   return nullptr;
 }
 
-bool HasRow(const std::string& sql) { return !g_Connection->Execute(sql)->Eof(); }
+bool HasRow(const std::string& sql) { return !ProcessRun().connection->Execute(sql)->Eof(); }
 
 }  // namespace
 
@@ -68,8 +68,8 @@ bool HasRow(const std::string& sql) { return !g_Connection->Execute(sql)->Eof();
 // text in the column Linha, "|" + each value + "|", the line the writer would
 // compose from field columns. Link columns (Key -1) take the run state by name.
 // The statement of one record code always has the same column list. A failure
-// is reported through ReportError, kept in g_LastError and counted in
-// g_StoreFailures (the import fails the file by it); the row is then not
+// is reported through ReportError, kept in ProcessRun().lastError and counted in
+// ProcessRun().storeFailures (the import fails the file by it); the row is then not
 // stored and false is returned. The values are bound through the
 // connection's reusable insert of ###reg, never written into a statement.
 bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collection& layout) {
@@ -81,7 +81,7 @@ bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collecti
   static const std::string kZero = "0";
   try {
     SplitBars(line, elems);
-    if (elems.size() > 9 && elems[1] == "0000") g_CurrentCNPJ = UpperLatin1(TrimBlanks(elems[9]));
+    if (elems.size() > 9 && elems[1] == "0000") ProcessRun().currentCNPJ = UpperLatin1(TrimBlanks(elems[9]));
     size_t n = 0;
     values.clear();
     // Sized before any value is taken: `values` points into these texts.
@@ -124,12 +124,12 @@ bool md_InsertTable(std::string_view line, std::string_view reg, Objeto_Collecti
         if (&texts[i] == lineText) values[i] = *lineText;
     columns.resize(n);
     table.assign("###").append(reg);
-    g_Connection->Insert(table, columns).Add(values);
+    ProcessRun().connection->Insert(table, columns).Add(values);
     return true;
   } catch (const std::exception& e) {
-    g_LastError = e.what();
-    ++g_StoreFailures;
-    ReportError("Quelvar", ".md_InsertTable()", g_LastError, 1);
+    ProcessRun().lastError = e.what();
+    ++ProcessRun().storeFailures;
+    ReportError("Quelvar", ".md_InsertTable()", ProcessRun().lastError, 1);
     return false;
   }
 }

@@ -73,17 +73,17 @@ std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_C
 // only such lines, see older_forms.h) and counts it in the Block 9 counters
 // and in the run's ledger (for the establishment being written).
 void EmitLine(std::string_view reg, std::string_view line) {
-  const auto& older = OlderFormFields();
+  const auto& older = ProcessRun().olderFormFields;
   auto it = older.empty() ? older.end() : older.find(reg);
   if (it != older.end())
     FileNumber1().WriteLine(OlderFormOf(reg, line, it->second));
   else
     FileNumber1().WriteLine(line);
-  RunLedger().Written(reg, g_CurrentCNPJ);
+  ProcessRun().ledger.Written(reg, ProcessRun().currentCNPJ);
   if (reg == "9900")
-    g_Connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");
+    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");
   if (!reg.empty() && reg.front() == '9')
-    g_Connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9990')");
+    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9990')");
 }
 
 // Replaces field number `k` of a record line (1 = the record code) by `value`;
@@ -106,7 +106,7 @@ std::string ReplaceField(const std::string& line, int k, std::string_view value)
 std::string MaxOf(std::string_view table, std::string_view column) {
   std::string sql = "SELECT Max(CAST(";
   sql.append(column).append(" AS INT)) as retorna FROM ###").append(table);
-  auto rs = g_Connection->Execute(sql);
+  auto rs = ProcessRun().connection->Execute(sql);
   if (rs->Eof()) return "0";
   const Value& v = (*rs)["retorna"];
   return v.IsNull() ? "0" : v.AsText();
@@ -159,7 +159,7 @@ void md_AddRecordCount(std::string_view reg, int32_t n) {
   std::string sql = "UPDATE ###Registros SET QtdeReg = QtdeReg + ";
   sql.append(std::to_string(n)).append(" WHERE (Reg = '9999') Or (Reg = '");
   sql.append(PrepareSqlText(reg)).append("')");
-  g_Connection->Execute(sql);
+  ProcessRun().connection->Execute(sql);
 }
 
 bool md_HasField(Recordset& rs, std::string_view name) { return rs.FindColumn(name) >= 0; }

@@ -1,51 +1,38 @@
 #include "staging/run_state.h"
 
 #include <ctime>
-#include <map>
 
 #include "platform/process.h"
-#include "staging/ledger.h"
-#include "staging/older_forms.h"
 
-std::unique_ptr<DatabaseConnection> g_Connection;
-std::string g_CurrentCNPJ, g_CurrentFileId, g_CurrentParentID, g_CurrentEcfID, g_CurrentCaixaID, g_CurrentIdPai, g_CurrentCST,
-    g_LastError;
-int64_t g_StoreFailures = 0;
-namespace {
-int64_t g_FilesStarted = 0;  // input files whose staging began in this run
-std::map<std::string, std::string, std::less<>> g_FileNames;  // Id_Arquivo -> the file as the user named it
-}  // namespace
-bool g_MatrizSelected = false;
-std::string g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin;
-std::string g_FileCNPJ, g_FileDtIni, g_FileDtFin;
-std::string g_StartTime, g_EndTime;
+RunContext& ProcessRun() {
+  static RunContext run;
+  return run;
+}
 
-void ResetRunState() {
-  for (std::string* s : {&g_CurrentCNPJ, &g_CurrentFileId, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
-                         &g_CurrentCST, &g_LastError, &g_MatrizCNPJ, &g_MatrizDtIni, &g_MatrizDtFin,
-                         &g_FileCNPJ, &g_FileDtIni, &g_FileDtFin, &g_StartTime, &g_EndTime})
+void RunContext::Reset() {
+  for (std::string* s : {&currentCNPJ, &currentFileId, &currentParentID, &currentEcfID, &currentCaixaID, &currentIdPai,
+                         &currentCST, &lastError, &matrizCNPJ, &matrizDtIni, &matrizDtFin, &fileCNPJ, &fileDtIni,
+                         &fileDtFin, &startTime, &endTime})
     s->clear();
-  g_MatrizSelected = false;
-  g_StoreFailures = 0;
-  g_FilesStarted = 0;
-  g_FileNames.clear();
-  RunLedger().Clear();
-  OlderFormFields().clear();
+  matrizSelected = false;
+  storeFailures = 0;
+  filesStarted = 0;
+  fileNames.clear();
+  ledger.Clear();
+  olderFormFields.clear();
 }
 
-int64_t BeginStagedFile(std::string_view name) {
-  g_CurrentFileId = std::to_string(++g_FilesStarted);
-  if (!name.empty()) g_FileNames[g_CurrentFileId] = std::string(name);
-  return g_FilesStarted;
+int64_t RunContext::BeginStagedFile(std::string_view name) {
+  currentFileId = std::to_string(++filesStarted);
+  if (!name.empty()) fileNames[currentFileId] = std::string(name);
+  return filesStarted;
 }
 
-std::string StagedFileName(std::string_view fileId) {
-  auto it = g_FileNames.find(fileId);
-  if (it != g_FileNames.end()) return it->second;
+std::string RunContext::StagedFileName(std::string_view fileId) const {
+  auto it = fileNames.find(fileId);
+  if (it != fileNames.end()) return it->second;
   return fileId.empty() ? std::string("arquivo desconhecido") : "arquivo " + std::string(fileId);
 }
-
-int64_t CurrentStagedFile() { return g_FilesStarted; }
 
 std::string NowText() {
   std::time_t t = std::time(nullptr);

@@ -18,7 +18,7 @@
 namespace {
 
 int64_t Rows(const std::string& reg) {
-  auto rs = g_Connection->Execute("SELECT COUNT(*) FROM ###" + reg);
+  auto rs = ProcessRun().connection->Execute("SELECT COUNT(*) FROM ###" + reg);
   return rs->Column(0).AsInt();
 }
 

@@ -292,8 +292,8 @@ TEST(CompanyRecordNotices, AChildWithoutItsParentIsNamedWithItsParentRecord) {
   RecordingMessages messages;
   Ports().errors = &messages;
   FileNumber1().Open(dir.File("out.txt"));
-  g_Connection->Execute("INSERT INTO ###1010 (Id_CNPJ) VALUES ('42765521000180')");
-  g_Connection->Execute("INSERT INTO ###1011 (ID_Pai) VALUES (999)");
+  ProcessRun().connection->Execute("INSERT INTO ###1010 (Id_CNPJ) VALUES ('42765521000180')");
+  ProcessRun().connection->Execute("INSERT INTO ###1011 (ID_Pai) VALUES (999)");
   WriteCompanyRecords("1010");
   FileNumber1().Abort();
   Ports().errors = nullptr;

@@ -110,7 +110,7 @@ TEST(ImportFiles, RenumberingKeepsEveryOtherFieldAndCopesWithOddLines) {
   ImportStage s;
   std::string first = "|0140|CE0000001|LOJA|" + kMatriz + "|SP||3550308|||";
   EXPECT_EQ(s.form->RenumberEstablishment(first), "|0140|1|LOJA|" + kMatriz + "|SP||3550308|||");
-  g_Connection->Execute("INSERT INTO ###0140(Id_CNPJ,Reg,Cod_Est) VALUES ('x','0140','3')");
+  ProcessRun().connection->Execute("INSERT INTO ###0140(Id_CNPJ,Reg,Cod_Est) VALUES ('x','0140','3')");
   std::string later = "|0140|1|LOJA|x|";
   s.form->RenumberEstablishment(later);
   EXPECT_EQ(later, "|0140|4|LOJA|x|");
@@ -135,12 +135,12 @@ TEST(ImportFiles, AFileThatCannotBeReadChangesNothing) {
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
   EXPECT_EQ(s.Count("0140"), 1u);
   // A staging store that fails during the check: reported, not thrown.
-  auto real = std::move(g_Connection);
-  g_Connection = std::make_unique<FailingSelects>(*real);
+  auto real = std::move(ProcessRun().connection);
+  ProcessRun().connection = std::make_unique<FailingSelects>(*real);
   EXPECT_EQ(s.Import(s.Write("f.txt", File(kFilial, {}))), ImportOutcome::Failed);
-  g_Connection = std::move(real);
+  ProcessRun().connection = std::move(real);
   ASSERT_EQ(s.TakeMessages().size(), 1u);
-  EXPECT_EQ(g_MatrizCNPJ, kMatriz);
+  EXPECT_EQ(ProcessRun().matrizCNPJ, kMatriz);
 }
 
 TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
@@ -153,10 +153,10 @@ TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
   EXPECT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz), "|0100|A|111|",
                                                       "|0110|1|1|1||"}))),
             ImportOutcome::Cancelled);
-  EXPECT_FALSE(g_MatrizSelected);
-  EXPECT_EQ(g_MatrizCNPJ, "");
+  EXPECT_FALSE(ProcessRun().matrizSelected);
+  EXPECT_EQ(ProcessRun().matrizCNPJ, "");
   EXPECT_EQ(s.form->m_CPF, "");
-  EXPECT_EQ(g_CurrentCNPJ, "");
+  EXPECT_EQ(ProcessRun().currentCNPJ, "");
   for (const char* t : {"0000", "0001", "0140", "0100"}) EXPECT_EQ(s.Count(t), 0u) << t;
   EXPECT_TRUE(s.form->controls.ListBoxSelecionados.empty());
   bar.cancelAt = -1;
@@ -170,8 +170,8 @@ TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
             ImportOutcome::Cancelled);
   ::Ports().progress = nullptr;
   EXPECT_EQ(s.form->m_CPF, "111");
-  EXPECT_EQ(g_CurrentCNPJ, kMatriz);
-  EXPECT_EQ(g_MatrizCNPJ, kMatriz);
+  EXPECT_EQ(ProcessRun().currentCNPJ, kMatriz);
+  EXPECT_EQ(ProcessRun().matrizCNPJ, kMatriz);
   EXPECT_TRUE(s.form->m_Descartados.empty());
   EXPECT_EQ(s.Column("0140", "CNPJ"), std::vector<std::string>{kMatriz});
   EXPECT_EQ(s.Column("0100", "CPF"), std::vector<std::string>{"111"});

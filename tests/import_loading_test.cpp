@@ -189,9 +189,9 @@ TEST(Loading, DroppedLinesAreCountedPerCode) {
 
 TEST(InsertTable, BoundValuesStoredAsWrittenAndFailuresReportedNotThrown) {
   ImportStage s;
-  g_CurrentCNPJ = "O'C";
-  g_CurrentParentID.clear();
-  BeginStagedFile();
+  ProcessRun().currentCNPJ = "O'C";
+  ProcessRun().currentParentID.clear();
+  ProcessRun().BeginStagedFile();
   // Values are bound, quotes and all: trimmed and upper-cased, but for codes.
   Objeto_Collection l0001 = BuildLayout(FindBlock('0')->layouts(), "0001");
   EXPECT_TRUE(md_InsertTable("|0001| x'y |", "0001", l0001));
@@ -207,11 +207,11 @@ TEST(InsertTable, BoundValuesStoredAsWrittenAndFailuresReportedNotThrown) {
   const size_t c170Fields = Layout006().Find("C170")->fields.size();
   EXPECT_EQ(s.Column("C170", "Linha"),
             std::vector<std::string>{"|C170|1|it'em ;--|CAIXA \xc7\xc3O|" + std::string(c170Fields - 4, '|')});
-  // A table that does not exist: reported, kept in g_LastError, nothing thrown.
+  // A table that does not exist: reported, kept in ProcessRun().lastError, nothing thrown.
   EXPECT_FALSE(md_InsertTable("|ZZZZ|1|", "ZZZZ", l0001));
   ASSERT_EQ(s.messages.errors.size(), 1u);
   EXPECT_NE(s.messages.errors[0].find(".md_InsertTable()"), std::string::npos);
-  EXPECT_FALSE(g_LastError.empty());
+  EXPECT_FALSE(ProcessRun().lastError.empty());
   Objeto_Collection empty;
   EXPECT_FALSE(md_InsertTable("|0001|0|", "0001", empty));
   EXPECT_EQ(s.Count("0001"), 1u);

@@ -229,15 +229,15 @@ TEST(OdbcOpen, UnreachableTargetFailsAtOnceNamingItWithoutThePassword) {
 // the control table and every staging table in T-SQL, each registered right
 // after its creation, in the blocks' order.
 TEST(OdbcStatements, StartOfRunSendsTheProgramsTsqlTexts) {
-  auto previous = std::move(g_Connection);
+  auto previous = std::move(ProcessRun().connection);
   auto recording = std::make_unique<RecordingConnection>();
   RecordingConnection* rec = recording.get();
-  g_Connection = std::move(recording);
-  g_Connection->Open();
+  ProcessRun().connection = std::move(recording);
+  ProcessRun().connection->Open();
   md_CreateControlTable();
   for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
   std::vector<std::string> sent = rec->Statements();
-  g_Connection = std::move(previous);
+  ProcessRun().connection = std::move(previous);
 
   std::vector<std::string> codes;
   for (const BlockEntry& block : BlockTable())

@@ -20,11 +20,11 @@ std::vector<std::string> CorpusFiles() {
 class SqlCorpus : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SqlCorpus, RunsAsExpected) {
-  g_Connection = CreateConnection("");
-  g_Connection->Open();
-  std::vector<std::string> failures = RunSqlCorpus(*g_Connection, GetParam());
-  g_Connection->Close();
-  g_Connection.reset();
+  ProcessRun().connection = CreateConnection("");
+  ProcessRun().connection->Open();
+  std::vector<std::string> failures = RunSqlCorpus(*ProcessRun().connection, GetParam());
+  ProcessRun().connection->Close();
+  ProcessRun().connection.reset();
   for (const std::string& f : failures) ADD_FAILURE() << f;
 }
 

@@ -35,11 +35,11 @@ TEST_F(WriterLines, LinhaColumnOrLayoutFieldsOrNull) {
   Objeto_Collection l0001 = BlockLayout("0001");
   Objeto_Collection l0150 = BlockLayout("0150");
   auto lines = WriteAndRead(dir.File("a.txt"), [&] {
-    auto rs = g_Connection->Execute("SELECT Id_CNPJ,'|' + Reg + '|' + Ind_Mov + '|'   AS Linha  FROM ###0001 ");
+    auto rs = ProcessRun().connection->Execute("SELECT Id_CNPJ,'|' + Reg + '|' + Ind_Mov + '|'   AS Linha  FROM ###0001 ");
     md_WriteLine("0001", *rs, l0001);
-    auto all = g_Connection->Execute("SELECT * FROM ###0150");  // no Linha: composed from the layout
+    auto all = ProcessRun().connection->Execute("SELECT * FROM ###0150");  // no Linha: composed from the layout
     md_WriteLine("0150", *all, l0150);
-    auto null = g_Connection->Execute("SELECT NULL AS Linha FROM ###0001");
+    auto null = ProcessRun().connection->Execute("SELECT NULL AS Linha FROM ###0001");
     md_WriteLine("0001", *null, l0001);
   });
   ASSERT_EQ(lines.size(), 3u);
@@ -56,7 +56,7 @@ TEST_F(WriterLines, ANullLineIsNamedInWords) {
   RecordingMessages messages;
   Ports().errors = &messages;
   WriteAndRead(dir.File("a.txt"), [&] {
-    auto null = g_Connection->Execute("SELECT NULL AS Linha FROM ###0001");
+    auto null = ProcessRun().connection->Execute("SELECT NULL AS Linha FROM ###0001");
     md_WriteLine("0001", *null, l0001);
   });
   Ports().errors = nullptr;
@@ -70,9 +70,9 @@ TEST_F(WriterLines, OpenerTellsWhetherItsBlockHoldsLines) {
   std::string sql = "SELECT TOP(1) " + ReplaceAll(md_BuildLineExpr("C001", &layout), "{NAMECOL}", " AS Linha ") +
                     " FROM ###C001 ";
   auto lines = WriteAndRead(dir.File("a.txt"), [&] {
-    md_WriteOpener("C001", *g_Connection->Execute(sql), layout, true);
-    md_WriteOpener("C001", *g_Connection->Execute(sql), layout, false);
-    md_WriteOpener("C001", *g_Connection->Execute("SELECT * FROM ###C001"), layout, true);
+    md_WriteOpener("C001", *ProcessRun().connection->Execute(sql), layout, true);
+    md_WriteOpener("C001", *ProcessRun().connection->Execute(sql), layout, false);
+    md_WriteOpener("C001", *ProcessRun().connection->Execute("SELECT * FROM ###C001"), layout, true);
   });
   EXPECT_EQ(lines, (std::vector<std::string>{"|C001|0|", "|C001|1|", "|C001|0|"}));
 }
@@ -86,7 +86,7 @@ TEST_F(WriterLines, CountersOfRecordCodesTotalAndBlockNine) {
   // Two 9900 lines raise the 9900 and 9990 counters by two, besides md_AddRecordCount.
   Objeto_Collection layout = BlockLayout("9900");
   WriteAndRead(dir.File("a.txt"), [&] {
-    auto rs = g_Connection->Execute(
+    auto rs = ProcessRun().connection->Execute(
         "SELECT '9900' AS Reg, Reg AS Reg_Blc, QtdeReg AS Qtd_Reg_Blc FROM ###Registros WHERE (QtdeReg > 0) "
         "AND (Reg <> '9999')");
     for (; !rs->Eof(); rs->MoveNext()) md_WriteLine("9900", *rs, layout);

@@ -127,18 +127,18 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
     return false;
   }
   std::vector<std::string> fields(views.begin(), views.end());
-  g_FileCNPJ = fields[9];
-  g_FileDtIni = fields[6];
-  g_FileDtFin = fields[7];
+  ProcessRun().fileCNPJ = fields[9];
+  ProcessRun().fileDtIni = fields[6];
+  ProcessRun().fileDtFin = fields[7];
   // The header names the merged file: a CNPJ or a date that could not is
   // refused before anything of the file is read.
-  if (std::string problem = HeaderFieldsProblem(g_FileCNPJ, g_FileDtIni, g_FileDtFin); !problem.empty()) {
+  if (std::string problem = HeaderFieldsProblem(ProcessRun().fileCNPJ, ProcessRun().fileDtIni, ProcessRun().fileDtFin); !problem.empty()) {
     ShowMessage(NamedIfSeveral(path, problem + "!"), MsgIcon::Information);
     return false;
   }
   m_CandidateEstablishments.clear();
   if (!m_MesmoCNPJ) m_CandidateEstablishments = EstablishmentsOf(path);
-  if (!g_MatrizSelected) {
+  if (!ProcessRun().matrizSelected) {
     if (AcceptHeadOffice(fields)) return true;
     ShowMessage(NamedIfSeveral(path, "Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"),
                 MsgIcon::Information);
@@ -160,11 +160,11 @@ bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
     md_ClearTables();
     return false;
   }
-  g_MatrizCNPJ = cnpj;
-  g_MatrizDtIni = fields.size() > 6 ? fields[6] : std::string();
-  g_MatrizDtFin = fields.size() > 7 ? fields[7] : std::string();
+  ProcessRun().matrizCNPJ = cnpj;
+  ProcessRun().matrizDtIni = fields.size() > 6 ? fields[6] : std::string();
+  ProcessRun().matrizDtFin = fields.size() > 7 ? fields[7] : std::string();
   m_MatrizCodVer = std::string(TrimBlanks(fields.size() > 2 ? fields[2] : std::string()));
-  g_MatrizSelected = true;
+  ProcessRun().matrizSelected = true;
   return true;
 }
 
@@ -187,7 +187,7 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   if (!already && !m_MesmoCNPJ) {
     const std::string stored = UpperLatin1(TrimBlanks(cnpj));
     bool cnpjStored =
-        !g_Connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")->Eof();
+        !ProcessRun().connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")->Eof();
     if (cnpjStored) {
       // Another file of an establishment already in the merge: a second part
       // of one CNPJ, which the other merge kind joins.
@@ -208,8 +208,8 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   }
   // The parts of one CNPJ: every part declares the first part's CNPJ (a
   // branch, or another company, is not a part of it).
-  if (m_MesmoCNPJ && UpperLatin1(TrimBlanks(cnpj)) != UpperLatin1(TrimBlanks(g_MatrizCNPJ))) {
-    message = "O CNPJ deste arquivo (" + cnpj + ") difere do CNPJ da primeira parte (" + g_MatrizCNPJ +
+  if (m_MesmoCNPJ && UpperLatin1(TrimBlanks(cnpj)) != UpperLatin1(TrimBlanks(ProcessRun().matrizCNPJ))) {
+    message = "O CNPJ deste arquivo (" + cnpj + ") difere do CNPJ da primeira parte (" + ProcessRun().matrizCNPJ +
               "): na unificação do mesmo CNPJ todas as partes são do mesmo CNPJ. Para unir matriz e filiais, "
               "volte à primeira página e use 'Unifica Matriz e Filiais (Diferente CNPJ)'.";
     return false;
@@ -226,15 +226,15 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
                     ": cada estabelecimento deve vir de um só arquivo. Nada deste arquivo foi gravado.";
           return false;
         }
-  if (g_MatrizCNPJ.substr(0, 8) != g_FileCNPJ.substr(0, 8)) {
+  if (ProcessRun().matrizCNPJ.substr(0, 8) != ProcessRun().fileCNPJ.substr(0, 8)) {
     message = "Arquivo selecionado não pertence à Matriz!!!";
     return false;
   }
-  if (g_MatrizDtIni != g_FileDtIni) {
+  if (ProcessRun().matrizDtIni != ProcessRun().fileDtIni) {
     message = "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!";
     return false;
   }
-  if (g_MatrizDtFin != g_FileDtFin) {
+  if (ProcessRun().matrizDtFin != ProcessRun().fileDtFin) {
     message = "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!";
     return false;
   }
@@ -254,7 +254,7 @@ bool frmAssistente::HeadOfficeFirst(const std::vector<ListedFile>& files) const 
 // Reads each header once; files that cannot be read keep their place among
 // the others (their import reports why).
 void frmAssistente::OrderHeadOfficeFirst(std::vector<std::string>& paths) {
-  if (g_MatrizSelected || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return;
+  if (ProcessRun().matrizSelected || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return;
   std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) {
     std::string line, why;
     if (ReadFirstLine(path, line, why, nullptr) != FirstLine::Read) return false;

@@ -37,8 +37,8 @@ namespace {
 // start from: the links of the last rows, the last header and the
 // accountant's and regime's fields last read.
 std::vector<std::string*> ImportLinks(frmAssistente& form) {
-  return {&g_CurrentCNPJ, &g_CurrentParentID, &g_CurrentEcfID, &g_CurrentCaixaID, &g_CurrentIdPai,
-          &g_CurrentCST,  &g_FileCNPJ,       &g_FileDtIni,   &g_FileDtFin,      &form.m_CPF,
+  return {&ProcessRun().currentCNPJ, &ProcessRun().currentParentID, &ProcessRun().currentEcfID, &ProcessRun().currentCaixaID, &ProcessRun().currentIdPai,
+          &ProcessRun().currentCST,  &ProcessRun().fileCNPJ,       &ProcessRun().fileDtIni,   &ProcessRun().fileDtFin,      &form.m_CPF,
           &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
 }
 
@@ -59,15 +59,15 @@ std::string frmAssistente::ListRowText(size_t i) const {
 
 void frmAssistente::ClearImports() {
   md_ClearTables();
-  g_MatrizSelected = false;
-  g_MatrizCNPJ.clear();
-  g_MatrizDtIni.clear();
-  g_MatrizDtFin.clear();
-  g_CurrentCNPJ.clear();
-  g_CurrentParentID.clear();
-  g_CurrentEcfID.clear();
-  g_CurrentCaixaID.clear();
-  g_CurrentCST.clear();
+  ProcessRun().matrizSelected = false;
+  ProcessRun().matrizCNPJ.clear();
+  ProcessRun().matrizDtIni.clear();
+  ProcessRun().matrizDtFin.clear();
+  ProcessRun().currentCNPJ.clear();
+  ProcessRun().currentParentID.clear();
+  ProcessRun().currentEcfID.clear();
+  ProcessRun().currentCaixaID.clear();
+  ProcessRun().currentCST.clear();
   m_CPF.clear();
   m_Cod_Inc_Trib.clear();
   m_Ind_Apro_Cred.clear();
@@ -99,7 +99,7 @@ void frmAssistente::NoteContribution(ListedFile& f, const std::map<std::string, 
                                      const std::map<std::string, int64_t>& shortLines,
                                      const std::map<std::string, int64_t>& longLines,
                                      const std::map<std::string, size_t>& widest) {
-  f.id = CurrentStagedFile();
+  f.id = ProcessRun().CurrentStagedFile();
   for (const auto& [code, n] : m_Descartados) {
     auto before = droppedBefore.find(code);
     const int64_t added = n - (before == droppedBefore.end() ? 0 : before->second);
@@ -120,7 +120,7 @@ bool frmAssistente::LaterFilesLeanOn(size_t i) {
   if (later.empty()) return false;
   // Lines each later file read, per code (the ledger knows the file of each line read).
   std::map<std::string, std::map<int64_t, int64_t>> read;
-  for (const auto& [key, files] : RunLedger().FileReads())
+  for (const auto& [key, files] : ProcessRun().ledger.FileReads())
     for (const auto& [file, n] : files)
       if (later.count(file)) read[key.first][file] += n;
   for (const std::string& code : md_StagingCodes()) {
@@ -146,7 +146,7 @@ bool frmAssistente::DropFileRows(size_t i) {
   // codes are kept (or renamed) once for all parts, so each part leans on
   // the parts before it.
   if (i == 0 || m_MesmoCNPJ || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
-  g_Connection->Execute("BEGIN TRANSACTION");
+  ProcessRun().connection->Execute("BEGIN TRANSACTION");
   try {
     int64_t establishments = 0;
     for (const std::string& code : md_StagingCodes()) {
@@ -157,18 +157,18 @@ bool frmAssistente::DropFileRows(size_t i) {
       md_DeleteFileRows(code, removed.id);
     }
     if (establishments > 0)
-      g_Connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
+      ProcessRun().connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
                             " WHERE Id_Arquivo > " + std::to_string(removed.id));
-    g_Connection->Execute("COMMIT TRANSACTION");
+    ProcessRun().connection->Execute("COMMIT TRANSACTION");
   } catch (...) {
     try {
-      g_Connection->Execute("ROLLBACK TRANSACTION");
+      ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
     } catch (const std::exception&) {
       // the transaction is already gone
     }
     throw;
   }
-  RunLedger().ForgetFile(removed.id);
+  ProcessRun().ledger.ForgetFile(removed.id);
   auto giveBack = [](std::map<std::string, int64_t>& counts, const std::map<std::string, int64_t>& part) {
     for (const auto& [code, n] : part)
       if (auto it = counts.find(code); it != counts.end() && (it->second -= n) <= 0) counts.erase(it);

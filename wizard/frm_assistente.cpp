@@ -14,7 +14,7 @@ frmAssistente::frmAssistente(Ports ports, std::string databaseTarget)
 frmAssistente::~frmAssistente() { Form_Unload(); }
 
 void frmAssistente::Form_Load() {
-  ResetRunState();
+  ProcessRun().Reset();
   ::Ports() = ports_.ui;
   controls.checkValidarMatriz.Value = true;
   checkValidarMatriz_Click();
@@ -22,11 +22,11 @@ void frmAssistente::Form_Load() {
   controls.OptionUnificaArquivo.Value = false;
   OptionUnificaMatrizFilial_Click();
   Navigate(0);
-  g_Connection = CreateConnection(databaseTarget_);
-  g_Connection->Open();
+  ProcessRun().connection = CreateConnection(databaseTarget_);
+  ProcessRun().connection->Open();
   md_CreateControlTable();
   for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
-  g_StartTime = NowText();
+  ProcessRun().startTime = NowText();
   md_ShowProgress(0, kStatusNoFile, 0, 0);  // no file yet: the import bar is hidden, its status shown
   Changed();
 }
@@ -34,9 +34,9 @@ void frmAssistente::Form_Load() {
 void frmAssistente::Form_Unload() {
   if (m_Unloaded) return;
   m_Unloaded = true;
-  if (g_Connection) {
-    g_Connection->Close();
-    g_Connection.reset();
+  if (ProcessRun().connection) {
+    ProcessRun().connection->Close();
+    ProcessRun().connection.reset();
   }
   ::Ports() = UiPorts{};
 }

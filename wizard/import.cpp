@@ -233,13 +233,13 @@ void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   const BlockEntry* block = FindBlock(code[0]);
   if (!block || !IsMergedCode(code)) {
     ++m_Descartados[std::string(code)];
-    RunLedger().Refused(code, "registro não unificado", CurrentStagedFile());
+    ProcessRun().ledger.Refused(code, "registro não unificado", ProcessRun().CurrentStagedFile());
     return;
   }
   record_links::PrepareLinks(code, line);
   struct CountRead {  // after the loader: a 0000 line sets the CNPJ it belongs to
     std::string_view code;
-    ~CountRead() { RunLedger().Read(code, g_CurrentCNPJ, CurrentStagedFile()); }
+    ~CountRead() { ProcessRun().ledger.Read(code, ProcessRun().currentCNPJ, ProcessRun().CurrentStagedFile()); }
   } countRead{code};
   switch (block->content) {
     case BlockContent::HeadAndEstablishments:
@@ -261,7 +261,7 @@ std::string frmAssistente::RenumberEstablishment(std::string& line) {
   std::string_view rest = std::string_view(line).substr(kHead.size());
   size_t bar = rest.find('|');
   std::string_view code = TrimBlanks(rest.substr(0, bar));
-  auto rs = g_Connection->Execute("SELECT    Max(Cod_Est) as retorna FROM    ###0140");
+  auto rs = ProcessRun().connection->Execute("SELECT    Max(Cod_Est) as retorna FROM    ###0140");
   int64_t next;
   if (rs->Eof() || (*rs)["retorna"].IsNull()) {
     if (IsWholeNumber(code)) return line;
@@ -312,17 +312,17 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     return ImportOutcome::Failed;
   }
 
-  Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, g_MatrizSelected,
-                  g_MatrizCNPJ, g_MatrizDtIni, g_MatrizDtFin, g_CurrentCNPJ, g_CurrentParentID,
-                  g_CurrentEcfID, g_CurrentCaixaID, g_CurrentCST, m_Descartados, RunLedger().SaveRead(), m_ForaDoLeiaute};
+  Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, ProcessRun().matrizSelected,
+                  ProcessRun().matrizCNPJ, ProcessRun().matrizDtIni, ProcessRun().matrizDtFin, ProcessRun().currentCNPJ, ProcessRun().currentParentID,
+                  ProcessRun().currentEcfID, ProcessRun().currentCaixaID, ProcessRun().currentCST, m_Descartados, ProcessRun().ledger.SaveRead(), m_ForaDoLeiaute};
   bool accepted;
   try {
     accepted = CheckChosenFile(path);
   } catch (const std::exception& e) {
-    g_MatrizSelected = before.matrizSelected;
-    g_MatrizCNPJ = before.matrizCnpj;
-    g_MatrizDtIni = before.matrizDtIni;
-    g_MatrizDtFin = before.matrizDtFin;
+    ProcessRun().matrizSelected = before.matrizSelected;
+    ProcessRun().matrizCNPJ = before.matrizCnpj;
+    ProcessRun().matrizDtIni = before.matrizDtIni;
+    ProcessRun().matrizDtFin = before.matrizDtFin;
     ShowMessage("Não foi possível verificar o arquivo " + path + ": " + e.what(), MsgIcon::Critical);
     waiting();
     return ImportOutcome::Failed;
@@ -358,8 +358,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
-    BeginStagedFile(path);  // every row of this file carries its number in Id_Arquivo; messages name the file
-    g_Connection->Execute("BEGIN TRANSACTION");
+    ProcessRun().BeginStagedFile(path);  // every row of this file carries its number in Id_Arquivo; messages name the file
+    ProcessRun().connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
 
     LineReader reader(f.get());
@@ -400,13 +400,13 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
           partCodes.Rewrite(codeText, line);
-          const int64_t failuresBefore = g_StoreFailures;
+          const int64_t failuresBefore = ProcessRun().storeFailures;
           DispatchRecord(codeText, line);
           // A line that could not be stored fails the whole file: a merge
           // without it would silently lack its records.
-          if (g_StoreFailures != failuresBefore)
+          if (ProcessRun().storeFailures != failuresBefore)
             throw std::runtime_error("a linha " + std::to_string(n) + " (registro " + Printable(codeText) +
-                                     ") não pôde ser gravada: " + g_LastError);
+                                     ") não pôde ser gravada: " + ProcessRun().lastError);
         }
       }
       staged += static_cast<double>(line.size() + 2);
@@ -431,7 +431,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     }
     for (const auto& [key, cf] : lineFields)
       if (cf.layout >= 0) widest[cf.code] = cf.widest;
-    g_Connection->Execute("COMMIT TRANSACTION");
+    ProcessRun().connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
   } catch (const Cancelled&) {
     outcome = ImportOutcome::Cancelled;
@@ -464,7 +464,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   if (outcome != ImportOutcome::Imported) {
     if (inTransaction) {
       try {
-        g_Connection->Execute("ROLLBACK TRANSACTION");
+        ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
       } catch (const std::exception&) {
         // the transaction is already gone; nothing more can be undone
       }
@@ -473,18 +473,18 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     m_Cod_Inc_Trib = before.incTrib;
     m_Ind_Apro_Cred = before.aproCred;
     m_Cod_Tipo_Cont = before.tipoCont;
-    g_MatrizSelected = before.matrizSelected;
-    g_MatrizCNPJ = before.matrizCnpj;
-    g_MatrizDtIni = before.matrizDtIni;
-    g_MatrizDtFin = before.matrizDtFin;
-    g_CurrentCNPJ = before.cnpj;
-    g_CurrentParentID = before.parent;
-    g_CurrentEcfID = before.ecf;
-    g_CurrentCaixaID = before.caixa;
-    g_CurrentCST = before.cst;
+    ProcessRun().matrizSelected = before.matrizSelected;
+    ProcessRun().matrizCNPJ = before.matrizCnpj;
+    ProcessRun().matrizDtIni = before.matrizDtIni;
+    ProcessRun().matrizDtFin = before.matrizDtFin;
+    ProcessRun().currentCNPJ = before.cnpj;
+    ProcessRun().currentParentID = before.parent;
+    ProcessRun().currentEcfID = before.ecf;
+    ProcessRun().currentCaixaID = before.caixa;
+    ProcessRun().currentCST = before.cst;
     m_Descartados = before.dropped;
     m_ForaDoLeiaute = before.unknown;
-    RunLedger().RestoreRead(std::move(before.ledger));
+    ProcessRun().ledger.RestoreRead(std::move(before.ledger));
     if (refusal) {
       if (!refusal->readable)
         ShowMessage("Não foi possível ler o arquivo " + path + ": " + refusal->error, MsgIcon::Critical);
@@ -508,8 +508,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   }
 
   controls.ListBoxSelecionados.push_back(path);
-  m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, g_FileCNPJ,
-                        g_FileDtIni, g_FileDtFin, total, {}});
+  m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, ProcessRun().fileCNPJ,
+                        ProcessRun().fileDtIni, ProcessRun().fileDtFin, total, {}});
   for (const auto& [cnpj, line] : m_CandidateEstablishments) m_Arquivos.back().establishments.push_back(cnpj);
   NoteContribution(m_Arquivos.back(), before.dropped, before.unknown, shortLines, longLines, widest);
   for (const auto& [code, n] : widest)

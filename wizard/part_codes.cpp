@@ -83,7 +83,7 @@ std::map<int64_t, std::string> StagedChildren(const CatalogueRecord& table) {
     if (!spec) continue;
     const std::string link(ParentLinkColumn(child->code));
     if (link.empty()) continue;
-    auto rs = g_Connection->Execute("SELECT * FROM ###" + child->code + " ORDER BY " + link + " ASC");
+    auto rs = ProcessRun().connection->Execute("SELECT * FROM ###" + child->code + " ORDER BY " + link + " ASC");
     std::vector<int> cols(child->fields.size() + 1, -1);
     for (const FieldSpec& f : spec->fields)
       if (f.key > 0 && static_cast<size_t>(f.key) < cols.size()) cols[f.key] = rs->FindColumn(f.name);
@@ -130,7 +130,7 @@ std::vector<std::string> PartCodes::Begin(const std::string& path) {
     const CatalogueRecord* record = Layout006().Find(kCodeTable[kind]);
     const LayoutSpec* spec = FindAnyLayout(kCodeTable[kind]);
     if (!record || !spec) continue;
-    auto rs = g_Connection->Execute("SELECT * FROM ###" + std::string(kCodeTable[kind]) + " ORDER BY ID ASC");
+    auto rs = ProcessRun().connection->Execute("SELECT * FROM ###" + std::string(kCodeTable[kind]) + " ORDER BY ID ASC");
     std::vector<int> cols(record->fields.size() + 1, -1);
     for (const FieldSpec& f : spec->fields)
       if (f.key > 0 && static_cast<size_t>(f.key) < cols.size()) cols[f.key] = rs->FindColumn(f.name);

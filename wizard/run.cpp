@@ -55,7 +55,7 @@ constexpr std::string_view kInvalidSuffix = "_Unificado.invalido.txt";
 // (when given) receives the header's CNPJ. Throws RunFailure when no header
 // is stored or its CNPJ or dates cannot name a file.
 std::string OutputName(std::string* headerCnpj = nullptr) {
-  auto rs = g_Connection->Execute("SELECT * FROM ###0000");
+  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof())
     throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
                      "trouxe o registro 0000); nada a unificar"};
@@ -208,7 +208,7 @@ std::string FirstFive(const std::vector<std::string>& items) {
 // then those written under an establishment that did not read them (or
 // written twice).
 void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
-  Reconciliation r = Reconcile(RunLedger(), singleCnpj, mergedCnpj);
+  Reconciliation r = Reconcile(ProcessRun().ledger, singleCnpj, mergedCnpj);
   result.ledger = r.rows;
   if (r.Balanced()) return;
   std::string text;
@@ -239,7 +239,7 @@ void WriteBlocks(bool& singleCnpj, ProgressOfTheRun& progress) {
 // whose imported lines all had fewer fields than its current layout is written
 // with the most fields one of them had.
 void KeepOlderForms(const std::map<std::string, size_t>& widest) {
-  auto& older = OlderFormFields();
+  auto& older = ProcessRun().olderFormFields;
   older.clear();
   for (const auto& [code, fields] : widest)
     if (const LayoutSpec* spec = FindAnyLayout(code); spec && fields < static_cast<size_t>(spec->LineFieldCount()))
@@ -281,7 +281,7 @@ std::vector<SummaryRow> frmAssistente::RunSummaryRows(bool singleCnpj) const {
     }
     inputs.push_back(std::move(in));
   }
-  return BuildRunSummary(RunLedger(), inputs, singleCnpj);
+  return BuildRunSummary(ProcessRun().ledger, inputs, singleCnpj);
 }
 
 RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& reportPath, bool summary) {
@@ -312,7 +312,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
   } meterScope{m_Meter};
   ProgressOfTheRun progress(m_Meter, out, m_CancelRun);
   try {
-    if (!g_Connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
+    if (!ProcessRun().connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
     std::string mergedCnpj;
     std::string path = JoinPath(m_CaminhoSalvo, OutputName(&mergedCnpj));
@@ -323,10 +323,10 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     out.Open(path);
     // One transaction for the run: the counters of ###Registros start at zero
     // and are left as they were when the run fails.
-    g_Connection->Execute("BEGIN TRANSACTION");
+    ProcessRun().connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
-    g_Connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
-    RunLedger().ClearWritten();
+    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
+    ProcessRun().ledger.ClearWritten();
     KeepOlderForms(m_CamposLidos);
     progress.Writing(staged, bytes * kMergePerImport);
     // What is written is checked on a second thread as it is written.
@@ -353,8 +353,8 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
       result.summaryCsv = SummaryCsvPath(path);
       result.summaryHtml = SummaryHtmlPath(path);
     }
-    g_EndTime = NowText();
-    g_Connection->Execute("COMMIT TRANSACTION");
+    ProcessRun().endTime = NowText();
+    ProcessRun().connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
     out.Commit();
     result.ok = true;
@@ -374,7 +374,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     out.Abort();
     if (inTransaction) {
       try {
-        g_Connection->Execute("ROLLBACK TRANSACTION");
+        ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
       } catch (const std::exception&) {
         // The run has already failed; its message is the one that matters.
       }
@@ -390,7 +390,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
 }
 
 std::string frmAssistente::PlannedOutputPath() {
-  if (!g_Connection || m_CaminhoSalvo.empty()) return std::string();
+  if (!ProcessRun().connection || m_CaminhoSalvo.empty()) return std::string();
   try {
     return JoinPath(m_CaminhoSalvo, OutputName());
   } catch (const RunFailure&) {

@@ -168,7 +168,7 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   Button("cmdCancelar")->click();
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(window_->form().m_Unloaded);
-  EXPECT_EQ(g_Connection, nullptr);
+  EXPECT_EQ(ProcessRun().connection, nullptr);
 }
 
 TEST_F(WizardWindowTest, CancelDuringAnImportAsksAndStopsThatFileOnly) {

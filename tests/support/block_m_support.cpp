@@ -74,8 +74,8 @@ BlockMStage::BlockMStage() { FileNumber1().Open(dir_.File("out.txt")); }
 BlockMStage::~BlockMStage() { FileNumber1().Abort(); }
 
 void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
-  g_CurrentCNPJ = std::string(cnpj);
-  BeginStagedFile();
+  ProcessRun().currentCNPJ = std::string(cnpj);
+  ProcessRun().BeginStagedFile();
   if (lines.empty() || lines.front().rfind("|M001|", 0) != 0) BlocoM::md_LoadRecord("M001", "|M001|0|");
   for (const std::string& line : lines) {
     const std::vector<std::string> fields = SplitRecord(line);
@@ -85,7 +85,7 @@ void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string
 }
 
 void BlockMStage::StageBlock0(std::string_view cnpj, std::string_view line) {
-  g_CurrentCNPJ = std::string(cnpj);
+  ProcessRun().currentCNPJ = std::string(cnpj);
   const std::vector<std::string> fields = SplitRecord(line);
   if (fields.size() < 2 || !load_rules::Store(FindBlock('0')->layouts(), fields[1], line))
     throw std::invalid_argument("not a staged Block 0 line: " + std::string(line));

@@ -28,7 +28,7 @@ std::string DecimalText(Micros v);
 std::vector<std::string> SplitRecord(std::string_view line);
 
 // One Block M run against its own in-memory store. The constructor opens the
-// connection (g_Connection), creates ###Registros and every staging table and
+// connection (ProcessRun().connection), creates ###Registros and every staging table and
 // opens file number 1 in a temporary folder; the destructor undoes all that.
 class BlockMStage {
  public:

@@ -58,9 +58,9 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
       values += "'" + PrepareSqlText(value) + "'";
     }
     if (spec->wholeLine) columns += ",Linha", values += ",'" + PrepareSqlText(whole) + "'";
-    g_Connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
+    ProcessRun().connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
     if (!spec->pkIdentity) continue;
-    int64_t id = g_Connection->LastIdentity("###" + reg);
+    int64_t id = ProcessRun().connection->LastIdentity("###" + reg);
     lastOf_[reg] = id;
     if (kParents.count(reg)) parent_ = id;
     if (reg == "C400") ecf_ = id;

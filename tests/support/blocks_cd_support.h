@@ -13,7 +13,7 @@
 #include "tests/support/staging_database.h"
 
 // One run against its own in-memory store. The constructor opens the
-// connection (g_Connection), creates ###Registros and every staging table and
+// connection (ProcessRun().connection), creates ###Registros and every staging table and
 // opens file number 1 in a temporary folder; the destructor undoes all that.
 class BlocksCdStage {
  public:

@@ -11,6 +11,6 @@ std::unique_ptr<Recordset> FaultyConnection::Execute(std::string_view sql) {
 }
 
 void InstallFaultyConnection(std::function<bool(std::string&)> edit) {
-  assert(g_Connection);
-  g_Connection = std::make_unique<FaultyConnection>(std::move(g_Connection), std::move(edit));
+  assert(ProcessRun().connection);
+  ProcessRun().connection = std::make_unique<FaultyConnection>(std::move(ProcessRun().connection), std::move(edit));
 }

@@ -29,5 +29,5 @@ class FaultyConnection : public DatabaseConnection {
 };
 
 // Puts a FaultyConnection with `edit` in front of the run's connection
-// (g_Connection), which must be open.
+// (ProcessRun().connection), which must be open.
 void InstallFaultyConnection(std::function<bool(std::string&)> edit);

@@ -14,18 +14,18 @@
 #include "staging/text.h"
 
 StagingDatabase::StagingDatabase() {
-  ResetRunState();
-  g_Connection = CreateConnection("memory");
-  g_Connection->Open();
+  ProcessRun().Reset();
+  ProcessRun().connection = CreateConnection("memory");
+  ProcessRun().connection->Open();
   md_CreateControlTable();
   for (const BlockEntry& m : BlockTable()) CreateTablesOf(m.layouts());
 }
 
 StagingDatabase::~StagingDatabase() {
   FileNumber1().Abort();
-  if (g_Connection) g_Connection->Close();
-  g_Connection.reset();
-  ResetRunState();
+  if (ProcessRun().connection) ProcessRun().connection->Close();
+  ProcessRun().connection.reset();
+  ProcessRun().Reset();
 }
 
 std::vector<std::string> ReadCrLfLines(const std::string& path) {
@@ -40,7 +40,7 @@ std::vector<std::string> ReadCrLfLines(const std::string& path) {
 }
 
 int64_t RegisteredCount(std::string_view reg) {
-  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
+  auto rs = ProcessRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
                                   PrepareSqlText(reg) + "')");
   return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
 }

@@ -1,4 +1,4 @@
-// A fresh staging store for one test: an in-memory database as g_Connection
+// A fresh staging store for one test: an in-memory database as ProcessRun().connection
 // with ###Registros and every staging table, the run state reset; on
 // destruction file number 1 is abandoned, the connection closed and the run
 // state reset again.

@@ -60,8 +60,8 @@ int64_t StoreLine(std::string_view line, std::string_view idCnpj, int64_t parent
     cols += (cols.empty() ? "" : ",") + name;
     vals += (vals.empty() ? "'" : ",'") + PrepareSqlText(value) + "'";
   }
-  g_Connection->Execute("INSERT INTO ###" + code + "(" + cols + ") VALUES (" + vals + ")");
-  return spec->pkIdentity ? g_Connection->LastIdentity("###" + code) : 0;
+  ProcessRun().connection->Execute("INSERT INTO ###" + code + "(" + cols + ") VALUES (" + vals + ")");
+  return spec->pkIdentity ? ProcessRun().connection->LastIdentity("###" + code) : 0;
 }
 
 void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj) {
@@ -73,7 +73,7 @@ void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj) 
 }
 
 double CounterOf(std::string_view reg) {
-  auto rs = g_Connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" + std::string(reg) + "')");
+  auto rs = ProcessRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" + std::string(reg) + "')");
   return rs->Eof() ? -1 : rs->Column(0).AsDouble();
 }
 
