@@ -115,19 +115,19 @@ int RunMergeCommand(const MergeOptions& options) {
   std::error_code existsError;
   const bool replacing = !target.empty() && std::filesystem::exists(platform::PathFromUtf8(target), existsError);
   bool single = form.m_MesmoCNPJ;
-  ResetEstablishmentPassTotals();
+  ResetEstablishmentPassTotals(form.Run());
   RunResult result = form.RunUnification(single, options.report, options.summary);
   progress.Clear();
   // For the benchmarks: how many statements the writers ran per establishment.
   if (std::getenv("QUELVAR_WRITER_STATEMENTS")) {
-    const PassTotals t = EstablishmentPassTotals();
+    const PassTotals t = EstablishmentPassTotals(form.Run());
     std::fprintf(stderr, "quelvar: writer statements per establishment pass: %.1f (%lld passes, %lld statements)\n",
                  t.passes ? static_cast<double>(t.statements) / static_cast<double>(t.passes) : 0.0,
                  static_cast<long long>(t.passes), static_cast<long long>(t.statements));
     // Every statement of the run, import included, where the backend counts them.
-    if (ProcessRun().connection)
+    if (form.Run().connection)
       std::fprintf(stderr, "quelvar: statements of the run: %lld\n",
-                   static_cast<long long>(ProcessRun().connection->StatementsSent()));
+                   static_cast<long long>(form.Run().connection->StatementsSent()));
   }
   if (!result.ok) {
     std::fprintf(stderr, "quelvar: %s\n", result.error.c_str());

@@ -36,27 +36,27 @@ std::string FinishStatement(std::string sql, std::string_view reg, const Objeto_
   return ReplaceAll(std::move(sql), "{NAMECOL}", " AS Linha ");
 }
 
-int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
+int32_t WriteRows(RunContext& ctx, std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
                   RowWriter writer, int progressKind) {
-  auto rs = ProcessRun().connection->Execute(sql);
+  auto rs = ctx.connection->Execute(sql);
   int32_t n = 0;
   double total = 0;
   for (; !rs->Eof(); rs->MoveNext()) {
     ++n;
     if (n == 1) total = static_cast<double>(rs->RecordCount());
-    md_ShowProgress(progressKind, reg, n, total);
+    md_ShowProgress(ctx, progressKind, reg, n, total);
     if (writer == RowWriter::Line)
-      md_WriteLine(reg, *rs, layout);
+      md_WriteLine(ctx, reg, *rs, layout);
     else
-      md_WriteOpener(reg, *rs, layout, writer == RowWriter::OpenerWithData);
+      md_WriteOpener(ctx, reg, *rs, layout, writer == RowWriter::OpenerWithData);
   }
   return n;
 }
 
-bool HasRows(std::string_view reg) {
+bool HasRows(RunContext& ctx, std::string_view reg) {
   std::string sql = "SELECT TOP(1) * FROM ###";
   sql.append(reg);
-  return !ProcessRun().connection->Execute(sql)->Eof();
+  return !ctx.connection->Execute(sql)->Eof();
 }
 
 std::string CnpjValue(std::string_view cnpj) {

@@ -10,6 +10,8 @@
 #include "staging/database.h"
 #include "staging/layout.h"
 
+struct RunContext;
+
 // "SELECT {TOP} {COLUMNS} FROM ###" + reg + " ".
 std::string StatementTemplate(std::string_view reg);
 // `text` with every occurrence of the placeholder `from` replaced by `to`
@@ -31,11 +33,11 @@ enum class RowWriter {
 // `progressKind` (3 for records, 4 for child records) with the record code.
 // Returns the number of lines written; the caller counts them. Throws on a
 // failing statement or write.
-int32_t WriteRows(std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
+int32_t WriteRows(RunContext& ctx, std::string_view reg, const std::string& sql, const Objeto_Collection& layout,
                   RowWriter writer = RowWriter::Line, int progressKind = 3);
 
 // True when ###<reg> holds at least one row.
-bool HasRows(std::string_view reg);
+bool HasRows(RunContext& ctx, std::string_view reg);
 
 // The condition value for a CNPJ taken from a stored row: the digits as they
 // are when the CNPJ is made of digits only (compared as a number, so leading

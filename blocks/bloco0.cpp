@@ -37,16 +37,16 @@ std::string ColumnText(Recordset& rs, std::string_view name) {
 }
 
 // Writes one code of Block 0 with a fresh layout.
-void Write(std::string_view reg, bool singleCnpj, int estIndex = 0) {
-  Objeto_Collection layout = BlockLayout(reg);
-  md_WriteRecords(reg, layout, singleCnpj, estIndex);
+void Write(RunContext& ctx, std::string_view reg, bool singleCnpj, int estIndex = 0) {
+  Objeto_Collection layout = BlockLayout(ctx, reg);
+  md_WriteRecords(ctx, reg, layout, singleCnpj, estIndex);
 }
 
 }  // namespace
 
 // Statements by record code; a failing statement or write throws (the run
 // reports it). estIndex is the stored ID of the 0140 row of the pass.
-void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex) {
+void md_WriteRecords(RunContext& ctx, std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex) {
   std::string sql = StatementTemplate(reg);
 
   if (reg == "0000") {
@@ -55,60 +55,60 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singl
     std::string top = ReplaceAll(sql, "{TOP}", "TOP(1)");
     int32_t n = 0;
     if (!singleCnpj)
-      n = WriteRows(reg, FinishStatement(top + "WHERE (CNPJ LIKE '%0001%')", reg, layout), layout);
-    if (n == 0) n = WriteRows(reg, FinishStatement(top, reg, layout), layout);
-    md_AddRecordCount(reg, n);
+      n = WriteRows(ctx, reg, FinishStatement(top + "WHERE (CNPJ LIKE '%0001%')", reg, layout), layout);
+    if (n == 0) n = WriteRows(ctx, reg, FinishStatement(top, reg, layout), layout);
+    md_AddRecordCount(ctx, reg, n);
     return;
   }
   if (reg == "0001") {
     sql = FinishStatement(ReplaceAll(sql, "{TOP}", "TOP(1)"), reg, layout);
-    md_AddRecordCount(reg, WriteRows(reg, sql, layout, RowWriter::OpenerWithData));
+    md_AddRecordCount(ctx, reg, WriteRows(ctx, reg, sql, layout, RowWriter::OpenerWithData));
     return;
   }
   if (reg == "0140") {
     sql = ReplaceAll(sql, "{COLUMNS}", "*") + "WHERE (ID = " + std::to_string(estIndex) + ")";
-    auto rs = ProcessRun().connection->Execute(FinishStatement(sql, reg, layout));
+    auto rs = ctx.connection->Execute(FinishStatement(sql, reg, layout));
     int32_t n = 0;
     double total = 0;
     for (; !rs->Eof(); rs->MoveNext()) {
       if (++n == 1) total = static_cast<double>(rs->RecordCount());
-      md_ShowProgress(3, reg, n, total);
-      md_WriteLine(reg, *rs, layout);
-      ProcessRun().currentCNPJ = ColumnText(*rs, "CNPJ");
+      md_ShowProgress(ctx, 3, reg, n, total);
+      md_WriteLine(ctx, reg, *rs, layout);
+      ctx.currentCNPJ = ColumnText(*rs, "CNPJ");
     }
-    md_AddRecordCount(reg, n);
+    md_AddRecordCount(ctx, reg, n);
     return;
   }
   if (!record_links::EstablishmentOf(reg).empty()) return;  // written with their establishment
   if (CompanyRuleFor(reg)) {
-    WriteCompanyRecords(reg);
+    WriteCompanyRecords(ctx, reg);
     return;
   }
   if (reg == "0990") {
     sql = "SELECT '0990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_0 FROM "
           "###Registros WHERE (Bloco = '0')";
   }
-  md_AddRecordCount(reg, WriteRows(reg, FinishStatement(sql, reg, layout), layout));
+  md_AddRecordCount(ctx, reg, WriteRows(ctx, reg, FinishStatement(sql, reg, layout), layout));
 }
 
-void md_UnifyBlock(bool& singleCnpj) {
-  Write("0000", singleCnpj);
-  for (const char* reg : {"0001", "0035", "0100", "0110", "0111", "0120"}) Write(reg, false);
+void md_UnifyBlock(RunContext& ctx, bool& singleCnpj) {
+  Write(ctx, "0000", singleCnpj);
+  for (const char* reg : {"0001", "0035", "0100", "0110", "0111", "0120"}) Write(ctx, reg, false);
 
   // One 0140 per CNPJ (its first stored row) followed by the whole subtree of
   // that CNPJ, each record with a code of its own once.
-  const std::vector<EstablishmentRow> ests = EstablishmentsByCnpj("0140");
-  const auto withRows = CodesWithRows("0140");
+  const std::vector<EstablishmentRow> ests = EstablishmentsByCnpj(ctx, "0140");
+  const auto withRows = CodesWithRows(ctx, "0140");
   for (size_t i = 0; i < ests.size(); ++i) {
-    Write("0140", singleCnpj, static_cast<int>(ests[i].id));
-    NoteDifferingEstablishmentLines("0140", ests[i]);
-    md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
-    SubtreeStats s = WriteEstablishmentSubtree("0140", ProcessRun().currentCNPJ, withRows, true);
-    NoteEstablishmentPass(s.statements + 2);
+    Write(ctx, "0140", singleCnpj, static_cast<int>(ests[i].id));
+    NoteDifferingEstablishmentLines(ctx, "0140", ests[i]);
+    md_ShowProgress(ctx, 2, "CNPJ: " + ctx.currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
+    SubtreeStats s = WriteEstablishmentSubtree(ctx, "0140", ctx.currentCNPJ, withRows, true);
+    NoteEstablishmentPass(ctx, s.statements + 2);
   }
-  if (ests.empty()) md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, 1, 1);
-  for (const char* reg : {"0500", "0600", "0900"}) Write(reg, singleCnpj);
-  Write("0990", false);
+  if (ests.empty()) md_ShowProgress(ctx, 2, "CNPJ: " + ctx.currentCNPJ, 1, 1);
+  for (const char* reg : {"0500", "0600", "0900"}) Write(ctx, reg, singleCnpj);
+  Write(ctx, "0990", false);
 }
 
 }  // namespace Bloco0

@@ -7,16 +7,18 @@
 
 #include "staging/layout.h"
 
+struct RunContext;
+
 namespace Bloco0 {
 
 // Stores one input line of Block 0 by the block's loading rules; the four
 // texts are the last 0100 CPF and 0110 values the import has seen.
-void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view cpf,
+void md_LoadRecord(RunContext& ctx, std::string_view reg, std::string_view line, std::string_view cpf,
                    std::string_view codIncTrib, std::string_view codTipoCont,
                    std::string_view indAproCred);
 // Writes the lines of one record code for the current establishment pass.
-void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex);
+void md_WriteRecords(RunContext& ctx, std::string_view reg, Objeto_Collection& layout, bool singleCnpj, int estIndex);
 // Writes all of Block 0.
-void md_UnifyBlock(bool& singleCnpj);
+void md_UnifyBlock(RunContext& ctx, bool& singleCnpj);
 
 }  // namespace Bloco0

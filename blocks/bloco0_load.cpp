@@ -26,10 +26,10 @@ const std::vector<LayoutSpec>& Layouts() { return FindBlock('0')->layouts(); }
 
 // The accountant (0100) is kept once per CPF: a later file's 0100 is stored
 // only when no stored row has its CPF.
-void Load0100(std::string_view line, std::string_view cpf) {
+void Load0100(RunContext& ctx, std::string_view line, std::string_view cpf) {
   std::string normalized = UpperLatin1(TrimBlanks(cpf));
-  auto rs = ProcessRun().connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
-  if (rs->Eof()) Store(Layouts(), "0100", line);
+  auto rs = ctx.connection->Execute("SELECT CPF FROM ###0100 WHERE CPF = '" + PrepareSqlText(normalized) + "'");
+  if (rs->Eof()) Store(ctx, Layouts(), "0100", line);
 }
 
 // A later file's header (0000) is not stored: the first file's stands for the
@@ -39,8 +39,8 @@ void Load0100(std::string_view line, std::string_view cpf) {
 // and activity (IND_ATIV) — are compared with the stored header's, and those
 // that differ are named in a notice (a branch's name and place are its own).
 // Throws DatabaseError.
-void NoteDifferingHeader(std::string_view line) {
-  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0000");
+void NoteDifferingHeader(RunContext& ctx, std::string_view line) {
+  auto rs = ctx.connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof()) return;
   std::string differing;
   for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0000")->fields) {
@@ -52,8 +52,8 @@ void NoteDifferingHeader(std::string_view line) {
                    here + "\" (primeiro arquivo: \"" + stored + "\")";
   }
   if (differing.empty()) return;
-  if (MessagePort* port = Ports().messages)
-    port->ShowMessage("Arquivo " + ProcessRun().StagedFileName(ProcessRun().currentFileId) + ": o registro 0000 informa " + differing +
+  if (MessagePort* port = ctx.ports.messages)
+    port->ShowMessage("Arquivo " + ctx.StagedFileName(ctx.currentFileId) + ": o registro 0000 informa " + differing +
                           "; o arquivo unificado leva o registro 0000 do primeiro arquivo.",
                       MsgIcon::Information);
 }
@@ -64,16 +64,16 @@ void NoteDifferingHeader(std::string_view line) {
 // merged Block M would mix two regimes. Throws std::runtime_error naming both
 // values, which fails the file's import (nothing of it stays). A later line that
 // differs only in the contribution type is reported and not stored.
-void Load0110(std::string_view line, std::string_view codIncTrib, std::string_view codTipoCont,
+void Load0110(RunContext& ctx, std::string_view line, std::string_view codIncTrib, std::string_view codTipoCont,
               std::string_view indAproCred) {
-  if (!md_TableHasRows("0110")) {
-    Store(Layouts(), "0110", line);
+  if (!md_TableHasRows(ctx, "0110")) {
+    Store(ctx, Layouts(), "0110", line);
     return;
   }
   const std::string inc = UpperLatin1(TrimBlanks(codIncTrib));
   const std::string apro = UpperLatin1(TrimBlanks(indAproCred));
   const std::string tipo = UpperLatin1(TrimBlanks(codTipoCont));
-  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0110");
+  auto rs = ctx.connection->Execute("SELECT * FROM ###0110");
   for (; !rs->Eof(); rs->MoveNext()) {
     const std::string storedInc = (*rs)["Cod_Inc_Trib"].AsText(), storedApro = (*rs)["Ind_Apro_Cred"].AsText();
     std::string differs;
@@ -83,8 +83,8 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
     if (!differs.empty())
       throw std::runtime_error("o registro 0110 difere do primeiro arquivo: " + differs);
     if (const std::string storedTipo = (*rs)["Cod_Tipo_Cont"].AsText(); storedTipo != tipo) {
-      if (MessagePort* port = Ports().messages)
-        port->ShowMessage("Arquivo " + ProcessRun().StagedFileName(ProcessRun().currentFileId) + ": o registro 0110 informa COD_TIPO_CONT \"" +
+      if (MessagePort* port = ctx.ports.messages)
+        port->ShowMessage("Arquivo " + ctx.StagedFileName(ctx.currentFileId) + ": o registro 0110 informa COD_TIPO_CONT \"" +
                               tipo + "\" (primeiro arquivo: \"" + storedTipo +
                               "\"); o arquivo unificado leva o registro 0110 do primeiro arquivo.",
                           MsgIcon::Critical);
@@ -97,17 +97,17 @@ void Load0110(std::string_view line, std::string_view codIncTrib, std::string_vi
 // keeps its case); a unit left out is counted in the run's ledger as merged
 // when it describes the unit as the stored line does, and not otherwise, so
 // the ledger reports the lost description. Throws DatabaseError.
-void LoadUnit(std::string_view line) {
+void LoadUnit(RunContext& ctx, std::string_view line) {
   const std::string_view unid = TrimBlanks(LineField(line, 2));
   std::string descr;  // the column of field 3 (DESCR)
   for (const FieldSpec& f : FindLayoutSpec(Layouts(), "0190")->fields)
     if (f.key == 3) descr = f.name;
-  auto rs = ProcessRun().connection->Execute("SELECT " + descr + " FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) +
-                                  "' AND Id_CNPJ = '" + PrepareSqlText(ProcessRun().currentCNPJ) + "'");
+  auto rs = ctx.connection->Execute("SELECT " + descr + " FROM ###0190 WHERE Unid = '" + PrepareSqlText(unid) +
+                                  "' AND Id_CNPJ = '" + PrepareSqlText(ctx.currentCNPJ) + "'");
   if (rs->Eof()) {
-    Store(Layouts(), "0190", line);
+    Store(ctx, Layouts(), "0190", line);
   } else if (rs->Column(0).AsText() == UpperLatin1(TrimBlanks(LineField(line, 3)))) {
-    ProcessRun().ledger.MergedAtImport("0190", ProcessRun().currentCNPJ);
+    ctx.ledger.MergedAtImport("0190", ctx.currentCNPJ);
   }
 }
 
@@ -115,23 +115,23 @@ void LoadUnit(std::string_view line) {
 
 // Stores one Block 0 line by the block's rules. Throws DatabaseError when a
 // look-up fails; a failing insert is reported by md_InsertTable and skipped.
-void md_LoadRecord(std::string_view reg, std::string_view line, std::string_view cpf,
+void md_LoadRecord(RunContext& ctx, std::string_view reg, std::string_view line, std::string_view cpf,
                    std::string_view codIncTrib, std::string_view codTipoCont,
                    std::string_view indAproCred) {
   if (reg == "0000") {
-    ProcessRun().currentCNPJ = StoredField(line, 9);
-    NoteDifferingHeader(line);
-    StoreIfEmpty(Layouts(), reg, line);
+    ctx.currentCNPJ = StoredField(line, 9);
+    NoteDifferingHeader(ctx, line);
+    StoreIfEmpty(ctx, Layouts(), reg, line);
   } else if (reg == "0001" || reg == "0990") {
-    StoreIfEmpty(Layouts(), reg, line);
+    StoreIfEmpty(ctx, Layouts(), reg, line);
   } else if (reg == "0100") {
-    Load0100(line, cpf);
+    Load0100(ctx, line, cpf);
   } else if (reg == "0110") {
-    Load0110(line, codIncTrib, codTipoCont, indAproCred);
+    Load0110(ctx, line, codIncTrib, codTipoCont, indAproCred);
   } else if (reg == "0190") {
-    LoadUnit(line);
+    LoadUnit(ctx, line);
   } else if (FindLayoutSpec(Layouts(), reg)) {
-    Store(Layouts(), reg, line);
+    Store(ctx, Layouts(), reg, line);
   }
 }
 

@@ -30,12 +30,12 @@ constexpr const char* kSet9900Count =
 
 }  // namespace
 
-void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
+void md_WriteRecords(RunContext& ctx, std::string_view reg, Objeto_Collection& layout) {
   std::string sql = StatementTemplate(reg);
   std::string code(reg);
   RowWriter writer = RowWriter::Line;
   if (reg == "9900") {
-    ProcessRun().connection->Execute(kSet9900Count);
+    ctx.connection->Execute(kSet9900Count);
     sql = "SELECT '" + code +
           "' AS Reg, Reg AS Reg_Blc, CASE WHEN (Reg = '9990') OR (Reg = '9999') THEN 1 ELSE "
           "CAST(REPLACE(QtdeReg,',','.') AS FLOAT) END AS Qtd_Reg_Blc FROM ###Registros WHERE "
@@ -51,14 +51,14 @@ void md_WriteRecords(std::string_view reg, Objeto_Collection& layout) {
     if (reg == "9001") writer = RowWriter::OpenerWithData;
   }
   sql = FinishStatement(sql, reg, layout);
-  md_AddRecordCount(reg, WriteRows(reg, sql, layout, writer));
+  md_AddRecordCount(ctx, reg, WriteRows(ctx, reg, sql, layout, writer));
 }
 
-void md_UnifyBlock() {
-  md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
+void md_UnifyBlock(RunContext& ctx) {
+  md_ShowProgress(ctx, 2, "CNPJ: Nenhum", 1, 1);
   for (const char* reg : {"9001", "9900", "9990", "9999"}) {
-    Objeto_Collection layout = BlockLayout(reg);
-    md_WriteRecords(reg, layout);
+    Objeto_Collection layout = BlockLayout(ctx, reg);
+    md_WriteRecords(ctx, reg, layout);
   }
 }
 

@@ -18,10 +18,7 @@
 namespace BlocoM {
 namespace {
 
-std::vector<std::string>& Notices() {
-  static std::vector<std::string> notices;
-  return notices;
-}
+std::vector<std::string>& Notices(RunContext& ctx) { return ctx.blockMNotices; }
 
 // A staged value as text (NULL as the empty text).
 std::string TextOf(const Value& v) { return v.IsNull() ? std::string() : v.AsText(); }
@@ -33,13 +30,13 @@ struct StagedRow {
 };
 
 // Every staged row of the block's data records, per code, in identity order.
-std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
+std::map<std::string, std::vector<StagedRow>> ReadStagedRows(RunContext& ctx) {
   std::map<std::string, std::vector<StagedRow>> rows;
   for (const LayoutSpec& spec : Layouts()) {
     const std::string code = spec.code;
     if (code == "M001" || code == "M990") continue;
     const bool linked = HasParentRow(code);
-    std::unique_ptr<Recordset> rs = ProcessRun().connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
+    std::unique_ptr<Recordset> rs = ctx.connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
     std::vector<StagedRow>& out = rows[code];
     for (; !rs->Eof(); rs->MoveNext()) {
       StagedRow row;
@@ -62,8 +59,8 @@ std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
 // (the deepest codes first, so that a row carries its whole subtree when it
 // is moved); rows whose parent is missing are left out and counted per code
 // in `orphans`. Top-level records in layout order, each code in input order.
-std::vector<MRecord> StagedTrees(std::map<std::string, int>& orphans) {
-  std::map<std::string, std::vector<StagedRow>> rows = ReadStagedRows();
+std::vector<MRecord> StagedTrees(RunContext& ctx, std::map<std::string, int>& orphans) {
+  std::map<std::string, std::vector<StagedRow>> rows = ReadStagedRows(ctx);
   const std::vector<const CatalogueRecord*> records = Layout006().BlockRecords('M');
   for (auto r = records.rbegin(); r != records.rend(); ++r) {
     if (!HasParentRow((*r)->code)) continue;
@@ -88,23 +85,23 @@ std::vector<MRecord> StagedTrees(std::map<std::string, int>& orphans) {
 }
 
 // True when `reg` has been registered as a staging table.
-bool IsStaged(std::string_view reg) {
-  return !ProcessRun().connection->Execute("SELECT Reg FROM ###Registros WHERE (Reg = '" + PrepareSqlText(reg) + "')")->Eof();
+bool IsStaged(RunContext& ctx, std::string_view reg) {
+  return !ctx.connection->Execute("SELECT Reg FROM ###Registros WHERE (Reg = '" + PrepareSqlText(reg) + "')")->Eof();
 }
 
 // The company facts from the staged Block 0 (0110 of the merged file, 0111 of
 // every file summed) and Block 1 (1100 / 1500 when staged).
-CompanyFacts ReadFacts() {
+CompanyFacts ReadFacts(RunContext& ctx) {
   CompanyFacts facts;
-  if (IsStaged("0110")) {
-    auto rs = ProcessRun().connection->Execute("SELECT TOP(1) * FROM ###0110");
+  if (IsStaged(ctx, "0110")) {
+    auto rs = ctx.connection->Execute("SELECT TOP(1) * FROM ###0110");
     if (!rs->Eof()) {
       facts.codIncTrib = TrimBlanks(TextOf((*rs)["Cod_Inc_Trib"]));
       facts.indAproCred = TrimBlanks(TextOf((*rs)["Ind_Apro_Cred"]));
     }
   }
-  if (IsStaged("0111")) {
-    auto rs = ProcessRun().connection->Execute(
+  if (IsStaged(ctx, "0111")) {
+    auto rs = ctx.connection->Execute(
         "SELECT Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,Rec_Bru_Cum,Rec_Bru_Total FROM ###0111");
     // The columns are fields 02 to 06 of 0111.
     ExactDecimal* into[5] = {&facts.recTribMi, &facts.recNtMi, &facts.recExp, &facts.recCum, &facts.recTotal};
@@ -115,10 +112,10 @@ CompanyFacts ReadFacts() {
   }
   const char* credits[2] = {"1100", "1500"};
   for (int tax = 0; tax < 2; ++tax) {
-    if (!IsStaged(credits[tax])) continue;
+    if (!IsStaged(ctx, credits[tax])) continue;
     ExactDecimal sum;
     const int k = Layout006().Find(credits[tax])->Field("VL_CRED_DESC_EFD")->number;
-    for (auto rs = ProcessRun().connection->Execute(std::string("SELECT VL_CRED_DESC_EFD FROM ###") + credits[tax]); !rs->Eof();
+    for (auto rs = ctx.connection->Execute(std::string("SELECT VL_CRED_DESC_EFD FROM ###") + credits[tax]); !rs->Eof();
          rs->MoveNext())
       sum += EfdAmount(TextOf(rs->Column(0)), credits[tax], k);
     facts.creditUsedBefore[tax] = sum;
@@ -145,28 +142,28 @@ bool NamesARecord(std::string_view notice) {
 // The merged block, computed once per md_UnifyBlock (or per md_WriteRecords
 // call). Every notice names the record it concerns ("registro M400 06: ...")
 // and is reported through the error port as a notice of the Block M merge.
-std::vector<MRecord> CompanyBlock() {
-  Notices().clear();
+std::vector<MRecord> CompanyBlock(RunContext& ctx) {
+  Notices(ctx).clear();
   std::map<std::string, int> orphans;
-  std::vector<MRecord> input = StagedTrees(orphans);
-  std::vector<MRecord> merged = MergeBlockM(input, ReadFacts(), Notices());
+  std::vector<MRecord> input = StagedTrees(ctx, orphans);
+  std::vector<MRecord> merged = MergeBlockM(input, ReadFacts(ctx), Notices(ctx));
   for (const auto& [code, n] : orphans)
-    Notices().push_back(std::to_string(n) + " linha(s) do registro " + code + " sem o registro pai (" +
+    Notices(ctx).push_back(std::to_string(n) + " linha(s) do registro " + code + " sem o registro pai (" +
                         Layout006().Find(code)->parentCode + ") no seu arquivo; não unificadas");
-  for (std::string& n : Notices()) {
+  for (std::string& n : Notices(ctx)) {
     if (NamesARecord(n)) n.insert(0, "registro ");
-    ReportError("Quelvar", "unificação do bloco M", n, 1);
+    ReportError(ctx.ports, "Quelvar", "unificação do bloco M", n, 1);
   }
   return merged;
 }
 
 // Writes `r` and everything below it, counting lines per code.
-void WriteTree(MRecord& r, std::map<std::string, int32_t>& counts, int32_t& k, int32_t total) {
+void WriteTree(RunContext& ctx, MRecord& r, std::map<std::string, int32_t>& counts, int32_t& k, int32_t total) {
   StandardRateText(r);
-  md_ShowProgress(3, r.Code(), ++k, total);
-  md_WriteText(r.Code(), r.Line());
+  md_ShowProgress(ctx, 3, r.Code(), ++k, total);
+  md_WriteText(ctx, r.Code(), r.Line());
   ++counts[r.Code()];
-  for (MRecord& c : r.children) WriteTree(c, counts, k, total);
+  for (MRecord& c : r.children) WriteTree(ctx, c, counts, k, total);
 }
 
 int32_t CountLines(const std::vector<MRecord>& list) {
@@ -177,61 +174,61 @@ int32_t CountLines(const std::vector<MRecord>& list) {
 
 // Writes the lines of the top-level records of `block` whose code is `reg`
 // (every one when `reg` is empty) and adds their counts.
-void WriteBlockLines(std::vector<MRecord>& block, std::string_view reg) {
+void WriteBlockLines(RunContext& ctx, std::vector<MRecord>& block, std::string_view reg) {
   std::map<std::string, int32_t> counts;
   int32_t k = 0;
   const int32_t total = CountLines(block);
   for (MRecord& r : block)
-    if (reg.empty() || r.Code() == reg) WriteTree(r, counts, k, total);
-  for (const auto& [code, n] : counts) md_AddRecordCount(code, n);
+    if (reg.empty() || r.Code() == reg) WriteTree(ctx, r, counts, k, total);
+  for (const auto& [code, n] : counts) md_AddRecordCount(ctx, code, n);
 }
 
 // M001 from the first staged opener, Ind_Mov from whether the block has data.
-void WriteOpener(bool hasData) {
-  Objeto_Collection layout = md_GetLayout("M001");
-  auto rs = ProcessRun().connection->Execute("SELECT TOP(1) * FROM ###M001");
+void WriteOpener(RunContext& ctx, bool hasData) {
+  Objeto_Collection layout = md_GetLayout(ctx, "M001");
+  auto rs = ctx.connection->Execute("SELECT TOP(1) * FROM ###M001");
   int32_t k = 0;
-  for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteOpener("M001", *rs, layout, hasData);
-  md_AddRecordCount("M001", k);
+  for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteOpener(ctx, "M001", *rs, layout, hasData);
+  md_AddRecordCount(ctx, "M001", k);
 }
 
 // M990 from the counters: every Block M line written, plus itself.
-void WriteCloser() {
-  Objeto_Collection layout = md_GetLayout("M990");
-  auto rs = ProcessRun().connection->Execute(
+void WriteCloser(RunContext& ctx) {
+  Objeto_Collection layout = md_GetLayout(ctx, "M990");
+  auto rs = ctx.connection->Execute(
       "SELECT 'M990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_M FROM ###Registros "
       "WHERE (Bloco = 'M')");
   int32_t k = 0;
-  for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteLine("M990", *rs, layout);
-  md_AddRecordCount("M990", k);
+  for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteLine(ctx, "M990", *rs, layout);
+  md_AddRecordCount(ctx, "M990", k);
 }
 
 }  // namespace
 
-const std::vector<std::string>& md_LastNotices() { return Notices(); }
+const std::vector<std::string>& md_LastNotices(RunContext& ctx) { return Notices(ctx); }
 
 // Errors of the database or of the output file propagate to the caller, lines
 // written so far remain.
-void md_WriteRecords(std::string_view reg, Objeto_Collection&, std::string_view, bool) {
+void md_WriteRecords(RunContext& ctx, std::string_view reg, Objeto_Collection&, std::string_view, bool) {
   if (reg == "M001") {
-    std::vector<MRecord> block = CompanyBlock();
-    WriteOpener(!block.empty());
+    std::vector<MRecord> block = CompanyBlock(ctx);
+    WriteOpener(ctx, !block.empty());
   } else if (reg == "M990") {
-    WriteCloser();
+    WriteCloser(ctx);
   } else {
-    std::vector<MRecord> block = CompanyBlock();
-    WriteBlockLines(block, reg);
+    std::vector<MRecord> block = CompanyBlock(ctx);
+    WriteBlockLines(ctx, block, reg);
   }
 }
 
 // Writes the whole block: M001, the merged records in layout order each with
 // its subtree, M990 from the counters. Errors propagate as in md_WriteRecords.
-void md_UnifyBlock() {
-  md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
-  std::vector<MRecord> block = CompanyBlock();
-  WriteOpener(!block.empty());
-  WriteBlockLines(block, "");
-  WriteCloser();
+void md_UnifyBlock(RunContext& ctx) {
+  md_ShowProgress(ctx, 2, "CNPJ: Nenhum", 1, 1);
+  std::vector<MRecord> block = CompanyBlock(ctx);
+  WriteOpener(ctx, !block.empty());
+  WriteBlockLines(ctx, block, "");
+  WriteCloser(ctx);
 }
 
 }  // namespace BlocoM

@@ -10,27 +10,29 @@
 #include "staging/layout.h"
 #include "staging/layout_spec.h"
 
+struct RunContext;
+
 namespace BlocoM {
 
 // The block's record layouts (the catalogue's, with ID_Pai added where a
 // record's parent is below M001), in staging-table creation order.
 const std::vector<LayoutSpec>& Layouts();
 // A new layout for `reg` (empty for a code the block does not know).
-Objeto_Collection md_GetLayout(std::string_view reg);
+Objeto_Collection md_GetLayout(RunContext& ctx, std::string_view reg);
 // True when `reg` is a Block M record whose parent is itself below M001 (its
 // staged rows carry ID_Pai).
 bool HasParentRow(std::string_view reg);
 // Stores one input line of the block by its loading rules.
-void md_LoadRecord(std::string_view reg, std::string_view line);
+void md_LoadRecord(RunContext& ctx, std::string_view reg, std::string_view line);
 // Writes the company's lines of `reg` (M001, M990 or a record directly below
 // M001), each followed by the lines below it. `cstFilter` and `isChild` are
 // not used: children are always written under their own parent line.
-void md_WriteRecords(std::string_view reg, Objeto_Collection& layout, std::string_view cstFilter,
+void md_WriteRecords(RunContext& ctx, std::string_view reg, Objeto_Collection& layout, std::string_view cstFilter,
                      bool isChild);
 // Writes the whole block.
-void md_UnifyBlock();
+void md_UnifyBlock(RunContext& ctx);
 // What the last md_UnifyBlock had to correct (one sentence each), also
 // reported through the error port while the block is written.
-const std::vector<std::string>& md_LastNotices();
+const std::vector<std::string>& md_LastNotices(RunContext& ctx);
 
 }  // namespace BlocoM

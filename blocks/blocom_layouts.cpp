@@ -13,6 +13,7 @@
 #include "staging/catalogue_layouts.h"
 #include "staging/layout_spec.h"
 #include "staging/record_catalogue.h"
+#include "staging/run_context.h"
 
 namespace BlocoM {
 namespace {
@@ -46,6 +47,6 @@ const std::vector<LayoutSpec>& Layouts() {
   return kLayouts;
 }
 
-Objeto_Collection md_GetLayout(std::string_view reg) { return BuildLayout(Layouts(), reg); }
+Objeto_Collection md_GetLayout(RunContext& ctx, std::string_view reg) { return BuildLayout(ctx, Layouts(), reg); }
 
 }  // namespace BlocoM

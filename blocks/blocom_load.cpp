@@ -17,10 +17,7 @@ namespace {
 
 // Identity of the last row stored per record code of the current file's
 // Block M; emptied at each M001 (the start of a file's block).
-std::map<std::string, std::string, std::less<>>& LastIdentity() {
-  static std::map<std::string, std::string, std::less<>> last;
-  return last;
-}
+std::map<std::string, std::string, std::less<>>& LastIdentity(RunContext& ctx) { return ctx.blockMLastIdentity; }
 
 }  // namespace
 
@@ -32,26 +29,26 @@ using namespace load_rules;
 // them. M400 and M800 set the CST that their M410 / M810 carry; M210 / M610
 // lines of the older, shorter layout are stored in the current one. Codes without
 // a layout are ignored. Throws DatabaseError when a check fails.
-void md_LoadRecord(std::string_view reg, std::string_view line) {
+void md_LoadRecord(RunContext& ctx, std::string_view reg, std::string_view line) {
   if (reg == "M001" || reg == "M990") {
-    if (reg == "M001") LastIdentity().clear();
-    StoreIfEmpty(Layouts(), reg, line);
+    if (reg == "M001") LastIdentity(ctx).clear();
+    StoreIfEmpty(ctx, Layouts(), reg, line);
     return;
   }
   const CatalogueRecord* record = Layout006().Find(reg);
   if (!record || record->block != 'M' || !FindLayoutSpec(Layouts(), reg)) return;
-  if (reg == "M400" || reg == "M800") ProcessRun().currentCST = StoredField(line, 2);
+  if (reg == "M400" || reg == "M800") ctx.currentCST = StoredField(line, 2);
   if (HasParentRow(reg)) {
-    auto it = LastIdentity().find(record->parentCode);
-    ProcessRun().currentIdPai = it == LastIdentity().end() ? std::string() : it->second;
+    auto it = LastIdentity(ctx).find(record->parentCode);
+    ctx.currentIdPai = it == LastIdentity(ctx).end() ? std::string() : it->second;
   }
   const std::string stored = CurrentFormOf(reg, line);
   if (record->children.empty()) {
-    Store(Layouts(), reg, stored);
+    Store(ctx, Layouts(), reg, stored);
   } else {
     std::string id;
-    StoreParent(Layouts(), reg, stored, id);
-    LastIdentity()[std::string(reg)] = id;
+    StoreParent(ctx, Layouts(), reg, stored, id);
+    LastIdentity(ctx)[std::string(reg)] = id;
   }
 }
 

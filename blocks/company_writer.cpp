@@ -110,7 +110,7 @@ void Add(std::optional<ExactDecimal>& into, const CodePlan& p, size_t k, const s
 
 // Merges the line `f` of the input file numbered `file` (Id_Arquivo) into
 // `into` by the rule of its code; returns the node that stands for it.
-Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& file) {
+Node* Merge(RunContext& ctx, Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& file) {
   const bool keepAll = p.rule->kind == CompanyMerge::KeepAll;
   const std::string key = keepAll ? std::string() : KeyOf(p, f);
   if (!keepAll) {
@@ -146,8 +146,8 @@ Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const
 // Runs `sql` over the table of `p` and hands every row (its fields, identity,
 // parent link and input file number, Id_Arquivo) to `row`.
 template <class Row>
-void ReadRows(const CodePlan& p, const std::string& sql, Row row) {
-  auto rs = ProcessRun().connection->Execute(sql);
+void ReadRows(RunContext& ctx, const CodePlan& p, const std::string& sql, Row row) {
+  auto rs = ctx.connection->Execute(sql);
   std::vector<int> cols(p.Fields() + 1, -1);
   for (size_t k = 1; k <= p.Fields(); ++k) cols[k] = rs->FindColumn(p.columns[k]);
   const int id = rs->FindColumn("ID"), pai = rs->FindColumn("ID_Pai"), file = rs->FindColumn("Id_Arquivo");
@@ -164,23 +164,23 @@ void ReadRows(const CodePlan& p, const std::string& sql, Row row) {
 // `parents`), one statement per child code, and merges each into the children
 // of its parent's node; then their own children. Counts rows whose parent is
 // missing in `orphans` (by code).
-void ReadChildren(const CodePlan& parent, const std::unordered_map<int64_t, Node*>& parents,
+void ReadChildren(RunContext& ctx, const CodePlan& parent, const std::unordered_map<int64_t, Node*>& parents,
                   std::map<std::string, int64_t>& orphans) {
   for (const CatalogueRecord* c : parent.children) {
     const CodePlan* p = PlanOf(c->code);
     if (!p) continue;
     std::unordered_map<int64_t, Node*> where;
-    ReadRows(*p, "SELECT * FROM ###" + c->code + " ORDER BY ID_Pai ASC, ID ASC",
+    ReadRows(ctx, *p, "SELECT * FROM ###" + c->code + " ORDER BY ID_Pai ASC, ID ASC",
              [&](std::vector<std::string> f, int64_t id, int64_t pai, const std::string& file) {
                auto it = parents.find(pai);
                if (it == parents.end()) {
                  ++orphans[c->code];
                  return;
                }
-               Node* n = Merge(it->second->children[c->code], *p, std::move(f), file);
+               Node* n = Merge(ctx, it->second->children[c->code], *p, std::move(f), file);
                if (!p->children.empty()) where.emplace(id, n);
              });
-    ReadChildren(*p, where, orphans);
+    ReadChildren(ctx, *p, where, orphans);
   }
 }
 
@@ -203,14 +203,14 @@ std::string Joined(const std::vector<std::string>& items) {
 // "no arquivo b.txt" / "nos arquivos b.txt, c.txt": the input files numbered
 // `files` (Id_Arquivo) by the names the user gave them. The parts of one CNPJ
 // share their CNPJ, so a file is named by its name, never by its CNPJ.
-std::string InFiles(const std::vector<std::string>& files) {
+std::string InFiles(RunContext& ctx, const std::vector<std::string>& files) {
   std::vector<std::string> names;
-  for (const std::string& f : files) names.push_back(ProcessRun().StagedFileName(f));
+  for (const std::string& f : files) names.push_back(ctx.StagedFileName(f));
   return (names.size() == 1 ? "no arquivo " : "nos arquivos ") + Joined(names);
 }
 
 // Writes the merged lines of `s` with their children, counting lines per code.
-void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::string, int32_t>& counts) {
+void WriteSiblings(RunContext& ctx, const CodePlan& p, Siblings& s, int depth, std::map<std::string, int32_t>& counts) {
   for (const auto& node : s.nodes) {
     Node& n = *node;
     std::string line = "|";
@@ -218,46 +218,46 @@ void WriteSiblings(const CodePlan& p, Siblings& s, int depth, std::map<std::stri
       if (n.sums[k]) n.f[k] = n.sums[k]->Text(ExactDecimal::kPlaces);
       line.append(n.f[k]).push_back('|');
     }
-    md_WriteText(p.record->code, line);
+    md_WriteText(ctx, p.record->code, line);
     const int32_t done = ++counts[p.record->code];
-    md_ShowProgress(depth == 0 ? 3 : 4, p.record->code, done, 0);
+    md_ShowProgress(ctx, depth == 0 ? 3 : 4, p.record->code, done, 0);
     if (!n.differing.empty())
-      ReportError("Quelvar", "registros da empresa",
+      ReportError(ctx.ports, "Quelvar", "registros da empresa",
                   "registro " + p.record->code + " de " + KeyWords(p, n) + ": " + Joined(n.differing) +
-                      " diferente(s) " + InFiles(n.otherFiles) + "; gravado o do arquivo " +
-                      ProcessRun().StagedFileName(n.file),
+                      " diferente(s) " + InFiles(ctx, n.otherFiles) + "; gravado o do arquivo " +
+                      ctx.StagedFileName(n.file),
                   1);
     for (const CatalogueRecord* c : p.children) {
       auto it = n.children.find(c->code);
-      if (it != n.children.end()) WriteSiblings(*PlanOf(c->code), it->second, depth + 1, counts);
+      if (it != n.children.end()) WriteSiblings(ctx, *PlanOf(c->code), it->second, depth + 1, counts);
     }
   }
 }
 
 }  // namespace
 
-int64_t WriteCompanyRecords(std::string_view code) {
+int64_t WriteCompanyRecords(RunContext& ctx, std::string_view code) {
   const CodePlan* p = PlanOf(code);
   if (!p) return 0;
   Siblings top;
   std::unordered_map<int64_t, Node*> where;
-  ReadRows(*p, "SELECT * FROM ###" + std::string(code) + " ORDER BY ID ASC",
+  ReadRows(ctx, *p, "SELECT * FROM ###" + std::string(code) + " ORDER BY ID ASC",
            [&](std::vector<std::string> f, int64_t id, int64_t, const std::string& file) {
-             Node* n = Merge(top, *p, std::move(f), file);
+             Node* n = Merge(ctx, top, *p, std::move(f), file);
              if (!p->children.empty()) where.emplace(id, n);
            });
   std::map<std::string, int64_t> orphans;
-  ReadChildren(*p, where, orphans);
+  ReadChildren(ctx, *p, where, orphans);
 
   std::map<std::string, int32_t> counts;
-  WriteSiblings(*p, top, 0, counts);
+  WriteSiblings(ctx, *p, top, 0, counts);
   int64_t total = 0;
   for (const auto& [reg, n] : counts) {
-    md_AddRecordCount(reg, n);
+    md_AddRecordCount(ctx, reg, n);
     total += n;
   }
   for (const auto& [reg, n] : orphans)
-    ReportError("Quelvar", "registros da empresa",
+    ReportError(ctx.ports, "Quelvar", "registros da empresa",
                 std::to_string(n) + " linha(s) do registro " + reg + " sem o registro pai (" +
                     Layout006().Find(reg)->parentCode + ") no seu arquivo; não gravadas",
                 1);
@@ -271,8 +271,8 @@ std::vector<std::string> CompanyLevelCodes(char block) {
   return codes;
 }
 
-bool HasCompanyRows(char block) {
+bool HasCompanyRows(RunContext& ctx, char block) {
   for (const std::string& code : CompanyLevelCodes(block))
-    if (!ProcessRun().connection->Execute("SELECT TOP(1) ID FROM ###" + code)->Eof()) return true;
+    if (!ctx.connection->Execute("SELECT TOP(1) ID FROM ###" + code)->Eof()) return true;
   return false;
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+struct RunContext;
+
 // Writes the lines of company-level record `code` by its rule, each merged line
 // followed by its children (in layout order, each by its own rule within the
 // merged parent, then by their own children). Counts every code written in
@@ -21,7 +23,7 @@
 // amount to be added is no number (naming the record, field and text), and
 // whatever the output writer throws; lines written so far stay in the output.
 // A code without a company rule is written with every line (KeepAll).
-int64_t WriteCompanyRecords(std::string_view code);
+int64_t WriteCompanyRecords(RunContext& ctx, std::string_view code);
 
 // The company-level record codes of `block` ('1', 'P') directly under its
 // opener, in layout order (those with a rule in company_rules.h).
@@ -29,4 +31,4 @@ std::vector<std::string> CompanyLevelCodes(char block);
 
 // True when the table of one of CompanyLevelCodes(block) holds a row. Throws
 // DatabaseError.
-bool HasCompanyRows(char block);
+bool HasCompanyRows(RunContext& ctx, char block);

@@ -18,16 +18,16 @@
 namespace {
 
 // The closer: the lines of the block counted so far plus one.
-void WriteCloser(const BlockEntry& b, Objeto_Collection& layout) {
+void WriteCloser(RunContext& ctx, const BlockEntry& b, Objeto_Collection& layout) {
   std::string sql = "SELECT '" + std::string(b.closer) + "' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS " +
                     b.countName + " FROM ###Registros WHERE (Bloco = '" + std::string(1, b.letter) + "')";
-  md_AddRecordCount(b.closer, WriteRows(b.closer, sql, layout));
+  md_AddRecordCount(ctx, b.closer, WriteRows(ctx, b.closer, sql, layout));
 }
 
-void WriteOpener(const BlockEntry& b, Objeto_Collection& layout, bool hasData) {
+void WriteOpener(RunContext& ctx, const BlockEntry& b, Objeto_Collection& layout, bool hasData) {
   std::string sql = FinishStatement(ReplaceAll(StatementTemplate(b.opener), "{TOP}", "TOP(1)"), b.opener, layout);
-  md_AddRecordCount(b.opener,
-                    WriteRows(b.opener, sql, layout, hasData ? RowWriter::OpenerWithData : RowWriter::OpenerWithoutData));
+  md_AddRecordCount(ctx, b.opener,
+                    WriteRows(ctx, b.opener, sql, layout, hasData ? RowWriter::OpenerWithData : RowWriter::OpenerWithoutData));
 }
 
 // A CNPJ as the stored rows' Id_CNPJ compares with it: digits as a number
@@ -40,7 +40,7 @@ std::string CnpjKey(const std::string& cnpj) {
 
 }  // namespace
 
-void NoteDifferingEstablishmentLines(std::string_view establishment, const EstablishmentRow& kept) {
+void NoteDifferingEstablishmentLines(RunContext& ctx, std::string_view establishment, const EstablishmentRow& kept) {
   const CatalogueRecord* record = Layout006().Find(establishment);
   const LayoutSpec* layout = FindAnyLayout(establishment);
   if (!record || !layout) return;
@@ -54,7 +54,7 @@ void NoteDifferingEstablishmentLines(std::string_view establishment, const Estab
   std::string keptFile;
   std::vector<std::pair<std::string, std::vector<std::string>>> others;  // file, values
   const std::string key = CnpjKey(kept.cnpj);
-  for (auto rs = ProcessRun().connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  for (auto rs = ctx.connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
        !rs->Eof(); rs->MoveNext()) {
     const std::string cnpj = (*rs)["CNPJ"].AsText();
     if (CnpjKey(cnpj) != key) continue;
@@ -79,17 +79,17 @@ void NoteDifferingEstablishmentLines(std::string_view establishment, const Estab
         differing += (differing.empty() ? "" : ", ") + fields[i].first + " \"" + values[i] + "\" (gravado \"" +
                      keptValues[i] + "\")";
     if (!differing.empty())
-      ReportError("Quelvar", "estabelecimentos do mesmo CNPJ",
+      ReportError(ctx.ports, "Quelvar", "estabelecimentos do mesmo CNPJ",
                   "registro " + std::string(establishment) + " do estabelecimento " + kept.cnpj + " no arquivo " +
-                      ProcessRun().StagedFileName(file) + ": " + differing + "; gravado o do arquivo " + ProcessRun().StagedFileName(keptFile),
+                      ctx.StagedFileName(file) + ": " + differing + "; gravado o do arquivo " + ctx.StagedFileName(keptFile),
                   1);
   }
 }
 
-std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishment) {
+std::vector<EstablishmentRow> EstablishmentsByCnpj(RunContext& ctx, std::string_view establishment) {
   std::vector<EstablishmentRow> out;
   std::set<std::string> seen;
-  auto rs = ProcessRun().connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  auto rs = ctx.connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
   for (; !rs->Eof(); rs->MoveNext()) {
     std::string cnpj = rs->Column(1).AsText();
     if (seen.insert(CnpjKey(cnpj)).second) out.push_back({static_cast<long long>(rs->Column(0).AsInt()), cnpj});
@@ -97,28 +97,28 @@ std::vector<EstablishmentRow> EstablishmentsByCnpj(std::string_view establishmen
   return out;
 }
 
-void UnifyEstablishmentBlock(const BlockEntry& b) {
-  if (b.omitWhenAbsent && !HasRows(b.opener)) return;
-  const std::vector<EstablishmentRow> ests = EstablishmentsByCnpj(b.establishment);
-  const bool company = b.companyRecords && HasCompanyRows(b.letter);
-  Objeto_Collection opener = BlockLayout(b.opener);
-  WriteOpener(b, opener, !ests.empty() || company);
-  if (ests.empty()) md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
+void UnifyEstablishmentBlock(RunContext& ctx, const BlockEntry& b) {
+  if (b.omitWhenAbsent && !HasRows(ctx, b.opener)) return;
+  const std::vector<EstablishmentRow> ests = EstablishmentsByCnpj(ctx, b.establishment);
+  const bool company = b.companyRecords && HasCompanyRows(ctx, b.letter);
+  Objeto_Collection opener = BlockLayout(ctx, b.opener);
+  WriteOpener(ctx, b, opener, !ests.empty() || company);
+  if (ests.empty()) md_ShowProgress(ctx, 2, "CNPJ: Nenhum", 1, 1);
 
-  const auto withRows = CodesWithRows(b.establishment);
-  Objeto_Collection estLayout = BlockLayout(b.establishment);
+  const auto withRows = CodesWithRows(ctx, b.establishment);
+  Objeto_Collection estLayout = BlockLayout(ctx, b.establishment);
   const std::string head = FinishStatement(StatementTemplate(b.establishment), b.establishment, estLayout);
   for (size_t i = 0; i < ests.size(); ++i) {
-    md_AddRecordCount(b.establishment,
-                      WriteRows(b.establishment, head + "WHERE (ID = " + std::to_string(ests[i].id) + ")", estLayout));
-    NoteDifferingEstablishmentLines(b.establishment, ests[i]);
-    ProcessRun().currentCNPJ = ests[i].cnpj;
-    md_ShowProgress(2, "CNPJ: " + ProcessRun().currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
-    SubtreeStats s = WriteEstablishmentSubtree(b.establishment, ests[i].cnpj, withRows, false);
-    NoteEstablishmentPass(s.statements + 2);
+    md_AddRecordCount(ctx, b.establishment,
+                      WriteRows(ctx, b.establishment, head + "WHERE (ID = " + std::to_string(ests[i].id) + ")", estLayout));
+    NoteDifferingEstablishmentLines(ctx, b.establishment, ests[i]);
+    ctx.currentCNPJ = ests[i].cnpj;
+    md_ShowProgress(ctx, 2, "CNPJ: " + ctx.currentCNPJ, static_cast<double>(i + 1), static_cast<double>(ests.size()));
+    SubtreeStats s = WriteEstablishmentSubtree(ctx, b.establishment, ests[i].cnpj, withRows, false);
+    NoteEstablishmentPass(ctx, s.statements + 2);
   }
   if (company)
-    for (const std::string& code : CompanyLevelCodes(b.letter)) WriteCompanyRecords(code);
-  Objeto_Collection closer = BlockLayout(b.closer);
-  WriteCloser(b, closer);
+    for (const std::string& code : CompanyLevelCodes(b.letter)) WriteCompanyRecords(ctx, code);
+  Objeto_Collection closer = BlockLayout(ctx, b.closer);
+  WriteCloser(ctx, b, closer);
 }

@@ -10,27 +10,27 @@
 
 namespace load_rules {
 
-Objeto_Collection& CachedLayout(const std::vector<LayoutSpec>& table, std::string_view reg) {
-  static std::map<std::string, Objeto_Collection, std::less<>> cache;
+Objeto_Collection& CachedLayout(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg) {
+  auto& cache = ctx.layouts;
   auto it = cache.find(reg);
-  if (it == cache.end()) it = cache.emplace(std::string(reg), BuildLayout(table, reg)).first;
+  if (it == cache.end()) it = cache.emplace(std::string(reg), BuildLayout(ctx, table, reg)).first;
   return it->second;
 }
 
-bool Store(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
-  const bool stored = md_InsertTable(line, reg, CachedLayout(table, reg));
-  record_links::RememberRow(reg, stored);
+bool Store(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
+  const bool stored = md_InsertTable(ctx, line, reg, CachedLayout(ctx, table, reg));
+  record_links::RememberRow(ctx, reg, stored);
   return stored;
 }
 
-void StoreIfEmpty(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
-  if (!md_TableHasRows(reg)) Store(table, reg, line);
+void StoreIfEmpty(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line) {
+  if (!md_TableHasRows(ctx, reg)) Store(ctx, table, reg, line);
 }
 
-void StoreParent(const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
+void StoreParent(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg, std::string_view line,
                  std::string& target) {
-  if (Store(table, reg, line))
-    target = std::to_string(ProcessRun().connection->LastIdentity("###" + std::string(reg)));
+  if (Store(ctx, table, reg, line))
+    target = std::to_string(ctx.connection->LastIdentity("###" + std::string(reg)));
   else
     target.clear();
 }
@@ -41,19 +41,19 @@ std::string StoredField(std::string_view line, size_t k) {
   return k < elems.size() ? UpperLatin1(TrimBlanks(elems[k])) : std::string();
 }
 
-void StoreBlockLine(const BlockEntry& block, std::string_view reg, std::string_view line) {
+void StoreBlockLine(RunContext& ctx, const BlockEntry& block, std::string_view reg, std::string_view line) {
   const std::vector<LayoutSpec>& table = block.layouts();
   if (reg == block.opener || reg == block.closer || reg == "9999") {
-    StoreIfEmpty(table, reg, line);
+    StoreIfEmpty(ctx, table, reg, line);
     return;
   }
-  // The layout of every other code, looked up once per code (asked per line).
-  static CodeMemo<Objeto_Collection*> layouts;
-  Objeto_Collection* layout = layouts.Get(reg, [&](std::string_view r) {
-    return FindLayoutSpec(table, r) ? &CachedLayout(table, r) : nullptr;
-  });
+  // The layout of every other code, built once per run (asked per line).
+  auto it = ctx.layouts.find(reg);
+  Objeto_Collection* layout = it != ctx.layouts.end()              ? &it->second
+                              : FindLayoutSpec(table, reg) ? &CachedLayout(ctx, table, reg)
+                                                           : nullptr;
   if (!layout) return;
-  record_links::RememberRow(reg, md_InsertTable(line, reg, *layout));
+  record_links::RememberRow(ctx, reg, md_InsertTable(ctx, line, reg, *layout));
 }
 
 bool OneOf(std::string_view reg, std::initializer_list<std::string_view> codes) {

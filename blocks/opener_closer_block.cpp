@@ -10,7 +10,7 @@
 namespace {
 
 // Writes the opener or the closer of `block` and counts its lines. Throws on a failing statement or write.
-void WriteOpenerOrCloser(const BlockEntry& block, std::string_view reg, Objeto_Collection& layout) {
+void WriteOpenerOrCloser(RunContext& ctx, const BlockEntry& block, std::string_view reg, Objeto_Collection& layout) {
   std::string sql = StatementTemplate(reg);
   bool isOpener = reg == block.opener;
   if (isOpener) {
@@ -21,23 +21,23 @@ void WriteOpenerOrCloser(const BlockEntry& block, std::string_view reg, Objeto_C
           " FROM ###Registros WHERE (Bloco = '" + std::string(1, block.letter) + "')";
   }
   sql = FinishStatement(sql, reg, layout);
-  const bool hasData = isOpener && block.companyRecords && HasCompanyRows(block.letter);
-  int32_t n = WriteRows(reg, sql, layout,
+  const bool hasData = isOpener && block.companyRecords && HasCompanyRows(ctx, block.letter);
+  int32_t n = WriteRows(ctx, reg, sql, layout,
                         !isOpener ? RowWriter::Line
                         : hasData ? RowWriter::OpenerWithData
                                   : RowWriter::OpenerWithoutData);
-  md_AddRecordCount(reg, n);
+  md_AddRecordCount(ctx, reg, n);
 }
 
 }  // namespace
 
-void UnifyOpenerCloserBlock(const BlockEntry& block) {
-  if (block.omitWhenAbsent && !HasRows(block.opener)) return;
-  md_ShowProgress(2, "CNPJ: Nenhum", 1, 1);
-  Objeto_Collection opener = BlockLayout(block.opener);
-  WriteOpenerOrCloser(block, block.opener, opener);
+void UnifyOpenerCloserBlock(RunContext& ctx, const BlockEntry& block) {
+  if (block.omitWhenAbsent && !HasRows(ctx, block.opener)) return;
+  md_ShowProgress(ctx, 2, "CNPJ: Nenhum", 1, 1);
+  Objeto_Collection opener = BlockLayout(ctx, block.opener);
+  WriteOpenerOrCloser(ctx, block, block.opener, opener);
   if (block.companyRecords)
-    for (const std::string& code : CompanyLevelCodes(block.letter)) WriteCompanyRecords(code);
-  Objeto_Collection closer = BlockLayout(block.closer);
-  WriteOpenerOrCloser(block, block.closer, closer);
+    for (const std::string& code : CompanyLevelCodes(block.letter)) WriteCompanyRecords(ctx, code);
+  Objeto_Collection closer = BlockLayout(ctx, block.closer);
+  WriteOpenerOrCloser(ctx, block, block.closer, closer);
 }

@@ -5,6 +5,8 @@
 
 #include "blocks/registry.h"
 
+struct RunContext;
+
 // Writes the whole block of `block` (a row of content CompanyRecords of the
 // table of blocks): progress "CNPJ: Nenhum", the opener (first stored line,
 // Ind_Mov "0" when the block has company-level rows, else "1"), the
@@ -12,4 +14,4 @@
 // before it plus one). Counts every line in ###Registros. Throws
 // DatabaseError for a rejected statement and whatever the company-level writer
 // and the output writer throw; lines written so far stay in the output.
-void UnifyOpenerCloserBlock(const BlockEntry& block);
+void UnifyOpenerCloserBlock(RunContext& ctx, const BlockEntry& block);

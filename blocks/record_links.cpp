@@ -12,17 +12,6 @@
 namespace record_links {
 namespace {
 
-struct State {
-  std::string fileCnpj;
-  std::string establishmentCnpj;
-  std::map<std::string, std::string, std::less<>> lastRow;  // code -> identity of its last stored row
-};
-
-State& S() {
-  static State s;
-  return s;
-}
-
 // Field k of a line, upper-cased and trimmed as it is stored.
 std::string Field(std::string_view line, size_t k) {
   size_t start = 0;
@@ -58,10 +47,10 @@ const LinkFacts& FactsOf(std::string_view reg) {
   });
 }
 
-const std::string& LastRow(std::string_view code) {
+const std::string& LastRow(RunContext& ctx, std::string_view code) {
   static const std::string kNone;
-  auto it = S().lastRow.find(code);
-  return it == S().lastRow.end() ? kNone : it->second;
+  auto it = ctx.linkLastRow.find(code);
+  return it == ctx.linkLastRow.end() ? kNone : it->second;
 }
 
 }  // namespace
@@ -79,47 +68,50 @@ std::string_view EstablishmentOf(std::string_view reg) {
   return {};
 }
 
-void PrepareLinks(std::string_view reg, std::string_view line) {
-  State& s = S();
+void PrepareLinks(RunContext& ctx, std::string_view reg, std::string_view line) {
   if (reg == "0000") {
-    s.fileCnpj = Field(line, 9);
-    s.establishmentCnpj = s.fileCnpj;  // until the file names an establishment
-    s.lastRow.clear();
-    ProcessRun().currentCNPJ = s.fileCnpj;
+    ctx.linkFileCnpj = Field(line, 9);
+    ctx.linkEstablishmentCnpj = ctx.linkFileCnpj;  // until the file names an establishment
+    ctx.linkLastRow.clear();
+    ctx.currentCNPJ = ctx.linkFileCnpj;
     return;
   }
   const LinkFacts& facts = FactsOf(reg);
   if (facts.establishment) {
-    s.establishmentCnpj = Field(line, reg == "0140" ? 4 : 2);
-    ProcessRun().currentCNPJ = s.establishmentCnpj;
+    ctx.linkEstablishmentCnpj = Field(line, reg == "0140" ? 4 : 2);
+    ctx.currentCNPJ = ctx.linkEstablishmentCnpj;
   } else if (facts.underEstablishment) {
-    ProcessRun().currentCNPJ = s.establishmentCnpj;
+    ctx.currentCNPJ = ctx.linkEstablishmentCnpj;
   } else {
-    ProcessRun().currentCNPJ = s.fileCnpj;
+    ctx.currentCNPJ = ctx.linkFileCnpj;
   }
   const std::string_view link = facts.link;
   if (link.empty()) return;
-  const std::string& parentRow = LastRow(facts.parent);
+  const std::string& parentRow = LastRow(ctx, facts.parent);
   if (link == "ID_Pai") {
-    ProcessRun().currentIdPai = parentRow;
+    ctx.currentIdPai = parentRow;
   } else if (link == "ID") {
-    ProcessRun().currentParentID = parentRow;
+    ctx.currentParentID = parentRow;
   } else if (link == "IDECF") {
-    ProcessRun().currentEcfID = parentRow;
+    ctx.currentEcfID = parentRow;
   } else if (link == "IDCaixa") {
-    ProcessRun().currentCaixaID = parentRow;
-    ProcessRun().currentEcfID = LastRow("C400");
+    ctx.currentCaixaID = parentRow;
+    ctx.currentEcfID = LastRow(ctx, "C400");
   }
 }
 
-void RememberRow(std::string_view reg, bool stored) {
+void RememberRow(RunContext& ctx, std::string_view reg, bool stored) {
   if (!FactsOf(reg).hasChildren) return;
   if (stored)
-    S().lastRow[std::string(reg)] = std::to_string(ProcessRun().connection->LastIdentity("###" + std::string(reg)));
+    ctx.linkLastRow[std::string(reg)] = std::to_string(ctx.connection->LastIdentity("###" + std::string(reg)));
   else
-    S().lastRow[std::string(reg)].clear();
+    ctx.linkLastRow[std::string(reg)].clear();
 }
 
-void Reset() { S() = State{}; }
+void Reset(RunContext& ctx) {
+  ctx.linkFileCnpj.clear();
+  ctx.linkEstablishmentCnpj.clear();
+  ctx.linkLastRow.clear();
+}
 
 }  // namespace record_links

@@ -9,6 +9,7 @@
 #include "blocks/opener_closer_block.h"
 #include "blocks/record_links.h"
 #include "staging/catalogue_layouts.h"
+#include "staging/run_context.h"
 
 namespace {
 
@@ -49,9 +50,9 @@ const BlockEntry* FindBlock(char letter) {
   return nullptr;
 }
 
-Objeto_Collection BlockLayout(std::string_view reg) {
+Objeto_Collection BlockLayout(RunContext& ctx, std::string_view reg) {
   const BlockEntry* b = reg.empty() ? nullptr : FindBlock(reg[0]);
-  return b ? BuildLayout(b->layouts(), reg) : Objeto_Collection();
+  return b ? BuildLayout(ctx, b->layouts(), reg) : Objeto_Collection();
 }
 
 const LayoutSpec* FindAnyLayout(std::string_view code) {
@@ -85,12 +86,12 @@ bool IsMergedCode(std::string_view code) {
   return memo.Get(code, [](std::string_view c) { return MergedCode(c); });
 }
 
-void WriteBlock(const BlockEntry& block, bool& singleCnpj) {
+void WriteBlock(RunContext& ctx, const BlockEntry& block, bool& singleCnpj) {
   switch (block.content) {
-    case BlockContent::HeadAndEstablishments: Bloco0::md_UnifyBlock(singleCnpj); break;
-    case BlockContent::Establishments: UnifyEstablishmentBlock(block); break;
-    case BlockContent::CompanyRecords: UnifyOpenerCloserBlock(block); break;
-    case BlockContent::Contributions: BlocoM::md_UnifyBlock(); break;
-    case BlockContent::Counts: Bloco9::md_UnifyBlock(); break;
+    case BlockContent::HeadAndEstablishments: Bloco0::md_UnifyBlock(ctx, singleCnpj); break;
+    case BlockContent::Establishments: UnifyEstablishmentBlock(ctx, block); break;
+    case BlockContent::CompanyRecords: UnifyOpenerCloserBlock(ctx, block); break;
+    case BlockContent::Contributions: BlocoM::md_UnifyBlock(ctx); break;
+    case BlockContent::Counts: Bloco9::md_UnifyBlock(ctx); break;
   }
 }

@@ -10,6 +10,8 @@
 #include "staging/layout.h"
 #include "staging/layout_spec.h"
 
+struct RunContext;
+
 // What a block holds between its opener and its closer, which decides how its
 // lines are loaded and written.
 enum class BlockContent {
@@ -48,7 +50,7 @@ const std::vector<BlockEntry>& BlockTable();
 const BlockEntry* FindBlock(char letter);
 // A new layout for `reg` from its block's layouts (empty for a code no block
 // knows).
-Objeto_Collection BlockLayout(std::string_view reg);
+Objeto_Collection BlockLayout(RunContext& ctx, std::string_view reg);
 // The layout row of any record code the program knows, or nullptr.
 const LayoutSpec* FindAnyLayout(std::string_view code);
 
@@ -69,4 +71,4 @@ bool IsMergedCode(std::string_view code);
 // CNPJ merged) is read by Block 0 only. Throws DatabaseError for a rejected
 // statement and whatever the output writer throws; lines written so far stay
 // in the output.
-void WriteBlock(const BlockEntry& block, bool& singleCnpj);
+void WriteBlock(RunContext& ctx, const BlockEntry& block, bool& singleCnpj);

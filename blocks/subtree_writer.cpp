@@ -41,8 +41,8 @@ struct Cursor {
 };
 
 // "SELECT COUNT(*), MIN(ID), MAX(ID)" of the establishment's rows of `reg`.
-void ReadRange(Cursor& c, const std::string& cnpjOperand, SubtreeStats& stats) {
-  auto rs = ProcessRun().connection->Execute("SELECT COUNT(*) AS N, MIN(ID) AS Lo, MAX(ID) AS Hi FROM ###" + c.reg +
+void ReadRange(RunContext& ctx, Cursor& c, const std::string& cnpjOperand, SubtreeStats& stats) {
+  auto rs = ctx.connection->Execute("SELECT COUNT(*) AS N, MIN(ID) AS Lo, MAX(ID) AS Hi FROM ###" + c.reg +
                                   " WHERE Id_CNPJ = (" + cnpjOperand + ")");
   ++stats.statements;
   if (rs->Eof() || rs->Column(1).IsNull()) return;
@@ -59,19 +59,19 @@ bool HasIdentity(std::string_view reg) {
 
 // Opens the cursor of `reg` and, recursively, those of its children with rows.
 // `parent` is null for a record directly under the establishment record.
-std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, const std::string& cnpjOperand,
+std::unique_ptr<Cursor> Open(RunContext& ctx, const CatalogueRecord& rec, const Cursor* parent, const std::string& cnpjOperand,
                              const std::set<std::string, std::less<>>& withRows, bool dedup,
                              SubtreeStats& stats) {
   auto c = std::make_unique<Cursor>();
   c->reg = rec.code;
   const bool identity = HasIdentity(rec.code);
   if (identity) {
-    ReadRange(*c, cnpjOperand, stats);
+    ReadRange(ctx, *c, cnpjOperand, stats);
     if (c->hi < c->lo) return nullptr;  // nothing of this establishment
   }
   if (parent && parent->hi < parent->lo) return nullptr;
 
-  c->layout = BuildLayout(FindBlock(rec.block)->layouts(), rec.code);
+  c->layout = BuildLayout(ctx, FindBlock(rec.block)->layouts(), rec.code);
   std::string expr = md_BuildLineExpr(rec.code, &c->layout);
   const std::string_view link = parent ? ParentLinkColumn(rec.code) : std::string_view();
   const char* key = dedup && !parent ? DedupColumn(rec.code) : nullptr;
@@ -89,7 +89,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
            " <= " + std::to_string(parent->hi) + ") ORDER BY " + std::string(link) + " ASC";
     if (identity) sql += ", ID ASC";
   }
-  c->rs = ProcessRun().connection->Execute(sql);
+  c->rs = ctx.connection->Execute(sql);
   ++stats.statements;
   c->idCol = identity ? c->rs->FindColumn("Row_Id") : -1;
   c->parentCol = link.empty() ? -1 : c->rs->FindColumn("Row_Pai");
@@ -102,7 +102,7 @@ std::unique_ptr<Cursor> Open(const CatalogueRecord& rec, const Cursor* parent, c
   if (identity)
     for (const CatalogueRecord* child : rec.children)
       if (withRows.count(child->code))
-        if (auto cc = Open(*child, c.get(), cnpjOperand, withRows, dedup, stats)) c->children.push_back(std::move(cc));
+        if (auto cc = Open(ctx, *child, c.get(), cnpjOperand, withRows, dedup, stats)) c->children.push_back(std::move(cc));
   if (c->rs->Eof()) return nullptr;
   return c;
 }
@@ -124,7 +124,7 @@ struct Subtree {
 // Writes (or, when `skip`, passes over) the rows of the children of the row
 // whose identity is `id`, each followed by its own children. With `into`,
 // their lines are added to it (counted per code when passed over).
-void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats, Subtree* into = nullptr) {
+void WriteChildren(RunContext& ctx, Cursor& parent, int64_t id, bool skip, SubtreeStats& stats, Subtree* into = nullptr) {
   for (auto& child : parent.children) {
     Recordset& rs = *child->rs;
     while (!rs.Eof() && rs.Column(child->parentCol).AsInt() < id) rs.MoveNext();  // rows of no parent here
@@ -135,26 +135,26 @@ void WriteChildren(Cursor& parent, int64_t id, bool skip, SubtreeStats& stats, S
         if (skip) ++into->lines[child->reg];
       }
       if (!skip) {
-        md_ShowProgress(4, child->reg, child->written + 1, static_cast<double>(child->total));
-        md_WriteLine(child->reg, rs, child->layout);
+        md_ShowProgress(ctx, 4, child->reg, child->written + 1, static_cast<double>(child->total));
+        md_WriteLine(ctx, child->reg, rs, child->layout);
         ++child->written;
         ++stats.lines;
       }
       // The children's rows are read before this row is left: the result
       // keeps only its current row.
-      if (!child->children.empty()) WriteChildren(*child, own, skip, stats, into);
+      if (!child->children.empty()) WriteChildren(ctx, *child, own, skip, stats, into);
       rs.MoveNext();
     }
   }
 }
 
 // Adds the lines written of `c` and its children to their counters.
-void Count(Cursor& c, SubtreeStats& stats) {
+void Count(RunContext& ctx, Cursor& c, SubtreeStats& stats) {
   if (c.written > 0) {
-    md_AddRecordCount(c.reg, c.written);
+    md_AddRecordCount(ctx, c.reg, c.written);
     ++stats.statements;
   }
-  for (auto& child : c.children) Count(*child, stats);
+  for (auto& child : c.children) Count(ctx, *child, stats);
 }
 
 // The fields of `line` ("|0145|1|10,00|...|"): [k] field k, [1] the record code.
@@ -180,11 +180,11 @@ std::vector<std::string> FieldsOf(const std::string& line) {
 // for all parts. The lines merged count in the ledger as merged. Throws
 // std::runtime_error (Portuguese, naming the record, establishment, field,
 // values and files) for a differing code or an amount that cannot be read.
-void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
+void WriteOncePerPass(RunContext& ctx, Cursor& c, SubtreeStats& stats) {
   Recordset& rs = *c.rs;
   std::vector<std::string> lines, files;
   for (; !rs.Eof(); rs.MoveNext()) {
-    md_ShowProgress(3, c.reg, static_cast<double>(lines.size() + 1), static_cast<double>(c.total));
+    md_ShowProgress(ctx, 3, c.reg, static_cast<double>(lines.size() + 1), static_cast<double>(c.total));
     lines.push_back(LineText(c));
     files.push_back(c.fileCol >= 0 ? rs.Column(c.fileCol).AsText() : std::string());
   }
@@ -204,20 +204,20 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
         if (value != first) sameAmounts = false;
         if (!text.empty()) sums[k] = sums[k].value_or(ExactDecimal()) + value;
       } else if (text != merged[k]) {
-        const std::string what = "registro " + c.reg + " do estabelecimento " + ProcessRun().currentCNPJ + ": " +
+        const std::string what = "registro " + c.reg + " do estabelecimento " + ctx.currentCNPJ + ": " +
                                  FieldInWords(field) + " \"" + merged[k] + "\" no arquivo " +
-                                 ProcessRun().StagedFileName(files.front()) + ", \"" + text + "\" no arquivo " +
-                                 ProcessRun().StagedFileName(files[i]);
+                                 ctx.StagedFileName(files.front()) + ", \"" + text + "\" no arquivo " +
+                                 ctx.StagedFileName(files[i]);
         if (field.type == 'N')
           throw std::runtime_error(what + "; os arquivos do mesmo CNPJ devem informar o mesmo valor");
-        notices.push_back(what + "; gravado o do arquivo " + ProcessRun().StagedFileName(files.front()));
+        notices.push_back(what + "; gravado o do arquivo " + ctx.StagedFileName(files.front()));
       }
     }
   }
   if (!sameAmounts) {
     std::string names;
-    for (const std::string& file : files) names += (names.empty() ? "" : ", ") + ProcessRun().StagedFileName(file);
-    notices.push_back("registro " + c.reg + " do estabelecimento " + ProcessRun().currentCNPJ + ": as receitas (VL_REC_TOT, "
+    for (const std::string& file : files) names += (names.empty() ? "" : ", ") + ctx.StagedFileName(file);
+    notices.push_back("registro " + c.reg + " do estabelecimento " + ctx.currentCNPJ + ": as receitas (VL_REC_TOT, "
                       "VL_REC_ATIV, VL_REC_DEMAIS_ATIV) diferem entre os arquivos do mesmo CNPJ (" + names +
                       ") e foram somadas; confira se cada arquivo informou só a sua parte");
   }
@@ -228,25 +228,20 @@ void WriteOncePerPass(Cursor& c, SubtreeStats& stats) {
       merged[k] = sums[k]->Text(ExactDecimal::kPlaces);
     line.append(merged[k]).push_back('|');
   }
-  md_WriteText(c.reg, line);
+  md_WriteText(ctx, c.reg, line);
   ++c.written;
   ++stats.lines;
-  ProcessRun().ledger.Merged(c.reg, ProcessRun().currentCNPJ, static_cast<int64_t>(lines.size()) - 1);
-  for (const std::string& n : notices) ReportError("Quelvar", "estabelecimentos do mesmo CNPJ", n, 1);
-}
-
-PassTotals& Totals() {
-  static PassTotals t;
-  return t;
+  ctx.ledger.Merged(c.reg, ctx.currentCNPJ, static_cast<int64_t>(lines.size()) - 1);
+  for (const std::string& n : notices) ReportError(ctx.ports, "Quelvar", "estabelecimentos do mesmo CNPJ", n, 1);
 }
 
 }  // namespace
 
-PassTotals EstablishmentPassTotals() { return Totals(); }
-void ResetEstablishmentPassTotals() { Totals() = PassTotals{}; }
-void NoteEstablishmentPass(int64_t statements) {
-  ++Totals().passes;
-  Totals().statements += statements;
+PassTotals EstablishmentPassTotals(RunContext& ctx) { return {ctx.establishmentPasses, ctx.establishmentStatements}; }
+void ResetEstablishmentPassTotals(RunContext& ctx) { ctx.establishmentPasses = ctx.establishmentStatements = 0; }
+void NoteEstablishmentPass(RunContext& ctx, int64_t statements) {
+  ++ctx.establishmentPasses;
+  ctx.establishmentStatements += statements;
 }
 
 const char* DedupColumn(std::string_view reg) {
@@ -259,16 +254,16 @@ const char* DedupColumn(std::string_view reg) {
   return nullptr;
 }
 
-std::set<std::string, std::less<>> CodesWithRows(std::string_view establishment) {
+std::set<std::string, std::less<>> CodesWithRows(RunContext& ctx, std::string_view establishment) {
   std::set<std::string, std::less<>> out;
   const CatalogueRecord* est = Layout006().Find(establishment);
   if (!est) return out;
   for (const CatalogueRecord& r : Layout006().Records())
-    if (&r != est && est->Contains(r) && HasRows(r.code)) out.insert(r.code);
+    if (&r != est && est->Contains(r) && HasRows(ctx, r.code)) out.insert(r.code);
   return out;
 }
 
-SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::string_view cnpj,
+SubtreeStats WriteEstablishmentSubtree(RunContext& ctx, std::string_view establishment, std::string_view cnpj,
                                        const std::set<std::string, std::less<>>& withRows, bool dedupByCode) {
   SubtreeStats stats;
   const CatalogueRecord* est = Layout006().Find(establishment);
@@ -276,11 +271,11 @@ SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::stri
   const std::string operand = CnpjOperand(cnpj);
   for (const CatalogueRecord* top : est->children) {
     if (!withRows.count(top->code)) continue;
-    std::unique_ptr<Cursor> c = Open(*top, nullptr, operand, withRows, dedupByCode, stats);
+    std::unique_ptr<Cursor> c = Open(ctx, *top, nullptr, operand, withRows, dedupByCode, stats);
     if (!c) continue;
     if (c->oncePerPass && c->children.empty() && c->total > 1) {
-      WriteOncePerPass(*c, stats);
-      Count(*c, stats);
+      WriteOncePerPass(ctx, *c, stats);
+      Count(ctx, *c, stats);
       continue;
     }
     // Per key: the hash of the kept line with its children's lines. A later
@@ -301,22 +296,22 @@ SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::stri
       Subtree tree;
       if (keyed) tree.text = LineText(*c) + "\n";
       if (!skip) {
-        md_ShowProgress(3, c->reg, c->written + 1, static_cast<double>(c->total));
-        md_WriteLine(c->reg, rs, c->layout);
+        md_ShowProgress(ctx, 3, c->reg, c->written + 1, static_cast<double>(c->total));
+        md_WriteLine(ctx, c->reg, rs, c->layout);
         ++c->written;
         ++stats.lines;
       }
-      if (!c->children.empty()) WriteChildren(*c, id, skip, stats, keyed ? &tree : nullptr);
+      if (!c->children.empty()) WriteChildren(ctx, *c, id, skip, stats, keyed ? &tree : nullptr);
       if (!keyed) continue;
       const size_t hash = std::hash<std::string>{}(tree.text);
       if (!skip) {
         kept->second = hash;
       } else if (kept->second == hash) {
-        ProcessRun().ledger.Merged(c->reg, ProcessRun().currentCNPJ);
-        for (const auto& [reg, n] : tree.lines) ProcessRun().ledger.Merged(reg, ProcessRun().currentCNPJ, n);
+        ctx.ledger.Merged(c->reg, ctx.currentCNPJ);
+        for (const auto& [reg, n] : tree.lines) ctx.ledger.Merged(reg, ctx.currentCNPJ, n);
       }
     }
-    Count(*c, stats);
+    Count(ctx, *c, stats);
   }
   return stats;
 }

@@ -18,9 +18,11 @@
 #include <string>
 #include <string_view>
 
+struct RunContext;
+
 // Record codes of `establishment`'s subtree whose tables hold rows, read once
 // per block by the caller (one statement per code) and handed to every pass.
-std::set<std::string, std::less<>> CodesWithRows(std::string_view establishment);
+std::set<std::string, std::less<>> CodesWithRows(RunContext& ctx, std::string_view establishment);
 
 struct SubtreeStats {
   int64_t statements = 0;  // statements run for the subtree
@@ -40,7 +42,7 @@ struct SubtreeStats {
 // named in a notice). Counts the lines
 // of each code in ###Registros. Throws DatabaseError for a rejected statement and whatever the
 // output writer throws; lines written so far stay in the output.
-SubtreeStats WriteEstablishmentSubtree(std::string_view establishment, std::string_view cnpj,
+SubtreeStats WriteEstablishmentSubtree(RunContext& ctx, std::string_view establishment, std::string_view cnpj,
                                        const std::set<std::string, std::less<>>& withRows, bool dedupByCode);
 
 // Statements the writers ran for establishment passes since the last reset,
@@ -49,10 +51,10 @@ struct PassTotals {
   int64_t passes = 0;
   int64_t statements = 0;
 };
-PassTotals EstablishmentPassTotals();
-void ResetEstablishmentPassTotals();
+PassTotals EstablishmentPassTotals(RunContext& ctx);
+void ResetEstablishmentPassTotals(RunContext& ctx);
 // Adds one pass that ran `statements` statements.
-void NoteEstablishmentPass(int64_t statements);
+void NoteEstablishmentPass(RunContext& ctx, int64_t statements);
 
 // The column whose value names a record under 0140 when rows of several files
 // of one CNPJ are merged ("Cod_Part" for 0150), "" for a record kept once per

@@ -15,18 +15,18 @@ const LayoutSpec* FindLayoutSpec(const std::vector<LayoutSpec>& table, std::stri
   return nullptr;
 }
 
-static const std::string* RunStateText(RunRef ref) {
+static const std::string* RunStateText(RunContext& ctx, RunRef ref) {
   switch (ref) {
-    case RunRef::ParentID: return &ProcessRun().currentParentID;
-    case RunRef::EcfID: return &ProcessRun().currentEcfID;
-    case RunRef::CaixaID: return &ProcessRun().currentCaixaID;
-    case RunRef::PaiID: return &ProcessRun().currentIdPai;
+    case RunRef::ParentID: return &ctx.currentParentID;
+    case RunRef::EcfID: return &ctx.currentEcfID;
+    case RunRef::CaixaID: return &ctx.currentCaixaID;
+    case RunRef::PaiID: return &ctx.currentIdPai;
     case RunRef::None: break;
   }
   return nullptr;
 }
 
-Objeto_Collection BuildLayout(const std::vector<LayoutSpec>& table, std::string_view reg) {
+Objeto_Collection BuildLayout(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg) {
   Objeto_Collection layout;
   const LayoutSpec* spec = FindLayoutSpec(table, reg);
   if (!spec) return layout;
@@ -35,16 +35,16 @@ Objeto_Collection BuildLayout(const std::vector<LayoutSpec>& table, std::string_
   for (const auto& f : spec->fields) {
     const char* tipo = f.integer ? "Integer" : "String";
     if (f.ref != RunRef::None)
-      layout.Add(f.name, tipo, RunStateText(f.ref), f.key);
+      layout.Add(f.name, tipo, RunStateText(ctx, f.ref), f.key);
     else
       layout.Add(f.name, tipo, std::string(), f.key);
   }
   return layout;
 }
 
-void CreateTablesOf(const std::vector<LayoutSpec>& table) {
+void CreateTablesOf(RunContext& ctx, const std::vector<LayoutSpec>& table) {
   for (const auto& spec : table) {
-    Objeto_Collection layout = BuildLayout(table, spec.code);
-    md_CreateTable(spec.code, layout);
+    Objeto_Collection layout = BuildLayout(ctx, table, spec.code);
+    md_CreateTable(ctx, spec.code, layout);
   }
 }

@@ -10,6 +10,8 @@
 
 #include "staging/layout.h"
 
+struct RunContext;
+
 // The run-state text a link column refers to.
 enum class RunRef : uint8_t { None, ParentID, EcfID, CaixaID, PaiID };
 
@@ -38,7 +40,7 @@ struct LayoutSpec {
 const LayoutSpec* FindLayoutSpec(const std::vector<LayoutSpec>& table, std::string_view reg);
 
 // A new layout for `reg`; an unknown code gives an empty layout (IsPkIdentity false).
-Objeto_Collection BuildLayout(const std::vector<LayoutSpec>& table, std::string_view reg);
+Objeto_Collection BuildLayout(RunContext& ctx, const std::vector<LayoutSpec>& table, std::string_view reg);
 
 // md_CreateTable for every row of `table`, in table order.
-void CreateTablesOf(const std::vector<LayoutSpec>& table);
+void CreateTablesOf(RunContext& ctx, const std::vector<LayoutSpec>& table);

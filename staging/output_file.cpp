@@ -232,8 +232,3 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (bothExist) return same;
   return Resolved(platform::PathFromUtf8(a)) == Resolved(platform::PathFromUtf8(b));
 }
-
-OutputFile& FileNumber1() {
-  static OutputFile file;
-  return file;
-}

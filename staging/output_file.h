@@ -94,5 +94,5 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes);
 bool SameFile(const std::string& a, const std::string& b);
 
 
-// File number 1: the one output channel of the run.
-OutputFile& FileNumber1();
+// File number 1, the one output channel of a run, is its context's
+// OutputFile (RunContext::output).

@@ -6,15 +6,16 @@
 #include <cstdio>
 
 #include "staging/resources.h"
+#include "staging/run_context.h"
 #include "staging/text.h"
 #include "staging/ui_ports.h"
 
-void ShowProgress(const ProgressEvent& e) {
-  if (ProgressPort* port = Ports().progress) port->Progress(e);
+void ShowProgress(const UiPorts& ports, const ProgressEvent& e) {
+  if (ProgressPort* port = ports.progress) port->Progress(e);
 }
 
-void md_ShowProgress(int kind, std::string_view text, double done, double total) {
-  ProgressPort* port = Ports().progress;
+void md_ShowProgress(RunContext& ctx, int kind, std::string_view text, double done, double total) {
+  ProgressPort* port = ctx.ports.progress;
   if (!port) return;
   ProgressEvent e;
   e.kind = kind;

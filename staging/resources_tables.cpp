@@ -7,13 +7,13 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 
-void md_CreateControlTable() {
-  ProcessRun().connection->Execute(
+void md_CreateControlTable(RunContext& ctx) {
+  ctx.connection->Execute(
       "CREATE TABLE ###Registros(ID INT IDENTITY(1,1), Bloco NVARCHAR(MAX),Reg NVARCHAR(MAX),"
       "QtdeReg NVARCHAR(MAX))");
 }
 
-void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
+void md_CreateTable(RunContext& ctx, std::string_view reg, const Objeto_Collection& layout) {
   std::string cols;
   for (int i = 1; i <= layout.Count(); ++i) {
     const Campos_Collection* f = layout.Item(i);
@@ -28,37 +28,37 @@ void md_CreateTable(std::string_view reg, const Objeto_Collection& layout) {
   if (layout.IsPkIdentity()) cols = "ID INT IDENTITY(1,1)," + cols;
   std::string create = "CREATE TABLE ###";
   create.append(reg).append("(").append(cols).append(")");
-  ProcessRun().connection->Execute(create);
+  ctx.connection->Execute(create);
   std::string registration = "INSERT INTO ###Registros VALUES ('";
   registration.append(reg.substr(0, 1)).append("','").append(reg).append("',0)");
-  ProcessRun().connection->Execute(registration);
+  ctx.connection->Execute(registration);
 }
 
 // Every registered record table, in registration order, with 0035 last.
-std::vector<std::string> md_StagingCodes() {
+std::vector<std::string> md_StagingCodes(RunContext& ctx) {
   std::vector<std::string> codes;
   std::set<std::string> seen;
-  for (auto rs = ProcessRun().connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof(); rs->MoveNext())
+  for (auto rs = ctx.connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof(); rs->MoveNext())
     if (std::string code = (*rs)["Reg"].AsText(); seen.insert(code).second) codes.push_back(std::move(code));
   return codes;
 }
 
-std::map<int64_t, int64_t> md_RowsPerFile(std::string_view reg, int64_t fromFile) {
+std::map<int64_t, int64_t> md_RowsPerFile(RunContext& ctx, std::string_view reg, int64_t fromFile) {
   std::map<int64_t, int64_t> rows;
-  auto rs = ProcessRun().connection->Execute("SELECT Id_Arquivo, COUNT(*) AS n FROM ###" + std::string(reg) +
+  auto rs = ctx.connection->Execute("SELECT Id_Arquivo, COUNT(*) AS n FROM ###" + std::string(reg) +
                                   " WHERE Id_Arquivo >= " + std::to_string(fromFile) + " GROUP BY Id_Arquivo");
   for (; !rs->Eof(); rs->MoveNext()) rows[(*rs)["Id_Arquivo"].AsInt()] += (*rs)["n"].AsInt();
   return rows;
 }
 
-void md_DeleteFileRows(std::string_view reg, int64_t file) {
-  ProcessRun().connection->Execute("DELETE FROM ###" + std::string(reg) + " WHERE Id_Arquivo = " + std::to_string(file));
+void md_DeleteFileRows(RunContext& ctx, std::string_view reg, int64_t file) {
+  ctx.connection->Execute("DELETE FROM ###" + std::string(reg) + " WHERE Id_Arquivo = " + std::to_string(file));
 }
 
-void md_ClearTables() {
-  ProcessRun().ledger.Clear();  // the ledger counts what is staged
+void md_ClearTables(RunContext& ctx) {
+  ctx.ledger.Clear();  // the ledger counts what is staged
   std::vector<std::string> codes;
-  for (auto rs = ProcessRun().connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof();
+  for (auto rs = ctx.connection->Execute("SELECT Reg FROM ###Registros ORDER BY ID ASC"); !rs->Eof();
        rs->MoveNext())
     codes.push_back((*rs)["Reg"].AsText());
   bool has0035 = false;
@@ -67,7 +67,7 @@ void md_ClearTables() {
       has0035 = true;
       continue;
     }
-    ProcessRun().connection->Execute("DELETE FROM ###" + code);
+    ctx.connection->Execute("DELETE FROM ###" + code);
   }
-  if (has0035) ProcessRun().connection->Execute("DELETE FROM ###0035");
+  if (has0035) ctx.connection->Execute("DELETE FROM ###0035");
 }

@@ -41,8 +41,8 @@ std::string ComposeFromColumns(Recordset& rs, const Objeto_Collection& layout) {
 // A line for a row whose "Linha" came back NULL (a NULL column inside the
 // concatenation): the record code and every other field empty, so that the
 // file keeps one line per counted row. The error port is told.
-std::string NullLine(std::string_view reg, const Objeto_Collection& layout) {
-  ReportError("Quelvar", "gravação do arquivo unificado",
+std::string NullLine(RunContext& ctx, std::string_view reg, const Objeto_Collection& layout) {
+  ReportError(ctx.ports, "Quelvar", "gravação do arquivo unificado",
               "Linha nula no registro " + std::string(reg) + ": gravada com os campos vazios", 1);
   std::string line = "|";
   bool first = true;
@@ -59,12 +59,12 @@ std::string NullLine(std::string_view reg, const Objeto_Collection& layout) {
 // The current row's line: the "Linha" column when the result has one, else
 // composed from the layout. A text "Linha" is returned in place (valid until
 // the result moves); any other line is composed into `scratch`.
-std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
+std::string_view CurrentLine(RunContext& ctx, std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
                              std::string& scratch) {
   int col = rs.FindColumn(kLineColumn);
   if (col < 0) return scratch = ComposeFromColumns(rs, layout);
   const Value& v = rs.Column(col);
-  if (v.IsNull()) return scratch = NullLine(reg, layout);
+  if (v.IsNull()) return scratch = NullLine(ctx, reg, layout);
   if (v.kind() == Value::Kind::Text) return v.TextRef();
   return scratch = v.AsText();
 }
@@ -72,18 +72,18 @@ std::string_view CurrentLine(std::string_view reg, Recordset& rs, const Objeto_C
 // Writes `line` to file number 1 (in the inputs' older form when the code had
 // only such lines, see older_forms.h) and counts it in the Block 9 counters
 // and in the run's ledger (for the establishment being written).
-void EmitLine(std::string_view reg, std::string_view line) {
-  const auto& older = ProcessRun().olderFormFields;
+void EmitLine(RunContext& ctx, std::string_view reg, std::string_view line) {
+  const auto& older = ctx.olderFormFields;
   auto it = older.empty() ? older.end() : older.find(reg);
   if (it != older.end())
-    FileNumber1().WriteLine(OlderFormOf(reg, line, it->second));
+    ctx.output.WriteLine(OlderFormOf(reg, line, it->second));
   else
-    FileNumber1().WriteLine(line);
-  ProcessRun().ledger.Written(reg, ProcessRun().currentCNPJ);
+    ctx.output.WriteLine(line);
+  ctx.ledger.Written(reg, ctx.currentCNPJ);
   if (reg == "9900")
-    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");
+    ctx.connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9900')");
   if (!reg.empty() && reg.front() == '9')
-    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9990')");
+    ctx.connection->Execute("UPDATE ###Registros SET QtdeReg = QtdeReg + 1 WHERE (Reg = '9990')");
 }
 
 // Replaces field number `k` of a record line (1 = the record code) by `value`;
@@ -103,10 +103,10 @@ std::string ReplaceField(const std::string& line, int k, std::string_view value)
 
 // "SELECT Max(CAST(<column> AS INT)) as retorna FROM ###<table>": the value as
 // text, "0" when the table is empty (the maximum is NULL).
-std::string MaxOf(std::string_view table, std::string_view column) {
+std::string MaxOf(RunContext& ctx, std::string_view table, std::string_view column) {
   std::string sql = "SELECT Max(CAST(";
   sql.append(column).append(" AS INT)) as retorna FROM ###").append(table);
-  auto rs = ProcessRun().connection->Execute(sql);
+  auto rs = ctx.connection->Execute(sql);
   if (rs->Eof()) return "0";
   const Value& v = (*rs)["retorna"];
   return v.IsNull() ? "0" : v.AsText();
@@ -136,34 +136,34 @@ std::string md_BuildLineExpr(std::string_view, const Objeto_Collection* layout) 
   return cols + "'|' + " + expr + " {NAMECOL} ";
 }
 
-void md_WriteLine(std::string_view reg, Recordset& rs, const Objeto_Collection& layout) {
+void md_WriteLine(RunContext& ctx, std::string_view reg, Recordset& rs, const Objeto_Collection& layout) {
   std::string scratch;
-  EmitLine(reg, CurrentLine(reg, rs, layout, scratch));
+  EmitLine(ctx, reg, CurrentLine(ctx, reg, rs, layout, scratch));
 }
 
-void md_WriteText(std::string_view reg, std::string_view line) { EmitLine(reg, line); }
+void md_WriteText(RunContext& ctx, std::string_view reg, std::string_view line) { EmitLine(ctx, reg, line); }
 
-void md_WriteOpener(std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
+void md_WriteOpener(RunContext& ctx, std::string_view reg, Recordset& rs, const Objeto_Collection& layout,
                     bool blockHasData) {
   std::string scratch;
-  std::string line(CurrentLine(reg, rs, layout, scratch));
+  std::string line(CurrentLine(ctx, reg, rs, layout, scratch));
   for (const Campos_Collection& f : layout)
     if (f.Key > 0 && f.Nome_Campo == "Ind_Mov") {
       line = ReplaceField(line, f.Key, blockHasData ? "0" : "1");
       break;
     }
-  EmitLine(reg, line);
+  EmitLine(ctx, reg, line);
 }
 
-void md_AddRecordCount(std::string_view reg, int32_t n) {
+void md_AddRecordCount(RunContext& ctx, std::string_view reg, int32_t n) {
   std::string sql = "UPDATE ###Registros SET QtdeReg = QtdeReg + ";
   sql.append(std::to_string(n)).append(" WHERE (Reg = '9999') Or (Reg = '");
   sql.append(PrepareSqlText(reg)).append("')");
-  ProcessRun().connection->Execute(sql);
+  ctx.connection->Execute(sql);
 }
 
 bool md_HasField(Recordset& rs, std::string_view name) { return rs.FindColumn(name) >= 0; }
 
-std::string md_MaxCodEst() { return MaxOf("0140", "Cod_Est"); }
+std::string md_MaxCodEst(RunContext& ctx) { return MaxOf(ctx, "0140", "Cod_Est"); }
 
-std::string md_MaxColumn(std::string_view table, std::string_view column) { return MaxOf(table, column); }
+std::string md_MaxColumn(RunContext& ctx, std::string_view table, std::string_view column) { return MaxOf(ctx, table, column); }

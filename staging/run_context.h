@@ -11,11 +11,20 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "staging/database.h"
+#include "staging/layout.h"
 #include "staging/ledger.h"
+#include "staging/output_file.h"
+#include "staging/ui_ports.h"
 
 struct RunContext {
+  RunContext() = default;
+  // The layouts point into the context: it never moves.
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
   std::unique_ptr<DatabaseConnection> connection;  // the staging database (null until opened)
 
   std::string currentCNPJ;      // CNPJ linking stored rows to their file / establishment written
@@ -40,6 +49,32 @@ struct RunContext {
   // Per record code whose input lines all had an older, shorter form: the
   // most fields one of them had (staging/older_forms.h).
   std::map<std::string, size_t, std::less<>> olderFormFields;
+
+  UiPorts ports;       // messages, progress and errors of this run (all null: nothing told)
+  OutputFile output;   // the merged file being written ("file number 1")
+
+  // The links of the import (blocks/record_links.cpp): the CNPJ of the file's
+  // 0000, of the establishment whose subtree is being read, and per record
+  // code with children the identity of its last stored row.
+  std::string linkFileCnpj, linkEstablishmentCnpj;
+  std::map<std::string, std::string, std::less<>> linkLastRow;
+  // Per Block M code, the identity of its last row stored from the current
+  // file's Block M (emptied at each M001).
+  std::map<std::string, std::string, std::less<>> blockMLastIdentity;
+  // What the last Block M merge told the user (BlocoM::md_LastNotices).
+  std::vector<std::string> blockMNotices;
+  // The establishments' subtree passes of the run and their statements.
+  int64_t establishmentPasses = 0, establishmentStatements = 0;
+  // The staging layout of each record code, built once per run: its link
+  // fields point into this context's current-row values.
+  std::map<std::string, Objeto_Collection, std::less<>> layouts;
+  // Storage reused by every insert of the import (md_InsertTable).
+  struct InsertScratch {
+    std::vector<std::string_view> elems;
+    std::vector<std::string> columns, texts;
+    std::vector<std::string_view> values;
+    std::string table;
+  } insertScratch;
 
   // Starts the staging of a new input file: currentFileId becomes the next
   // number of the run (1 for the first file, then 2, 3, ...), which every row

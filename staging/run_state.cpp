@@ -4,11 +4,6 @@
 
 #include "platform/process.h"
 
-RunContext& ProcessRun() {
-  static RunContext run;
-  return run;
-}
-
 void RunContext::Reset() {
   for (std::string* s : {&currentCNPJ, &currentFileId, &currentParentID, &currentEcfID, &currentCaixaID, &currentIdPai,
                          &currentCST, &lastError, &matrizCNPJ, &matrizDtIni, &matrizDtFin, &fileCNPJ, &fileDtIni,

@@ -97,6 +97,6 @@ bool IsWholeNumber(std::string_view s) {
   return true;
 }
 
-void ReportError(std::string_view source, std::string_view procedure, std::string_view message, int) {
-  if (ErrorPort* port = Ports().errors) port->ReportError(source, procedure, message);
+void ReportError(const UiPorts& ports, std::string_view source, std::string_view procedure, std::string_view message, int) {
+  if (ErrorPort* port = ports.errors) port->ReportError(source, procedure, message);
 }

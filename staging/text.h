@@ -41,5 +41,7 @@ std::string FormatNumber(long long v);
 // True when `s` is an optional sign followed by digits only.
 bool IsWholeNumber(std::string_view s);
 
+struct UiPorts;
+
 // Reports an error through the error port without stopping the caller.
-void ReportError(std::string_view source, std::string_view procedure, std::string_view message, int flag);
+void ReportError(const UiPorts& ports, std::string_view source, std::string_view procedure, std::string_view message, int flag);

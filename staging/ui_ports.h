@@ -116,8 +116,7 @@ struct UiPorts {
   ErrorPort* errors = nullptr;
 };
 
-// The ports in use (all null by default).
-UiPorts& Ports();
+// The ports of a run live in its context (RunContext::ports).
 
 // Hands `e` to the progress port in use (nothing without one).
-void ShowProgress(const ProgressEvent& e);
+void ShowProgress(const UiPorts& ports, const ProgressEvent& e);

@@ -5,6 +5,7 @@
 
 #include "blocks/bloco0.h"
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/writer_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ std::string Part(const std::string& code) { return "|0150|" + code + "|NOME " + 
 class Block0 : public ::testing::Test {
  protected:
   std::vector<std::string> Unify(bool singleCnpj) {
-    return WriteAndRead(dir.File("b0.txt"), [&] { Bloco0::md_UnifyBlock(singleCnpj); });
+    return WriteAndRead(dir.File("b0.txt"), [&] { Bloco0::md_UnifyBlock(TestRun(), singleCnpj); });
   }
   StagingDatabase db;
   TempFolder dir;
@@ -61,13 +62,13 @@ TEST_F(Block0, EachEstablishmentOnceWithItsOwnRecordsWhateverTheNumbering) {
   std::vector<std::string> middle(lines.begin() + 2, lines.end() - 1);
   EXPECT_EQ(middle, expected);
   EXPECT_EQ(lines.back(), "|0990|" + std::to_string(lines.size()) + "|");
-  EXPECT_EQ(ProcessRun().currentCNPJ, kBranch2);
+  EXPECT_EQ(TestRun().currentCNPJ, kBranch2);
 
   // Identities that no longer start at 1 (rows stored again after a discard).
-  ProcessRun().connection->Execute("DELETE FROM ###0140");
+  TestRun().connection->Execute("DELETE FROM ###0140");
   StoreLine(Est(1, kHeadOffice), kHeadOffice);
   StoreLine(Est(2, kBranch1), kBranch1);
-  ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
+  TestRun().connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
   lines = Unify(false);
   EXPECT_EQ(LinesOf(lines, "0140"), (std::vector<std::string>{Est(1, kHeadOffice), Est(2, kBranch1)}));
   EXPECT_EQ(LinesOf(lines, "0150").size(), 2u);
@@ -134,12 +135,12 @@ TEST_F(Block0, ChildrenMatchTheirEstablishmentSafely) {
 
 TEST_F(Block0, RevenueSplitIsTheExactSumOfManyRows) {
   // Summed as doubles, 100000 times 0,10 is 10000,0000000188 to 15 digits.
-  ProcessRun().connection->Execute("BEGIN TRANSACTION");
+  TestRun().connection->Execute("BEGIN TRANSACTION");
   for (int i = 0; i < 100000; ++i)
-    ProcessRun().connection->Execute(
+    TestRun().connection->Execute(
         "INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,Rec_Bru_Cum,"
         "Rec_Bru_Total) VALUES ('1','0111','0,10','0','1,5','0,01','0,3')");
-  ProcessRun().connection->Execute("COMMIT TRANSACTION");
+  TestRun().connection->Execute("COMMIT TRANSACTION");
   auto lines = Unify(false);
   EXPECT_EQ(LinesOf(lines, "0111"), (std::vector<std::string>{"|0111|10000|0|150000|1000|30000|"}));
 }
@@ -149,7 +150,7 @@ TEST_F(Block0, RevenueSplitIsTheExactSumOfManyRows) {
 TEST_F(Block0, RevenueSplitBeyondDoublePrecisionAndEmptyFields) {
   for (const char* values : {"'12345678901234567,89','0,10','','1','12345678901234569,99'",
                              "'0,01','0,20','','2','3,21'"})
-    ProcessRun().connection->Execute(
+    TestRun().connection->Execute(
         std::string("INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,Rec_Bru_NCum_Exp,"
                     "Rec_Bru_Cum,Rec_Bru_Total) VALUES ('1','0111',") + values + ")");
   auto lines = Unify(false);

@@ -6,6 +6,7 @@
 #include "blocks/registry.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/writer_support.h"
 
 namespace {
@@ -20,7 +21,7 @@ void CountTwentyFiveCodes() {
     for (const LayoutSpec& spec : m.layouts()) {
       if (codes == 25) break;
       int32_t n = codes < 24 ? 4 : 120 - total;
-      md_AddRecordCount(spec.code, n);
+      md_AddRecordCount(TestRun(), spec.code, n);
       total += n;
       ++codes;
     }
@@ -31,7 +32,7 @@ void CountTwentyFiveCodes() {
 class Block9 : public ::testing::Test {
  protected:
   std::vector<std::string> Unify() {
-    return WriteAndRead(dir.File("b9.txt"), [&] { Bloco9::md_UnifyBlock(); });
+    return WriteAndRead(dir.File("b9.txt"), [&] { Bloco9::md_UnifyBlock(TestRun()); });
   }
   StagingDatabase db;
   TempFolder dir;

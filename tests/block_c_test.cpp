@@ -15,6 +15,7 @@
 
 #include "blocks/subtree_writer.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 #include "tests/support/blocks_cd_support.h"
 #include "tools/efdgen/network.h"
 
@@ -225,9 +226,9 @@ TEST(BlockC, StatementsPerEstablishmentDoNotGrowWithItsDocuments) {
     for (int i = 0; i < documents; ++i)
       for (const char* l : {"|C100|d|", "|C110|t|", "|C170|i|", "|C170|j|", "|C175|k|"}) lines.push_back(l);
     stage.StageFile(kA, lines);
-    ResetEstablishmentPassTotals();
+    ResetEstablishmentPassTotals(TestRun());
     stage.UnifyC(false);
-    PassTotals t = EstablishmentPassTotals();
+    PassTotals t = EstablishmentPassTotals(TestRun());
     EXPECT_EQ(t.passes, 1);
     return t.statements;
   };

@@ -10,6 +10,7 @@
 #include "blocks/blocom.h"
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 #include "tests/support/block_m_support.h"
 
 using namespace block_m;
@@ -101,7 +102,7 @@ TEST(BlockMSample, SplitExampleMergesBackWithEachBaseUnderItsCredit) {
   const std::vector<std::string> expected = asWritten(creditsOf(blockM));
   ASSERT_EQ(expected.size(), 48u);
   EXPECT_EQ(creditsOf(merged), expected);
-  EXPECT_TRUE(BlocoM::md_LastNotices().empty()) << BlocoM::md_LastNotices().front();
+  EXPECT_TRUE(BlocoM::md_LastNotices(TestRun()).empty()) << BlocoM::md_LastNotices(TestRun()).front();
   // The consolidation and the exempt revenue too (contribution lines in the current layout's form).
   for (const char* code : {"M200", "M400", "M410", "M600", "M800", "M810"}) {
     std::vector<std::string> want;

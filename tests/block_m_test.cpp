@@ -7,6 +7,7 @@
 
 #include "blocks/blocom.h"
 #include "blocks/blocom_tree.h"
+#include "tests/support/test_run.h"
 #include "tests/support/block_m_support.h"
 
 using namespace block_m;
@@ -64,7 +65,7 @@ TEST(BlockM, TwoFilesMergeIntoOneConsistentBlock) {
                            }));
   EXPECT_EQ(stage.Count("M105"), 1);
   EXPECT_EQ(stage.Count("9999"), 7);
-  EXPECT_TRUE(BlocoM::md_LastNotices().empty());
+  EXPECT_TRUE(BlocoM::md_LastNotices(TestRun()).empty());
 }
 
 // The tax authority's example of three credit types, each with its M105: the
@@ -133,7 +134,7 @@ TEST(BlockM, CommonCreditsApportionedWithTheSummedRevenue) {
                              "|M210|01|790475,75|790475,75|0|0|790475,75|1,65|||13042,85|0|0|0|0|13042,85|",
                          }));
   // The untaxed credit used (1650 + 1885,71) is above what the company's 201 makes available.
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "M100 201: crédito descontado 3535,71 acima do crédito disponível 3300"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(TestRun()), "M100 201: crédito descontado 3535,71 acima do crédito disponível 3300"));
 }
 
 TEST(BlockM, ApportionedBaseFollowsTheGuide) {
@@ -186,7 +187,7 @@ TEST(BlockM, ExemptRevenueTotalIsTheSumOfItsDetails) {
   stage.StageFile(kHead, {"|M400|06|1000|3.01||", "|M410|401|600|3.01||", "|M410|402|300|3.01||"});
   stage.StageFile(kBranch, {"|M400|06|10|3.01||"});  // no details: its total counts as it is
   EXPECT_EQ(LinesOf(stage.Unify(), "M400"), std::vector<std::string>{"|M400|06|900|3.01||"});
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "M400 06: receita total 1010 substituída pela soma dos M410, 900"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(TestRun()), "M400 06: receita total 1010 substituída pela soma dos M410, 900"));
 }
 
 // Every record of the block comes back, under its own parent and in layout
@@ -287,7 +288,7 @@ TEST(BlockM, CreditUsedIsCappedAndTheBalanceFollows) {
                                         "|M100|101|0|1000|1,65|||16,5|0|0|0|16,5|0|16,5|0|",
                                         "|M100|201|0|4000|1,65|||66|1|0,5|0|66,5|1|30|36,5|",
                                     }));
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "M100 101: crédito descontado 17,9 acima do crédito disponível 16,5"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(TestRun()), "M100 101: crédito descontado 17,9 acima do crédito disponível 16,5"));
 }
 
 // When the recomputed consolidation differs from the summed debit details,
@@ -304,7 +305,7 @@ TEST(BlockM, DebitDetailsAddUpToTheConsolidation) {
   // Credit used 1,65 + 5 is capped to 3,3: field 08 becomes 20 - 3,3 = 16,7.
   EXPECT_EQ(LinesOf(lines, "M200"), std::vector<std::string>{"|M200|20|3,3|0|16,7|0|0|16,7|0|0|0|0|16,7|"});
   EXPECT_EQ(LinesOf(lines, "M205"), (std::vector<std::string>{"|M205|08|691201|15,7|", "|M205|08|691202|1|"}));
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "M205 691201: débito ajustado de 12,35 para 15,7"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(TestRun()), "M205 691201: débito ajustado de 12,35 para 15,7"));
 }
 
 TEST(BlockM, WithoutDataOnlyOpenerAndCloser) {
@@ -312,7 +313,7 @@ TEST(BlockM, WithoutDataOnlyOpenerAndCloser) {
   stage.StageFile(kHead, {"|M001|0|"});
   stage.StageFile(kBranch, {"|M001|0|", "|M410|401|1|3||"});  // a detail without its parent line is not written
   EXPECT_EQ(stage.Unify(), (std::vector<std::string>{"|M001|1|", "|M990|2|"}));
-  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(), "1 linha(s) do registro M410 sem o registro pai (M400)"));
+  EXPECT_TRUE(Mentions(BlocoM::md_LastNotices(TestRun()), "1 linha(s) do registro M410 sem o registro pai (M400)"));
 }
 
 // Field numbers by the PIS twin's names; a name the layout lacks is a programming error.
@@ -324,5 +325,5 @@ TEST(BlockM, FieldNumbersComeFromTheCatalogue) {
   EXPECT_THROW(BlocoM::FieldNo("M100", "NO_SUCH_FIELD"), std::logic_error);
   EXPECT_TRUE(BlocoM::HasParentRow("M115"));
   EXPECT_FALSE(BlocoM::HasParentRow("M100"));
-  EXPECT_EQ(BlocoM::md_GetLayout("M700").Count(), 2 + 8);  // Id_CNPJ, Id_Arquivo and its eight fields
+  EXPECT_EQ(BlocoM::md_GetLayout(TestRun(), "M700").Count(), 2 + 8);  // Id_CNPJ, Id_Arquivo and its eight fields
 }

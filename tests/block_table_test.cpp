@@ -13,12 +13,13 @@
 #include "blocks/registry.h"
 #include "staging/record_catalogue.h"
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/staging_database.h"
 
 namespace {
 
 int64_t Rows(const std::string& reg) {
-  auto rs = ProcessRun().connection->Execute("SELECT COUNT(*) FROM ###" + reg);
+  auto rs = TestRun().connection->Execute("SELECT COUNT(*) FROM ###" + reg);
   return rs->Column(0).AsInt();
 }
 
@@ -79,7 +80,7 @@ TEST(BlockTable, CommonLoadingKeepsTheFirstOpenerAndCloserAndEveryOtherLine) {
     SCOPED_TRACE(std::string(1, c.block));
     for (const char* line : c.lines) {
       const std::string code = std::string(line).substr(1, 4);
-      load_rules::StoreBlockLine(*FindBlock(c.block), code, line);
+      load_rules::StoreBlockLine(TestRun(), *FindBlock(c.block), code, line);
     }
     for (const auto& [reg, n] : c.rows) EXPECT_EQ(Rows(reg), n) << reg;
   }

@@ -12,6 +12,7 @@
 #include "staging/output_file.h"
 #include "staging/run_state.h"
 #include "staging/ui_ports.h"
+#include "tests/support/test_run.h"
 #include "tests/support/check_support.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
@@ -290,13 +291,13 @@ TEST(CompanyRecordNotices, AChildWithoutItsParentIsNamedWithItsParentRecord) {
   StagingDatabase db;
   TempFolder dir;
   RecordingMessages messages;
-  Ports().errors = &messages;
-  FileNumber1().Open(dir.File("out.txt"));
-  ProcessRun().connection->Execute("INSERT INTO ###1010 (Id_CNPJ) VALUES ('42765521000180')");
-  ProcessRun().connection->Execute("INSERT INTO ###1011 (ID_Pai) VALUES (999)");
-  WriteCompanyRecords("1010");
-  FileNumber1().Abort();
-  Ports().errors = nullptr;
+  TestRun().ports.errors = &messages;
+  TestRun().output.Open(dir.File("out.txt"));
+  TestRun().connection->Execute("INSERT INTO ###1010 (Id_CNPJ) VALUES ('42765521000180')");
+  TestRun().connection->Execute("INSERT INTO ###1011 (ID_Pai) VALUES (999)");
+  WriteCompanyRecords(TestRun(), "1010");
+  TestRun().output.Abort();
+  TestRun().ports.errors = nullptr;
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_EQ(messages.errors[0],
             "registros da empresa: 1 linha(s) do registro 1011 sem o registro pai (1010) no seu arquivo; não gravadas");

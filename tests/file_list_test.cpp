@@ -109,7 +109,7 @@ class FileListTest : public ::testing::Test {
     return text + DroppedCodesText(form_->m_Resultado);
   }
   int64_t Count(const std::string& table) {
-    auto rs = ProcessRun().connection->Execute("SELECT COUNT(*) AS n FROM ###" + table);
+    auto rs = form_->Run().connection->Execute("SELECT COUNT(*) AS n FROM ###" + table);
     return (*rs)["n"].AsInt();
   }
 
@@ -294,15 +294,15 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
     Start(c.sameCnpj, c.checkHeadOffice);
     Choose(all);
     ASSERT_EQ(form_->controls.ListBoxSelecionados, all);
-    const int64_t staged = ProcessRun().CurrentStagedFile();
+    const int64_t staged = form_->Run().CurrentStagedFile();
     form_->SelectListRow(static_cast<int>(c.removed));
     form_->cmdRemoverArquivo_Click();
     EXPECT_EQ(form_->controls.ListBoxSelecionados, rest);
     EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
     if (c.again == Again::No)
-      EXPECT_EQ(ProcessRun().CurrentStagedFile(), staged) << "files were imported again";
+      EXPECT_EQ(form_->Run().CurrentStagedFile(), staged) << "files were imported again";
     else
-      EXPECT_GT(ProcessRun().CurrentStagedFile(), staged) << "the others were not imported again";
+      EXPECT_GT(form_->Run().CurrentStagedFile(), staged) << "the others were not imported again";
     EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption,
               rest.size() == 1 ? std::string("1 arquivo na lista") : std::to_string(rest.size()) + " arquivos na lista");
     const std::string merged = Merge((dir_ / ("edited" + std::to_string(k))).string());
@@ -387,7 +387,7 @@ TEST_F(FileListTest, MovesKeepTheHeadOfficeFirstAndRestageInTheNewOrder) {
   EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[2], files_[1]}));
   EXPECT_EQ(form_->controls.ListBoxIndex, 1);
   // The staging follows the order: establishments are numbered as listed.
-  auto rs = ProcessRun().connection->Execute("SELECT CNPJ FROM ###0140 ORDER BY Cod_Est");
+  auto rs = form_->Run().connection->Execute("SELECT CNPJ FROM ###0140 ORDER BY Cod_Est");
   std::vector<std::string> order;
   for (; !rs->Eof(); rs->MoveNext()) order.push_back((*rs)["CNPJ"].AsText());
   EXPECT_EQ(order, (std::vector<std::string>{CnpjOf(files_[0]), CnpjOf(files_[2]), CnpjOf(files_[1])}));
@@ -400,7 +400,7 @@ TEST_F(FileListTest, MovesKeepTheHeadOfficeFirstAndRestageInTheNewOrder) {
   form_->SelectListRow(1);
   form_->cmdSubirArquivo_Click();
   EXPECT_EQ(form_->controls.ListBoxSelecionados.front(), files_[2]);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, CnpjOf(files_[2]));
+  EXPECT_EQ(form_->Run().matrizCNPJ, CnpjOf(files_[2]));
 }
 
 TEST_F(FileListTest, BackToTheMergeKindClearsTheFilesOnlyAfterConfirmation) {
@@ -418,7 +418,7 @@ TEST_F(FileListTest, BackToTheMergeKindClearsTheFilesOnlyAfterConfirmation) {
   EXPECT_EQ(form_->m_Page, 0);
   EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
   EXPECT_EQ(Count("0140"), 0);
-  EXPECT_FALSE(ProcessRun().matrizSelected);
+  EXPECT_FALSE(form_->Run().matrizSelected);
 
   // The other kind: two parts of one CNPJ are now welcome, and back in the
   // first kind the box is ticked and enabled again.

@@ -27,16 +27,16 @@ std::vector<std::string> Network(const std::string& cnpj, const std::string& dtI
 TEST(FileChecks, FirstFileOfABranchIsRefusedAndTheTablesEmptied) {
   ImportStage s;
   // A stray row, as if something had been staged before.
-  ProcessRun().connection->Execute("INSERT INTO ###0150(Id_CNPJ,Reg) VALUES ('x','0150')");
+  s.form->Run().connection->Execute("INSERT INTO ###0150(Id_CNPJ,Reg) VALUES ('x','0150')");
   EXPECT_EQ(s.Import(s.Write("filial.txt", Network(kFilial))), ImportOutcome::Refused);
   EXPECT_EQ(s.TakeMessages(),
             std::vector<std::string>{"Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"});
   EXPECT_EQ(s.Count("0150"), 0u);
-  EXPECT_FALSE(ProcessRun().matrizSelected);
+  EXPECT_FALSE(s.form->Run().matrizSelected);
   EXPECT_TRUE(s.form->controls.ListBoxSelecionados.empty());
   // The next file is again checked as the head office.
   EXPECT_EQ(s.Import(s.Write("matriz.txt", Network(kMatriz))), ImportOutcome::Imported);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, kMatriz);
+  EXPECT_EQ(s.form->Run().matrizCNPJ, kMatriz);
   EXPECT_EQ(s.Import(s.Write("filial2.txt", Network(kFilial))), ImportOutcome::Imported);
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 2u);
 }
@@ -108,7 +108,7 @@ TEST(FileChecks, HeaderThatCannotNameTheMergedFileIsRefusedBeforeImport) {
         << c.message;
     EXPECT_EQ(s.TakeMessages(), std::vector<std::string>{c.message});
     EXPECT_EQ(s.Count("0000"), 0u);
-    EXPECT_FALSE(ProcessRun().matrizSelected) << "a refused header is no reference";
+    EXPECT_FALSE(s.form->Run().matrizSelected) << "a refused header is no reference";
   }
   // A leap day is a day.
   EXPECT_EQ(s.Import(s.Write("ok.txt", Network("11111111000191", "29022020", "29022020"))), ImportOutcome::Imported);
@@ -118,8 +118,8 @@ TEST(FileChecks, UntickedBoxStillMakesTheFirstFileTheReference) {
   ImportStage s;
   s.NoHeadOfficeCheck();
   ASSERT_EQ(s.Import(s.Write("filial.txt", Network(kFilial))), ImportOutcome::Imported);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, kFilial);
-  EXPECT_EQ(ProcessRun().matrizDtIni, "01012020");
+  EXPECT_EQ(s.form->Run().matrizCNPJ, kFilial);
+  EXPECT_EQ(s.form->Run().matrizDtIni, "01012020");
   EXPECT_EQ(s.Import(s.Write("matriz.txt", Network(kMatriz))), ImportOutcome::Imported);
   EXPECT_EQ(s.Import(s.Write("outra.txt", Network("22222222000191"))), ImportOutcome::Refused);
 }
@@ -153,7 +153,7 @@ TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
   EXPECT_EQ(s.Import(s.Write("sem0000.txt", {"|0001|0|", HeaderLine(kMatriz)})), ImportOutcome::Refused);
   EXPECT_EQ(s.Import(s.WriteBytes("branco.txt", "\r\n")), ImportOutcome::Refused);
   EXPECT_EQ(s.TakeMessages().size(), 3u);
-  EXPECT_FALSE(ProcessRun().matrizSelected);
+  EXPECT_FALSE(s.form->Run().matrizSelected);
   EXPECT_EQ(s.Count("0001"), 0u);
 }
 

@@ -67,7 +67,7 @@ TEST(ImportFiles, EveryLineEndIsReadAndTheBarEndsAtItsTotal) {
   for (const Case& c : cases) {
     ImportStage s;
     Bar bar;
-    ::Ports().progress = &bar;
+    s.form->Run().ports.progress = &bar;
     std::string path = s.Write(std::string(c.name) + ".txt",
                                File(kMatriz, {EstablishmentLine("1", kMatriz), "|0150|P1|NOME||||||||||"}),
                                c.eol, c.finalEol);
@@ -78,7 +78,7 @@ TEST(ImportFiles, EveryLineEndIsReadAndTheBarEndsAtItsTotal) {
     EXPECT_EQ(bar.lastLabel, "Aguardando Próximo arquivo...");  // no counts between files
     EXPECT_EQ(s.Column("0150", "Bairro"), std::vector<std::string>{""}) << c.name;
     EXPECT_EQ(s.Count("9999"), 1u) << c.name;
-    ::Ports().progress = nullptr;
+    s.form->Run().ports.progress = nullptr;
   }
   ImportStage s;
   EXPECT_EQ(frmAssistente::CountLines(s.WriteBytes("mixed.txt", "a\r\nb\nc\rd")), 4);
@@ -110,7 +110,7 @@ TEST(ImportFiles, RenumberingKeepsEveryOtherFieldAndCopesWithOddLines) {
   ImportStage s;
   std::string first = "|0140|CE0000001|LOJA|" + kMatriz + "|SP||3550308|||";
   EXPECT_EQ(s.form->RenumberEstablishment(first), "|0140|1|LOJA|" + kMatriz + "|SP||3550308|||");
-  ProcessRun().connection->Execute("INSERT INTO ###0140(Id_CNPJ,Reg,Cod_Est) VALUES ('x','0140','3')");
+  s.form->Run().connection->Execute("INSERT INTO ###0140(Id_CNPJ,Reg,Cod_Est) VALUES ('x','0140','3')");
   std::string later = "|0140|1|LOJA|x|";
   s.form->RenumberEstablishment(later);
   EXPECT_EQ(later, "|0140|4|LOJA|x|");
@@ -135,28 +135,28 @@ TEST(ImportFiles, AFileThatCannotBeReadChangesNothing) {
   EXPECT_EQ(s.form->controls.ListBoxSelecionados.size(), 1u);
   EXPECT_EQ(s.Count("0140"), 1u);
   // A staging store that fails during the check: reported, not thrown.
-  auto real = std::move(ProcessRun().connection);
-  ProcessRun().connection = std::make_unique<FailingSelects>(*real);
+  auto real = std::move(s.form->Run().connection);
+  s.form->Run().connection = std::make_unique<FailingSelects>(*real);
   EXPECT_EQ(s.Import(s.Write("f.txt", File(kFilial, {}))), ImportOutcome::Failed);
-  ProcessRun().connection = std::move(real);
+  s.form->Run().connection = std::move(real);
   ASSERT_EQ(s.TakeMessages().size(), 1u);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, kMatriz);
+  EXPECT_EQ(s.form->Run().matrizCNPJ, kMatriz);
 }
 
 TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
   ImportStage s;
   Bar bar;
   bar.form = s.form.get();
-  ::Ports().progress = &bar;
+  s.form->Run().ports.progress = &bar;
   // The first file cancelled: nothing stays, and the next file is again the first.
   bar.cancelAt = 4;
   EXPECT_EQ(s.Import(s.Write("m.txt", File(kMatriz, {EstablishmentLine("1", kMatriz), "|0100|A|111|",
                                                       "|0110|1|1|1||"}))),
             ImportOutcome::Cancelled);
-  EXPECT_FALSE(ProcessRun().matrizSelected);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, "");
+  EXPECT_FALSE(s.form->Run().matrizSelected);
+  EXPECT_EQ(s.form->Run().matrizCNPJ, "");
   EXPECT_EQ(s.form->m_CPF, "");
-  EXPECT_EQ(ProcessRun().currentCNPJ, "");
+  EXPECT_EQ(s.form->Run().currentCNPJ, "");
   for (const char* t : {"0000", "0001", "0140", "0100"}) EXPECT_EQ(s.Count(t), 0u) << t;
   EXPECT_TRUE(s.form->controls.ListBoxSelecionados.empty());
   bar.cancelAt = -1;
@@ -168,10 +168,10 @@ TEST(ImportFiles, CancelledOrFailingFileIsRolledBackAndItsStateGivenBack) {
   EXPECT_EQ(s.Import(s.Write("f.txt", File(kFilial, {EstablishmentLine("1", kFilial), "|0100|B|222|",
                                                       "|A100|X|"}))),
             ImportOutcome::Cancelled);
-  ::Ports().progress = nullptr;
+  s.form->Run().ports.progress = nullptr;
   EXPECT_EQ(s.form->m_CPF, "111");
-  EXPECT_EQ(ProcessRun().currentCNPJ, kMatriz);
-  EXPECT_EQ(ProcessRun().matrizCNPJ, kMatriz);
+  EXPECT_EQ(s.form->Run().currentCNPJ, kMatriz);
+  EXPECT_EQ(s.form->Run().matrizCNPJ, kMatriz);
   EXPECT_TRUE(s.form->m_Descartados.empty());
   EXPECT_EQ(s.Column("0140", "CNPJ"), std::vector<std::string>{kMatriz});
   EXPECT_EQ(s.Column("0100", "CPF"), std::vector<std::string>{"111"});
@@ -200,7 +200,10 @@ TEST(ImportFiles, ChoosingAFileImportsItAndACancelledDialogChangesNothing) {
   EXPECT_EQ(form.controls.txtLocalMagnetico.Text, "");
   form.ChooseInputFile();  // the dialog is cancelled
   EXPECT_EQ(form.controls.ListBoxSelecionados.size(), 1u);
-  EXPECT_EQ(s.Count("0140"), 1u);
+  // The form stages into its own database, not the stage's.
+  EXPECT_EQ(s.Count("0140"), 0u);
+  auto rs = form.Run().connection->Execute("SELECT COUNT(*) AS n FROM ###0140");
+  EXPECT_EQ((*rs)["n"].AsInt(), 1);
 }
 
 TEST(ImportFiles, PublicSampleImportsWhole) {

@@ -189,31 +189,31 @@ TEST(Loading, DroppedLinesAreCountedPerCode) {
 
 TEST(InsertTable, BoundValuesStoredAsWrittenAndFailuresReportedNotThrown) {
   ImportStage s;
-  ProcessRun().currentCNPJ = "O'C";
-  ProcessRun().currentParentID.clear();
-  ProcessRun().BeginStagedFile();
+  s.form->Run().currentCNPJ = "O'C";
+  s.form->Run().currentParentID.clear();
+  s.form->Run().BeginStagedFile();
   // Values are bound, quotes and all: trimmed and upper-cased, but for codes.
-  Objeto_Collection l0001 = BuildLayout(FindBlock('0')->layouts(), "0001");
-  EXPECT_TRUE(md_InsertTable("|0001| x'y |", "0001", l0001));
+  Objeto_Collection l0001 = BuildLayout(s.form->Run(), FindBlock('0')->layouts(), "0001");
+  EXPECT_TRUE(md_InsertTable(s.form->Run(), "|0001| x'y |", "0001", l0001));
   EXPECT_EQ(s.Rows("SELECT Id_CNPJ, Id_Arquivo, Reg, Ind_Mov FROM ###0001"),
             (std::vector<std::vector<std::string>>{{"O'C", "1", "0001", "X'Y"}}));
   // A child before any parent links to 0; the identity column of a parent is not sent.
-  Objeto_Collection c170 = BuildLayout(FindBlock('C')->layouts(), "C170");
+  Objeto_Collection c170 = BuildLayout(s.form->Run(), FindBlock('C')->layouts(), "C170");
   // C170 is only carried: staged whole, one text of the fields as their columns
   // would hold them (trimmed, upper-cased but for codes), every field of the
   // layout present.
-  EXPECT_TRUE(md_InsertTable("|C170|1| it'em ;--| caixa \xe7\xe3o |", "C170", c170));
+  EXPECT_TRUE(md_InsertTable(s.form->Run(), "|C170|1| it'em ;--| caixa \xe7\xe3o |", "C170", c170));
   EXPECT_EQ(s.Column("C170", "ID"), std::vector<std::string>{"0"});
   const size_t c170Fields = Layout006().Find("C170")->fields.size();
   EXPECT_EQ(s.Column("C170", "Linha"),
             std::vector<std::string>{"|C170|1|it'em ;--|CAIXA \xc7\xc3O|" + std::string(c170Fields - 4, '|')});
-  // A table that does not exist: reported, kept in ProcessRun().lastError, nothing thrown.
-  EXPECT_FALSE(md_InsertTable("|ZZZZ|1|", "ZZZZ", l0001));
+  // A table that does not exist: reported, kept in s.form->Run().lastError, nothing thrown.
+  EXPECT_FALSE(md_InsertTable(s.form->Run(), "|ZZZZ|1|", "ZZZZ", l0001));
   ASSERT_EQ(s.messages.errors.size(), 1u);
   EXPECT_NE(s.messages.errors[0].find(".md_InsertTable()"), std::string::npos);
-  EXPECT_FALSE(ProcessRun().lastError.empty());
+  EXPECT_FALSE(s.form->Run().lastError.empty());
   Objeto_Collection empty;
-  EXPECT_FALSE(md_InsertTable("|0001|0|", "0001", empty));
+  EXPECT_FALSE(md_InsertTable(s.form->Run(), "|0001|0|", "0001", empty));
   EXPECT_EQ(s.Count("0001"), 1u);
 }
 

@@ -12,6 +12,7 @@
 #include "staging/layout_spec.h"
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 
 TEST(ObjetoCollection, ItemByPositionAndKeyNeverThrows) {
   Objeto_Collection c;
@@ -64,7 +65,7 @@ TEST(Layouts, EveryLayoutKeepsTheInvariants) {
       EXPECT_TRUE(codes.insert(spec.code).second);
       EXPECT_EQ(spec.code[0], block.letter);
       if (!spec.pkIdentity) ++children;
-      Objeto_Collection layout = BuildLayout(block.layouts(), spec.code);
+      Objeto_Collection layout = BuildLayout(TestRun(), block.layouts(), spec.code);
       bool seenLine = false, hasIdCnpj = false;
       int next = 1;
       for (const Campos_Collection& f : layout) {
@@ -94,11 +95,11 @@ TEST(Layouts, UnknownCodesGiveEmptyLayouts) {
   for (const char* code : {"", "0000 ", "c100", "C999", "A200"}) {
     const BlockEntry* block = FindBlock(code[0] == 'c' || !code[0] ? 'C' : code[0]);
     ASSERT_NE(block, nullptr);
-    Objeto_Collection layout = BuildLayout(block->layouts(), code);
+    Objeto_Collection layout = BuildLayout(TestRun(), block->layouts(), code);
     EXPECT_EQ(layout.Count(), 0) << code;
     EXPECT_FALSE(layout.IsPkIdentity());
   }
-  EXPECT_EQ(BuildLayout(FindBlock('C')->layouts(), "C110").Count(), 6);  // Id_CNPJ, ID, Id_Arquivo and three fields
+  EXPECT_EQ(BuildLayout(TestRun(), FindBlock('C')->layouts(), "C110").Count(), 6);  // Id_CNPJ, ID, Id_Arquivo and three fields
   EXPECT_EQ(FindAnyLayout("M410")->LineFieldCount(), 5);
   EXPECT_EQ(FindAnyLayout("0200")->LineFieldCount(), 12);
   EXPECT_EQ(FindAnyLayout("C500")->LineFieldCount(), 15);

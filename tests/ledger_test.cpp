@@ -305,7 +305,7 @@ void ReplaceAllIn(std::string& text, const std::string& from, const std::string&
 TEST_F(LedgerRun, AStoringFailureSwallowedFailsTheRun) {
   // The branch's C170 rows are never stored, yet no error reaches the import:
   // the file is accepted as if every line had been stored.
-  InstallFaultyConnection([](std::string& sql) {
+  InstallFaultyConnection(form->Run(), [](std::string& sql) {
     return !(sql.rfind("INSERT INTO ###C170", 0) == 0 && sql.find(std::string("'") + kBranch + "'") != std::string::npos);
   });
   RunResult r = Merge({samples_ + "/1-matriz.txt", samples_ + "/2-filial.txt"});
@@ -318,7 +318,7 @@ TEST_F(LedgerRun, AStoringFailureSwallowedFailsTheRun) {
 TEST_F(LedgerRun, LinesStoredUnderAnotherEstablishmentFailTheRun) {
   // The branch's documents are stored under the head office: written whole,
   // in a valid file, but under the wrong establishment.
-  InstallFaultyConnection([](std::string& sql) {
+  InstallFaultyConnection(form->Run(), [](std::string& sql) {
     if (StoresBlockCDetail(sql)) ReplaceAllIn(sql, std::string("'") + kBranch + "'", std::string("'") + kHead + "'");
     return true;
   });
@@ -340,7 +340,7 @@ TEST_F(LedgerRun, LinesStoredUnderAnotherEstablishmentFailTheRun) {
 TEST_F(LedgerRun, LinesOfAFileLeftOutFailTheRun) {
   // The branch's documents are stored under a CNPJ no establishment declares:
   // the writer never reaches them.
-  InstallFaultyConnection([](std::string& sql) {
+  InstallFaultyConnection(form->Run(), [](std::string& sql) {
     if (StoresBlockCDetail(sql)) ReplaceAllIn(sql, std::string("'") + kBranch + "'", "'42765521000999'");
     return true;
   });

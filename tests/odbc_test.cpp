@@ -16,6 +16,7 @@
 #include "staging/recording_backend.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/check_support.h"
 #include "tests/support/odbc_support.h"
 
@@ -229,15 +230,15 @@ TEST(OdbcOpen, UnreachableTargetFailsAtOnceNamingItWithoutThePassword) {
 // the control table and every staging table in T-SQL, each registered right
 // after its creation, in the blocks' order.
 TEST(OdbcStatements, StartOfRunSendsTheProgramsTsqlTexts) {
-  auto previous = std::move(ProcessRun().connection);
+  auto previous = std::move(TestRun().connection);
   auto recording = std::make_unique<RecordingConnection>();
   RecordingConnection* rec = recording.get();
-  ProcessRun().connection = std::move(recording);
-  ProcessRun().connection->Open();
-  md_CreateControlTable();
-  for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
+  TestRun().connection = std::move(recording);
+  TestRun().connection->Open();
+  md_CreateControlTable(TestRun());
+  for (const BlockEntry& block : BlockTable()) CreateTablesOf(TestRun(), block.layouts());
   std::vector<std::string> sent = rec->Statements();
-  ProcessRun().connection = std::move(previous);
+  TestRun().connection = std::move(previous);
 
   std::vector<std::string> codes;
   for (const BlockEntry& block : BlockTable())

@@ -120,7 +120,7 @@ TEST_F(PagesTest, StartsOnWelcomePageWithHeadOfficeKindAndTickedBox) {
   EXPECT_EQ(c.cmdAvancar.Caption, "&Avançar >");
   EXPECT_EQ(c.cmdCancelar.Caption, "Cancelar");
   EXPECT_FALSE(c.lblResultadoFinal.Visible);
-  EXPECT_FALSE(ProcessRun().startTime.empty());
+  EXPECT_FALSE(form_->Run().startTime.empty());
   EXPECT_GT(view_.changes, 0);
 }
 
@@ -131,7 +131,7 @@ TEST_F(PagesTest, PageTestsHoldTheWizardAndBackLeadsToTheMergeKind) {
   EXPECT_EQ(VisiblePage(), 1);
   EXPECT_FALSE(c.Image1.Visible);
   EXPECT_TRUE(c.Frame2.Visible && c.Frame3.Visible);
-  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui os Arquivos do Pis/Cofins\r\nDt. Início: " + ProcessRun().startTime);
+  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui os Arquivos do Pis/Cofins\r\nDt. Início: " + form_->Run().startTime);
   EXPECT_TRUE(c.cmdVoltar.Enabled);
 
   // No file: the message, and the page stays.
@@ -154,7 +154,7 @@ TEST_F(PagesTest, PageTestsHoldTheWizardAndBackLeadsToTheMergeKind) {
   form_->cmdAvancar_Click();
   EXPECT_EQ(form_->m_Page, 2);
   EXPECT_TRUE(c.cmdVoltar.Enabled);
-  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui o local do arquivo magnético\r\nDt. Início: " + ProcessRun().startTime);
+  EXPECT_EQ(c.lblRotulo.Caption, "Selecione aqui o local do arquivo magnético\r\nDt. Início: " + form_->Run().startTime);
   form_->cmdAvancar_Click();
   ASSERT_EQ(messages_.shown.size(), 2u);
   EXPECT_EQ(messages_.shown[1].text, "Selecione o local onde será salvo o arquivo");
@@ -187,7 +187,7 @@ TEST_F(PagesTest, FolderButtonAsksTheChooserAndTheLastPageButtonReadsConcluir) {
   EXPECT_EQ(form_->m_Page, 3);
   EXPECT_EQ(c.cmdAvancar.Caption, "&Concluir");
   EXPECT_TRUE(c.cmdVoltar.Enabled);
-  EXPECT_EQ(c.lblRotulo.Caption, "Você está prestes a iniciar a Unificação\r\nDt. Início: " + ProcessRun().startTime);
+  EXPECT_EQ(c.lblRotulo.Caption, "Você está prestes a iniciar a Unificação\r\nDt. Início: " + form_->Run().startTime);
   form_->cmdVoltar_Click();
   EXPECT_EQ(form_->m_Page, 2);
   EXPECT_EQ(c.cmdAvancar.Caption, "&Avançar >");
@@ -283,7 +283,7 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
   EXPECT_EQ(VisiblePage(), 4);
   ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
   EXPECT_TRUE(fs::exists(form_->m_Resultado.path));
-  EXPECT_FALSE(ProcessRun().endTime.empty());
+  EXPECT_FALSE(form_->Run().endTime.empty());
   EXPECT_EQ(c.cmdCancelar.Caption, "Fechar");
   EXPECT_TRUE(c.cmdCancelar.Enabled);
   EXPECT_FALSE(c.cmdVoltar.Visible);
@@ -344,7 +344,7 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
   EXPECT_EQ(form_->m_Page, 4);
   form_->cmdCancelar_Click();
   EXPECT_TRUE(form_->m_Unloaded);
-  EXPECT_EQ(ProcessRun().connection, nullptr);
+  EXPECT_EQ(form_->Run().connection, nullptr);
 }
 
 TEST_F(PagesTest, AnUnwritableFolderIsRefusedAndAFailedRunReturnsToTheFolderPage) {
@@ -418,7 +418,7 @@ TEST_F(PagesTest, AnUnwritableFolderIsRefusedAndAFailedRunReturnsToTheFolderPage
 TEST_F(PagesTest, AFailedRunOffersItsLedgerOnTheFolderPage) {
   files_.paths = Network(1);
   form_->cmdAvancar_Click();
-  InstallFaultyConnection([](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
+  InstallFaultyConnection(form_->Run(), [](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
   form_->cmdLocalArquivoMagnetico_Click();
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
   form_->cmdAvancar_Click();
@@ -479,7 +479,7 @@ TEST_F(PagesTest, CancelNeverClosesTheDatabaseUnderRunningWork) {
   form_->cmdLocalArquivoMagnetico_Click();
   EXPECT_TRUE(pressed);
   EXPECT_FALSE(form_->m_Unloaded);
-  ASSERT_NE(ProcessRun().connection, nullptr);
+  ASSERT_NE(form_->Run().connection, nullptr);
   EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
   EXPECT_TRUE(form_->controls.cmdLocalArquivoMagnetico.Enabled);
   EXPECT_TRUE(form_->controls.cmdAvancar.Enabled);
@@ -572,7 +572,7 @@ TEST_F(PagesTest, TheResultPageShowsTheRunsTimes) {
   folders_.folder = (dir_ / "out").string();
   form_->ButtonLocalidadeSalvar_Click();
   form_->cmdAvancar_Click();
-  ProcessRun().startTime = "01/01/2000 08:00:00";  // the program started long before the run
+  form_->Run().startTime = "01/01/2000 08:00:00";  // the program started long before the run
   form_->ShowPage();
   EXPECT_NE(form_->controls.lblRotulo.Caption.find("Dt. Início: 01/01/2000 08:00:00"), std::string::npos);
   std::string headerDuringRun;
@@ -619,7 +619,7 @@ TEST_F(PagesTest, TheFirstReadOfALargeFileShowsProgressAndCanBeCancelled) {
   EXPECT_TRUE(pressed);
   EXPECT_TRUE(questions_.asked.empty()) << "the import stops without closing the wizard";
   EXPECT_FALSE(form_->m_Unloaded);
-  ASSERT_NE(ProcessRun().connection, nullptr);
+  ASSERT_NE(form_->Run().connection, nullptr);
   EXPECT_TRUE(form_->controls.ListBoxSelecionados.empty());
   ASSERT_EQ(preRead.size(), 2u);
   EXPECT_LT(preRead[1], frmAssistente::kPreReadShare * 100);

@@ -115,7 +115,7 @@ TEST_F(RunFixture, NamedFromTheFirstFileInTheChosenFolderReplacingAnOldOne) {
     EXPECT_EQ(ReadFile(expected), first) << "a second run gives the same file";
   }
   EXPECT_NE(first.rfind("|0000|", 0), std::string::npos);
-  EXPECT_FALSE(ProcessRun().endTime.empty());
+  EXPECT_FALSE(form->Run().endTime.empty());
   EXPECT_TRUE(form->m_Resultado.ok);
   ExpectValidFile(expected);
 }
@@ -139,7 +139,7 @@ TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
   const std::string target = out() + platform::kPathSeparator + NameFrom(files[0]);
   WriteFileLines(target, {"OLD"});
   // A stored value that is no number makes a sum fail in the middle of Block 0.
-  ProcessRun().connection->Execute("INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,"
+  form->Run().connection->Execute("INSERT INTO ###0111(Id_CNPJ,Reg,Rec_Bru_NCum_Trib_Mi,Rec_Bru_NCum_Nt_Mi,"
                         "Rec_Bru_NCum_Exp,Rec_Bru_Cum,Rec_Bru_Total) VALUES ('1','0111','X','0','0','0','0')");
   RunResult r = Run(out());
   EXPECT_FALSE(r.ok);
@@ -148,7 +148,7 @@ TEST_F(RunFixture, FailureLeavesTheOldFileAndNoPartialOne) {
   EXPECT_EQ(ReadFile(target), "OLD\r\n");
   EXPECT_EQ(FilesIn(out()), 1u) << "no temporary file left";
   // The counters are not left half-counted: once the value is gone the run succeeds.
-  ProcessRun().connection->Execute("DELETE FROM ###0111 WHERE (Rec_Bru_NCum_Trib_Mi = 'X')");
+  form->Run().connection->Execute("DELETE FROM ###0111 WHERE (Rec_Bru_NCum_Trib_Mi = 'X')");
   r = Run(out());
   ASSERT_TRUE(r.ok) << r.error;
   ExpectValidFile(target);
@@ -162,7 +162,7 @@ TEST_F(RunFixture, AnOutputItsOwnCheckRejectsIsKeptOnlyAsInvalido) {
   const std::string target = out() + platform::kPathSeparator + NameFrom(files[0]);
   WriteFileLines(target, {"OLD"});
   // A stored name holding the field separator: its lines get one field too many.
-  ProcessRun().connection->Execute("UPDATE ###0150 SET Nome = 'A|B'");
+  form->Run().connection->Execute("UPDATE ###0150 SET Nome = 'A|B'");
   RunResult r = Run(out());
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.error.find("não passou na verificação"), std::string::npos) << r.error;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/sql_support.h"
 
 namespace {
@@ -20,11 +21,11 @@ std::vector<std::string> CorpusFiles() {
 class SqlCorpus : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SqlCorpus, RunsAsExpected) {
-  ProcessRun().connection = CreateConnection("");
-  ProcessRun().connection->Open();
-  std::vector<std::string> failures = RunSqlCorpus(*ProcessRun().connection, GetParam());
-  ProcessRun().connection->Close();
-  ProcessRun().connection.reset();
+  TestRun().connection = CreateConnection("");
+  TestRun().connection->Open();
+  std::vector<std::string> failures = RunSqlCorpus(*TestRun().connection, GetParam());
+  TestRun().connection->Close();
+  TestRun().connection.reset();
   for (const std::string& f : failures) ADD_FAILURE() << f;
 }
 

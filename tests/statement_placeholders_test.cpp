@@ -7,6 +7,7 @@
 #include "blocks/block_statement.h"
 #include "blocks/bloco0.h"
 #include "staging/run_state.h"
+#include "tests/support/test_run.h"
 #include "tests/support/block_m_support.h"
 #include "tests/support/writer_support.h"
 
@@ -43,7 +44,7 @@ TEST(StatementPlaceholders, EstablishmentCnpjsHoldingPlaceholdersKeepTheirRecord
                cnpj);
   }
   bool single = false;
-  std::vector<std::string> lines = WriteAndRead(dir.File("b0.txt"), [&] { Bloco0::md_UnifyBlock(single); });
+  std::vector<std::string> lines = WriteAndRead(dir.File("b0.txt"), [&] { Bloco0::md_UnifyBlock(TestRun(), single); });
   for (const char* reg : {"0140", "0150", "0190", "0200", "0205", "0450"})
     EXPECT_EQ(LinesOf(lines, reg).size(), kPlaceholders.size()) << reg;
   for (const std::string& p : kPlaceholders)

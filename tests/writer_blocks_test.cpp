@@ -7,6 +7,7 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/ui_ports.h"
+#include "tests/support/test_run.h"
 #include "tests/support/writer_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ class OpenerCloserBlocks : public ::testing::Test {
   // Writes the block of `letter` as the run does, from the table of blocks.
   std::vector<std::string> Unify(char letter) {
     bool notSingle = false;
-    return WriteAndRead(dir.File("b.txt"), [&] { WriteBlock(*FindBlock(letter), notSingle); });
+    return WriteAndRead(dir.File("b.txt"), [&] { WriteBlock(TestRun(), *FindBlock(letter), notSingle); });
   }
   StagingDatabase db;
   TempFolder dir;
@@ -38,11 +39,11 @@ TEST_F(OpenerCloserBlocks, OpenerOfTheFirstFileSaysTheBlockIsEmpty) {
   StoreLine("|F001|1|", "222");
   StoreLine("|1001|1|", "111");
   Block2Progress progress;
-  Ports().progress = &progress;
+  TestRun().ports.progress = &progress;
   EXPECT_EQ(Unify('A'), (std::vector<std::string>{"|A001|1|", "|A990|2|"}));
   EXPECT_EQ(Unify('F'), (std::vector<std::string>{"|F001|1|", "|F990|2|"}));
   EXPECT_EQ(Unify('1'), (std::vector<std::string>{"|1001|1|", "|1990|2|"}));
-  Ports().progress = nullptr;
+  TestRun().ports.progress = nullptr;
   EXPECT_EQ(progress.labels, std::vector<std::string>(3, "Empresas (1/1) => CNPJ: Nenhum"));
   EXPECT_EQ(CounterOf("A001"), 1);
   EXPECT_EQ(CounterOf("9999"), 6);

@@ -127,18 +127,18 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
     return false;
   }
   std::vector<std::string> fields(views.begin(), views.end());
-  ProcessRun().fileCNPJ = fields[9];
-  ProcessRun().fileDtIni = fields[6];
-  ProcessRun().fileDtFin = fields[7];
+  run_.fileCNPJ = fields[9];
+  run_.fileDtIni = fields[6];
+  run_.fileDtFin = fields[7];
   // The header names the merged file: a CNPJ or a date that could not is
   // refused before anything of the file is read.
-  if (std::string problem = HeaderFieldsProblem(ProcessRun().fileCNPJ, ProcessRun().fileDtIni, ProcessRun().fileDtFin); !problem.empty()) {
+  if (std::string problem = HeaderFieldsProblem(run_.fileCNPJ, run_.fileDtIni, run_.fileDtFin); !problem.empty()) {
     ShowMessage(NamedIfSeveral(path, problem + "!"), MsgIcon::Information);
     return false;
   }
   m_CandidateEstablishments.clear();
   if (!m_MesmoCNPJ) m_CandidateEstablishments = EstablishmentsOf(path);
-  if (!ProcessRun().matrizSelected) {
+  if (!run_.matrizSelected) {
     if (AcceptHeadOffice(fields)) return true;
     ShowMessage(NamedIfSeveral(path, "Selecione primeiramente o arquivo que contém o CNPJ da Empresa Matriz!"),
                 MsgIcon::Information);
@@ -157,14 +157,14 @@ bool frmAssistente::CheckChosenFile(const std::string& path) {
 bool frmAssistente::AcceptHeadOffice(std::vector<std::string>& fields) {
   const std::string& cnpj = fields.size() > 9 ? fields[9] : std::string();
   if (controls.checkValidarMatriz.Value && !IsHeadOfficeCnpj(cnpj)) {
-    md_ClearTables();
+    md_ClearTables(run_);
     return false;
   }
-  ProcessRun().matrizCNPJ = cnpj;
-  ProcessRun().matrizDtIni = fields.size() > 6 ? fields[6] : std::string();
-  ProcessRun().matrizDtFin = fields.size() > 7 ? fields[7] : std::string();
+  run_.matrizCNPJ = cnpj;
+  run_.matrizDtIni = fields.size() > 6 ? fields[6] : std::string();
+  run_.matrizDtFin = fields.size() > 7 ? fields[7] : std::string();
   m_MatrizCodVer = std::string(TrimBlanks(fields.size() > 2 ? fields[2] : std::string()));
-  ProcessRun().matrizSelected = true;
+  run_.matrizSelected = true;
   return true;
 }
 
@@ -187,7 +187,7 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   if (!already && !m_MesmoCNPJ) {
     const std::string stored = UpperLatin1(TrimBlanks(cnpj));
     bool cnpjStored =
-        !ProcessRun().connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")->Eof();
+        !run_.connection->Execute("SELECT CNPJ FROM ###0140 WHERE CNPJ like '" + PrepareLikeText(stored) + "' ")->Eof();
     if (cnpjStored) {
       // Another file of an establishment already in the merge: a second part
       // of one CNPJ, which the other merge kind joins.
@@ -208,8 +208,8 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
   }
   // The parts of one CNPJ: every part declares the first part's CNPJ (a
   // branch, or another company, is not a part of it).
-  if (m_MesmoCNPJ && UpperLatin1(TrimBlanks(cnpj)) != UpperLatin1(TrimBlanks(ProcessRun().matrizCNPJ))) {
-    message = "O CNPJ deste arquivo (" + cnpj + ") difere do CNPJ da primeira parte (" + ProcessRun().matrizCNPJ +
+  if (m_MesmoCNPJ && UpperLatin1(TrimBlanks(cnpj)) != UpperLatin1(TrimBlanks(run_.matrizCNPJ))) {
+    message = "O CNPJ deste arquivo (" + cnpj + ") difere do CNPJ da primeira parte (" + run_.matrizCNPJ +
               "): na unificação do mesmo CNPJ todas as partes são do mesmo CNPJ. Para unir matriz e filiais, "
               "volte à primeira página e use 'Unifica Matriz e Filiais (Diferente CNPJ)'.";
     return false;
@@ -226,15 +226,15 @@ bool frmAssistente::CheckAgainstHeadOffice(std::vector<std::string>& fields, std
                     ": cada estabelecimento deve vir de um só arquivo. Nada deste arquivo foi gravado.";
           return false;
         }
-  if (ProcessRun().matrizCNPJ.substr(0, 8) != ProcessRun().fileCNPJ.substr(0, 8)) {
+  if (run_.matrizCNPJ.substr(0, 8) != run_.fileCNPJ.substr(0, 8)) {
     message = "Arquivo selecionado não pertence à Matriz!!!";
     return false;
   }
-  if (ProcessRun().matrizDtIni != ProcessRun().fileDtIni) {
+  if (run_.matrizDtIni != run_.fileDtIni) {
     message = "Arquivo selecionado não pertence ao mesmo período (INICIAL)!!!";
     return false;
   }
-  if (ProcessRun().matrizDtFin != ProcessRun().fileDtFin) {
+  if (run_.matrizDtFin != run_.fileDtFin) {
     message = "Arquivo selecionado não pertence ao mesmo período (FINAL)!!!";
     return false;
   }
@@ -254,7 +254,7 @@ bool frmAssistente::HeadOfficeFirst(const std::vector<ListedFile>& files) const 
 // Reads each header once; files that cannot be read keep their place among
 // the others (their import reports why).
 void frmAssistente::OrderHeadOfficeFirst(std::vector<std::string>& paths) {
-  if (ProcessRun().matrizSelected || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return;
+  if (run_.matrizSelected || m_MesmoCNPJ || !controls.checkValidarMatriz.Value) return;
   std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) {
     std::string line, why;
     if (ReadFirstLine(path, line, why, nullptr) != FirstLine::Read) return false;

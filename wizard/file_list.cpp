@@ -37,8 +37,9 @@ namespace {
 // start from: the links of the last rows, the last header and the
 // accountant's and regime's fields last read.
 std::vector<std::string*> ImportLinks(frmAssistente& form) {
-  return {&ProcessRun().currentCNPJ, &ProcessRun().currentParentID, &ProcessRun().currentEcfID, &ProcessRun().currentCaixaID, &ProcessRun().currentIdPai,
-          &ProcessRun().currentCST,  &ProcessRun().fileCNPJ,       &ProcessRun().fileDtIni,   &ProcessRun().fileDtFin,      &form.m_CPF,
+  RunContext& run_ = form.Run();
+  return {&run_.currentCNPJ, &run_.currentParentID, &run_.currentEcfID, &run_.currentCaixaID, &run_.currentIdPai,
+          &run_.currentCST,  &run_.fileCNPJ,       &run_.fileDtIni,   &run_.fileDtFin,      &form.m_CPF,
           &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
 }
 
@@ -58,16 +59,16 @@ std::string frmAssistente::ListRowText(size_t i) const {
 }
 
 void frmAssistente::ClearImports() {
-  md_ClearTables();
-  ProcessRun().matrizSelected = false;
-  ProcessRun().matrizCNPJ.clear();
-  ProcessRun().matrizDtIni.clear();
-  ProcessRun().matrizDtFin.clear();
-  ProcessRun().currentCNPJ.clear();
-  ProcessRun().currentParentID.clear();
-  ProcessRun().currentEcfID.clear();
-  ProcessRun().currentCaixaID.clear();
-  ProcessRun().currentCST.clear();
+  md_ClearTables(run_);
+  run_.matrizSelected = false;
+  run_.matrizCNPJ.clear();
+  run_.matrizDtIni.clear();
+  run_.matrizDtFin.clear();
+  run_.currentCNPJ.clear();
+  run_.currentParentID.clear();
+  run_.currentEcfID.clear();
+  run_.currentCaixaID.clear();
+  run_.currentCST.clear();
   m_CPF.clear();
   m_Cod_Inc_Trib.clear();
   m_Ind_Apro_Cred.clear();
@@ -81,7 +82,7 @@ void frmAssistente::ClearImports() {
   controls.ListBoxSelecionados.clear();
   controls.ListBoxIndex = -1;
   UpdateFileCount();
-  md_ShowProgress(0, kStatusNoFile, 0, 0);
+  md_ShowProgress(run_, 0, kStatusNoFile, 0, 0);
 }
 
 void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
@@ -99,7 +100,7 @@ void frmAssistente::NoteContribution(ListedFile& f, const std::map<std::string, 
                                      const std::map<std::string, int64_t>& shortLines,
                                      const std::map<std::string, int64_t>& longLines,
                                      const std::map<std::string, size_t>& widest) {
-  f.id = ProcessRun().CurrentStagedFile();
+  f.id = run_.CurrentStagedFile();
   for (const auto& [code, n] : m_Descartados) {
     auto before = droppedBefore.find(code);
     const int64_t added = n - (before == droppedBefore.end() ? 0 : before->second);
@@ -120,13 +121,13 @@ bool frmAssistente::LaterFilesLeanOn(size_t i) {
   if (later.empty()) return false;
   // Lines each later file read, per code (the ledger knows the file of each line read).
   std::map<std::string, std::map<int64_t, int64_t>> read;
-  for (const auto& [key, files] : ProcessRun().ledger.FileReads())
+  for (const auto& [key, files] : run_.ledger.FileReads())
     for (const auto& [file, n] : files)
       if (later.count(file)) read[key.first][file] += n;
-  for (const std::string& code : md_StagingCodes()) {
-    const std::map<int64_t, int64_t> rows = md_RowsPerFile(code, id);
+  for (const std::string& code : md_StagingCodes(run_)) {
+    const std::map<int64_t, int64_t> rows = md_RowsPerFile(run_, code, id);
     if (!rows.count(id)) continue;
-    if (code == "0140" && md_RowsPerFile(code, 0).begin()->first == id) return true;  // the first establishment
+    if (code == "0140" && md_RowsPerFile(run_, code, 0).begin()->first == id) return true;  // the first establishment
     for (const auto& [file, n] : read[code]) {
       auto staged = rows.find(file);
       if ((staged == rows.end() ? 0 : staged->second) < n) return true;
@@ -146,29 +147,29 @@ bool frmAssistente::DropFileRows(size_t i) {
   // codes are kept (or renamed) once for all parts, so each part leans on
   // the parts before it.
   if (i == 0 || m_MesmoCNPJ || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
-  ProcessRun().connection->Execute("BEGIN TRANSACTION");
+  run_.connection->Execute("BEGIN TRANSACTION");
   try {
     int64_t establishments = 0;
-    for (const std::string& code : md_StagingCodes()) {
-      const std::map<int64_t, int64_t> rows = md_RowsPerFile(code, removed.id);
+    for (const std::string& code : md_StagingCodes(run_)) {
+      const std::map<int64_t, int64_t> rows = md_RowsPerFile(run_, code, removed.id);
       auto mine = rows.find(removed.id);
       if (mine == rows.end()) continue;
       if (code == "0140") establishments = mine->second;
-      md_DeleteFileRows(code, removed.id);
+      md_DeleteFileRows(run_, code, removed.id);
     }
     if (establishments > 0)
-      ProcessRun().connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
+      run_.connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
                             " WHERE Id_Arquivo > " + std::to_string(removed.id));
-    ProcessRun().connection->Execute("COMMIT TRANSACTION");
+    run_.connection->Execute("COMMIT TRANSACTION");
   } catch (...) {
     try {
-      ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
+      run_.connection->Execute("ROLLBACK TRANSACTION");
     } catch (const std::exception&) {
       // the transaction is already gone
     }
     throw;
   }
-  ProcessRun().ledger.ForgetFile(removed.id);
+  run_.ledger.ForgetFile(removed.id);
   auto giveBack = [](std::map<std::string, int64_t>& counts, const std::map<std::string, int64_t>& part) {
     for (const auto& [code, n] : part)
       if (auto it = counts.find(code); it != counts.end() && (it->second -= n) <= 0) counts.erase(it);

@@ -14,31 +14,31 @@ frmAssistente::frmAssistente(Ports ports, std::string databaseTarget)
 frmAssistente::~frmAssistente() { Form_Unload(); }
 
 void frmAssistente::Form_Load() {
-  ProcessRun().Reset();
-  ::Ports() = ports_.ui;
+  run_.Reset();
+  run_.ports = ports_.ui;
   controls.checkValidarMatriz.Value = true;
   checkValidarMatriz_Click();
   controls.OptionUnificaMatrizFilial.Value = true;
   controls.OptionUnificaArquivo.Value = false;
   OptionUnificaMatrizFilial_Click();
   Navigate(0);
-  ProcessRun().connection = CreateConnection(databaseTarget_);
-  ProcessRun().connection->Open();
-  md_CreateControlTable();
-  for (const BlockEntry& block : BlockTable()) CreateTablesOf(block.layouts());
-  ProcessRun().startTime = NowText();
-  md_ShowProgress(0, kStatusNoFile, 0, 0);  // no file yet: the import bar is hidden, its status shown
+  run_.connection = CreateConnection(databaseTarget_);
+  run_.connection->Open();
+  md_CreateControlTable(run_);
+  for (const BlockEntry& block : BlockTable()) CreateTablesOf(run_, block.layouts());
+  run_.startTime = NowText();
+  md_ShowProgress(run_, 0, kStatusNoFile, 0, 0);  // no file yet: the import bar is hidden, its status shown
   Changed();
 }
 
 void frmAssistente::Form_Unload() {
   if (m_Unloaded) return;
   m_Unloaded = true;
-  if (ProcessRun().connection) {
-    ProcessRun().connection->Close();
-    ProcessRun().connection.reset();
+  if (run_.connection) {
+    run_.connection->Close();
+    run_.connection.reset();
   }
-  ::Ports() = UiPorts{};
+  run_.ports = UiPorts{};
 }
 
 // The view is told of every change; the file count follows the list first

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "staging/run_context.h"
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
 #include "wizard/reconciliation.h"
@@ -142,6 +143,11 @@ class frmAssistente {
   ~frmAssistente();
   frmAssistente(const frmAssistente&) = delete;
   frmAssistente& operator=(const frmAssistente&) = delete;
+
+  // The state of this form's run (staging database, links, headers, ledger):
+  // its own, shared with no other form.
+  RunContext& Run() { return run_; }
+  const RunContext& Run() const { return run_; }
 
   // ---- Start and end ----
   // Opens the staging database, creates ###Registros and every staging table,
@@ -465,6 +471,7 @@ class frmAssistente {
 
   Ports ports_;
   std::string databaseTarget_;
+  RunContext run_;
   bool m_CancelImport = false;
   // The page that shows the last run's result with its ledger (4, or 2 after
   // a failed run); -1 once the user left it.

@@ -101,9 +101,9 @@ struct RefusedByCheck {};
 // on in their order, destruction without Release drops them.
 class HeldMessages final : public MessagePort, public ErrorPort {
  public:
-  HeldMessages() : messages_(Ports().messages), errors_(Ports().errors) {
-    Ports().messages = this;
-    Ports().errors = this;
+  explicit HeldMessages(UiPorts& ports) : ports_(ports), messages_(ports.messages), errors_(ports.errors) {
+    ports_.messages = this;
+    ports_.errors = this;
   }
   ~HeldMessages() override { Restore(); }
   HeldMessages(const HeldMessages&) = delete;
@@ -133,10 +133,11 @@ class HeldMessages final : public MessagePort, public ErrorPort {
   };
   void Restore() {
     if (!installed_) return;
-    Ports().messages = messages_;
-    Ports().errors = errors_;
+    ports_.messages = messages_;
+    ports_.errors = errors_;
     installed_ = false;
   }
+  UiPorts& ports_;
   MessagePort* messages_;
   ErrorPort* errors_;
   bool installed_ = true;
@@ -233,21 +234,22 @@ void frmAssistente::DispatchRecord(std::string_view code, std::string& line) {
   const BlockEntry* block = FindBlock(code[0]);
   if (!block || !IsMergedCode(code)) {
     ++m_Descartados[std::string(code)];
-    ProcessRun().ledger.Refused(code, "registro não unificado", ProcessRun().CurrentStagedFile());
+    run_.ledger.Refused(code, "registro não unificado", run_.CurrentStagedFile());
     return;
   }
-  record_links::PrepareLinks(code, line);
+  record_links::PrepareLinks(run_, code, line);
   struct CountRead {  // after the loader: a 0000 line sets the CNPJ it belongs to
+    RunContext& run;
     std::string_view code;
-    ~CountRead() { ProcessRun().ledger.Read(code, ProcessRun().currentCNPJ, ProcessRun().CurrentStagedFile()); }
-  } countRead{code};
+    ~CountRead() { run.ledger.Read(code, run.currentCNPJ, run.CurrentStagedFile()); }
+  } countRead{run_, code};
   switch (block->content) {
     case BlockContent::HeadAndEstablishments:
       if (code == "0140") RenumberEstablishment(line);
-      Bloco0::md_LoadRecord(code, line, m_CPF, m_Cod_Inc_Trib, m_Cod_Tipo_Cont, m_Ind_Apro_Cred);
+      Bloco0::md_LoadRecord(run_, code, line, m_CPF, m_Cod_Inc_Trib, m_Cod_Tipo_Cont, m_Ind_Apro_Cred);
       break;
-    case BlockContent::Contributions: BlocoM::md_LoadRecord(code, line); break;
-    default: load_rules::StoreBlockLine(*block, code, line); break;
+    case BlockContent::Contributions: BlocoM::md_LoadRecord(run_, code, line); break;
+    default: load_rules::StoreBlockLine(run_, *block, code, line); break;
   }
 }
 
@@ -261,7 +263,7 @@ std::string frmAssistente::RenumberEstablishment(std::string& line) {
   std::string_view rest = std::string_view(line).substr(kHead.size());
   size_t bar = rest.find('|');
   std::string_view code = TrimBlanks(rest.substr(0, bar));
-  auto rs = ProcessRun().connection->Execute("SELECT    Max(Cod_Est) as retorna FROM    ###0140");
+  auto rs = run_.connection->Execute("SELECT    Max(Cod_Est) as retorna FROM    ###0140");
   int64_t next;
   if (rs->Eof() || (*rs)["retorna"].IsNull()) {
     if (IsWholeNumber(code)) return line;
@@ -283,7 +285,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   // Within an overall bar (a batch, the command line's work) the bar goes on
   // from file to file; alone, it says what it waits for after each file.
   auto waiting = [this] {
-    if (!m_Meter.Active()) md_ShowProgress(0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
+    if (!m_Meter.Active()) md_ShowProgress(run_, 0, m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
   };
   const std::string status = "Arquivo: " + platform::FileNameOf(path);
   const std::string fileName = platform::FileNameOf(path);
@@ -312,17 +314,17 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     return ImportOutcome::Failed;
   }
 
-  Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, ProcessRun().matrizSelected,
-                  ProcessRun().matrizCNPJ, ProcessRun().matrizDtIni, ProcessRun().matrizDtFin, ProcessRun().currentCNPJ, ProcessRun().currentParentID,
-                  ProcessRun().currentEcfID, ProcessRun().currentCaixaID, ProcessRun().currentCST, m_Descartados, ProcessRun().ledger.SaveRead(), m_ForaDoLeiaute};
+  Snapshot before{m_CPF, m_Cod_Inc_Trib, m_Ind_Apro_Cred, m_Cod_Tipo_Cont, run_.matrizSelected,
+                  run_.matrizCNPJ, run_.matrizDtIni, run_.matrizDtFin, run_.currentCNPJ, run_.currentParentID,
+                  run_.currentEcfID, run_.currentCaixaID, run_.currentCST, m_Descartados, run_.ledger.SaveRead(), m_ForaDoLeiaute};
   bool accepted;
   try {
     accepted = CheckChosenFile(path);
   } catch (const std::exception& e) {
-    ProcessRun().matrizSelected = before.matrizSelected;
-    ProcessRun().matrizCNPJ = before.matrizCnpj;
-    ProcessRun().matrizDtIni = before.matrizDtIni;
-    ProcessRun().matrizDtFin = before.matrizDtFin;
+    run_.matrizSelected = before.matrizSelected;
+    run_.matrizCNPJ = before.matrizCnpj;
+    run_.matrizDtIni = before.matrizDtIni;
+    run_.matrizDtFin = before.matrizDtFin;
     ShowMessage("Não foi possível verificar o arquivo " + path + ": " + e.what(), MsgIcon::Critical);
     waiting();
     return ImportOutcome::Failed;
@@ -352,14 +354,14 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   PartCodes partCodes;
   std::vector<std::string> renameNotices;
   std::optional<HeldMessages> held;
-  if (structure) held.emplace();
+  if (structure) held.emplace(run_.ports);
   try {
     // Parts of one CNPJ: a code an earlier part gave other contents is renamed in this one.
-    if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(path);
+    if (m_MesmoCNPJ && !m_Arquivos.empty()) renameNotices = partCodes.Begin(run_, path);
     FilePtr f = OpenInput(path, why);
     if (!f) throw std::runtime_error(why);
-    ProcessRun().BeginStagedFile(path);  // every row of this file carries its number in Id_Arquivo; messages name the file
-    ProcessRun().connection->Execute("BEGIN TRANSACTION");
+    run_.BeginStagedFile(path);  // every row of this file carries its number in Id_Arquivo; messages name the file
+    run_.connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
 
     LineReader reader(f.get());
@@ -400,13 +402,13 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
           CaptureHeaderFields(code, fields);
           std::string codeText(code);  // the line may be rewritten, and the views with it
           partCodes.Rewrite(codeText, line);
-          const int64_t failuresBefore = ProcessRun().storeFailures;
+          const int64_t failuresBefore = run_.storeFailures;
           DispatchRecord(codeText, line);
           // A line that could not be stored fails the whole file: a merge
           // without it would silently lack its records.
-          if (ProcessRun().storeFailures != failuresBefore)
+          if (run_.storeFailures != failuresBefore)
             throw std::runtime_error("a linha " + std::to_string(n) + " (registro " + Printable(codeText) +
-                                     ") não pôde ser gravada: " + ProcessRun().lastError);
+                                     ") não pôde ser gravada: " + run_.lastError);
         }
       }
       staged += static_cast<double>(line.size() + 2);
@@ -416,9 +418,9 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                                                : kPreReadShare + (1 - kPreReadShare) * static_cast<double>(records) /
                                                                      static_cast<double>(total > 0 ? total : 1));
       else if (total < 0)
-        md_ShowProgress(0, status, done, size);
+        md_ShowProgress(run_, 0, status, done, size);
       else
-        md_ShowProgress(0, status, static_cast<double>(records), static_cast<double>(total));
+        md_ShowProgress(run_, 0, status, static_cast<double>(records), static_cast<double>(total));
       if (m_CancelImport) throw Cancelled{};
       // A file the check already refused is not staged further.
       if (structure && (n & 4095) == 0 && structure->Done() && !structure->Wait().Valid()) throw RefusedByCheck{};
@@ -431,7 +433,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     }
     for (const auto& [key, cf] : lineFields)
       if (cf.layout >= 0) widest[cf.code] = cf.widest;
-    ProcessRun().connection->Execute("COMMIT TRANSACTION");
+    run_.connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
   } catch (const Cancelled&) {
     outcome = ImportOutcome::Cancelled;
@@ -464,7 +466,7 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   if (outcome != ImportOutcome::Imported) {
     if (inTransaction) {
       try {
-        ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
+        run_.connection->Execute("ROLLBACK TRANSACTION");
       } catch (const std::exception&) {
         // the transaction is already gone; nothing more can be undone
       }
@@ -473,18 +475,18 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
     m_Cod_Inc_Trib = before.incTrib;
     m_Ind_Apro_Cred = before.aproCred;
     m_Cod_Tipo_Cont = before.tipoCont;
-    ProcessRun().matrizSelected = before.matrizSelected;
-    ProcessRun().matrizCNPJ = before.matrizCnpj;
-    ProcessRun().matrizDtIni = before.matrizDtIni;
-    ProcessRun().matrizDtFin = before.matrizDtFin;
-    ProcessRun().currentCNPJ = before.cnpj;
-    ProcessRun().currentParentID = before.parent;
-    ProcessRun().currentEcfID = before.ecf;
-    ProcessRun().currentCaixaID = before.caixa;
-    ProcessRun().currentCST = before.cst;
+    run_.matrizSelected = before.matrizSelected;
+    run_.matrizCNPJ = before.matrizCnpj;
+    run_.matrizDtIni = before.matrizDtIni;
+    run_.matrizDtFin = before.matrizDtFin;
+    run_.currentCNPJ = before.cnpj;
+    run_.currentParentID = before.parent;
+    run_.currentEcfID = before.ecf;
+    run_.currentCaixaID = before.caixa;
+    run_.currentCST = before.cst;
     m_Descartados = before.dropped;
     m_ForaDoLeiaute = before.unknown;
-    ProcessRun().ledger.RestoreRead(std::move(before.ledger));
+    run_.ledger.RestoreRead(std::move(before.ledger));
     if (refusal) {
       if (!refusal->readable)
         ShowMessage("Não foi possível ler o arquivo " + path + ": " + refusal->error, MsgIcon::Critical);
@@ -508,8 +510,8 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
   }
 
   controls.ListBoxSelecionados.push_back(path);
-  m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, ProcessRun().fileCNPJ,
-                        ProcessRun().fileDtIni, ProcessRun().fileDtFin, total, {}});
+  m_Arquivos.push_back({path, m_CandidatePath.empty() ? path : m_CandidatePath, m_CandidateDigest, run_.fileCNPJ,
+                        run_.fileDtIni, run_.fileDtFin, total, {}});
   for (const auto& [cnpj, line] : m_CandidateEstablishments) m_Arquivos.back().establishments.push_back(cnpj);
   NoteContribution(m_Arquivos.back(), before.dropped, before.unknown, shortLines, longLines, widest);
   for (const auto& [code, n] : widest)
@@ -549,5 +551,5 @@ void frmAssistente::ShowImportProgress(const std::string& fileName, double fract
   e.file = m_WorkFile;
   e.files = m_WorkFiles;
   m_Meter.Fill(e);
-  ShowProgress(e);
+  ShowProgress(run_.ports, e);
 }

@@ -31,10 +31,11 @@ class GatheringMessages : public MessagePort, public ErrorPort {
 
 // Puts back the engine's ports and ends the gathering, also when an import throws.
 struct BatchScope {
+  UiPorts& ports;
   UiPorts engine;
   bool& collecting;
   ~BatchScope() {
-    ::Ports() = engine;
+    ports = engine;
     collecting = false;
   }
 };
@@ -71,9 +72,9 @@ void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
   m_Avisos.clear();
   m_CancelBatch = false;
   GatheringMessages gathering([this](std::string_view text) { NoteFileMessage(text); });
-  BatchScope scope{::Ports(), m_Collecting};
-  ::Ports().messages = &gathering;
-  ::Ports().errors = &gathering;
+  BatchScope scope{run_.ports, run_.ports, m_Collecting};
+  run_.ports.messages = &gathering;
+  run_.ports.errors = &gathering;
   m_Collecting = true;
   // One overall bar over the batch, each file weighted by its size; within
   // the command line's planned work the batch reports into that one.
@@ -92,7 +93,7 @@ void frmAssistente::ImportBatch(const std::vector<std::string>& paths) {
       if (!own) return;
       form.m_Meter.End();
       form.m_WorkFile = form.m_WorkFiles = 0;
-      md_ShowProgress(0, form.m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
+      md_ShowProgress(form.run_, 0, form.m_Arquivos.empty() ? kStatusNoFile : kStatusWaiting, 0, 0);
     }
   } meterScope{*this, ownMeter};
   for (const std::string& path : paths) {

@@ -307,7 +307,7 @@ void frmAssistente::ShowPage() {
   for (int i = 0; i < n; ++i) controls.fraAssistente[i].Visible = i == p;
   // The header's time: the program's start, and on the run's page the run's own times.
   controls.lblRotulo.Caption = controls.fraAssistente[p].Caption + kCrLf +
-                               (p == n - 1 && !m_RunStart.empty() ? RunTimesText() : "Dt. Início: " + ProcessRun().startTime);
+                               (p == n - 1 && !m_RunStart.empty() ? RunTimesText() : "Dt. Início: " + run_.startTime);
   if (p < n - 1) {
     controls.cmdVoltar.Visible = true;
     controls.cmdAvancar.Visible = true;

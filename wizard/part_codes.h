@@ -18,6 +18,8 @@
 
 #include "staging/code_references.h"
 
+struct RunContext;
+
 class PartCodes {
  public:
   // Prepares the import of the part `path`: reads the codes the staging
@@ -26,7 +28,7 @@ class PartCodes {
   // renamed code (Portuguese, naming the file, record, old and new code).
   // Throws DatabaseError from the staging tables and std::runtime_error when
   // the file cannot be read.
-  std::vector<std::string> Begin(const std::string& path);
+  std::vector<std::string> Begin(RunContext& run, const std::string& path);
 
   // Rewrites the code fields of `line` (of record `code`) that name a
   // renamed code: the definition and the references. Lines of an

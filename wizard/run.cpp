@@ -54,8 +54,8 @@ constexpr std::string_view kInvalidSuffix = "_Unificado.invalido.txt";
 // fixed text only, so that the path stays inside the output folder; `cnpj`
 // (when given) receives the header's CNPJ. Throws RunFailure when no header
 // is stored or its CNPJ or dates cannot name a file.
-std::string OutputName(std::string* headerCnpj = nullptr) {
-  auto rs = ProcessRun().connection->Execute("SELECT * FROM ###0000");
+std::string OutputName(RunContext& run_, std::string* headerCnpj = nullptr) {
+  auto rs = run_.connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof())
     throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
                      "trouxe o registro 0000); nada a unificar"};
@@ -83,11 +83,11 @@ struct RunCancelled {};
 // stops the run: the next event throws RunCancelled.
 class ProgressOfTheRun final : public ProgressPort {
  public:
-  ProgressOfTheRun(ProgressMeter& meter, const OutputFile& out, const bool& cancel)
-      : meter_(meter), out_(out), cancel_(cancel), previous_(Ports().progress) {
-    Ports().progress = this;
+  ProgressOfTheRun(UiPorts& ports, ProgressMeter& meter, const OutputFile& out, const bool& cancel)
+      : ports_(ports), meter_(meter), out_(out), cancel_(cancel), previous_(ports.progress) {
+    ports_.progress = this;
   }
-  ~ProgressOfTheRun() override { Ports().progress = previous_; }
+  ~ProgressOfTheRun() override { ports_.progress = previous_; }
   ProgressOfTheRun(const ProgressOfTheRun&) = delete;
   ProgressOfTheRun& operator=(const ProgressOfTheRun&) = delete;
 
@@ -150,6 +150,7 @@ class ProgressOfTheRun final : public ProgressPort {
     if (previous_) previous_->Progress(e);
   }
 
+  UiPorts& ports_;
   ProgressMeter& meter_;
   const OutputFile& out_;
   const bool& cancel_;
@@ -207,8 +208,8 @@ std::string FirstFive(const std::vector<std::string>& items) {
 // lines were neither written nor accounted for by a merge rule or a refusal,
 // then those written under an establishment that did not read them (or
 // written twice).
-void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
-  Reconciliation r = Reconcile(ProcessRun().ledger, singleCnpj, mergedCnpj);
+void CheckLedger(RunContext& run_, bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
+  Reconciliation r = Reconcile(run_.ledger, singleCnpj, mergedCnpj);
   result.ledger = r.rows;
   if (r.Balanced()) return;
   std::string text;
@@ -221,16 +222,16 @@ void CheckLedger(bool singleCnpj, const std::string& mergedCnpj, RunResult& resu
 // Writes every block to file number 1, naming each in the overall bar; the
 // bars of establishments and records are cleared (hidden) before each block
 // and after the last. Throws whatever a block throws.
-void WriteBlocks(bool& singleCnpj, ProgressOfTheRun& progress) {
-  auto clearDetails = [] {
-    md_ShowProgress(3, "", 0, 0);
-    md_ShowProgress(4, "", 0, 0);
-    md_ShowProgress(2, "", 0, 0);
+void WriteBlocks(RunContext& run_, bool& singleCnpj, ProgressOfTheRun& progress) {
+  auto clearDetails = [&run_] {
+    md_ShowProgress(run_, 3, "", 0, 0);
+    md_ShowProgress(run_, 4, "", 0, 0);
+    md_ShowProgress(run_, 2, "", 0, 0);
   };
   for (const BlockEntry& block : BlockTable()) {
     clearDetails();
     progress.Phase(std::string("Unificando Bloco ") + block.letter);
-    WriteBlock(block, singleCnpj);
+    WriteBlock(run_, block, singleCnpj);
   }
   clearDetails();
 }
@@ -238,8 +239,8 @@ void WriteBlocks(bool& singleCnpj, ProgressOfTheRun& progress) {
 // Files of an older layout are written back in their own form: every code
 // whose imported lines all had fewer fields than its current layout is written
 // with the most fields one of them had.
-void KeepOlderForms(const std::map<std::string, size_t>& widest) {
-  auto& older = ProcessRun().olderFormFields;
+void KeepOlderForms(RunContext& run_, const std::map<std::string, size_t>& widest) {
+  auto& older = run_.olderFormFields;
   older.clear();
   for (const auto& [code, fields] : widest)
     if (const LayoutSpec* spec = FindAnyLayout(code); spec && fields < static_cast<size_t>(spec->LineFieldCount()))
@@ -250,10 +251,11 @@ void KeepOlderForms(const std::map<std::string, size_t>& widest) {
 // (and still reaches the port that was installed).
 class NoticesOfTheRun final : public ErrorPort {
  public:
-  explicit NoticesOfTheRun(std::vector<std::string>& into) : into_(into), previous_(Ports().errors) {
-    Ports().errors = this;
+  NoticesOfTheRun(UiPorts& ports, std::vector<std::string>& into)
+      : ports_(ports), into_(into), previous_(ports.errors) {
+    ports_.errors = this;
   }
-  ~NoticesOfTheRun() override { Ports().errors = previous_; }
+  ~NoticesOfTheRun() override { ports_.errors = previous_; }
   NoticesOfTheRun(const NoticesOfTheRun&) = delete;
   NoticesOfTheRun& operator=(const NoticesOfTheRun&) = delete;
   void ReportError(std::string_view source, std::string_view procedure, std::string_view message) override {
@@ -262,6 +264,7 @@ class NoticesOfTheRun final : public ErrorPort {
   }
 
  private:
+  UiPorts& ports_;
   std::vector<std::string>& into_;
   ErrorPort* previous_;
 };
@@ -271,7 +274,7 @@ class NoticesOfTheRun final : public ErrorPort {
 // The run's summary per establishment, from the ledger, the imported files
 // and their staged Block M. Throws what StagedContributions throws.
 std::vector<SummaryRow> frmAssistente::RunSummaryRows(bool singleCnpj) const {
-  const std::map<int64_t, StagedContribution> amounts = StagedContributions();
+  const std::map<int64_t, StagedContribution> amounts = StagedContributions(run_);
   std::vector<SummaryInput> inputs;
   for (const ListedFile& f : m_Arquivos) {
     SummaryInput in{f.id, platform::FileNameOf(f.path), f.cnpj, f.establishments, {}, {}};
@@ -281,7 +284,7 @@ std::vector<SummaryRow> frmAssistente::RunSummaryRows(bool singleCnpj) const {
     }
     inputs.push_back(std::move(in));
   }
-  return BuildRunSummary(ProcessRun().ledger, inputs, singleCnpj);
+  return BuildRunSummary(run_.ledger, inputs, singleCnpj);
 }
 
 RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& reportPath, bool summary) {
@@ -293,9 +296,9 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
   result.unknownFirstLine = m_ForaDoLeiaute;
   m_Running = true;
   m_CancelRun = false;
-  OutputFile& out = FileNumber1();
+  OutputFile& out = run_.output;
   bool inTransaction = false;
-  NoticesOfTheRun notices(result.notices);
+  NoticesOfTheRun notices(run_.ports, result.notices);
   // The overall bar: the lines imported are the lines to write (the bytes
   // of the files weigh them against the imports when the command line
   // planned one bar over both), then the check of what was written.
@@ -310,12 +313,12 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     ProgressMeter& meter;
     ~MeterScope() { meter.End(); }
   } meterScope{m_Meter};
-  ProgressOfTheRun progress(m_Meter, out, m_CancelRun);
+  ProgressOfTheRun progress(run_.ports, m_Meter, out, m_CancelRun);
   try {
-    if (!ProcessRun().connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
+    if (!run_.connection) throw RunFailure{"O banco de dados de trabalho não está aberto"};
     if (m_CaminhoSalvo.empty()) throw RunFailure{"Nenhuma pasta de destino foi escolhida"};
     std::string mergedCnpj;
-    std::string path = JoinPath(m_CaminhoSalvo, OutputName(&mergedCnpj));
+    std::string path = JoinPath(m_CaminhoSalvo, OutputName(run_, &mergedCnpj));
     if (std::string clash = WrittenFilesProblem(reportPath, summary); !clash.empty()) {
       reportOwed = false;
       throw RunFailure{clash};
@@ -323,11 +326,11 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     out.Open(path);
     // One transaction for the run: the counters of ###Registros start at zero
     // and are left as they were when the run fails.
-    ProcessRun().connection->Execute("BEGIN TRANSACTION");
+    run_.connection->Execute("BEGIN TRANSACTION");
     inTransaction = true;
-    ProcessRun().connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
-    ProcessRun().ledger.ClearWritten();
-    KeepOlderForms(m_CamposLidos);
+    run_.connection->Execute("UPDATE ###Registros SET QtdeReg = 0");
+    run_.ledger.ClearWritten();
+    KeepOlderForms(run_, m_CamposLidos);
     progress.Writing(staged, bytes * kMergePerImport);
     // What is written is checked on a second thread as it is written.
     BackgroundCheck check;
@@ -336,8 +339,8 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
       ~TapScope() { out.SetTap({}); }
     } tapScope{out};
     out.SetTap([&check](std::string_view written) { check.Add(written); });
-    WriteBlocks(singleCnpj, progress);
-    CheckLedger(singleCnpj, mergedCnpj, result);
+    WriteBlocks(run_, singleCnpj, progress);
+    CheckLedger(run_, singleCnpj, mergedCnpj, result);
     CheckOwnOutput(out, check, progress, bytes * kCheckPerImport);
     if (reportOwed) {
       reportOwed = false;
@@ -353,8 +356,8 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
       result.summaryCsv = SummaryCsvPath(path);
       result.summaryHtml = SummaryHtmlPath(path);
     }
-    ProcessRun().endTime = NowText();
-    ProcessRun().connection->Execute("COMMIT TRANSACTION");
+    run_.endTime = NowText();
+    run_.connection->Execute("COMMIT TRANSACTION");
     inTransaction = false;
     out.Commit();
     result.ok = true;
@@ -374,7 +377,7 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
     out.Abort();
     if (inTransaction) {
       try {
-        ProcessRun().connection->Execute("ROLLBACK TRANSACTION");
+        run_.connection->Execute("ROLLBACK TRANSACTION");
       } catch (const std::exception&) {
         // The run has already failed; its message is the one that matters.
       }
@@ -390,9 +393,9 @@ RunResult frmAssistente::RunUnification(bool& singleCnpj, const std::string& rep
 }
 
 std::string frmAssistente::PlannedOutputPath() {
-  if (!ProcessRun().connection || m_CaminhoSalvo.empty()) return std::string();
+  if (!run_.connection || m_CaminhoSalvo.empty()) return std::string();
   try {
-    return JoinPath(m_CaminhoSalvo, OutputName());
+    return JoinPath(m_CaminhoSalvo, OutputName(run_));
   } catch (const RunFailure&) {
     return std::string();
   }

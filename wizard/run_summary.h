@@ -13,6 +13,8 @@
 #include "blocks/exact_decimal.h"
 #include "staging/ledger.h"
 
+struct RunContext;
+
 // One row of the summary: an establishment of an input file, or the total.
 struct SummaryRow {
   std::string file;  // the input file's name (without folder); "Total" on the total row
@@ -64,7 +66,7 @@ std::vector<SummaryRow> BuildRunSummary(const RecordLedger& ledger, const std::v
 struct StagedContribution {
   ExactDecimal pis, cofins;
 };
-std::map<int64_t, StagedContribution> StagedContributions();
+std::map<int64_t, StagedContribution> StagedContributions(const RunContext& run);
 
 // The summary's columns as a reader sees them (a window's table, the page):
 // "Arquivo", "CNPJ", "Papel", "Linhas lidas", "Linhas gravadas", "C100",

@@ -168,7 +168,7 @@ TEST_F(WizardWindowTest, DrivesTheWholeWizardOnTheSampleNetwork) {
   Button("cmdCancelar")->click();
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(window_->form().m_Unloaded);
-  EXPECT_EQ(ProcessRun().connection, nullptr);
+  EXPECT_EQ(window_->form().Run().connection, nullptr);
 }
 
 TEST_F(WizardWindowTest, CancelDuringAnImportAsksAndStopsThatFileOnly) {
@@ -444,7 +444,7 @@ TEST_F(WizardWindowTest, EscAsksBeforeFilesAreLostAndReplacingAFileAsksToo) {
 // A run that fails by its ledger (the branch's C170 rows silently not stored):
 // the folder page offers "Salvar conciliação...", which saves the CSV.
 TEST_F(WizardWindowTest, AFailedRunsLedgerIsSavedFromTheFolderPage) {
-  InstallFaultyConnection([](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
+  InstallFaultyConnection(window_->form().Run(), [](std::string& sql) { return sql.rfind("INSERT INTO ###C170", 0) != 0; });
   ImportAndGoToPage3(InputFiles());
   EXPECT_FALSE(Button("cmdConciliacao")->isVisible());
   Button("cmdAvancar")->click();

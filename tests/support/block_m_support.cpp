@@ -15,6 +15,7 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 
 namespace fs = std::filesystem;
 
@@ -69,31 +70,31 @@ std::vector<std::string> SplitRecord(std::string_view line) {
   return out;
 }
 
-BlockMStage::BlockMStage() { FileNumber1().Open(dir_.File("out.txt")); }
+BlockMStage::BlockMStage() { TestRun().output.Open(dir_.File("out.txt")); }
 
-BlockMStage::~BlockMStage() { FileNumber1().Abort(); }
+BlockMStage::~BlockMStage() { TestRun().output.Abort(); }
 
 void BlockMStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
-  ProcessRun().currentCNPJ = std::string(cnpj);
-  ProcessRun().BeginStagedFile();
-  if (lines.empty() || lines.front().rfind("|M001|", 0) != 0) BlocoM::md_LoadRecord("M001", "|M001|0|");
+  TestRun().currentCNPJ = std::string(cnpj);
+  TestRun().BeginStagedFile();
+  if (lines.empty() || lines.front().rfind("|M001|", 0) != 0) BlocoM::md_LoadRecord(TestRun(), "M001", "|M001|0|");
   for (const std::string& line : lines) {
     const std::vector<std::string> fields = SplitRecord(line);
     if (fields.size() < 2) throw std::invalid_argument("not a record line: " + line);
-    BlocoM::md_LoadRecord(fields[1], line);
+    BlocoM::md_LoadRecord(TestRun(), fields[1], line);
   }
 }
 
 void BlockMStage::StageBlock0(std::string_view cnpj, std::string_view line) {
-  ProcessRun().currentCNPJ = std::string(cnpj);
+  TestRun().currentCNPJ = std::string(cnpj);
   const std::vector<std::string> fields = SplitRecord(line);
-  if (fields.size() < 2 || !load_rules::Store(FindBlock('0')->layouts(), fields[1], line))
+  if (fields.size() < 2 || !load_rules::Store(TestRun(), FindBlock('0')->layouts(), fields[1], line))
     throw std::invalid_argument("not a staged Block 0 line: " + std::string(line));
 }
 
 std::vector<std::string> BlockMStage::Unify() {
-  BlocoM::md_UnifyBlock();
-  FileNumber1().Commit();
+  BlocoM::md_UnifyBlock(TestRun());
+  TestRun().output.Commit();
   return ReadCrLfLines(dir_.File("out.txt"));
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/test_run.h"
 #include "tests/support/staging_database.h"
 
 namespace block_m {
@@ -28,7 +29,7 @@ std::string DecimalText(Micros v);
 std::vector<std::string> SplitRecord(std::string_view line);
 
 // One Block M run against its own in-memory store. The constructor opens the
-// connection (ProcessRun().connection), creates ###Registros and every staging table and
+// connection (TestRun().connection), creates ###Registros and every staging table and
 // opens file number 1 in a temporary folder; the destructor undoes all that.
 class BlockMStage {
  public:

@@ -15,12 +15,13 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 
 namespace fs = std::filesystem;
 
-BlocksCdStage::BlocksCdStage() { FileNumber1().Open(dir_.File("out.txt")); }
+BlocksCdStage::BlocksCdStage() { TestRun().output.Open(dir_.File("out.txt")); }
 
-BlocksCdStage::~BlocksCdStage() { FileNumber1().Abort(); }
+BlocksCdStage::~BlocksCdStage() { TestRun().output.Abort(); }
 
 void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::string>& lines) {
   static const std::set<std::string, std::less<>> kParents = {"C100", "C180", "C190", "C380",
@@ -58,9 +59,9 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
       values += "'" + PrepareSqlText(value) + "'";
     }
     if (spec->wholeLine) columns += ",Linha", values += ",'" + PrepareSqlText(whole) + "'";
-    ProcessRun().connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
+    TestRun().connection->Execute("INSERT INTO ###" + reg + " (" + columns + ") VALUES (" + values + ")");
     if (!spec->pkIdentity) continue;
-    int64_t id = ProcessRun().connection->LastIdentity("###" + reg);
+    int64_t id = TestRun().connection->LastIdentity("###" + reg);
     lastOf_[reg] = id;
     if (kParents.count(reg)) parent_ = id;
     if (reg == "C400") ecf_ = id;
@@ -69,17 +70,17 @@ void BlocksCdStage::StageFile(std::string_view cnpj, const std::vector<std::stri
 }
 
 std::vector<std::string> BlocksCdStage::UnifyC(bool singleCnpj) {
-  WriteBlock(*FindBlock('C'), singleCnpj);
+  WriteBlock(TestRun(), *FindBlock('C'), singleCnpj);
   return Finish();
 }
 
 std::vector<std::string> BlocksCdStage::UnifyD(bool singleCnpj) {
-  WriteBlock(*FindBlock('D'), singleCnpj);
+  WriteBlock(TestRun(), *FindBlock('D'), singleCnpj);
   return Finish();
 }
 
 std::vector<std::string> BlocksCdStage::Finish() {
-  FileNumber1().Commit();
+  TestRun().output.Commit();
   return ReadCrLfLines(dir_.File("out.txt"));
 }
 

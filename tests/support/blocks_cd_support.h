@@ -10,10 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/test_run.h"
 #include "tests/support/staging_database.h"
 
 // One run against its own in-memory store. The constructor opens the
-// connection (ProcessRun().connection), creates ###Registros and every staging table and
+// connection (TestRun().connection), creates ###Registros and every staging table and
 // opens file number 1 in a temporary folder; the destructor undoes all that.
 class BlocksCdStage {
  public:

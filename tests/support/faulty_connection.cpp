@@ -10,7 +10,7 @@ std::unique_ptr<Recordset> FaultyConnection::Execute(std::string_view sql) {
   return inner_->Execute(text);
 }
 
-void InstallFaultyConnection(std::function<bool(std::string&)> edit) {
-  assert(ProcessRun().connection);
-  ProcessRun().connection = std::make_unique<FaultyConnection>(std::move(ProcessRun().connection), std::move(edit));
+void InstallFaultyConnection(RunContext& run, std::function<bool(std::string&)> edit) {
+  assert(run.connection);
+  run.connection = std::make_unique<FaultyConnection>(std::move(run.connection), std::move(edit));
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "staging/database.h"
+#include "staging/run_context.h"
 
 class FaultyConnection : public DatabaseConnection {
  public:
@@ -28,6 +29,6 @@ class FaultyConnection : public DatabaseConnection {
   std::function<bool(std::string&)> edit_;
 };
 
-// Puts a FaultyConnection with `edit` in front of the run's connection
-// (ProcessRun().connection), which must be open.
-void InstallFaultyConnection(std::function<bool(std::string&)> edit);
+// Puts a FaultyConnection with `edit` in front of `run`'s connection, which
+// must be open.
+void InstallFaultyConnection(RunContext& run, std::function<bool(std::string&)> edit);

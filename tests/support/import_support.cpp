@@ -69,7 +69,7 @@ void ImportStage::NoHeadOfficeCheck() {
 
 std::vector<std::vector<std::string>> ImportStage::Rows(const std::string& sql) const {
   std::vector<std::vector<std::string>> rows;
-  auto rs = ProcessRun().connection->Execute(sql);
+  auto rs = form->Run().connection->Execute(sql);
   for (; !rs->Eof(); rs->MoveNext()) {
     std::vector<std::string> row;
     for (int i = 0; i < rs->ColumnCount(); ++i)

@@ -8,6 +8,7 @@
 #include "blocks/registry.h"
 #include "staging/database.h"
 #include "staging/resources.h"
+#include "tests/support/test_run.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ std::vector<std::string> RunSqlCorpus(DatabaseConnection& db, const std::string&
     ++i;
     if (head.empty() || head[0] == '#') continue;
     if (head == "layouts") {
-      md_CreateControlTable();
-      for (const BlockEntry& m : BlockTable()) CreateTablesOf(m.layouts());
+      md_CreateControlTable(TestRun());
+      for (const BlockEntry& m : BlockTable()) CreateTablesOf(TestRun(), m.layouts());
       continue;
     }
     // Statement text: lines up to a blank line or "----".

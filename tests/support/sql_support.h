@@ -17,6 +17,6 @@
 
 class DatabaseConnection;
 
-// Runs the corpus file at `path` on `db` (which must be ProcessRun().connection when the
+// Runs the corpus file at `path` on `db` (which must be TestRun().connection when the
 // file uses "layouts"). Returns one text per failed record (empty: all passed).
 std::vector<std::string> RunSqlCorpus(DatabaseConnection& db, const std::string& path);

@@ -12,20 +12,26 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
+
+RunContext& TestRun() {
+  static RunContext run;
+  return run;
+}
 
 StagingDatabase::StagingDatabase() {
-  ProcessRun().Reset();
-  ProcessRun().connection = CreateConnection("memory");
-  ProcessRun().connection->Open();
-  md_CreateControlTable();
-  for (const BlockEntry& m : BlockTable()) CreateTablesOf(m.layouts());
+  TestRun().Reset();
+  TestRun().connection = CreateConnection("memory");
+  TestRun().connection->Open();
+  md_CreateControlTable(TestRun());
+  for (const BlockEntry& m : BlockTable()) CreateTablesOf(TestRun(), m.layouts());
 }
 
 StagingDatabase::~StagingDatabase() {
-  FileNumber1().Abort();
-  if (ProcessRun().connection) ProcessRun().connection->Close();
-  ProcessRun().connection.reset();
-  ProcessRun().Reset();
+  TestRun().output.Abort();
+  if (TestRun().connection) TestRun().connection->Close();
+  TestRun().connection.reset();
+  TestRun().Reset();
 }
 
 std::vector<std::string> ReadCrLfLines(const std::string& path) {
@@ -40,7 +46,7 @@ std::vector<std::string> ReadCrLfLines(const std::string& path) {
 }
 
 int64_t RegisteredCount(std::string_view reg) {
-  auto rs = ProcessRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
+  auto rs = TestRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" +
                                   PrepareSqlText(reg) + "')");
   return rs->Eof() ? -1 : (*rs)["QtdeReg"].AsInt();
 }

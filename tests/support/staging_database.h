@@ -1,4 +1,4 @@
-// A fresh staging store for one test: an in-memory database as ProcessRun().connection
+// A fresh staging store for one test: an in-memory database as TestRun().connection
 // with ###Registros and every staging table, the run state reset; on
 // destruction file number 1 is abandoned, the connection closed and the run
 // state reset again.

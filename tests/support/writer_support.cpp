@@ -19,6 +19,7 @@
 #include "staging/resources.h"
 #include "staging/run_state.h"
 #include "staging/text.h"
+#include "tests/support/test_run.h"
 
 namespace fs = std::filesystem;
 
@@ -60,8 +61,8 @@ int64_t StoreLine(std::string_view line, std::string_view idCnpj, int64_t parent
     cols += (cols.empty() ? "" : ",") + name;
     vals += (vals.empty() ? "'" : ",'") + PrepareSqlText(value) + "'";
   }
-  ProcessRun().connection->Execute("INSERT INTO ###" + code + "(" + cols + ") VALUES (" + vals + ")");
-  return spec->pkIdentity ? ProcessRun().connection->LastIdentity("###" + code) : 0;
+  TestRun().connection->Execute("INSERT INTO ###" + code + "(" + cols + ") VALUES (" + vals + ")");
+  return spec->pkIdentity ? TestRun().connection->LastIdentity("###" + code) : 0;
 }
 
 void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj) {
@@ -73,7 +74,7 @@ void StoreLines(const std::vector<std::string>& lines, std::string_view idCnpj) 
 }
 
 double CounterOf(std::string_view reg) {
-  auto rs = ProcessRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" + std::string(reg) + "')");
+  auto rs = TestRun().connection->Execute("SELECT QtdeReg FROM ###Registros WHERE (Reg = '" + std::string(reg) + "')");
   return rs->Eof() ? -1 : rs->Column(0).AsDouble();
 }
 
@@ -107,9 +108,9 @@ void WriteFileLines(const std::string& path, const std::vector<std::string>& lin
 }
 
 std::vector<std::string> WriteAndRead(const std::string& path, const std::function<void()>& write) {
-  FileNumber1().Open(path);
+  TestRun().output.Open(path);
   write();
-  FileNumber1().Commit();
+  TestRun().output.Commit();
   return ReadLines(path);
 }
 

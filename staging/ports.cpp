@@ -1,6 +1,0 @@
-#include "staging/ui_ports.h"
-
-UiPorts& Ports() {
-  static UiPorts ports;
-  return ports;
-}
