@@ -3,6 +3,7 @@
 // order of the merged block. The recomputations live in blocom_compute.cpp.
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "blocks/blocom_compute.h"
@@ -54,7 +55,10 @@ std::string PisTwin(std::string_view code) {
 }
 
 int FieldNo(std::string_view code, std::string_view pisName) {
+  // From the catalogue alone, shared by the runs of every thread.
+  static std::mutex mutex;
   static std::map<std::string, int, std::less<>> cache;
+  std::lock_guard<std::mutex> lock(mutex);
   std::string key = PisTwin(code) + "." + std::string(pisName);
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;

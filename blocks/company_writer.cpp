@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -32,9 +33,13 @@ struct CodePlan {
 
 const CompanyRule kKeepAll{"", CompanyMerge::KeepAll, {}, false, ""};
 
-// The plan of `code`; nullptr for a code the catalogue or the blocks do not know.
+// The plan of `code`; nullptr for a code the catalogue or the blocks do not
+// know. Plans come from the catalogue alone: made once per code for the
+// process, under a lock (runs on several threads share them).
 const CodePlan* PlanOf(std::string_view code) {
+  static std::mutex mutex;
   static std::map<std::string, CodePlan, std::less<>> plans;
+  std::lock_guard<std::mutex> lock(mutex);
   auto it = plans.find(code);
   if (it != plans.end()) return &it->second;
   const CatalogueRecord* record = Layout006().Find(code);

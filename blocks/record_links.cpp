@@ -33,7 +33,7 @@ struct LinkFacts {
   bool hasChildren = false;
 };
 
-const LinkFacts& FactsOf(std::string_view reg) {
+LinkFacts FactsOf(std::string_view reg) {
   static CodeMemo<LinkFacts> memo;
   return memo.Get(reg, [](std::string_view r) {
     LinkFacts f;

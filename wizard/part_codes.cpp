@@ -1,6 +1,7 @@
 #include "wizard/part_codes.h"
 
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -26,7 +27,10 @@ struct CodeField {
 
 // The code fields of `record`, in line order (built once per record).
 const std::vector<CodeField>& CodeFieldsOf(const CatalogueRecord& record) {
+  // From the catalogue alone, shared by the runs of every thread.
+  static std::mutex mutex;
   static std::unordered_map<const CatalogueRecord*, std::vector<CodeField>> cache;
+  std::lock_guard<std::mutex> lock(mutex);
   auto [it, added] = cache.try_emplace(&record);
   if (added)
     for (const CatalogueField& f : record.fields)
