@@ -180,7 +180,7 @@ void MergeInto(std::vector<MRecord>& out, const MRecord& in) {
 
 // Position of a code in the layout (unknown codes last).
 size_t LayoutRank(std::string_view code) {
-  static std::map<std::string, size_t, std::less<>> rank = [] {
+  static const std::map<std::string, size_t, std::less<>> rank = [] {
     std::map<std::string, size_t, std::less<>> m;
     const auto& records = Layout006().Records();
     for (size_t i = 0; i < records.size(); ++i) m[records[i].code] = i;

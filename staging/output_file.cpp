@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -28,10 +29,13 @@ constexpr size_t kTagSize = 6;
 
 std::string Cause(int err) { return err ? SystemErrorText(err) : "erro desconhecido"; }
 
-// Six random letters and digits for a temporary name.
+// Six random letters and digits for a temporary name. One generator for the
+// process, locked: runs on several threads draw from it.
 std::string RandomTag() {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mutex mutex;
   static std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(platform::CurrentProcessId())};
+  std::lock_guard<std::mutex> lock(mutex);
   std::string tag(6, 'x');
   for (char& c : tag) c = kChars[rng() % (sizeof kChars - 1)];
   return tag;

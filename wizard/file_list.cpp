@@ -37,9 +37,9 @@ namespace {
 // start from: the links of the last rows, the last header and the
 // accountant's and regime's fields last read.
 std::vector<std::string*> ImportLinks(frmAssistente& form) {
-  RunContext& run_ = form.Run();
-  return {&run_.currentCNPJ, &run_.currentParentID, &run_.currentEcfID, &run_.currentCaixaID, &run_.currentIdPai,
-          &run_.currentCST,  &run_.fileCNPJ,       &run_.fileDtIni,   &run_.fileDtFin,      &form.m_CPF,
+  RunContext& run = form.Run();
+  return {&run.currentCNPJ, &run.currentParentID, &run.currentEcfID, &run.currentCaixaID, &run.currentIdPai,
+          &run.currentCST,  &run.fileCNPJ,       &run.fileDtIni,   &run.fileDtFin,      &form.m_CPF,
           &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
 }
 

@@ -80,14 +80,14 @@ std::vector<std::string> RowFields(Recordset& rs, const std::vector<int>& cols) 
 // The staged children of the rows of `table` (an item's 0205, 0206, 0208) by
 // the parent's identity: "<code>|<signature>\n" per child line, in the
 // layout's order of codes and then load order, as a file gives them.
-std::map<int64_t, std::string> StagedChildren(RunContext& run_, const CatalogueRecord& table) {
+std::map<int64_t, std::string> StagedChildren(RunContext& run, const CatalogueRecord& table) {
   std::map<int64_t, std::string> out;
   for (const CatalogueRecord* child : table.children) {
     const LayoutSpec* spec = FindAnyLayout(child->code);
     if (!spec) continue;
     const std::string link(ParentLinkColumn(child->code));
     if (link.empty()) continue;
-    auto rs = run_.connection->Execute("SELECT * FROM ###" + child->code + " ORDER BY " + link + " ASC");
+    auto rs = run.connection->Execute("SELECT * FROM ###" + child->code + " ORDER BY " + link + " ASC");
     std::vector<int> cols(child->fields.size() + 1, -1);
     for (const FieldSpec& f : spec->fields)
       if (f.key > 0 && static_cast<size_t>(f.key) < cols.size()) cols[f.key] = rs->FindColumn(f.name);
@@ -123,7 +123,7 @@ std::string RenamedCode(const std::string& code, size_t size, const std::set<std
   }
 }
 
-std::vector<std::string> PartCodes::Begin(RunContext& run_, const std::string& path) {
+std::vector<std::string> PartCodes::Begin(RunContext& run, const std::string& path) {
   renamed_.clear();
   anyScope_.clear();
   scope_.clear();
@@ -134,7 +134,7 @@ std::vector<std::string> PartCodes::Begin(RunContext& run_, const std::string& p
     const CatalogueRecord* record = Layout006().Find(kCodeTable[kind]);
     const LayoutSpec* spec = FindAnyLayout(kCodeTable[kind]);
     if (!record || !spec) continue;
-    auto rs = run_.connection->Execute("SELECT * FROM ###" + std::string(kCodeTable[kind]) + " ORDER BY ID ASC");
+    auto rs = run.connection->Execute("SELECT * FROM ###" + std::string(kCodeTable[kind]) + " ORDER BY ID ASC");
     std::vector<int> cols(record->fields.size() + 1, -1);
     for (const FieldSpec& f : spec->fields)
       if (f.key > 0 && static_cast<size_t>(f.key) < cols.size()) cols[f.key] = rs->FindColumn(f.name);
@@ -142,7 +142,7 @@ std::vector<std::string> PartCodes::Begin(RunContext& run_, const std::string& p
     size_t codeField = 0;
     for (const CodeField& f : CodeFieldsOf(*record))
       if (f.defines) codeField = f.number;
-    const std::map<int64_t, std::string> children = StagedChildren(run_, *record);
+    const std::map<int64_t, std::string> children = StagedChildren(run, *record);
     const int idCol = rs->FindColumn("ID");
     for (; !rs->Eof(); rs->MoveNext()) {
       std::vector<std::string> fields = RowFields(*rs, cols);

@@ -54,8 +54,8 @@ constexpr std::string_view kInvalidSuffix = "_Unificado.invalido.txt";
 // fixed text only, so that the path stays inside the output folder; `cnpj`
 // (when given) receives the header's CNPJ. Throws RunFailure when no header
 // is stored or its CNPJ or dates cannot name a file.
-std::string OutputName(RunContext& run_, std::string* headerCnpj = nullptr) {
-  auto rs = run_.connection->Execute("SELECT * FROM ###0000");
+std::string OutputName(RunContext& run, std::string* headerCnpj = nullptr) {
+  auto rs = run.connection->Execute("SELECT * FROM ###0000");
   if (rs->Eof())
     throw RunFailure{"Nenhum arquivo importado: a tabela 0000 está vazia (o primeiro arquivo não "
                      "trouxe o registro 0000); nada a unificar"};
@@ -208,8 +208,8 @@ std::string FirstFive(const std::vector<std::string>& items) {
 // lines were neither written nor accounted for by a merge rule or a refusal,
 // then those written under an establishment that did not read them (or
 // written twice).
-void CheckLedger(RunContext& run_, bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
-  Reconciliation r = Reconcile(run_.ledger, singleCnpj, mergedCnpj);
+void CheckLedger(RunContext& run, bool singleCnpj, const std::string& mergedCnpj, RunResult& result) {
+  Reconciliation r = Reconcile(run.ledger, singleCnpj, mergedCnpj);
   result.ledger = r.rows;
   if (r.Balanced()) return;
   std::string text;
@@ -222,16 +222,16 @@ void CheckLedger(RunContext& run_, bool singleCnpj, const std::string& mergedCnp
 // Writes every block to file number 1, naming each in the overall bar; the
 // bars of establishments and records are cleared (hidden) before each block
 // and after the last. Throws whatever a block throws.
-void WriteBlocks(RunContext& run_, bool& singleCnpj, ProgressOfTheRun& progress) {
-  auto clearDetails = [&run_] {
-    md_ShowProgress(run_, 3, "", 0, 0);
-    md_ShowProgress(run_, 4, "", 0, 0);
-    md_ShowProgress(run_, 2, "", 0, 0);
+void WriteBlocks(RunContext& run, bool& singleCnpj, ProgressOfTheRun& progress) {
+  auto clearDetails = [&run] {
+    md_ShowProgress(run, 3, "", 0, 0);
+    md_ShowProgress(run, 4, "", 0, 0);
+    md_ShowProgress(run, 2, "", 0, 0);
   };
   for (const BlockEntry& block : BlockTable()) {
     clearDetails();
     progress.Phase(std::string("Unificando Bloco ") + block.letter);
-    WriteBlock(run_, block, singleCnpj);
+    WriteBlock(run, block, singleCnpj);
   }
   clearDetails();
 }
@@ -239,8 +239,8 @@ void WriteBlocks(RunContext& run_, bool& singleCnpj, ProgressOfTheRun& progress)
 // Files of an older layout are written back in their own form: every code
 // whose imported lines all had fewer fields than its current layout is written
 // with the most fields one of them had.
-void KeepOlderForms(RunContext& run_, const std::map<std::string, size_t>& widest) {
-  auto& older = run_.olderFormFields;
+void KeepOlderForms(RunContext& run, const std::map<std::string, size_t>& widest) {
+  auto& older = run.olderFormFields;
   older.clear();
   for (const auto& [code, fields] : widest)
     if (const LayoutSpec* spec = FindAnyLayout(code); spec && fields < static_cast<size_t>(spec->LineFieldCount()))

@@ -191,15 +191,15 @@ std::vector<SummaryRow> BuildRunSummary(const RecordLedger& ledger, const std::v
   return table.Ordered();
 }
 
-std::map<int64_t, StagedContribution> StagedContributions(const RunContext& run_) {
+std::map<int64_t, StagedContribution> StagedContributions(const RunContext& run) {
   std::map<int64_t, StagedContribution> sums;
-  if (!run_.connection) return sums;
+  if (!run.connection) return sums;
   for (const char* code : {"M210", "M610"}) {
     const CatalogueRecord* record = Layout006().Find(code);
     const CatalogueField* field = record ? record->Field("VL_CONT_PER") : nullptr;
     if (!field) throw std::logic_error(std::string("o catálogo não tem o campo VL_CONT_PER do registro ") + code);
     const std::string column = ColumnSpelling(code, field->name);
-    for (auto rs = run_.connection->Execute("SELECT Id_Arquivo, " + column + " FROM ###" + code); !rs->Eof();
+    for (auto rs = run.connection->Execute("SELECT Id_Arquivo, " + column + " FROM ###" + code); !rs->Eof();
          rs->MoveNext()) {
       const Value& file = (*rs)["Id_Arquivo"];
       const Value& amount = (*rs)[column];
