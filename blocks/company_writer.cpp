@@ -115,7 +115,7 @@ void Add(std::optional<ExactDecimal>& into, const CodePlan& p, size_t k, const s
 
 // Merges the line `f` of the input file numbered `file` (Id_Arquivo) into
 // `into` by the rule of its code; returns the node that stands for it.
-Node* Merge(RunContext& ctx, Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& file) {
+Node* Merge(Siblings& into, const CodePlan& p, std::vector<std::string> f, const std::string& file) {
   const bool keepAll = p.rule->kind == CompanyMerge::KeepAll;
   const std::string key = keepAll ? std::string() : KeyOf(p, f);
   if (!keepAll) {
@@ -182,7 +182,7 @@ void ReadChildren(RunContext& ctx, const CodePlan& parent, const std::unordered_
                  ++orphans[c->code];
                  return;
                }
-               Node* n = Merge(ctx, it->second->children[c->code], *p, std::move(f), file);
+               Node* n = Merge(it->second->children[c->code], *p, std::move(f), file);
                if (!p->children.empty()) where.emplace(id, n);
              });
     ReadChildren(ctx, *p, where, orphans);
@@ -248,7 +248,7 @@ int64_t WriteCompanyRecords(RunContext& ctx, std::string_view code) {
   std::unordered_map<int64_t, Node*> where;
   ReadRows(ctx, *p, "SELECT * FROM ###" + std::string(code) + " ORDER BY ID ASC",
            [&](std::vector<std::string> f, int64_t id, int64_t, const std::string& file) {
-             Node* n = Merge(ctx, top, *p, std::move(f), file);
+             Node* n = Merge(top, *p, std::move(f), file);
              if (!p->children.empty()) where.emplace(id, n);
            });
   std::map<std::string, int64_t> orphans;
