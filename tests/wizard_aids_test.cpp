@@ -234,9 +234,11 @@ TEST_F(WizardAidsTest, TheSummaryNamesTheRunsFileAndTheResultOpensAndSavesTheLog
   EXPECT_EQ(messages_.shown[1].text.rfind("Não foi possível salvar o registro: ", 0), 0u) << messages_.shown[1].text;
   EXPECT_EQ(ReadAll(network_.front()), input);
   files_.savePath = (dir_ / "out" / "registro.txt").string();
+  const std::string saved = form_->LogText();
   form_->cmdSalvarRegistro_Click();
-  EXPECT_EQ(ReadAll(files_.savePath), form_->LogText());
+  EXPECT_EQ(ReadAll(files_.savePath), saved);
   EXPECT_EQ(messages_.shown.back().text, "Registro salvo em " + files_.savePath + ".");
+  EXPECT_EQ(form_->LogText(), saved + form_->LogLines().back() + "\r\n") << "the save itself is logged after it";
 }
 
 TEST_F(WizardAidsTest, TheTitleNamesTheStepShown) {

@@ -91,6 +91,7 @@ void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
   m_Restaging = true;
   ImportBatch(paths);
   m_Restaging = false;
+  LogBatch(m_Arquivos.size(), "Arquivo não importado de novo, retirado da lista");
   ReportBatch("Estes arquivos não puderam ser importados de novo e saíram da lista", paths.size());
 }
 

@@ -49,8 +49,9 @@ struct FormControls {
   Control lblResumo;
   // The result page after a successful run: open the output folder / the merged file.
   Control cmdAbrirPasta, cmdAbrirArquivo;
-  // The log of the batches and runs (Text, read-only) on the result page,
-  // and its save button (on the result page, or page 2 after a failed run).
+  // The log of the session (Text, read-only; every line as it is logged)
+  // and its save button, on the result page: page 4, or page 2 after a
+  // failed run.
   Control txtRegistro, cmdSalvarRegistro;
   std::vector<std::string> ListBoxSelecionados;  // paths of the imported files, in merge order
   int ListBoxIndex = -1;                         // the selected row, -1 none
@@ -204,7 +205,8 @@ class frmAssistente {
   std::string ProposedOutputFolder() const;
   // The log's lines, oldest first (each "dd/mm/yyyy hh:mm:ss  text"): files
   // imported and not taken with their reasons, the batches' notices, each
-  // run's result, notices, records left out and ledger totals.
+  // run's result, notices, records left out and ledger totals, and every
+  // other message box and question shown, once.
   const std::vector<std::string>& LogLines() const { return m_Registro; }
   // The log as one text, lines ended by CR LF; "" when empty.
   std::string LogText() const;
@@ -415,7 +417,12 @@ class frmAssistente {
   void Busy(bool on);
   // The header of the result page: the run's start, end and length.
   std::string RunTimesText() const;
+  // Shows a message box and logs it (LogMessage); during a batch the
+  // message is kept with the file being imported instead.
   void ShowMessage(std::string_view text, MsgIcon icon);
+  // Shows a message box whose content the log already holds in its own
+  // lines (a batch's report, a run's result): nothing is logged again.
+  void ShowLoggedMessage(std::string_view text, MsgIcon icon);
   // During a batch: keeps a message about the file being imported.
   void NoteFileMessage(std::string_view text);
   // Keeps in `f` (just imported) its number and what its import added to
@@ -426,7 +433,8 @@ class frmAssistente {
                         const std::map<std::string, std::string>& unknownBefore,
                         const std::map<std::string, int64_t>& shortLines,
                         const std::map<std::string, int64_t>& longLines, const std::map<std::string, size_t>& widest);
-  // Shows the last batch's report (BatchReportText) in one message, if any.
+  // Shows the last batch's report (BatchReportText) in one message, if any;
+  // not logged: the caller logs the batch's files (LogBatch).
   void ReportBatch(const std::string& heading, size_t chosen);
   // Deletes the staged rows of file i (not the first) and gives back what it
   // added; false when later files lean on its rows (see file_list.cpp) and
@@ -475,15 +483,21 @@ class frmAssistente {
   bool m_BusyShown = false;      // the view was told that long work goes on
   std::vector<std::string> m_FileMessages;  // of the file the batch imports now
   std::vector<std::string> m_Registro;      // the log (LogLines)
-  // The page that shows the last run's log save button (4, or 2 after a failed run); -1 none.
+  // The page that shows the last run's log and its save button (4, or 2 after a failed run); -1 none.
   int m_PaginaRegistro = -1;
   // The work of AddFiles for the open dialog and a drop alike: the batch,
   // its log lines and its one report; the folder of the first file remembered.
   void TakeFiles(const std::vector<std::string>& paths);
   // Adds a line to the log, stamped with the time.
   void Log(const std::string& text);
-  // Logs the last batch: its files taken (from list row `firstNew` on), not taken and their notices.
-  void LogBatch(size_t firstNew);
+  // Logs the last batch: its files taken (from list row `firstNew` on), not
+  // taken (each line opened by `notTaken`) and their notices.
+  void LogBatch(size_t firstNew, const char* notTaken = "Arquivo não importado");
+  // Logs a message box shown to the user: its kind by the icon ("Mensagem",
+  // "Atenção", "Erro"), then its text, the lines after the first indented.
+  void LogMessage(std::string_view text, MsgIcon icon);
+  // Logs a question asked and the user's answer.
+  void LogQuestion(std::string_view question, bool answer);
   // Logs the run just ended (m_Resultado) and remembers its output folder when it succeeded.
   void LogRun();
   // The state of the controls above for page `p` (ShowPage calls it):
