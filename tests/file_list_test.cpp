@@ -340,6 +340,7 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
     std::vector<Edit> edits;
     Again again;
     std::vector<size_t> otherAccountant{};  // files whose accountant (0100 CPF) is not the head office's
+    std::vector<size_t> otherAccountName{};  // files whose account 3.01.01.01.01 has another name (a notice names them)
   };
   NetworkOptions plain;
   plain.establishments = 5;
@@ -361,7 +362,7 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
       {"the last branch to the top of the branches and back", plain, false, true,
        {{'u', 4}, {'u', 3}, {'u', 2}, {'d', 1}},
        Again::No},
-      {"every record: moves then a removal", every, false, true, {{'u', 3}, {'d', 1}, {'r', 2}}, Again::No},
+      {"every record: moves then a removal", every, false, true, {{'u', 3}, {'d', 1}, {'r', 2}}, Again::No, {}, {2}},
       {"a removal then a move", every, false, true, {{'r', 1}, {'u', 3}}, Again::No},
       {"the first branch removed after moves", plain, false, true, {{'u', 2}, {'d', 2}, {'r', 1}}, Again::No},
       {"files of two establishments", twoPerFile, false, true, {{'d', 1}, {'u', 3}}, Again::No},
@@ -382,6 +383,13 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
       text.replace(at, 13, "|11144477735|");
       std::ofstream(all[f], std::ios::binary) << text;
     }
+    for (size_t f : c.otherAccountName) {
+      std::string text = ReadAll(all[f]);
+      const size_t at = text.find("|3.01.01.01.01|Receita de vendas de mercadorias|");
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, 48, "|3.01.01.01.01|Receita de vendas|");
+      std::ofstream(all[f], std::ios::binary) << text;
+    }
     std::vector<std::string> final = all;
     for (const Edit& e : c.edits) {
       ASSERT_LT(e.row, final.size());
@@ -398,6 +406,7 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
     ASSERT_FALSE(expected.empty());
     const std::string expectedLedger = LedgerText(), expectedSummary = SummaryText();
     const std::vector<std::string> expectedNotices = form_->m_Resultado.notices;
+    if (!c.otherAccountName.empty()) EXPECT_FALSE(expectedNotices.empty());
 
     Start(c.sameCnpj, c.checkHeadOffice);
     Choose(all);
