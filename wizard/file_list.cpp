@@ -20,7 +20,7 @@
 //   not stored: when a later file read more lines of a code than it staged
 //   and the removed file holds rows of that code, the others are imported
 //   again (LaterFilesLeanOn); so are the parts of one CNPJ after a removed
-//   part when one of them renamed codes against the earlier parts' codes;
+//   part, which renamed their codes against the earlier parts' codes;
 // - establishment codes (0140 COD_EST) are given in import order, one above
 //   the highest: the codes of the later files move down by the removed file's
 //   establishments, as a fresh import would have numbered them.
@@ -161,9 +161,7 @@ bool frmAssistente::DropFileRows(size_t i) {
   if (i == 0 || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
   // The parts of one CNPJ share one establishment: a later part renamed its
   // codes against the codes of the parts before it, this one's included.
-  if (m_MesmoCNPJ)
-    for (size_t j = i + 1; j < m_Arquivos.size(); ++j)
-      if (m_Arquivos[j].renamedCodes) return false;
+  if (m_MesmoCNPJ && i + 1 < m_Arquivos.size()) return false;
   g_Connection->Execute("BEGIN TRANSACTION");
   try {
     int64_t establishments = 0;

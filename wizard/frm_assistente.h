@@ -73,8 +73,6 @@ struct ListedFile {
   std::map<std::string, int64_t> dropped{}, shortLines{}, longLines{};
   std::map<std::string, size_t> widest{};
   std::vector<std::string> firstUnknown{};
-  // "Mesmo CNPJ": its import renamed codes an earlier part gave other contents.
-  bool renamedCodes = false;
   // The state its import left behind it (links of the last rows, header,
   // accountant and regime fields): what the next import and the run start
   // from while this file is the last one.
@@ -283,8 +281,8 @@ class frmAssistente {
   // message) when the head-office rule would no longer hold. A file other
   // than the first loses only its own rows (see file_list.cpp); the first
   // (the reference the others were checked and stored against), a file whose
-  // rows later files lean on, or a part of one CNPJ before a part that
-  // renamed codes makes the others be imported again.
+  // rows later files lean on, or a part of one CNPJ other than the last makes
+  // the others be imported again.
   bool RemoveFile(size_t i);
   // Moves file i one place up (delta -1) or down (+1). Two files other than
   // the first change places in the staging (SwapFileRows); a move of the

@@ -512,7 +512,6 @@ ImportOutcome frmAssistente::ImportFile(const std::string& path) {
                         g_FileDtIni, g_FileDtFin, total, {}});
   for (const auto& [cnpj, line] : m_CandidateEstablishments) m_Arquivos.back().establishments.push_back(cnpj);
   NoteContribution(m_Arquivos.back(), before.dropped, before.unknown, shortLines, longLines, widest);
-  m_Arquivos.back().renamedCodes = !partCodes.Empty();
   for (const auto& [code, n] : widest)
     if (size_t& w = m_CamposLidos[code]; n > w) w = n;
   if (!m_Restaging)
