@@ -290,13 +290,15 @@ bool frmAssistente::MoveFile(size_t i, int delta) {
     return false;
   }
   bool swapped = false;
+  Busy(true);  // a scan of each staging table: a moment on long lists
   try {
     swapped = SwapFileRows(std::min(i, j));
   } catch (const std::exception&) {
     swapped = false;  // rolled back: importing the files again in the new order gives the same list
   }
+  Busy(false);
   if (!swapped) RestageFiles(order);
-  // The moved file stays selected (when it was imported again).
+  // The moved file stays selected (also when the files were imported again).
   for (size_t k = 0; k < m_Arquivos.size(); ++k)
     if (m_Arquivos[k].canonical == order[j].canonical) controls.ListBoxIndex = static_cast<int>(k);
   ShowPage();
