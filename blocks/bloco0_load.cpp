@@ -107,7 +107,7 @@ void LoadUnit(std::string_view line) {
   if (rs->Eof()) {
     Store(Layouts(), "0190", line);
   } else if (rs->Column(0).AsText() == UpperLatin1(TrimBlanks(LineField(line, 3)))) {
-    RunLedger().MergedAtImport("0190", g_CurrentCNPJ);
+    RunLedger().MergedAtImport("0190", g_CurrentCNPJ, CurrentStagedFile());
   }
 }
 

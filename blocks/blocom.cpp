@@ -32,14 +32,16 @@ struct StagedRow {
   MRecord record;
 };
 
-// Every staged row of the block's data records, per code, in identity order.
+// Every staged row of the block's data records, per code, in list order (the
+// input files' numbers follow the list), each file's rows in identity order.
 std::map<std::string, std::vector<StagedRow>> ReadStagedRows() {
   std::map<std::string, std::vector<StagedRow>> rows;
   for (const LayoutSpec& spec : Layouts()) {
     const std::string code = spec.code;
     if (code == "M001" || code == "M990") continue;
     const bool linked = HasParentRow(code);
-    std::unique_ptr<Recordset> rs = g_Connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
+    std::unique_ptr<Recordset> rs =
+        g_Connection->Execute("SELECT * FROM ###" + code + " ORDER BY Id_Arquivo ASC, ID ASC");
     std::vector<StagedRow>& out = rows[code];
     for (; !rs->Eof(); rs->MoveNext()) {
       StagedRow row;

@@ -55,6 +55,12 @@ void md_DeleteFileRows(std::string_view reg, int64_t file) {
   g_Connection->Execute("DELETE FROM ###" + std::string(reg) + " WHERE Id_Arquivo = " + std::to_string(file));
 }
 
+void md_SwapFileRows(std::string_view reg, int64_t a, int64_t b) {
+  const std::string ta = std::to_string(a), tb = std::to_string(b);
+  g_Connection->Execute("UPDATE ###" + std::string(reg) + " SET Id_Arquivo = CASE WHEN Id_Arquivo = " + ta +
+                        " THEN " + tb + " ELSE " + ta + " END WHERE Id_Arquivo = " + ta + " OR Id_Arquivo = " + tb);
+}
+
 void md_ClearTables() {
   RunLedger().Clear();  // the ledger counts what is staged
   std::vector<std::string> codes;

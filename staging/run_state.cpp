@@ -45,6 +45,19 @@ std::string StagedFileName(std::string_view fileId) {
   return fileId.empty() ? std::string("arquivo desconhecido") : "arquivo " + std::string(fileId);
 }
 
+void SwapStagedFiles(int64_t a, int64_t b) {
+  const std::string ka = std::to_string(a), kb = std::to_string(b);
+  auto na = g_FileNames.extract(ka), nb = g_FileNames.extract(kb);
+  if (!na.empty()) {
+    na.key() = kb;
+    g_FileNames.insert(std::move(na));
+  }
+  if (!nb.empty()) {
+    nb.key() = ka;
+    g_FileNames.insert(std::move(nb));
+  }
+}
+
 int64_t CurrentStagedFile() { return g_FilesStarted; }
 
 std::string NowText() {

@@ -36,6 +36,9 @@ int64_t BeginStagedFile(std::string_view name = {});
 // The name given to BeginStagedFile for the file numbered `fileId` (an
 // Id_Arquivo), or "arquivo N" when none was given. Never throws.
 std::string StagedFileName(std::string_view fileId);
+// Input files `a` and `b` exchange their numbers (their staged rows did the
+// same): StagedFileName(a) names what was b and the other way round.
+void SwapStagedFiles(int64_t a, int64_t b);
 // The number BeginStagedFile gave last (0 before the first file of the run).
 int64_t CurrentStagedFile();
 

@@ -282,12 +282,15 @@ class frmAssistente {
   // Takes file i out of the merge, its staged rows with it. False (with a
   // message) when the head-office rule would no longer hold. A file other
   // than the first loses only its own rows (see file_list.cpp); the first
-  // (the reference the others were checked and stored against), a part of
-  // one CNPJ, or a file whose rows later files lean on makes the others be
-  // imported again.
+  // (the reference the others were checked and stored against), a file whose
+  // rows later files lean on, or a part of one CNPJ other than the last makes
+  // the others be imported again.
   bool RemoveFile(size_t i);
-  // Moves file i one place up (delta -1) or down (+1), the staging rebuilt in
-  // the new order. False (with a message) when not possible.
+  // Moves file i one place up (delta -1) or down (+1). Two files other than
+  // the first change places in the staging (SwapFileRows); a move of the
+  // first file, of a part of one CNPJ or of a file whose rows its neighbour
+  // leans on imports the files again in the new order. False (with a
+  // message) when not possible.
   bool MoveFile(size_t i, int delta);
   // Whether moving file i by `delta` keeps the head-office rule and the list's bounds.
   bool CanMoveFile(size_t i, int delta) const;
@@ -440,9 +443,20 @@ class frmAssistente {
   // added; false when later files lean on its rows (see file_list.cpp) and
   // nothing was changed. Throws DatabaseError (the deletion is rolled back).
   bool DropFileRows(size_t i);
-  // Whether a later file's lines were left out because file i held the same
-  // rows (or its first line of a code outside the layout stands for theirs).
-  bool LaterFilesLeanOn(size_t i);
+  // Whether the lines of a file after file i (up to, not including, file
+  // `end`) were left out because file i held the same rows (or its first
+  // line of a code outside the layout stands for theirs).
+  bool LaterFilesLeanOn(size_t i, size_t end = static_cast<size_t>(-1));
+  // Files i and i + 1 (neither the first) change places without importing
+  // anything again: their staged rows exchange their file numbers, so that
+  // the numbers still follow the list, and their establishment codes are
+  // given in the new order. False, nothing changed, when file i + 1 leans on
+  // file i's rows (a fresh import in the new order would store other rows)
+  // or a file's number is not known. Throws DatabaseError (rolled back).
+  bool SwapFileRows(size_t i);
+  // The state the import leaves behind it (links, header, accountant and
+  // regime fields) becomes the one the last file of the list left.
+  void TakeLastFileLinks();
   // The file count beside the list ("3 arquivos na lista"), from the list itself.
   void UpdateFileCount();
   void SetPage1Note();
