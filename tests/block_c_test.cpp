@@ -62,37 +62,6 @@ TEST(BlockC, EachEstablishmentPassWritesItsOwnDocumentsWithTheirChildrenInOrder)
   EXPECT_EQ(stage.Count("9999"), 25);
 }
 
-TEST(BlockC, AnEstablishmentWithoutBlockCDataAddsNoPassAndRepeatsNothing) {
-  BlocksCdStage stage;
-  // Three establishments in 0140, the middle one without Block C data.
-  stage.StageFile(kA, {"|0140|1|MATRIZ|" + std::string(kA) + "|", "|C001|0|", C010(kA),
-                       "|C100|a1|", "|C170|a1.1|"});
-  stage.StageFile(kB, {"|0140|2|FILIAL B|" + std::string(kB) + "|", "|C001|1|"});
-  stage.StageFile(kC, {"|0140|3|FILIAL C|" + std::string(kC) + "|", C010(kC), "|C100|c1|",
-                       "|C170|c1.1|"});
-
-  EXPECT_EQ(Tags(stage.UnifyC(false)),
-            (Lines{"C001 0", std::string("C010 ") + kA, "C100 a1", "C170 a1.1",
-                   std::string("C010 ") + kC, "C100 c1", "C170 c1.1", "C990 8"}));
-}
-
-TEST(BlockC, FilesOfOneCnpjGiveOneEstablishmentFollowedByEveryDocument) {
-  BlocksCdStage stage;
-  stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x1|", "|C170|x1.1|", "|C400|e1|",
-                       "|C405|z1|", "|C481|z1.1|", "|C485|z1.2|"});
-  stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x2|", "|C110|x2.1|", "|C490|g1|",
-                       "|C491|g1.1|"});
-  // A file of the same root under another branch number: one C010 per CNPJ,
-  // its fiscal-printer group under its own.
-  stage.StageFile(kB, {C010(kB), "|C400|e2|", "|C405|z2|", "|C485|z2.1|"});
-
-  EXPECT_EQ(Tags(stage.UnifyC(true)),
-            (Lines{"C001 0", std::string("C010 ") + kA, "C100 x1", "C170 x1.1", "C100 x2",
-                   "C110 x2.1", "C400 e1", "C405 z1", "C481 z1.1", "C485 z1.2", "C490 g1", "C491 g1.1",
-                   std::string("C010 ") + kB, "C400 e2", "C405 z2", "C485 z2.1", "C990 17"}));
-  EXPECT_EQ(stage.Count("C010"), 2);
-}
-
 TEST(BlockC, FiscalPrinterAndC490GroupsKeepTheirChildrenUnderTheirOwnParent) {
   BlocksCdStage stage;
   stage.StageFile(kA, {"|C001|0|", C010(kA),

@@ -26,16 +26,6 @@ std::string T(Cents c) { return DecimalText(c * 10000); }
 // a × b ÷ c rounded half away from zero (all non-negative).
 Cents MulDivRound(Cents a, Cents b, Cents c) { return c == 0 ? 0 : (2 * a * b + c) / (2 * c); }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    lines.push_back(l);
-  }
-  return lines;
-}
-
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::ofstream out(path, std::ios::binary);
   for (const std::string& l : lines) out << l << "\r\n";
@@ -124,7 +114,7 @@ TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
     a.exempt1 = next(100, 9000000), a.exempt2 = next(100, 9000000), a.payroll = next(10000, 90000000);
     a.deferred = next(0, 10000);
     amounts.push_back(a);
-    std::vector<std::string> lines = ReadLines(file), out;
+    std::vector<std::string> lines = ReadCrLfLines(file), out;
     bool placed = false;
     const std::string cnpj = SplitRecord(lines[0])[9], date = SplitRecord(lines[0])[6];
     for (const std::string& l : lines) {
@@ -155,7 +145,7 @@ TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string merged = run.out.substr(0, run.out.find('\n'));
   ExpectValidEfd(merged);
-  const std::vector<std::string> lines = ReadLines(merged);
+  const std::vector<std::string> lines = ReadCrLfLines(merged);
 
   // What the company's block must say, from the generated amounts.
   FileAmounts s{};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -54,16 +53,6 @@ struct GroupSums {
   std::map<int, Micros> total;
   std::map<int, bool> present;
 };
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // The Block M lines of `lines` as field lists, M410/M810 with the CST of their parent in field 0.
 std::vector<std::vector<std::string>> BlockMRecords(const std::vector<std::string>& lines) {
@@ -122,7 +111,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   std::map<std::string, GroupSums> expected;
   std::set<std::string> parentCsts;
   for (const std::string& file : files)
-    for (const std::vector<std::string>& f : BlockMRecords(ReadLines(file))) {
+    for (const std::vector<std::string>& f : BlockMRecords(ReadCrLfLines(file))) {
       if (f[1] == "M110" || f[1] == "M510") adjustmentsIn.insert(UpperLatin1(RecordText(f)));  // stored upper-cased
       auto rule = Rules().find(f[1]);
       if (rule == Rules().end()) continue;
@@ -136,7 +125,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
       }
     }
 
-  const std::vector<std::string> lines = ReadLines(merged);
+  const std::vector<std::string> lines = ReadCrLfLines(merged);
   std::set<std::string> written;
   int blockLines = 0;
   for (const std::vector<std::string>& f : BlockMRecords(lines)) {
