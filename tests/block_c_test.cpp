@@ -2,11 +2,9 @@
 // the opener and closer, and the staged rows that must not be lost or repeated.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <filesystem>
 #include <set>
@@ -16,6 +14,7 @@
 #include "blocks/subtree_writer.h"
 #include "staging/text.h"
 #include "tests/support/blocks_cd_support.h"
+#include "tests/support/check_support.h"
 #include "tools/efdgen/network.h"
 
 using Lines = std::vector<std::string>;
@@ -103,25 +102,6 @@ TEST(BlockC, WithoutEstablishmentsOnlyOpenerAndCloserAreWritten) {
   EXPECT_EQ(stage.UnifyC(false), (Lines{"|C001|1|", "|C990|2|"}));
 }
 
-namespace {
-
-// Runs a shell command; returns its exit status and its first line of output.
-int RunCommand(const std::string& command, std::string& firstLine) {
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  firstLine.clear();
-  if (fgets(buf, sizeof buf, p)) firstLine = buf;
-  while (fgets(buf, sizeof buf, p)) {
-  }
-  while (!firstLine.empty() && (firstLine.back() == '\n' || firstLine.back() == '\r'))
-    firstLine.pop_back();
-  int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 // A generated network holding every Block C and D record, merged by the built
 // program: the result passes the checker, and every document line of every
 // input is there exactly once, under its own establishment and parent.
@@ -136,22 +116,17 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");
 
-  std::string command = std::string(QUELVAR_BINARY) + " merge --no-progress --output-dir '" +
-                        (dir / "out").string() + "'";
   std::vector<std::string> inputLines;
-  for (const std::string& f : files) {
-    command += " '" + f + "'";
-    // The import stores texts in capitals.
-    for (const std::string& line : ReadLines(f)) inputLines.push_back(UpperLatin1(line));
-  }
-  std::string merged, checkOutput;
-  const std::string errors = (dir / "merge-errors.txt").string();
-  ASSERT_EQ(RunCommand(command + " 2>'" + errors + "'", merged), 0) << ReadLines(errors).size();
-  EXPECT_EQ(RunCommand(std::string(QUELVAR_BINARY) + " check '" + merged + "' 2>&1", checkOutput), 0)
-      << checkOutput;
+  for (const std::string& f : files)
+    for (const std::string& line : ReadLines(f)) inputLines.push_back(UpperLatin1(line));  // stored in capitals
+  const MergeResult m = RunMerge(files, (dir / "out").string());
+  ASSERT_EQ(m.exitCode, 0) << m.err;
+  ASSERT_FALSE(m.file.empty());
+  const ProcessResult check = RunQuelvar({"check", m.file});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
 
   const std::vector<std::string> expected = PlacedDocumentLines(inputLines);
-  const std::vector<std::string> got = PlacedDocumentLines(ReadLines(merged));
+  const std::vector<std::string> got = PlacedDocumentLines(ReadLines(m.file));
   std::set<std::string> codes;
   for (const std::string& placed : expected) codes.insert(placed.substr(placed.rfind(" > |") + 4, 4));
   EXPECT_EQ(codes.size(), 29u) << "the network should hold every document code of Blocks C and D";

@@ -33,11 +33,6 @@ class MergeRefusals : public SampleNetworkTest {
     WriteFileBytes(dir.File(name), out);
     return dir.File(name);
   }
-  ProcessResult Merge(const std::vector<std::string>& files, const std::string& out) {
-    std::vector<std::string> args = {"merge", "--no-progress", "--output-dir", out};
-    args.insert(args.end(), files.begin(), files.end());
-    return RunQuelvar(args);
-  }
   // Every file under the test's folder, as paths relative to it.
   std::vector<std::string> Tree() const {
     std::vector<std::string> names;
@@ -58,13 +53,13 @@ const char* kMerged = "EFDPISCOFINS_42765521000180_01082023_31082023_Unificado.t
 // file written earlier, and the run exited 1.
 TEST_F(MergeRefusals, AMergedFileIsReplacedOnlyByASuccessfulRun) {
   const std::string out = dir.File("out");
-  ProcessResult first = Merge({Sample(0), Sample(1), Sample(2)}, out);
+  ProcessResult first = RunMerge({Sample(0), Sample(1), Sample(2)}, out);
   ASSERT_EQ(first.exitCode, 0) << first.err;
   const std::string complete = ReadFileBytes(out + "/" + kMerged);
   std::string other = Edited(2, "other.txt", [](size_t n, const std::string& l) {
     return n == 1 ? std::string("|0000|006|0|||01082023|31082023|OUTRA|99999999000191|AL|2704302||00|1|") : l;
   });
-  ProcessResult second = Merge({Sample(0), Sample(1), other}, out);
+  ProcessResult second = RunMerge({Sample(0), Sample(1), other}, out);
   EXPECT_EQ(second.exitCode, 1);
   EXPECT_NE(second.err.find("other.txt: Arquivo selecionado não pertence"), std::string::npos) << second.err;
   EXPECT_NE(second.err.find("o arquivo unificado não foi gravado"), std::string::npos) << second.err;
@@ -88,7 +83,7 @@ TEST_F(MergeRefusals, HeaderValuesThatWouldLeaveTheFolderAreRefusedBeforeImport)
     return h;
   });
   for (const std::string& file : {escaping, nul}) {
-    ProcessResult r = Merge({file, Sample(1)}, dir.File("out"));
+    ProcessResult r = RunMerge({file, Sample(1)}, dir.File("out"));
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("do registro 0000"), std::string::npos) << r.err;
   }
@@ -103,7 +98,7 @@ TEST_F(MergeRefusals, ARowThatCannotBeStoredFailsItsFile) {
     std::string head = Edited(0, "m.txt", [&](size_t, const std::string& l) {
       return l.rfind("|0140|", 0) == 0 ? "|0140|" + std::string(code) + l.substr(l.find('|', 6)) : l;
     });
-    ProcessResult r = Merge({head, Sample(1)}, dir.File("out"));
+    ProcessResult r = RunMerge({head, Sample(1)}, dir.File("out"));
     EXPECT_EQ(r.exitCode, 1) << code;
     EXPECT_NE(r.err.find("Nada deste arquivo foi gravado"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir.File("out/") + kMerged)) << code;
@@ -192,7 +187,7 @@ TEST_F(MergeRefusals, BrokenInputsAreRefusedWithTheirFirstErrorsBeforeImport) {
     std::vector<std::string> files;
     for (size_t i = 0; i < c.files; ++i) files.push_back(Sample(static_cast<int>(i)));
     files[c.sample] = broken;
-    ProcessResult r = Merge(files, out);
+    ProcessResult r = RunMerge(files, out);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find(std::string(c.name) + ": Arquivo recusado"), std::string::npos) << r.err;
     for (const std::string& e : c.expected) EXPECT_NE(r.err.find(e), std::string::npos) << r.err;
