@@ -145,6 +145,7 @@ TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
   auto lines = ReadLines(m.file);
   EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
   EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
+  EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;  // no blank line to tell of
   std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
