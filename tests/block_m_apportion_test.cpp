@@ -139,11 +139,9 @@ TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
   }
 
   fs::create_directories(dir.File("out"));
-  std::vector<std::string> args{"merge", "--output-dir", dir.File("out")};
-  args.insert(args.end(), files.begin(), files.end());
-  const ProcessResult run = RunQuelvar(args);
+  const MergeResult run = RunMerge(files, dir.File("out"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string merged = run.out.substr(0, run.out.find('\n'));
+  const std::string merged = run.file;
   ExpectValidEfd(merged);
   const std::vector<std::string> lines = ReadCrLfLines(merged);
 

@@ -99,11 +99,9 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   fs::remove_all(dir);
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");
-  std::vector<std::string> args{"merge", "--output-dir", (dir / "out").string()};
-  args.insert(args.end(), files.begin(), files.end());
-  const ProcessResult run = RunQuelvar(args);
+  const MergeResult run = RunMerge(files, (dir / "out").string());
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string merged = run.out.substr(0, run.out.find('\n'));
+  const std::string merged = run.file;
   ExpectValidEfd(merged);
 
   // Expected sums, from the input texts; credit adjustments come back as they came.
@@ -180,19 +178,13 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
 
 }  // namespace
 
-TEST(BlockMNetwork, NonCumulativeNetworkSumsExactly) {
-  NetworkOptions options;
-  options.establishments = 7;
-  options.targetLines = 2500;
-  options.seed = 11;
-  ExpectBlockMIsTheSumOfTheInputs(options);
-}
-
-TEST(BlockMNetwork, CumulativeNetworkKeepsItsRates) {
-  NetworkOptions options;
-  options.establishments = 5;
-  options.targetLines = 1500;
-  options.seed = 23;
-  options.cumulative = true;
-  ExpectBlockMIsTheSumOfTheInputs(options);
+// A network of the non-cumulative regime and one of the cumulative regime
+// (whose rates the merged lines keep).
+TEST(BlockMNetwork, NetworksOfBothRegimesSumExactly) {
+  for (const NetworkOptions& options :
+       {NetworkOptions{.establishments = 7, .targetLines = 2500, .seed = 11},
+        NetworkOptions{.establishments = 5, .targetLines = 1500, .seed = 23, .cumulative = true}}) {
+    SCOPED_TRACE(options.cumulative ? "cumulative" : "non-cumulative");
+    ExpectBlockMIsTheSumOfTheInputs(options);
+  }
 }
