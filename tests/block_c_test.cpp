@@ -109,10 +109,7 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("quelvar-cd-e2e-" + std::to_string(::getpid()));
   fs::remove_all(dir);
-  NetworkOptions options;
-  options.establishments = 4;
-  options.targetLines = 12000;
-  options.seed = 5;
+  NetworkOptions options{.establishments = 4, .targetLines = 12000, .seed = 5};
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");
 

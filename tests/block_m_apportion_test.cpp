@@ -95,10 +95,7 @@ std::vector<std::string> BlockMOf(const FileAmounts& a, const std::string& cnpj,
 TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
   if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built: " << QUELVAR_BINARY;
   TempFolder dir;
-  NetworkOptions options;
-  options.establishments = 3;
-  options.targetLines = 600;
-  options.seed = 31;
+  NetworkOptions options{.establishments = 3, .targetLines = 600, .seed = 31};
   const std::vector<std::string> files = WriteNetwork(options, dir.File("in"));
   std::vector<FileAmounts> amounts;
   uint64_t state = 12345;

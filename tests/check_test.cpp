@@ -670,10 +670,7 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
 TEST(CheckCommand, ExitStatusAndOutput) {
   TempFolder temp;
   const std::filesystem::path dir = temp.path();
-  NetworkOptions options;
-  options.establishments = 2;
-  options.targetLines = 600;
-  options.seed = 11;
+  NetworkOptions options{.establishments = 2, .targetLines = 600, .seed = 11};
   std::vector<std::string> files = WriteNetwork(options, (dir / "net").string());
   ASSERT_EQ(files.size(), 2u);
 
@@ -708,10 +705,7 @@ TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {
   // Files of several megabytes: lines and CR LF pairs fall across the reader's chunks.
   TempFolder temp;
   const std::filesystem::path dir = temp.path();
-  NetworkOptions options;
-  options.establishments = 1;
-  options.targetLines = 40000;
-  options.seed = 3;
+  NetworkOptions options{.establishments = 1, .targetLines = 40000, .seed = 3};
   std::string path = WriteNetwork(options, (dir / "net").string())[0];
   const std::string crlf = ReadFileBytes(path);
   const int64_t lines = std::count(crlf.begin(), crlf.end(), '\n');

@@ -22,10 +22,7 @@ class CliMerge : public ::testing::Test {
                           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
-    NetworkOptions o;
-    o.establishments = 3;
-    o.targetLines = 1500;
-    o.seed = 7;
+    NetworkOptions o{.establishments = 3, .targetLines = 1500, .seed = 7};
     files_ = WriteNetwork(o, (dir_ / "in").string());
     ASSERT_EQ(files_.size(), 3u);
   }
