@@ -122,6 +122,16 @@ struct FormRun {
   std::unique_ptr<frmAssistente> form;
 };
 
+// The total row of a run's summary: the sum of its rows, what the ledger
+// read and wrote, and the merged file's lines.
+void ExpectRunTotals(const RunResult& r) {
+  ExpectTotalIsTheSum(r.summary);
+  const LedgerSummary ledger = SummarizeLedger(r.ledger);
+  EXPECT_EQ(r.summary.back().read, ledger.read);
+  EXPECT_EQ(r.summary.back().written, ledger.written);
+  EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
+}
+
 }  // namespace
 
 // The builder alone, on a ledger made by hand: rows per file and
@@ -242,7 +252,7 @@ TEST_F(SampleSummary, TheSampleNetworkPerEstablishment) {
   const RunResult r = run.Merge(files, dir.File("out"));
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_EQ(r.summary.size(), 4u);
-  ExpectTotalIsTheSum(r.summary);
+  ExpectRunTotals(r);
   const char* roles[] = {"Matriz", "Filial", "Filial"};
   for (size_t i = 0; i < files.size(); ++i) {
     const SummaryRow& row = r.summary[i];
@@ -269,10 +279,6 @@ TEST_F(SampleSummary, TheSampleNetworkPerEstablishment) {
       }
     EXPECT_EQ(std::make_tuple(row.read, row.written, row.c100), std::make_tuple(read, written, c100)) << i;
   }
-  const LedgerSummary ledger = SummarizeLedger(r.ledger);
-  EXPECT_EQ(r.summary.back().read, ledger.read);
-  EXPECT_EQ(r.summary.back().written, ledger.written);
-  EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
   // Saved beside the merged file.
   const std::string base = r.path.substr(0, r.path.size() - 4);
   EXPECT_EQ(r.summaryCsv, base + "_Resumo.csv");
@@ -337,11 +343,7 @@ TEST(RunSummaryGenerated, PartsOfOneCnpjAndFilesOfSeveralEstablishments) {
     const RunResult r = run.Merge(files, dir.File("out"));
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.summary.size(), c.rows + 1);
-    ExpectTotalIsTheSum(r.summary);
-    const LedgerSummary ledger = SummarizeLedger(r.ledger);
-    EXPECT_EQ(r.summary.back().read, ledger.read);
-    EXPECT_EQ(r.summary.back().written, ledger.written);
-    EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
+    ExpectRunTotals(r);
     // Per file: its rows together read its lines, its documents and its Block M.
     for (size_t i = 0; i < files.size(); ++i) {
       const FileFacts facts = FactsOf(files[i]);
