@@ -1,5 +1,5 @@
 // Record layouts built from the record catalogue: every record of the layout
-// gets a LayoutSpec (its staging table and the layout md_GetLayout hands out),
+// gets a LayoutSpec (its staging table and the layout BlockLayout hands out),
 // its fields taken from the catalogue in line order, their column names from
 // the spelling table (ColumnSpelling), and its link columns (Key -1) first.
 //
