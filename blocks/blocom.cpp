@@ -10,6 +10,7 @@
 #include "blocks/blocom.h"
 #include "blocks/blocom_tree.h"
 #include "blocks/efd_amount.h"
+#include "blocks/registry.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -190,7 +191,7 @@ void WriteBlockLines(std::vector<MRecord>& block, std::string_view reg) {
 
 // M001 from the first staged opener, Ind_Mov from whether the block has data.
 void WriteOpener(bool hasData) {
-  Objeto_Collection layout = md_GetLayout("M001");
+  Objeto_Collection layout = BlockLayout("M001");
   auto rs = g_Connection->Execute("SELECT TOP(1) * FROM ###M001");
   int32_t k = 0;
   for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteOpener("M001", *rs, layout, hasData);
@@ -199,7 +200,7 @@ void WriteOpener(bool hasData) {
 
 // M990 from the counters: every Block M line written, plus itself.
 void WriteCloser() {
-  Objeto_Collection layout = md_GetLayout("M990");
+  Objeto_Collection layout = BlockLayout("M990");
   auto rs = g_Connection->Execute(
       "SELECT 'M990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_M FROM ###Registros "
       "WHERE (Bloco = 'M')");
