@@ -59,8 +59,8 @@ bool HasRows(RunContext& ctx, std::string_view reg) {
   return !ctx.connection->Execute(sql)->Eof();
 }
 
-std::string CnpjValue(std::string_view cnpj) {
-  bool digits = !cnpj.empty();
+std::string CnpjOperand(std::string_view cnpj) {
+  bool digits = !cnpj.empty() && cnpj.size() <= 18;
   for (char c : cnpj) digits = digits && c >= '0' && c <= '9';
   if (digits) return std::string(cnpj);
   return "'" + PrepareSqlText(cnpj) + "'";

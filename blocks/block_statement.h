@@ -39,7 +39,8 @@ int32_t WriteRows(RunContext& ctx, std::string_view reg, const std::string& sql,
 // True when ###<reg> holds at least one row.
 bool HasRows(RunContext& ctx, std::string_view reg);
 
-// The condition value for a CNPJ taken from a stored row: the digits as they
-// are when the CNPJ is made of digits only (compared as a number, so leading
-// zeros do not matter), otherwise a quoted text literal.
-std::string CnpjValue(std::string_view cnpj);
+// The right-hand side of a comparison with a stored Id_CNPJ: the CNPJ itself
+// when it is 1 to 18 digits (compared as a number, as the Id_CNPJ index of the
+// staging tables does, so leading zeros do not matter), otherwise a quoted,
+// escaped text literal (longer digit strings too: no 64-bit integer holds them).
+std::string CnpjOperand(std::string_view cnpj);

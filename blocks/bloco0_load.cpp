@@ -107,7 +107,7 @@ void LoadUnit(RunContext& ctx, std::string_view line) {
   if (rs->Eof()) {
     Store(ctx, Layouts(), "0190", line);
   } else if (rs->Column(0).AsText() == UpperLatin1(TrimBlanks(LineField(line, 3)))) {
-    ctx.ledger.MergedAtImport("0190", ctx.currentCNPJ);
+    ctx.ledger.MergedAtImport("0190", ctx.currentCNPJ, ctx.CurrentStagedFile());
   }
 }
 

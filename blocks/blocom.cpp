@@ -10,6 +10,7 @@
 #include "blocks/blocom.h"
 #include "blocks/blocom_tree.h"
 #include "blocks/efd_amount.h"
+#include "blocks/registry.h"
 #include "staging/record_catalogue.h"
 #include "staging/resources.h"
 #include "staging/run_state.h"
@@ -29,14 +30,16 @@ struct StagedRow {
   MRecord record;
 };
 
-// Every staged row of the block's data records, per code, in identity order.
+// Every staged row of the block's data records, per code, in list order (the
+// input files' numbers follow the list), each file's rows in identity order.
 std::map<std::string, std::vector<StagedRow>> ReadStagedRows(RunContext& ctx) {
   std::map<std::string, std::vector<StagedRow>> rows;
   for (const LayoutSpec& spec : Layouts()) {
     const std::string code = spec.code;
     if (code == "M001" || code == "M990") continue;
     const bool linked = HasParentRow(code);
-    std::unique_ptr<Recordset> rs = ctx.connection->Execute("SELECT * FROM ###" + code + " ORDER BY ID ASC");
+    std::unique_ptr<Recordset> rs =
+        ctx.connection->Execute("SELECT * FROM ###" + code + " ORDER BY Id_Arquivo ASC, ID ASC");
     std::vector<StagedRow>& out = rows[code];
     for (; !rs->Eof(); rs->MoveNext()) {
       StagedRow row;
@@ -185,7 +188,7 @@ void WriteBlockLines(RunContext& ctx, std::vector<MRecord>& block, std::string_v
 
 // M001 from the first staged opener, Ind_Mov from whether the block has data.
 void WriteOpener(RunContext& ctx, bool hasData) {
-  Objeto_Collection layout = md_GetLayout(ctx, "M001");
+  Objeto_Collection layout = BlockLayout(ctx, "M001");
   auto rs = ctx.connection->Execute("SELECT TOP(1) * FROM ###M001");
   int32_t k = 0;
   for (; !rs->Eof(); rs->MoveNext(), ++k) md_WriteOpener(ctx, "M001", *rs, layout, hasData);
@@ -194,7 +197,7 @@ void WriteOpener(RunContext& ctx, bool hasData) {
 
 // M990 from the counters: every Block M line written, plus itself.
 void WriteCloser(RunContext& ctx) {
-  Objeto_Collection layout = md_GetLayout(ctx, "M990");
+  Objeto_Collection layout = BlockLayout(ctx, "M990");
   auto rs = ctx.connection->Execute(
       "SELECT 'M990' AS Reg,SUM(CAST(REPLACE(QtdeReg,',','.') AS FLOAT)) + 1 AS Qtd_Lin_M FROM ###Registros "
       "WHERE (Bloco = 'M')");

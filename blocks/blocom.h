@@ -14,13 +14,11 @@ struct RunContext;
 
 namespace BlocoM {
 
-// The block's record layouts (the catalogue's, with ID_Pai added where a
-// record's parent is below M001), in staging-table creation order.
+// The block's record layouts (its row of the table of blocks, registry.h), in
+// staging-table creation order.
 const std::vector<LayoutSpec>& Layouts();
-// A new layout for `reg` (empty for a code the block does not know).
-Objeto_Collection md_GetLayout(RunContext& ctx, std::string_view reg);
 // True when `reg` is a Block M record whose parent is itself below M001 (its
-// staged rows carry ID_Pai).
+// staged rows carry ID_Pai, catalogue_layouts.h).
 bool HasParentRow(std::string_view reg);
 // Stores one input line of the block by its loading rules.
 void md_LoadRecord(RunContext& ctx, std::string_view reg, std::string_view line);

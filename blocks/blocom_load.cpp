@@ -23,6 +23,13 @@ std::map<std::string, std::string, std::less<>>& LastIdentity(RunContext& ctx) {
 
 using namespace load_rules;
 
+const std::vector<LayoutSpec>& Layouts() { return FindBlock('M')->layouts(); }
+
+bool HasParentRow(std::string_view reg) {
+  const CatalogueRecord* r = Layout006().Find(reg);
+  return r && r->block == 'M' && r->parent && r->parent->level >= 2;
+}
+
 // Stores M001 and M990 once, every other code of the block always. A child
 // whose parent sits below M001 takes that parent's last identity as ID_Pai
 // (0 when none was stored); a record with children remembers its identity for

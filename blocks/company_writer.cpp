@@ -175,7 +175,7 @@ void ReadChildren(RunContext& ctx, const CodePlan& parent, const std::unordered_
     const CodePlan* p = PlanOf(c->code);
     if (!p) continue;
     std::unordered_map<int64_t, Node*> where;
-    ReadRows(ctx, *p, "SELECT * FROM ###" + c->code + " ORDER BY ID_Pai ASC, ID ASC",
+    ReadRows(ctx, *p, "SELECT * FROM ###" + c->code + " ORDER BY Id_Arquivo ASC, ID_Pai ASC, ID ASC",
              [&](std::vector<std::string> f, int64_t id, int64_t pai, const std::string& file) {
                auto it = parents.find(pai);
                if (it == parents.end()) {
@@ -246,7 +246,8 @@ int64_t WriteCompanyRecords(RunContext& ctx, std::string_view code) {
   if (!p) return 0;
   Siblings top;
   std::unordered_map<int64_t, Node*> where;
-  ReadRows(ctx, *p, "SELECT * FROM ###" + std::string(code) + " ORDER BY ID ASC",
+  // In list order (the input files' numbers follow the list), each file's rows in load order.
+  ReadRows(ctx, *p, "SELECT * FROM ###" + std::string(code) + " ORDER BY Id_Arquivo ASC, ID ASC",
            [&](std::vector<std::string> f, int64_t id, int64_t, const std::string& file) {
              Node* n = Merge(top, *p, std::move(f), file);
              if (!p->children.empty()) where.emplace(id, n);

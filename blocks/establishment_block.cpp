@@ -54,7 +54,8 @@ void NoteDifferingEstablishmentLines(RunContext& ctx, std::string_view establish
   std::string keptFile;
   std::vector<std::pair<std::string, std::vector<std::string>>> others;  // file, values
   const std::string key = CnpjKey(kept.cnpj);
-  for (auto rs = ctx.connection->Execute("SELECT * FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  for (auto rs = ctx.connection->Execute("SELECT * FROM ###" + std::string(establishment) +
+                                         " ORDER BY Id_Arquivo ASC, ID ASC");
        !rs->Eof(); rs->MoveNext()) {
     const std::string cnpj = (*rs)["CNPJ"].AsText();
     if (CnpjKey(cnpj) != key) continue;
@@ -89,7 +90,9 @@ void NoteDifferingEstablishmentLines(RunContext& ctx, std::string_view establish
 std::vector<EstablishmentRow> EstablishmentsByCnpj(RunContext& ctx, std::string_view establishment) {
   std::vector<EstablishmentRow> out;
   std::set<std::string> seen;
-  auto rs = ctx.connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) + " ORDER BY ID ASC");
+  // In list order: the input files' numbers follow the list (file_list.cpp), each file's rows in load order.
+  auto rs = ctx.connection->Execute("SELECT ID, CNPJ FROM ###" + std::string(establishment) +
+                                    " ORDER BY Id_Arquivo ASC, ID ASC");
   for (; !rs->Eof(); rs->MoveNext()) {
     std::string cnpj = rs->Column(1).AsText();
     if (seen.insert(CnpjKey(cnpj)).second) out.push_back({static_cast<long long>(rs->Column(0).AsInt()), cnpj});

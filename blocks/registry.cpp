@@ -36,7 +36,7 @@ const std::vector<BlockEntry>& BlockTable() {
       {'D', "D001", "D990", "D010", "Qtd_Lin_D", Establishments, false, false, &CatalogueLayoutsOf<'D'>, true},
       {'F', "F001", "F990", "F010", "Qtd_Lin_F", Establishments, false, false, &CatalogueLayoutsOf<'F'>, true},
       {'I', "I001", "I990", "I010", "Qtd_Lin_I", Establishments, true, false, &CatalogueLayoutsOf<'I'>, true},
-      {'M', "M001", "M990", nullptr, "Qtd_Lin_M", Contributions, false, false, &BlocoM::Layouts, false},
+      {'M', "M001", "M990", nullptr, "Qtd_Lin_M", Contributions, false, false, &CatalogueLayoutsOf<'M'>, false},
       {'P', "P001", "P990", "P010", "Qtd_Lin_P", Establishments, true, true, &CatalogueLayoutsOf<'P'>, true},
       {'1', "1001", "1990", nullptr, "Qtd_Lin_1", CompanyRecords, false, true, &CatalogueLayoutsOf<'1'>, false},
       {'9', "9001", "9990", nullptr, "Qtd_Lin_9", Counts, false, false, &CatalogueLayoutsOf<'9'>, false},

@@ -36,7 +36,7 @@ struct BlockEntry {
   // company_rules.h (P after its establishments, 1 alone).
   bool companyRecords;
   // The block's record layouts in staging-table creation order (the
-  // catalogue's; Block M adds its parent links, blocom.h).
+  // catalogue's, catalogue_layouts.h).
   const std::vector<LayoutSpec>& (*layouts)();
   // True when the lines under the block's establishment record are only
   // carried: no rule reads their fields, so they are staged whole

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "blocks/block_statement.h"
-#include "blocks/cnpj_operand.h"
 #include "blocks/efd_amount.h"
 #include "blocks/registry.h"
 #include "staging/catalogue_layouts.h"

@@ -16,6 +16,9 @@ const std::vector<StagedLinkSpec>& SpecialStaged() {
   // D101/D105/D501/D505 name no run-state text: the loader fills "ID" of a
   // layout without identity from the current parent all the same.
   const FieldSpec plainId{"ID", true, -1};
+  // Block M's records below a record of level 2 got their parent link after
+  // the file number, when the block came to be merged under its own parents.
+  const FieldSpec paiId{"ID_Pai", true, -1, RunRef::PaiID};
   static const std::vector<StagedLinkSpec> kSpecial = {
       {"0000", true, {}},
       {"0205", false, {idCnpj, parentId}},
@@ -47,8 +50,16 @@ const std::vector<StagedLinkSpec>& SpecialStaged() {
       {"D500", true, {ownId, idCnpj}},
       {"D501", false, {idCnpj, plainId}},
       {"D505", false, {idCnpj, plainId}},
-      {"M410", true, {idCnpj, cst}},
-      {"M810", true, {idCnpj, cst}},
+      {"M105", true, {idCnpj}, {paiId}},
+      {"M110", true, {idCnpj}, {paiId}},
+      {"M205", true, {idCnpj}, {paiId}},
+      {"M210", true, {idCnpj}, {paiId}},
+      {"M410", true, {idCnpj, cst}, {paiId}},
+      {"M505", true, {idCnpj}, {paiId}},
+      {"M510", true, {idCnpj}, {paiId}},
+      {"M605", true, {idCnpj}, {paiId}},
+      {"M610", true, {idCnpj}, {paiId}},
+      {"M810", true, {idCnpj, cst}, {paiId}},
   };
   return kSpecial;
 }
@@ -57,8 +68,7 @@ const std::vector<StagedLinkSpec>& SpecialStaged() {
 constexpr std::string_view kPlainStaged[] = {
     "0001", "0035", "0100", "0110", "0111", "0140", "0150", "0190", "0200", "0450", "0500", "0990",
     "A001", "A990", "C001", "C010", "C490", "C990", "D001", "D010", "D990", "F001", "F990", "I001",
-    "I990", "M001", "M100", "M105", "M110", "M200", "M205", "M210", "M400", "M500", "M505", "M510",
-    "M600", "M605", "M610", "M800", "M990", "P001", "P990", "1001", "1990", "9001", "9900", "9990",
+    "I990", "M001", "M100", "M200", "M400", "M500", "M600", "M800", "M990", "P001", "P990", "1001", "1990", "9001", "9900", "9990",
     "9999"};
 
 // Line fields stored as whole numbers (INT columns): the establishment code,
@@ -88,6 +98,7 @@ const StagedLinkSpec* StagedLinks(std::string_view code) {
 
 std::string_view ParentLinkColumn(std::string_view code) {
   if (const StagedLinkSpec* s = StagedLinks(code)) {
+    if (!s->linksAfterFile.empty()) return "ID_Pai";
     for (const FieldSpec& f : s->links) {
       if (f.name == "IDCaixa") return "IDCaixa";
     }
@@ -114,6 +125,8 @@ LayoutSpec CatalogueLayout(const CatalogueRecord& record) {
     if (record.parent && record.parent->level >= 2) spec.fields.push_back({"ID_Pai", true, -1, RunRef::PaiID});
   }
   spec.fields.push_back({"Id_Arquivo", true, -1});
+  if (const StagedLinkSpec* staged = StagedLinks(record.code))
+    spec.fields.insert(spec.fields.end(), staged->linksAfterFile.begin(), staged->linksAfterFile.end());
   for (const CatalogueField& f : record.fields)
     spec.fields.push_back({ColumnSpelling(record.code, f.name), IntegerColumn(record.code, f.name),
                            static_cast<int16_t>(f.number)});

@@ -1,5 +1,5 @@
 // Record layouts built from the record catalogue: every record of the layout
-// gets a LayoutSpec (its staging table and the layout md_GetLayout hands out),
+// gets a LayoutSpec (its staging table and the layout BlockLayout hands out),
 // its fields taken from the catalogue in line order, their column names from
 // the spelling table (ColumnSpelling), and its link columns (Key -1) first.
 //
@@ -14,11 +14,13 @@
 //            the identity of the nearest row of the parent code stored before
 //            it from the same file (the run context's currentIdPai at insert time).
 //
-// Every record, the first-version ones too, ends its link columns with
+// Every record, the first-version ones too, follows its link columns with
 //   Id_Arquivo (INT) the number of the input file the line came from
 //            (the run context's currentFileId, RunContext::BeginStagedFile). Id_CNPJ names the
 //            establishment, which the parts of one CNPJ share; Id_Arquivo
 //            tells those parts apart wherever "each file" is meant.
+// The first-version records of Block M below a record of level 2 (M105, M210,
+// M410...) then end with ID_Pai, as above (StagedLinkSpec::linksAfterFile).
 #pragma once
 
 #include <string>
@@ -38,7 +40,8 @@ std::string ColumnSpelling(std::string_view code, std::string_view field);
 struct StagedLinkSpec {
   const char* code;
   bool pkIdentity;
-  std::vector<FieldSpec> links;  // Key -1, in column order
+  std::vector<FieldSpec> links;  // Key -1, in column order, before Id_Arquivo
+  std::vector<FieldSpec> linksAfterFile = {};  // Key -1, after Id_Arquivo: ID_Pai or none
 };
 const StagedLinkSpec* StagedLinks(std::string_view code);
 

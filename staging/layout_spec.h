@@ -1,5 +1,5 @@
-// Record layouts as data. Each block module keeps one table of LayoutSpec rows
-// (its record codes in staging-table creation order); md_GetLayout builds a
+// Record layouts as data. Each block has one table of LayoutSpec rows (its
+// record codes in staging-table creation order, catalogue_layouts.h); BuildLayout builds a
 // fresh Objeto_Collection from the row of the asked code.
 #pragma once
 

@@ -26,6 +26,13 @@ void RecordLedger::Refused(std::string_view code, std::string_view reason, int64
 }
 
 void RecordLedger::ForgetFile(int64_t file) {
+  for (auto it = fileMergedAtImport_.begin(); it != fileMergedAtImport_.end();) {
+    if (auto f = it->second.find(file); f != it->second.end()) {
+      if (auto entry = entries_.find(it->first); entry != entries_.end()) entry->second.mergedAtImport -= f->second;
+      it->second.erase(f);
+    }
+    it = it->second.empty() ? fileMergedAtImport_.erase(it) : std::next(it);
+  }
   for (auto it = fileReads_.begin(); it != fileReads_.end();) {
     auto f = it->second.find(file);
     if (f != it->second.end()) {
@@ -56,11 +63,39 @@ void RecordLedger::ForgetFile(int64_t file) {
   lastFileCount_ = nullptr;
 }
 
+namespace {
+
+// Exchanges the values under keys `a` and `b` of `m` (either may be absent).
+template <class Map>
+void SwapKeys(Map& m, const typename Map::key_type& a, const typename Map::key_type& b) {
+  auto na = m.extract(a), nb = m.extract(b);
+  if (!na.empty()) {
+    na.key() = b;
+    m.insert(std::move(na));
+  }
+  if (!nb.empty()) {
+    nb.key() = a;
+    m.insert(std::move(nb));
+  }
+}
+
+}  // namespace
+
+void RecordLedger::SwapFiles(int64_t a, int64_t b) {
+  for (auto& [key, files] : fileReads_) SwapKeys(files, a, b);
+  for (auto& [key, files] : fileMergedAtImport_) SwapKeys(files, a, b);
+  SwapKeys(refusedByFile_, a, b);
+  lastFileCount_ = nullptr;
+}
+
 void RecordLedger::Written(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).written; }
 
 void RecordLedger::Merged(std::string_view code, std::string_view cnpj, int64_t n) { Entry(code, cnpj).merged += n; }
 
-void RecordLedger::MergedAtImport(std::string_view code, std::string_view cnpj) { ++Entry(code, cnpj).mergedAtImport; }
+void RecordLedger::MergedAtImport(std::string_view code, std::string_view cnpj, int64_t file) {
+  ++Entry(code, cnpj).mergedAtImport;
+  if (file > 0) ++fileMergedAtImport_[Key(std::string(code), std::string(cnpj))][file];
+}
 
 void RecordLedger::ClearWritten() {
   for (auto it = entries_.begin(); it != entries_.end();) {
@@ -77,6 +112,7 @@ void RecordLedger::Clear() {
   refused_.clear();
   fileReads_.clear();
   refusedByFile_.clear();
+  fileMergedAtImport_.clear();
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }
@@ -86,6 +122,7 @@ void RecordLedger::RestoreRead(ReadSide saved) {
   refused_ = std::move(saved.refused);
   fileReads_ = std::move(saved.fileReads);
   refusedByFile_ = std::move(saved.refusedByFile);
+  fileMergedAtImport_ = std::move(saved.fileMergedAtImport);
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }

@@ -41,17 +41,22 @@ class RecordLedger {
   // establishment is written, as the same as a line kept.
   void Merged(std::string_view code, std::string_view cnpj, int64_t n = 1);
   // One line of `code` of establishment `cnpj` not staged as the same as a
-  // line staged before.
-  void MergedAtImport(std::string_view code, std::string_view cnpj);
+  // line staged before; `file` is the input file's number (Id_Arquivo), 0
+  // when not known.
+  void MergedAtImport(std::string_view code, std::string_view cnpj, int64_t file = 0);
   // Forgets what was written and merged while writing (a new run writes
   // everything again); lines merged at import stay.
   void ClearWritten();
   // Forgets everything (the staging tables were emptied).
   void Clear();
   // Gives back what input file `file` brought (its staged rows were deleted):
-  // its lines read and refused leave the counts, and the file leaves
-  // FileReads. Lines read without a file number stay.
+  // its lines read, merged at import and refused leave the counts, and the
+  // file leaves FileReads. Lines read without a file number stay.
   void ForgetFile(int64_t file);
+  // Input files `a` and `b` exchange their numbers (their staged rows did
+  // the same): what each brought is then told under the other's number.
+  // The counts per establishment do not change.
+  void SwapFiles(int64_t a, int64_t b);
 
   const std::map<Key, Counts>& Entries() const { return entries_; }
   // Per record code and establishment: the lines read from each input file
@@ -72,8 +77,9 @@ class RecordLedger {
     std::map<std::string, std::map<std::string, int64_t>> refused;
     std::map<Key, FileCounts> fileReads;
     std::map<int64_t, std::map<std::string, std::map<std::string, int64_t>>> refusedByFile;
+    std::map<Key, FileCounts> fileMergedAtImport;
   };
-  ReadSide SaveRead() const { return {entries_, refused_, fileReads_, refusedByFile_}; }
+  ReadSide SaveRead() const { return {entries_, refused_, fileReads_, refusedByFile_, fileMergedAtImport_}; }
   void RestoreRead(ReadSide saved);
 
  private:
@@ -82,6 +88,8 @@ class RecordLedger {
   std::map<Key, Counts> entries_;
   std::map<std::string, std::map<std::string, int64_t>> refused_;
   std::map<Key, FileCounts> fileReads_;
+  // Per record code and establishment: the lines merged at import of each input file.
+  std::map<Key, FileCounts> fileMergedAtImport_;
   // Per input file: record code -> reason -> lines refused.
   std::map<int64_t, std::map<std::string, std::map<std::string, int64_t>>> refusedByFile_;
   std::string lastCode_, lastCnpj_;

@@ -31,6 +31,9 @@ std::map<int64_t, int64_t> md_RowsPerFile(RunContext& ctx, std::string_view reg,
 // Deletes the rows of input file `file` from ###reg ("DELETE FROM ###reg
 // WHERE Id_Arquivo = file"). The caller holds the transaction. Throws DatabaseError.
 void md_DeleteFileRows(RunContext& ctx, std::string_view reg, int64_t file);
+// The rows of input files `a` and `b` in ###reg exchange their Id_Arquivo
+// (one UPDATE). The caller holds the transaction. Throws DatabaseError.
+void md_SwapFileRows(RunContext& ctx, std::string_view reg, int64_t a, int64_t b);
 
 // ---- Record loading --------------------------------------------------------
 

@@ -55,6 +55,12 @@ void md_DeleteFileRows(RunContext& ctx, std::string_view reg, int64_t file) {
   ctx.connection->Execute("DELETE FROM ###" + std::string(reg) + " WHERE Id_Arquivo = " + std::to_string(file));
 }
 
+void md_SwapFileRows(RunContext& ctx, std::string_view reg, int64_t a, int64_t b) {
+  const std::string ta = std::to_string(a), tb = std::to_string(b);
+  ctx.connection->Execute("UPDATE ###" + std::string(reg) + " SET Id_Arquivo = CASE WHEN Id_Arquivo = " + ta +
+                          " THEN " + tb + " ELSE " + ta + " END WHERE Id_Arquivo = " + ta + " OR Id_Arquivo = " + tb);
+}
+
 void md_ClearTables(RunContext& ctx) {
   ctx.ledger.Clear();  // the ledger counts what is staged
   std::vector<std::string> codes;

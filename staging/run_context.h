@@ -88,6 +88,9 @@ struct RunContext {
   std::string StagedFileName(std::string_view fileId) const;
   // The number BeginStagedFile gave last (0 before the first file of the run).
   int64_t CurrentStagedFile() const { return filesStarted; }
+  // Input files `a` and `b` exchange their numbers (their staged rows did the
+  // same): StagedFileName(a) names what was b and the other way round.
+  void SwapStagedFiles(int64_t a, int64_t b);
   // Empties every value of the run, its ledger and older-form fields (closes
   // nothing: the connection is left as it is).
   void Reset();

@@ -29,6 +29,19 @@ std::string RunContext::StagedFileName(std::string_view fileId) const {
   return fileId.empty() ? std::string("arquivo desconhecido") : "arquivo " + std::string(fileId);
 }
 
+void RunContext::SwapStagedFiles(int64_t a, int64_t b) {
+  const std::string ka = std::to_string(a), kb = std::to_string(b);
+  auto na = fileNames.extract(ka), nb = fileNames.extract(kb);
+  if (!na.empty()) {
+    na.key() = kb;
+    fileNames.insert(std::move(na));
+  }
+  if (!nb.empty()) {
+    nb.key() = ka;
+    fileNames.insert(std::move(nb));
+  }
+}
+
 std::string NowText() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};

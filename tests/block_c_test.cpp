@@ -2,11 +2,9 @@
 // the opener and closer, and the staged rows that must not be lost or repeated.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <filesystem>
 #include <set>
@@ -17,6 +15,7 @@
 #include "staging/text.h"
 #include "tests/support/test_run.h"
 #include "tests/support/blocks_cd_support.h"
+#include "tests/support/check_support.h"
 #include "tools/efdgen/network.h"
 
 using Lines = std::vector<std::string>;
@@ -63,37 +62,6 @@ TEST(BlockC, EachEstablishmentPassWritesItsOwnDocumentsWithTheirChildrenInOrder)
   EXPECT_EQ(stage.Count("9999"), 25);
 }
 
-TEST(BlockC, AnEstablishmentWithoutBlockCDataAddsNoPassAndRepeatsNothing) {
-  BlocksCdStage stage;
-  // Three establishments in 0140, the middle one without Block C data.
-  stage.StageFile(kA, {"|0140|1|MATRIZ|" + std::string(kA) + "|", "|C001|0|", C010(kA),
-                       "|C100|a1|", "|C170|a1.1|"});
-  stage.StageFile(kB, {"|0140|2|FILIAL B|" + std::string(kB) + "|", "|C001|1|"});
-  stage.StageFile(kC, {"|0140|3|FILIAL C|" + std::string(kC) + "|", C010(kC), "|C100|c1|",
-                       "|C170|c1.1|"});
-
-  EXPECT_EQ(Tags(stage.UnifyC(false)),
-            (Lines{"C001 0", std::string("C010 ") + kA, "C100 a1", "C170 a1.1",
-                   std::string("C010 ") + kC, "C100 c1", "C170 c1.1", "C990 8"}));
-}
-
-TEST(BlockC, FilesOfOneCnpjGiveOneEstablishmentFollowedByEveryDocument) {
-  BlocksCdStage stage;
-  stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x1|", "|C170|x1.1|", "|C400|e1|",
-                       "|C405|z1|", "|C481|z1.1|", "|C485|z1.2|"});
-  stage.StageFile(kA, {"|C001|0|", C010(kA), "|C100|x2|", "|C110|x2.1|", "|C490|g1|",
-                       "|C491|g1.1|"});
-  // A file of the same root under another branch number: one C010 per CNPJ,
-  // its fiscal-printer group under its own.
-  stage.StageFile(kB, {C010(kB), "|C400|e2|", "|C405|z2|", "|C485|z2.1|"});
-
-  EXPECT_EQ(Tags(stage.UnifyC(true)),
-            (Lines{"C001 0", std::string("C010 ") + kA, "C100 x1", "C170 x1.1", "C100 x2",
-                   "C110 x2.1", "C400 e1", "C405 z1", "C481 z1.1", "C485 z1.2", "C490 g1", "C491 g1.1",
-                   std::string("C010 ") + kB, "C400 e2", "C405 z2", "C485 z2.1", "C990 17"}));
-  EXPECT_EQ(stage.Count("C010"), 2);
-}
-
 TEST(BlockC, FiscalPrinterAndC490GroupsKeepTheirChildrenUnderTheirOwnParent) {
   BlocksCdStage stage;
   stage.StageFile(kA, {"|C001|0|", C010(kA),
@@ -135,25 +103,6 @@ TEST(BlockC, WithoutEstablishmentsOnlyOpenerAndCloserAreWritten) {
   EXPECT_EQ(stage.UnifyC(false), (Lines{"|C001|1|", "|C990|2|"}));
 }
 
-namespace {
-
-// Runs a shell command; returns its exit status and its first line of output.
-int RunCommand(const std::string& command, std::string& firstLine) {
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  firstLine.clear();
-  if (fgets(buf, sizeof buf, p)) firstLine = buf;
-  while (fgets(buf, sizeof buf, p)) {
-  }
-  while (!firstLine.empty() && (firstLine.back() == '\n' || firstLine.back() == '\r'))
-    firstLine.pop_back();
-  int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 // A generated network holding every Block C and D record, merged by the built
 // program: the result passes the checker, and every document line of every
 // input is there exactly once, under its own establishment and parent.
@@ -161,29 +110,21 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("quelvar-cd-e2e-" + std::to_string(::getpid()));
   fs::remove_all(dir);
-  NetworkOptions options;
-  options.establishments = 4;
-  options.targetLines = 12000;
-  options.seed = 5;
+  NetworkOptions options{.establishments = 4, .targetLines = 12000, .seed = 5};
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");
 
-  std::string command = std::string(QUELVAR_BINARY) + " merge --no-progress --output-dir '" +
-                        (dir / "out").string() + "'";
   std::vector<std::string> inputLines;
-  for (const std::string& f : files) {
-    command += " '" + f + "'";
-    // The import stores texts in capitals.
-    for (const std::string& line : ReadLines(f)) inputLines.push_back(UpperLatin1(line));
-  }
-  std::string merged, checkOutput;
-  const std::string errors = (dir / "merge-errors.txt").string();
-  ASSERT_EQ(RunCommand(command + " 2>'" + errors + "'", merged), 0) << ReadLines(errors).size();
-  EXPECT_EQ(RunCommand(std::string(QUELVAR_BINARY) + " check '" + merged + "' 2>&1", checkOutput), 0)
-      << checkOutput;
+  for (const std::string& f : files)
+    for (const std::string& line : ReadLines(f)) inputLines.push_back(UpperLatin1(line));  // stored in capitals
+  const MergeResult m = RunMerge(files, (dir / "out").string());
+  ASSERT_EQ(m.exitCode, 0) << m.err;
+  ASSERT_FALSE(m.file.empty());
+  const ProcessResult check = RunQuelvar({"check", m.file});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
 
   const std::vector<std::string> expected = PlacedDocumentLines(inputLines);
-  const std::vector<std::string> got = PlacedDocumentLines(ReadLines(merged));
+  const std::vector<std::string> got = PlacedDocumentLines(ReadLines(m.file));
   std::set<std::string> codes;
   for (const std::string& placed : expected) codes.insert(placed.substr(placed.rfind(" > |") + 4, 4));
   EXPECT_EQ(codes.size(), 29u) << "the network should hold every document code of Blocks C and D";

@@ -26,16 +26,6 @@ std::string T(Cents c) { return DecimalText(c * 10000); }
 // a × b ÷ c rounded half away from zero (all non-negative).
 Cents MulDivRound(Cents a, Cents b, Cents c) { return c == 0 ? 0 : (2 * a * b + c) / (2 * c); }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    lines.push_back(l);
-  }
-  return lines;
-}
-
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::ofstream out(path, std::ios::binary);
   for (const std::string& l : lines) out << l << "\r\n";
@@ -105,10 +95,7 @@ std::vector<std::string> BlockMOf(const FileAmounts& a, const std::string& cnpj,
 TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
   if (!fs::exists(QUELVAR_BINARY)) GTEST_SKIP() << "quelvar not built: " << QUELVAR_BINARY;
   TempFolder dir;
-  NetworkOptions options;
-  options.establishments = 3;
-  options.targetLines = 600;
-  options.seed = 31;
+  NetworkOptions options{.establishments = 3, .targetLines = 600, .seed = 31};
   const std::vector<std::string> files = WriteNetwork(options, dir.File("in"));
   std::vector<FileAmounts> amounts;
   uint64_t state = 12345;
@@ -124,7 +111,7 @@ TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
     a.exempt1 = next(100, 9000000), a.exempt2 = next(100, 9000000), a.payroll = next(10000, 90000000);
     a.deferred = next(0, 10000);
     amounts.push_back(a);
-    std::vector<std::string> lines = ReadLines(file), out;
+    std::vector<std::string> lines = ReadCrLfLines(file), out;
     bool placed = false;
     const std::string cnpj = SplitRecord(lines[0])[9], date = SplitRecord(lines[0])[6];
     for (const std::string& l : lines) {
@@ -149,13 +136,11 @@ TEST(BlockMNetwork, EveryRecordApportionedByTheSummedRevenue) {
   }
 
   fs::create_directories(dir.File("out"));
-  std::vector<std::string> args{"merge", "--output-dir", dir.File("out")};
-  args.insert(args.end(), files.begin(), files.end());
-  const ProcessResult run = RunQuelvar(args);
+  const MergeResult run = RunMerge(files, dir.File("out"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string merged = run.out.substr(0, run.out.find('\n'));
+  const std::string merged = run.file;
   ExpectValidEfd(merged);
-  const std::vector<std::string> lines = ReadLines(merged);
+  const std::vector<std::string> lines = ReadCrLfLines(merged);
 
   // What the company's block must say, from the generated amounts.
   FileAmounts s{};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -55,16 +54,6 @@ struct GroupSums {
   std::map<int, bool> present;
 };
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // The Block M lines of `lines` as field lists, M410/M810 with the CST of their parent in field 0.
 std::vector<std::vector<std::string>> BlockMRecords(const std::vector<std::string>& lines) {
   std::vector<std::vector<std::string>> out;
@@ -110,11 +99,9 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   fs::remove_all(dir);
   const std::vector<std::string> files = WriteNetwork(options, (dir / "in").string());
   fs::create_directories(dir / "out");
-  std::vector<std::string> args{"merge", "--output-dir", (dir / "out").string()};
-  args.insert(args.end(), files.begin(), files.end());
-  const ProcessResult run = RunQuelvar(args);
+  const MergeResult run = RunMerge(files, (dir / "out").string());
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string merged = run.out.substr(0, run.out.find('\n'));
+  const std::string merged = run.file;
   ExpectValidEfd(merged);
 
   // Expected sums, from the input texts; credit adjustments come back as they came.
@@ -122,7 +109,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
   std::map<std::string, GroupSums> expected;
   std::set<std::string> parentCsts;
   for (const std::string& file : files)
-    for (const std::vector<std::string>& f : BlockMRecords(ReadLines(file))) {
+    for (const std::vector<std::string>& f : BlockMRecords(ReadCrLfLines(file))) {
       if (f[1] == "M110" || f[1] == "M510") adjustmentsIn.insert(UpperLatin1(RecordText(f)));  // stored upper-cased
       auto rule = Rules().find(f[1]);
       if (rule == Rules().end()) continue;
@@ -136,7 +123,7 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
       }
     }
 
-  const std::vector<std::string> lines = ReadLines(merged);
+  const std::vector<std::string> lines = ReadCrLfLines(merged);
   std::set<std::string> written;
   int blockLines = 0;
   for (const std::vector<std::string>& f : BlockMRecords(lines)) {
@@ -191,19 +178,13 @@ void ExpectBlockMIsTheSumOfTheInputs(const NetworkOptions& options) {
 
 }  // namespace
 
-TEST(BlockMNetwork, NonCumulativeNetworkSumsExactly) {
-  NetworkOptions options;
-  options.establishments = 7;
-  options.targetLines = 2500;
-  options.seed = 11;
-  ExpectBlockMIsTheSumOfTheInputs(options);
-}
-
-TEST(BlockMNetwork, CumulativeNetworkKeepsItsRates) {
-  NetworkOptions options;
-  options.establishments = 5;
-  options.targetLines = 1500;
-  options.seed = 23;
-  options.cumulative = true;
-  ExpectBlockMIsTheSumOfTheInputs(options);
+// A network of the non-cumulative regime and one of the cumulative regime
+// (whose rates the merged lines keep).
+TEST(BlockMNetwork, NetworksOfBothRegimesSumExactly) {
+  for (const NetworkOptions& options :
+       {NetworkOptions{.establishments = 7, .targetLines = 2500, .seed = 11},
+        NetworkOptions{.establishments = 5, .targetLines = 1500, .seed = 23, .cumulative = true}}) {
+    SCOPED_TRACE(options.cumulative ? "cumulative" : "non-cumulative");
+    ExpectBlockMIsTheSumOfTheInputs(options);
+  }
 }

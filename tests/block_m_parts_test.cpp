@@ -262,12 +262,9 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
   }
 
   std::filesystem::create_directories(dir.File("out"));
-  std::vector<std::string> args{"merge", "--same-cnpj", "--report", dir.File("conciliacao.csv"), "--output-dir",
-                                dir.File("out")};
-  args.insert(args.end(), files.begin(), files.end());
-  const ProcessResult run = RunQuelvar(args);
+  const MergeResult run = RunMerge(files, dir.File("out"), {"--same-cnpj", "--report", dir.File("conciliacao.csv")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string merged = run.out.substr(0, run.out.find('\n'));
+  const std::string merged = run.file;
   ExpectValidEfd(merged);
   // The ledger names what each part's 0111 brought.
   const std::string report = ReadFileBytes(dir.File("conciliacao.csv"));

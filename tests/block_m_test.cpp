@@ -7,6 +7,8 @@
 
 #include "blocks/blocom.h"
 #include "blocks/blocom_tree.h"
+#include "blocks/registry.h"
+#include "staging/catalogue_layouts.h"
 #include "tests/support/test_run.h"
 #include "tests/support/block_m_support.h"
 
@@ -323,7 +325,31 @@ TEST(BlockM, FieldNumbersComeFromTheCatalogue) {
   EXPECT_EQ(BlocoM::FieldNo("M500", "VL_CRED_DIF"), 11);
   EXPECT_EQ(BlocoM::FieldNo("M610", "VL_CONT_PER"), 16);
   EXPECT_THROW(BlocoM::FieldNo("M100", "NO_SUCH_FIELD"), std::logic_error);
+  EXPECT_EQ(BlockLayout(TestRun(), "M700").Count(), 2 + 8);  // Id_CNPJ, Id_Arquivo and its eight fields
+}
+
+// The loader links a row to its parent exactly when the block's staging table
+// has the ID_Pai column, and the writer reads that column back: a record of
+// the first version (M105, M410...) has it after Id_Arquivo, the others after
+// Id_CNPJ.
+TEST(BlockM, ParentLinkColumnWhereTheParentIsBelowM001) {
+  auto linksOf = [](std::string_view code) {
+    std::vector<std::string> links;
+    for (const FieldSpec& f : FindAnyLayout(code)->fields)
+      if (f.key < 0) links.push_back(f.name);
+    return links;
+  };
   EXPECT_TRUE(BlocoM::HasParentRow("M115"));
   EXPECT_FALSE(BlocoM::HasParentRow("M100"));
-  EXPECT_EQ(BlocoM::md_GetLayout(TestRun(), "M700").Count(), 2 + 8);  // Id_CNPJ, Id_Arquivo and its eight fields
+  for (const LayoutSpec& spec : FindBlock('M')->layouts()) {
+    SCOPED_TRACE(spec.code);
+    const std::vector<std::string> links = linksOf(spec.code);
+    const bool linked = std::find(links.begin(), links.end(), "ID_Pai") != links.end();
+    EXPECT_EQ(linked, BlocoM::HasParentRow(spec.code));
+    EXPECT_EQ(ParentLinkColumn(spec.code), linked ? "ID_Pai" : "");
+    EXPECT_TRUE(spec.pkIdentity);  // rows are read back in input order
+  }
+  EXPECT_EQ(linksOf("M210"), (std::vector<std::string>{"Id_CNPJ", "Id_Arquivo", "ID_Pai"}));
+  EXPECT_EQ(linksOf("M410"), (std::vector<std::string>{"Id_CNPJ", "CST", "Id_Arquivo", "ID_Pai"}));
+  EXPECT_EQ(linksOf("M211"), (std::vector<std::string>{"Id_CNPJ", "ID_Pai", "Id_Arquivo"}));
 }

@@ -168,6 +168,16 @@ std::string Listing(const CheckReport& r) {
                                        << "\" in:\n" << Listing(r);
 }
 
+// `file` with its first line starting with `at` replaced by `line`: the check
+// reports an error at that line, under the new line's record, whose message
+// holds `text`.
+::testing::AssertionResult ErrorWhenReplaced(const std::string& at, const std::string& line, const std::string& text,
+                                             Lines file = Valid()) {
+  const size_t i = Find(file, at);
+  file[i] = line;
+  return HasError(Check(file), static_cast<int64_t>(i + 1), line.substr(1, 4), text);
+}
+
 ::testing::AssertionResult IsValid(const CheckReport& r) {
   if (r.Valid() && r.warnings == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << Listing(r);
@@ -196,12 +206,9 @@ TEST(Check, AcceptsAValidFileWithAnyLineEnding) {
 }
 
 TEST(Check, LineShape) {
-  Lines bad = Valid();
-  size_t i = Find(bad, "|C010|11222333000262");
-  bad[i].pop_back();  // no closing bar
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "não começa e termina"));
+  EXPECT_TRUE(ErrorWhenReplaced("|C010|11222333000262", "|C010|11222333000262|2", "não começa e termina"));
 
-  bad = Valid();
+  Lines bad = Valid();
   size_t closer = Find(bad, "|C990|");
   bad[closer].pop_back();  // still the closer: one finding, not a block without closer
   CheckReport oneFault = Check(bad);
@@ -209,12 +216,11 @@ TEST(Check, LineShape) {
   EXPECT_EQ(oneFault.errors, 1) << Listing(oneFault);
 
   bad = Valid();
+  const size_t i = Find(bad, "|C010|11222333000262");
   bad[i] = bad[i].substr(1);  // no opening bar: no code can be read
   EXPECT_TRUE(HasError(Check(bad), i + 1, "", "não começa e termina"));
-
-  bad = Valid();
-  bad[i] = "|c010|11222333000262|2|";  // codes are capitals
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "c010", "não é um código de registro"));
+  EXPECT_TRUE(ErrorWhenReplaced("|C010|11222333000262", "|c010|11222333000262|2|",  // codes are capitals
+                                "não é um código de registro"));
 }
 
 // Before, an empty line (as an editor leaves after 9999) made every count
@@ -364,26 +370,15 @@ TEST(Check, BlockOrderAndMissingBlocks) {
 }
 
 TEST(Check, ClosersAndOpeners) {
-  Lines bad = Valid();
-  size_t i = Find(bad, "|C990|");
-  bad[i] = "|C990|5|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "C990 informa 5 linhas (QTD_LIN_C), o bloco C tem 4"));
-  bad[i] = "|C990|four|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C990", "não é um número"));
-
+  EXPECT_TRUE(ErrorWhenReplaced("|C990|", "|C990|5|", "C990 informa 5 linhas (QTD_LIN_C), o bloco C tem 4"));
+  EXPECT_TRUE(ErrorWhenReplaced("|C990|", "|C990|four|", "não é um número"));
   // Ind_Mov against the content of the block, both ways.
-  bad = Valid();
-  i = Find(bad, "|C001|");
-  bad[i] = "|C001|1|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C001", "IND_MOV é \"1\""));
-  bad = Valid();
-  i = Find(bad, "|F001|");
-  bad[i] = "|F001|0|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "F001", "IND_MOV é \"0\""));
+  EXPECT_TRUE(ErrorWhenReplaced("|C001|", "|C001|1|", "IND_MOV é \"1\""));
+  EXPECT_TRUE(ErrorWhenReplaced("|F001|", "|F001|0|", "IND_MOV é \"0\""));
 
   // A block without its opener, a line after a closer.
-  bad = Valid();
-  i = Find(bad, "|D001|");
+  Lines bad = Valid();
+  size_t i = Find(bad, "|D001|");
   bad.erase(bad.begin() + i);
   bad = WithBlock9(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
   bad[Find(bad, "|D990|")] = "|D990|2|";
@@ -403,12 +398,11 @@ TEST(Check, ClosersAndOpeners) {
 TEST(Check, Block9Counts) {
   const Lines good = Valid();
   // A wrong count, a missing 9900, a 9900 for a code the file does not hold.
+  EXPECT_TRUE(ErrorWhenReplaced("|9900|0140|", "|9900|0140|3|",
+                                "9900 informa 3 linhas do registro 0140 (QTD_REG_BLC), o arquivo tem 2"));
+
   Lines bad = good;
   size_t i = Find(bad, "|9900|0140|");
-  bad[i] = "|9900|0140|3|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 informa 3 linhas do registro 0140 (QTD_REG_BLC), o arquivo tem 2"));
-
-  bad = good;
   bad[i] = "|9900|C100|2|";
   CheckReport r = Check(bad);
   EXPECT_TRUE(HasError(r, i + 1, "9900", "registro 9900 para o C100, que o arquivo não tem"));
@@ -419,16 +413,10 @@ TEST(Check, Block9Counts) {
   EXPECT_TRUE(HasError(Check(bad), Find(good, "|9900|0200|") + 1, "9900", "segundo registro 9900 para o 0200"));
 
   // The 9900 lines of Block 9's own codes count their own lines.
-  bad = good;
-  i = Find(bad, "|9900|9900|");
-  bad[i] = "|9900|9900|1|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9900", "9900 informa 1 linha do registro 9900"));
+  EXPECT_TRUE(ErrorWhenReplaced("|9900|9900|", "|9900|9900|1|", "9900 informa 1 linha do registro 9900"));
 
   // 9990 and 9999 against the real numbers.
-  bad = good;
-  i = Find(bad, "|9990|");
-  bad[i] = "|9990|3|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "9990", "9990 informa 3 linhas (QTD_LIN_9), o bloco 9 tem"));
+  EXPECT_TRUE(ErrorWhenReplaced("|9990|", "|9990|3|", "9990 informa 3 linhas (QTD_LIN_9), o bloco 9 tem"));
   bad = good;
   i = bad.size() - 1;
   bad[i] = "|9999|" + std::to_string(good.size() - 1) + "|";
@@ -447,10 +435,8 @@ TEST(Check, FirstAndLastLine) {
 }
 
 TEST(Check, FieldCountsAndTheTwoOlderForms) {
-  Lines bad = Valid();
-  size_t i = Find(bad, "|C010|11222333000181");
-  bad[i] = "|C010|11222333000181|2||";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "4 campos; o registro C010 tem 3 no leiaute 006"));
+  EXPECT_TRUE(ErrorWhenReplaced("|C010|11222333000181", "|C010|11222333000181|2||",
+                                "4 campos; o registro C010 tem 3 no leiaute 006"));
 
   // 0110 with four fields and C500 with fourteen: warnings, the file stays valid.
   Lines old = Valid();
@@ -474,27 +460,20 @@ TEST(Check, ItemChangesFollowTheirItem) {
 }
 
 TEST(Check, EstablishmentCnpjMustBeAn0140) {
-  Lines bad = Valid();
-  size_t i = Find(bad, "|C010|11222333000262");
-  bad[i] = "|C010|11222333000343|2|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "C010", "\"11222333000343\" não é o CNPJ de nenhum registro 0140"));
-  bad = Valid();
-  i = Find(bad, "|D010|");
-  bad[i] = "|D010|99999999000191|";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "D010", "não é o CNPJ de nenhum registro 0140"));
+  EXPECT_TRUE(ErrorWhenReplaced("|C010|11222333000262", "|C010|11222333000343|2|",
+                                "\"11222333000343\" não é o CNPJ de nenhum registro 0140"));
+  EXPECT_TRUE(ErrorWhenReplaced("|D010|", "|D010|99999999000191|", "não é o CNPJ de nenhum registro 0140"));
 }
 
 TEST(CheckCatalogue, EveryCodeKnownWithItsFieldCount) {
   ASSERT_TRUE(IsValid(Check(Referencing())));
   // Records the program has no staging table for are counted from the
   // catalogue too: 0400 with a field too many.
-  Lines bad = Referencing();
-  size_t i = Find(bad, "|0400|");
-  bad[i] = "|0400|N1|Venda||";
-  EXPECT_TRUE(HasError(Check(bad), i + 1, "0400", "4 campos; o registro 0400 tem 3 no leiaute 006"));
+  EXPECT_TRUE(ErrorWhenReplaced("|0400|", "|0400|N1|Venda||", "4 campos; o registro 0400 tem 3 no leiaute 006",
+                                Referencing()));
   // A code that is no record of the layout: one finding with its count.
-  bad = Referencing();
-  i = Find(bad, "|C990|");
+  Lines bad = Referencing();
+  const size_t i = Find(bad, "|C990|");
   bad.insert(bad.begin() + i, {"|C999|1|", "|C999|2|"});
   bad = Renumbered(Lines(bad.begin(), bad.begin() + Find(bad, "|9001|")));
   CheckReport r = Check(bad);
@@ -599,11 +578,8 @@ TEST(CheckCatalogue, CodesReferToTheTablesOfTheirOwnEstablishment) {
 }
 
 TEST(CheckCatalogue, Each0140CnpjOnce) {
-  Lines bad = Referencing();
-  size_t i = Find(bad, "|0140|2|");
-  bad[i] = "|0140|2|Filial|11222333000181|SP|5678|3550308|||";
-  CheckReport r = Check(bad);
-  EXPECT_TRUE(HasError(r, i + 1, "0140", "o CNPJ \"11222333000181\" já tem o 0140 da linha 4"));
+  EXPECT_TRUE(ErrorWhenReplaced("|0140|2|", "|0140|2|Filial|11222333000181|SP|5678|3550308|||",
+                                "o CNPJ \"11222333000181\" já tem o 0140 da linha 4", Referencing()));
   EXPECT_TRUE(IsValid(Check(Referencing())));
 }
 
@@ -694,10 +670,7 @@ TEST(CheckCatalogue, OlderLayoutsKeepTheirShorterForms) {
 TEST(CheckCommand, ExitStatusAndOutput) {
   TempFolder temp;
   const std::filesystem::path dir = temp.path();
-  NetworkOptions options;
-  options.establishments = 2;
-  options.targetLines = 600;
-  options.seed = 11;
+  NetworkOptions options{.establishments = 2, .targetLines = 600, .seed = 11};
   std::vector<std::string> files = WriteNetwork(options, (dir / "net").string());
   ASSERT_EQ(files.size(), 2u);
 
@@ -732,10 +705,7 @@ TEST(CheckFile, ChunkBoundariesWithEveryLineEnding) {
   // Files of several megabytes: lines and CR LF pairs fall across the reader's chunks.
   TempFolder temp;
   const std::filesystem::path dir = temp.path();
-  NetworkOptions options;
-  options.establishments = 1;
-  options.targetLines = 40000;
-  options.seed = 3;
+  NetworkOptions options{.establishments = 1, .targetLines = 40000, .seed = 3};
   std::string path = WriteNetwork(options, (dir / "net").string())[0];
   const std::string crlf = ReadFileBytes(path);
   const int64_t lines = std::count(crlf.begin(), crlf.end(), '\n');

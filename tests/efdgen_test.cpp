@@ -79,10 +79,7 @@ TEST_F(EfdgenTest, EveryFileOfSeveralNetworksPassesTheCheck) {
 }
 
 TEST_F(EfdgenTest, OneCompanyOnePeriodHeadOfficeFirst) {
-  NetworkOptions o;
-  o.establishments = 12;
-  o.targetLines = 60000;
-  o.seed = 8;
+  NetworkOptions o{.establishments = 12, .targetLines = 60000, .seed = 8};
   std::vector<std::string> files = WriteNetwork(o, Dir("net"));
   ASSERT_EQ(files.size(), 12u);
   std::vector<std::string> sorted = files;
@@ -121,10 +118,7 @@ TEST_F(EfdgenTest, OneCompanyOnePeriodHeadOfficeFirst) {
 }
 
 TEST_F(EfdgenTest, RealisticContent) {
-  NetworkOptions o;
-  o.establishments = 2;
-  o.targetLines = 20000;
-  o.seed = 21;
+  NetworkOptions o{.establishments = 2, .targetLines = 20000, .seed = 21};
   std::vector<std::string> files = WriteNetwork(o, Dir("net"));
   std::string head = ReadFileBytes(files[0]), branch = ReadFileBytes(files[1]);
   // Latin-1 single bytes, lower-case letters, a quote in a name; no UTF-8.
@@ -166,10 +160,7 @@ TEST_F(EfdgenTest, RealisticContent) {
 }
 
 TEST_F(EfdgenTest, CumulativeRegime) {
-  NetworkOptions o;
-  o.establishments = 1;
-  o.targetLines = 2000;
-  o.cumulative = true;
+  NetworkOptions o{.establishments = 1, .targetLines = 2000, .cumulative = true};
   std::string text = ReadFileBytes(WriteNetwork(o, Dir("net"))[0]);
   std::string m210 = LinesOf(text, "M210").at(0);
   EXPECT_EQ(FieldOf(m210, 2), "51");
@@ -180,10 +171,7 @@ TEST_F(EfdgenTest, CumulativeRegime) {
 }
 
 TEST_F(EfdgenTest, SameSeedSameBytesOtherSeedOtherCompany) {
-  NetworkOptions o;
-  o.establishments = 2;
-  o.targetLines = 3000;
-  o.seed = 77;
+  NetworkOptions o{.establishments = 2, .targetLines = 3000, .seed = 77};
   std::vector<std::string> a = WriteNetwork(o, Dir("a")), b = WriteNetwork(o, Dir("b"));
   for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(ReadFileBytes(a[i]), ReadFileBytes(b[i]));
   o.seed = 78;
@@ -192,10 +180,7 @@ TEST_F(EfdgenTest, SameSeedSameBytesOtherSeedOtherCompany) {
 }
 
 TEST_F(EfdgenTest, PartsOfOneCompanysFile) {
-  NetworkOptions o;
-  o.sameCnpjParts = 3;
-  o.targetLines = 6000;
-  o.seed = 5;
+  NetworkOptions o{.targetLines = 6000, .seed = 5, .sameCnpjParts = 3};
   std::vector<std::string> parts = WriteNetwork(o, Dir("parts"));
   ASSERT_EQ(parts.size(), 3u);
   std::vector<std::string> texts;
@@ -297,11 +282,7 @@ TEST_F(EfdgenTest, EveryRecordOfTheLayoutWithItsReferencesResolved) {
 }
 
 TEST_F(EfdgenTest, TwoEstablishmentsInAFile) {
-  NetworkOptions o;
-  o.establishments = 3;
-  o.establishmentsPerFile = 2;
-  o.targetLines = 3000;
-  o.seed = 31;
+  NetworkOptions o{.establishments = 3, .targetLines = 3000, .seed = 31, .establishmentsPerFile = 2};
   std::vector<std::string> files = WriteNetwork(o, Dir("net"));
   ASSERT_EQ(files.size(), 2u);  // establishments 0 and 1, then 2 alone
   const std::string text = ReadFileBytes(files[0]);

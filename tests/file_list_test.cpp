@@ -108,6 +108,15 @@ class FileListTest : public ::testing::Test {
               r.reason + "\n";
     return text + DroppedCodesText(form_->m_Resultado);
   }
+  // The last run's summary per establishment, one line per row.
+  std::string SummaryText() {
+    std::string text;
+    for (const SummaryRow& r : form_->m_Resultado.summary)
+      text += r.file + " " + r.cnpj + " " + r.role + " " + std::to_string(r.read) + " " + std::to_string(r.written) +
+              " " + std::to_string(r.c100 + r.a100 + r.d100 + r.f100) + " " + r.pis.Text(2) + " " +
+              r.cofins.Text(2) + " " + std::to_string(r.warnings) + "\n";
+    return text;
+  }
   int64_t Count(const std::string& table) {
     auto rs = form_->Run().connection->Execute("SELECT COUNT(*) AS n FROM ###" + table);
     return (*rs)["n"].AsInt();
@@ -237,8 +246,8 @@ TEST_F(FileListTest, ABatchReportsEveryFileItDidNotTakeInOneListAtItsEnd) {
 // Removing a file leaves exactly what choosing the other files would have
 // given: the same merged file byte for byte and the same ledger. A file other
 // than the first loses only its own rows (no file is staged again); the
-// first, and a file whose rows later files lean on, make the others be
-// imported again.
+// first, a file whose rows later files lean on, and a part of one CNPJ whose
+// later parts lean on it make the others be imported again.
 TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
   enum class Again { No, Yes };
   struct Case {
@@ -268,6 +277,8 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
       // The parts share their establishment's rows (part 3 repeats units
       // that part 2 brought and part 1 did not).
       {"a middle part of one CNPJ", parts, true, false, 1, Again::Yes},
+      // The last part: no part leans on it (its units merged at import leave the ledger with it).
+      {"the last part of one CNPJ", parts, true, false, 2, Again::No},
   };
   int k = 0;
   for (const Case& c : cases) {
@@ -311,10 +322,119 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
   }
 }
 
-// Esc during the import again that a move starts: the import goes on, and
-// no file leaves the list.
+// Any sequence of moves and removals leaves what choosing the final list
+// fresh would have given: the same merged file byte for byte, the same
+// ledger, notices and summary. Moving or removing a branch imports nothing
+// again; moving the first file, a part of one CNPJ or a file whose rows a
+// neighbour leans on imports the list again.
+TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
+  struct Edit {
+    char op;  // 'u' up, 'd' down, 'r' remove
+    size_t row;
+  };
+  enum class Again { No, Yes };
+  struct Case {
+    const char* name;
+    NetworkOptions options;
+    bool sameCnpj, checkHeadOffice;
+    std::vector<Edit> edits;
+    Again again;
+    std::vector<size_t> otherAccountant{};  // files whose accountant (0100 CPF) is not the head office's
+    std::vector<size_t> otherAccountName{};  // files whose account 3.01.01.01.01 has another name (a notice names them)
+  };
+  NetworkOptions plain;
+  plain.establishments = 5;
+  plain.targetLines = 700;
+  NetworkOptions every = plain;
+  every.everyRecord = true;  // company-level records of every file merged by key, the first file's kept
+  every.seed = 7;
+  NetworkOptions twoPerFile = plain;
+  twoPerFile.establishments = 8;
+  twoPerFile.establishmentsPerFile = 2;  // four files: codes move by two
+  NetworkOptions credits = plain;
+  credits.commonCredits = true;
+  NetworkOptions parts;
+  parts.sameCnpjParts = 3;
+  parts.targetLines = 600;
+  const Case cases[] = {
+      {"a branch up", plain, false, true, {{'u', 2}}, Again::No},
+      {"a branch down", plain, false, true, {{'d', 1}}, Again::No},
+      {"the last branch to the top of the branches and back", plain, false, true,
+       {{'u', 4}, {'u', 3}, {'u', 2}, {'d', 1}},
+       Again::No},
+      {"every record: moves then a removal", every, false, true, {{'u', 3}, {'d', 1}, {'r', 2}}, Again::No, {}, {2}},
+      {"a removal then a move", every, false, true, {{'r', 1}, {'u', 3}}, Again::No},
+      {"the first branch removed after moves", plain, false, true, {{'u', 2}, {'d', 2}, {'r', 1}}, Again::No},
+      {"files of two establishments", twoPerFile, false, true, {{'d', 1}, {'u', 3}}, Again::No},
+      {"common credits apportioned again", credits, false, true, {{'u', 4}, {'d', 1}}, Again::No},
+      {"the head office moved down", plain, false, false, {{'d', 0}}, Again::Yes},
+      // The third file's accountant was not stored: the second's row stands for it.
+      {"a branch whose accountant the next one repeats", plain, false, true, {{'d', 1}}, Again::Yes, {1, 2}},
+      {"a part of one CNPJ moved", parts, true, false, {{'u', 2}}, Again::Yes},
+  };
+  int k = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(++k))).string());
+    for (size_t f : c.otherAccountant) {
+      std::string text = ReadAll(all[f]);
+      const size_t at = text.find("|12345678909|");
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, 13, "|11144477735|");
+      std::ofstream(all[f], std::ios::binary) << text;
+    }
+    for (size_t f : c.otherAccountName) {
+      std::string text = ReadAll(all[f]);
+      const size_t at = text.find("|3.01.01.01.01|Receita de vendas de mercadorias|");
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, 48, "|3.01.01.01.01|Receita de vendas|");
+      std::ofstream(all[f], std::ios::binary) << text;
+    }
+    std::vector<std::string> final = all;
+    for (const Edit& e : c.edits) {
+      ASSERT_LT(e.row, final.size());
+      if (e.op == 'r')
+        final.erase(final.begin() + static_cast<std::ptrdiff_t>(e.row));
+      else
+        std::swap(final[e.row], final[e.op == 'u' ? e.row - 1 : e.row + 1]);
+    }
+
+    Start(c.sameCnpj, c.checkHeadOffice);
+    Choose(final);
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, final);
+    const std::string expected = Merge((dir_ / ("direct" + std::to_string(k))).string());
+    ASSERT_FALSE(expected.empty());
+    const std::string expectedLedger = LedgerText(), expectedSummary = SummaryText();
+    const std::vector<std::string> expectedNotices = form_->m_Resultado.notices;
+    if (!c.otherAccountName.empty()) EXPECT_FALSE(expectedNotices.empty());
+
+    Start(c.sameCnpj, c.checkHeadOffice);
+    Choose(all);
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, all);
+    const int64_t staged = form_->Run().CurrentStagedFile();
+    for (const Edit& e : c.edits) {
+      form_->SelectListRow(static_cast<int>(e.row));
+      if (e.op == 'u') form_->cmdSubirArquivo_Click();
+      if (e.op == 'd') form_->cmdDescerArquivo_Click();
+      if (e.op == 'r') form_->cmdRemoverArquivo_Click();
+    }
+    EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, final);
+    if (c.again == Again::No)
+      EXPECT_EQ(form_->Run().CurrentStagedFile(), staged) << "files were imported again";
+    else
+      EXPECT_GT(form_->Run().CurrentStagedFile(), staged) << "the files were not imported again";
+    EXPECT_EQ(Merge((dir_ / ("edited" + std::to_string(k))).string()), expected);
+    EXPECT_EQ(LedgerText(), expectedLedger);
+    EXPECT_EQ(SummaryText(), expectedSummary);
+    EXPECT_EQ(form_->m_Resultado.notices, expectedNotices);
+  }
+}
+
+// Esc during the import again that a move starts (the first file moved):
+// the import goes on, and no file leaves the list.
 TEST_F(FileListTest, CancelDuringTheImportAgainAfterAMoveLosesNoFile) {
-  Start();
+  Start(false, false);
   Choose({files_[0], files_[1], files_[2], files_[3]});
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 4u);
   bool pressed = false, cancellable = true;
@@ -330,13 +450,13 @@ TEST_F(FileListTest, CancelDuringTheImportAgainAfterAMoveLosesNoFile) {
     cancellable = form_->ImportCancellable();
     form_->cmdCancelar_Click();
   };
-  form_->SelectListRow(2);
+  form_->SelectListRow(1);
   form_->cmdSubirArquivo_Click();
   progress_.hook = nullptr;
   ASSERT_TRUE(pressed);
   EXPECT_FALSE(cancellable);
   EXPECT_TRUE(stale.empty()) << stale.front();
-  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[0], files_[2], files_[1], files_[3]}));
+  EXPECT_EQ(form_->controls.ListBoxSelecionados, (std::vector<std::string>{files_[1], files_[0], files_[2], files_[3]}));
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].text, frmAssistente::kRestagingGoesOn);
 }

@@ -356,8 +356,8 @@ TEST(LedgerReport, TheCommandLineWritesTheLedgerAsCsv) {
   const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
   if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
   TempFolder dir;
-  ProcessResult ok = RunQuelvar({"merge", "--no-progress", "--report", dir.File("ok.csv"), "--output-dir",
-                                 dir.File("out"), samples + "/1-matriz.txt", samples + "/2-filial.txt"});
+  ProcessResult ok = RunMerge({samples + "/1-matriz.txt", samples + "/2-filial.txt"}, dir.File("out"),
+                              {"--report", dir.File("ok.csv")});
   ASSERT_EQ(ok.exitCode, 0) << ok.err;
   const std::string csv = ReadFileBytes(dir.File("ok.csv"));
   EXPECT_EQ(csv.rfind("\xEF\xBB\xBFregistro;estabelecimento;lidas;gravadas;", 0), 0u) << csv;

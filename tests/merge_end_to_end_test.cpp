@@ -1,45 +1,20 @@
 // The built program end to end: `quelvar merge` on networks of files, then
 // `quelvar check` on every merged file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "tests/support/check_support.h"
 #include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Merged {
-  int status = -1;
-  std::string output;  // stdout and stderr
-  std::string file;    // the merged file, when one was written
-};
-
-// Runs `quelvar merge [flags] --output-dir OUT FILES...`.
-Merged Merge(const std::vector<std::string>& files, const std::string& outDir, const std::string& flags = "") {
-  std::string cmd = std::string("'") + QUELVAR_BINARY + "' merge " + flags + " --output-dir '" + outDir + "'";
-  for (const std::string& f : files) cmd += " '" + f + "'";
-  cmd += " 2>&1";
-  Merged m;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return m;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) m.output.append(buf, n);
-  int status = pclose(p);
-  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  for (const auto& e : fs::directory_iterator(outDir))
-    if (e.path().string().ends_with("_Unificado.txt")) m.file = e.path().string();
-  return m;
-}
 
 std::vector<std::string> SortedFiles(const std::string& dir) {
   std::vector<std::string> files;
@@ -51,40 +26,43 @@ std::vector<std::string> SortedFiles(const std::string& dir) {
 
 }  // namespace
 
-TEST(MergeEndToEnd, SampleNetwork) {
-  std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
-  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
-  TempFolder out;
-  Merged m = Merge(SortedFiles(samples), out.path());
-  ASSERT_EQ(m.status, 0) << m.output;
-  ASSERT_FALSE(m.file.empty()) << m.output;
-  ExpectValidFile(m.file);
-  auto lines = ReadLines(m.file);
-  EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
-  EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
-}
-
+// Networks of one establishment, of many, of the cumulative regime and the
+// parts of one CNPJ: each merged file passes the check, alone in its folder,
+// with one 0000, one 0140 per establishment and every document line.
 TEST(MergeEndToEnd, GeneratedNetworksOfBothKinds) {
   struct Case {
     NetworkOptions options;
-    std::string flags;
+    std::vector<std::string> mergeOptions;
   };
   const Case cases[] = {
-      {{.establishments = 1, .targetLines = 200, .seed = 3}, ""},
-      {{.establishments = 12, .targetLines = 8000, .seed = 11}, ""},
-      {{.establishments = 4, .targetLines = 3000, .seed = 5, .cumulative = true}, ""},
-      {{.targetLines = 2000, .seed = 9, .sameCnpjParts = 4}, "--same-cnpj"},
+      {{.establishments = 1, .targetLines = 200, .seed = 3}, {}},
+      {{.establishments = 12, .targetLines = 8000, .seed = 11}, {}},
+      {{.establishments = 4, .targetLines = 3000, .seed = 5, .cumulative = true}, {}},
+      {{.targetLines = 2000, .seed = 9, .sameCnpjParts = 4}, {"--same-cnpj"}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.mergeOptions) + " " + std::to_string(c.options.establishments));
     TempFolder in, out;
     auto files = WriteNetwork(c.options, in.path());
-    Merged m = Merge(files, out.path(), c.flags);
-    ASSERT_EQ(m.status, 0) << m.output;
-    ASSERT_FALSE(m.file.empty()) << m.output;
+    MergeResult m = RunMerge(files, out.path(), c.mergeOptions);
+    ASSERT_EQ(m.exitCode, 0) << m.err;
+    ASSERT_FALSE(m.file.empty()) << m.err;
     ExpectValidFile(m.file);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1)
+        << "only the merged file is written";
     auto lines = ReadLines(m.file);
     size_t est = c.options.sameCnpjParts > 0 ? 1 : static_cast<size_t>(c.options.establishments);
-    EXPECT_EQ(LinesOf(lines, "0140").size(), est) << c.flags;
+    EXPECT_EQ(LinesOf(lines, "0140").size(), est);
+    EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
+    // Every document and item reaches the merged file; tables and establishments are there.
+    std::map<std::string, size_t> given;
+    for (const std::string& f : files)
+      for (const char* code : {"C010", "C100", "C170", "0150", "0200"}) given[code] += LinesOf(ReadLines(f), code).size();
+    EXPECT_EQ(LinesOf(lines, "C100").size(), given["C100"]);
+    EXPECT_EQ(LinesOf(lines, "C170").size(), given["C170"]);
+    for (const char* code : {"C010", "0150", "0200"}) {
+      if (given[code] > 0) EXPECT_FALSE(LinesOf(lines, code).empty()) << code;
+    }
   }
 }
 
@@ -92,10 +70,10 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
   std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/../shared/samples/official-multi-establishment-2011.txt";
   if (!fs::exists(sample)) GTEST_SKIP() << "the public sample is not present at " << sample;
   TempFolder out;
-  Merged m = Merge({sample}, out.path());
-  ASSERT_FALSE(m.file.empty()) << m.output;
+  MergeResult m = RunMerge({sample}, out.path());
+  ASSERT_FALSE(m.file.empty()) << m.err;
   ExpectValidFile(m.file);
-  EXPECT_EQ(m.output.find("não unificados"), std::string::npos) << m.output;
+  EXPECT_EQ(m.err.find("não unificados"), std::string::npos) << m.err;
   auto lines = ReadLines(m.file);
   // Every line of the sample but those of Block M, which is recomputed.
   std::map<std::string, size_t> given, written;
@@ -140,8 +118,8 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
       return text;
     }();
   }
-  Merged m = Merge(files, out.path());
-  ASSERT_EQ(m.status, 0) << m.output;
+  MergeResult m = RunMerge(files, out.path());
+  ASSERT_EQ(m.exitCode, 0) << m.err;
   ExpectValidFile(m.file);
   auto lines = ReadLines(m.file);
   EXPECT_EQ(LinesOf(lines, "0000").front().substr(0, 10), "|0000|005|");
@@ -154,12 +132,20 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
     EXPECT_EQ(std::count(l.begin(), l.end(), '|'), std::count(given["C100"][0].begin(), given["C100"][0].end(), '|'));
 }
 
-// The sample network's merged file, byte for byte as it was reviewed: any
-// change to what the merge writes shows here first.
+// The sample network's merged file passes the check and is, byte for byte,
+// the one reviewed: any change to what the merge writes shows here first.
 TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
+  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
+  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
   TempFolder out;
-  Merged m = Merge(SortedFiles(std::string(QUELVAR_SOURCE_DIR) + "/samples/network"), out.path());
-  ASSERT_EQ(m.status, 0) << m.output;
+  MergeResult m = RunMerge(SortedFiles(samples), out.path());
+  ASSERT_EQ(m.exitCode, 0) << m.err;
+  ASSERT_FALSE(m.file.empty()) << m.err;
+  ExpectValidFile(m.file);
+  auto lines = ReadLines(m.file);
+  EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
+  EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
+  EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;  // no blank line to tell of
   std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
@@ -175,22 +161,22 @@ TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
   struct Case {
     const char* golden;
     NetworkOptions options;
-    std::string flags;
+    std::vector<std::string> mergeOptions;
   };
   const Case cases[] = {
       {"every-record-network-merged.txt",
-       {.establishments = 8, .targetLines = 1600, .seed = 21, .everyRecord = true, .establishmentsPerFile = 2}, ""},
+       {.establishments = 8, .targetLines = 1600, .seed = 21, .everyRecord = true, .establishmentsPerFile = 2}, {}},
       {"same-cnpj-every-record-merged.txt",
        {.targetLines = 1200, .seed = 22, .sameCnpjParts = 3, .everyRecord = true, .commonCredits = true},
-       "--same-cnpj"},
+       {"--same-cnpj"}},
   };
   const bool write = std::getenv("QUELVAR_WRITE_GOLDEN") != nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.golden);
     TempFolder in, out;
-    Merged m = Merge(WriteNetwork(c.options, in.path()), out.path(), c.flags);
-    ASSERT_EQ(m.status, 0) << m.output;
-    ASSERT_FALSE(m.file.empty()) << m.output;
+    MergeResult m = RunMerge(WriteNetwork(c.options, in.path()), out.path(), c.mergeOptions);
+    ASSERT_EQ(m.exitCode, 0) << m.err;
+    ASSERT_FALSE(m.file.empty()) << m.err;
     const std::string path = std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/" + c.golden;
     if (write) {
       std::ofstream(path, std::ios::binary) << ReadFile(m.file);

@@ -122,6 +122,16 @@ struct FormRun {
   std::unique_ptr<frmAssistente> form;
 };
 
+// The total row of a run's summary: the sum of its rows, what the ledger
+// read and wrote, and the merged file's lines.
+void ExpectRunTotals(const RunResult& r) {
+  ExpectTotalIsTheSum(r.summary);
+  const LedgerSummary ledger = SummarizeLedger(r.ledger);
+  EXPECT_EQ(r.summary.back().read, ledger.read);
+  EXPECT_EQ(r.summary.back().written, ledger.written);
+  EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
+}
+
 }  // namespace
 
 // The builder alone, on a ledger made by hand: rows per file and
@@ -242,7 +252,7 @@ TEST_F(SampleSummary, TheSampleNetworkPerEstablishment) {
   const RunResult r = run.Merge(files, dir.File("out"));
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_EQ(r.summary.size(), 4u);
-  ExpectTotalIsTheSum(r.summary);
+  ExpectRunTotals(r);
   const char* roles[] = {"Matriz", "Filial", "Filial"};
   for (size_t i = 0; i < files.size(); ++i) {
     const SummaryRow& row = r.summary[i];
@@ -269,10 +279,6 @@ TEST_F(SampleSummary, TheSampleNetworkPerEstablishment) {
       }
     EXPECT_EQ(std::make_tuple(row.read, row.written, row.c100), std::make_tuple(read, written, c100)) << i;
   }
-  const LedgerSummary ledger = SummarizeLedger(r.ledger);
-  EXPECT_EQ(r.summary.back().read, ledger.read);
-  EXPECT_EQ(r.summary.back().written, ledger.written);
-  EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
   // Saved beside the merged file.
   const std::string base = r.path.substr(0, r.path.size() - 4);
   EXPECT_EQ(r.summaryCsv, base + "_Resumo.csv");
@@ -337,11 +343,7 @@ TEST(RunSummaryGenerated, PartsOfOneCnpjAndFilesOfSeveralEstablishments) {
     const RunResult r = run.Merge(files, dir.File("out"));
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.summary.size(), c.rows + 1);
-    ExpectTotalIsTheSum(r.summary);
-    const LedgerSummary ledger = SummarizeLedger(r.ledger);
-    EXPECT_EQ(r.summary.back().read, ledger.read);
-    EXPECT_EQ(r.summary.back().written, ledger.written);
-    EXPECT_EQ(r.summary.back().written, static_cast<int64_t>(RecordLines(r.path).size()));
+    ExpectRunTotals(r);
     // Per file: its rows together read its lines, its documents and its Block M.
     for (size_t i = 0; i < files.size(); ++i) {
       const FileFacts facts = FactsOf(files[i]);
@@ -379,8 +381,7 @@ class SummaryCommand : public SampleNetworkTest {};
 // anything is written, the input untouched.
 TEST_F(SummaryCommand, WritesBothFilesAndNeverOverAnInput) {
   TempFolder dir;
-  ProcessResult r = RunQuelvar({"merge", "--no-progress", "--summary", "--output-dir", dir.File("out"), Sample(0),
-                                Sample(1), Sample(2)});
+  ProcessResult r = RunMerge({Sample(0), Sample(1), Sample(2)}, dir.File("out"), {"--summary"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // Paths as the program prints them: the folder given, then the system's separator.
   auto inOut = [&](const char* name) { return (std::filesystem::path(dir.File("out")) / name).string(); };
@@ -394,18 +395,14 @@ TEST_F(SummaryCommand, WritesBothFilesAndNeverOverAnInput) {
   EXPECT_NE(bytes.find(";4554,46;20978,12;0\n"), std::string::npos) << bytes;  // the totals of the M210 / M610
   EXPECT_NE(ReadFileBytes(html).find("<td>1-matriz.txt</td>"), std::string::npos);
 
-  // Without --summary: only the merged file.
-  TempFolder plain;
-  r = RunQuelvar({"merge", "--no-progress", "--output-dir", plain.File("out"), Sample(0), Sample(1)});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(std::distance(fs::directory_iterator(plain.File("out")), fs::directory_iterator()), 1);
+  // Without --summary only the merged file is written (MergeEndToEnd.GeneratedNetworksOfBothKinds).
 
   // An input named as the summary would be.
   TempFolder clash;
   fs::create_directories(clash.File("out"));
   const std::string input = clash.File("out/EFDPISCOFINS_42765521000180_01082023_31082023_Unificado_Resumo.html");
   fs::copy_file(Sample(1), input);
-  r = RunQuelvar({"merge", "--no-progress", "--summary", "--output-dir", clash.File("out"), Sample(0), input});
+  r = RunMerge({Sample(0), input}, clash.File("out"), {"--summary"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("resumo por estabelecimento"), std::string::npos) << r.err;
   EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(Sample(1)));

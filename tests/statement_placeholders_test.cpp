@@ -26,6 +26,16 @@ TEST(StatementPlaceholders, ReplacedOutsideQuotedValuesOnly) {
   EXPECT_EQ(ReplaceAll("{TOP}{TOP}", "{TOP}", "{TOP}"), "{TOP}{TOP}") << "a replacement is not read again";
 }
 
+// A CNPJ is compared as a number only when a 64-bit integer holds it; any
+// other text is quoted and escaped.
+TEST(StatementPlaceholders, CnpjOperandQuotesWhatIsNotANumber) {
+  EXPECT_EQ(CnpjOperand("00012345000195"), "00012345000195");
+  EXPECT_EQ(CnpjOperand("123456789012345678"), "123456789012345678");
+  EXPECT_EQ(CnpjOperand("1234567890123456789"), "'1234567890123456789'");
+  EXPECT_EQ(CnpjOperand("12.345'678"), "'12.345''678'");
+  EXPECT_EQ(CnpjOperand(""), "''");
+}
+
 // Before, an establishment CNPJ holding a placeholder was expanded inside the
 // condition that selects its participants, units, items and texts: they were
 // silently left out, or the statement broke.

@@ -3,9 +3,7 @@
 // from files of one or of several establishments, and a real file cut per
 // establishment merges back into itself.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <fstream>
@@ -15,6 +13,7 @@
 #include "blocks/exact_decimal.h"
 #include "staging/record_catalogue.h"
 #include "staging/text.h"
+#include "tests/support/check_support.h"
 #include "tests/support/subtree_support.h"
 #include "tests/support/writer_support.h"
 #include "tools/efdgen/network.h"
@@ -31,21 +30,13 @@ std::vector<std::string> MergeFiles(const std::vector<std::string>& files, const
   const std::string out = fs::temp_directory_path() / ("quelvar_carried_" + std::to_string(getpid()) + "_" +
                                                        std::to_string(++run));
   fs::create_directories(out);
-  std::string cmd = std::string("'") + QUELVAR_BINARY + "' merge --no-progress " + flags + " --output-dir '" + out + "'";
-  for (const std::string& f : files) cmd += " '" + f + "'";
-  cmd += " 2>&1";
-  output.clear();
-  if (std::FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output.append(buf, n);
-    pclose(p);
-  }
+  const MergeResult m = RunMerge(files, out, flags.empty() ? std::vector<std::string>{} : std::vector<std::string>{flags});
+  output = m.err + m.out;
   std::vector<std::string> lines;
-  for (const auto& e : fs::directory_iterator(out))
-    if (e.path().string().ends_with("_Unificado.txt")) {
-      lines = ReadLines(e.path().string());
-      ExpectValidFile(e.path().string());
-    }
+  if (!m.file.empty()) {
+    lines = ReadLines(m.file);
+    ExpectValidFile(m.file);
+  }
   fs::remove_all(out);
   return lines;
 }

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "platform/files.h"
+#include "tests/support/check_support.h"
 #include "tests/support/staging_database.h"
 #include "tests/support/wizard_fakes.h"
 #include "tools/efdgen/network.h"
@@ -19,13 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 size_t Occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -226,17 +219,19 @@ TEST_F(WizardAidsTest, TheSummaryNamesTheRunsFileAndTheResultOpensAndSavesTheLog
 
   // Saved beside the merged file, as shown; never over an input.
   files_.savePath = network_.front();
-  const std::string input = ReadAll(network_.front());
+  const std::string input = ReadFileBytes(network_.front());
   form_->cmdSalvarRegistro_Click();
   EXPECT_EQ(files_.lastSaveTitle, "Salvar registro");
   EXPECT_EQ(files_.lastSuggested, written.substr(0, written.size() - 14) + "_Registro.txt");
   ASSERT_EQ(messages_.shown.size(), 2u);
   EXPECT_EQ(messages_.shown[1].text.rfind("Não foi possível salvar o registro: ", 0), 0u) << messages_.shown[1].text;
-  EXPECT_EQ(ReadAll(network_.front()), input);
+  EXPECT_EQ(ReadFileBytes(network_.front()), input);
   files_.savePath = (dir_ / "out" / "registro.txt").string();
+  const std::string saved = form_->LogText();
   form_->cmdSalvarRegistro_Click();
-  EXPECT_EQ(ReadAll(files_.savePath), form_->LogText());
+  EXPECT_EQ(ReadFileBytes(files_.savePath), saved);
   EXPECT_EQ(messages_.shown.back().text, "Registro salvo em " + files_.savePath + ".");
+  EXPECT_EQ(form_->LogText(), saved + form_->LogLines().back() + "\r\n") << "the save itself is logged after it";
 }
 
 TEST_F(WizardAidsTest, TheTitleNamesTheStepShown) {

@@ -44,10 +44,8 @@ class WrittenFiles : public ::testing::Test {
   std::string Merged() const { return dir.File("out") + platform::kPathSeparator + kMerged; }
   ProcessResult Merge(const std::vector<std::string>& files, const std::string& report = "") {
     if (!fs::exists(QUELVAR_BINARY)) return ProcessResult{};
-    std::vector<std::string> args = {"merge", "--no-progress", "--output-dir", dir.File("out")};
-    if (!report.empty()) args.insert(args.end(), {"--report", report});
-    args.insert(args.end(), files.begin(), files.end());
-    return RunQuelvar(args);
+    return RunMerge(files, dir.File("out"), report.empty() ? std::vector<std::string>{}
+                                                           : std::vector<std::string>{"--report", report});
   }
   // The head office with a line of code C17O (a typo of C170) after its
   // first C170, every count redone: a file whose every other line merges.

@@ -1,8 +1,15 @@
 // The list of files of the merge on page 1: its rows, its count and its
 // editing (remove, move up, move down).
 //
-// Every staged row carries the number of its input file (Id_Arquivo), so a
-// removed file's rows can be deleted by that number. That gives exactly the
+// Every staged row carries the number of its input file (Id_Arquivo), and
+// the numbers increase along the list: files are imported in list order, a
+// file added later gets a higher number, and an edit keeps it so. The writer
+// follows that order wherever it reads the rows of several files (the
+// establishments, the company-level records, Block M: ORDER BY Id_Arquivo,
+// ID); within one file, and so within one establishment's subtree, rows are
+// in load order (ID).
+//
+// Removing a file deletes its rows by that number. That gives exactly the
 // staging that choosing the remaining files would have given, except where
 // the others depend on the file's rows:
 // - the first file is the reference: its header and openers are the ones kept
@@ -12,13 +19,21 @@
 //   establishment, an opener) may stand for a later file's lines that were
 //   not stored: when a later file read more lines of a code than it staged
 //   and the removed file holds rows of that code, the others are imported
-//   again (LaterFilesLeanOn); the parts of one CNPJ, which share their
-//   establishment's rows, are always imported again;
+//   again (LaterFilesLeanOn); so are the parts of one CNPJ after a removed
+//   part, which renamed their codes against the earlier parts' codes;
 // - establishment codes (0140 COD_EST) are given in import order, one above
 //   the highest: the codes of the later files move down by the removed file's
 //   establishments, as a fresh import would have numbered them.
-// Moving a file changes the identities the writer follows (rows are written
-// in load order), so a move imports the files again in the new order.
+//
+// Moving a file swaps it with its neighbour. When neither is the first file
+// and the later one does not lean on the earlier one's rows, their rows
+// exchange their numbers (one UPDATE per table), their establishment codes
+// are given in the new order, and their names, ledger counts and the list's
+// rows follow (SwapFileRows): what a fresh import in the new order stores.
+// A file that leans on its neighbour would have stored other rows (the
+// accountant or unit its neighbour stored once), the first file is the
+// reference, and the parts of one CNPJ rename their codes against the parts
+// before them: those moves import the files again in the new order.
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -92,6 +107,7 @@ void frmAssistente::RestageFiles(const std::vector<ListedFile>& files) {
   m_Restaging = true;
   ImportBatch(paths);
   m_Restaging = false;
+  LogBatch(m_Arquivos.size(), "Arquivo não importado de novo, retirado da lista");
   ReportBatch("Estes arquivos não puderam ser importados de novo e saíram da lista", paths.size());
 }
 
@@ -114,10 +130,11 @@ void frmAssistente::NoteContribution(ListedFile& f, const std::map<std::string, 
   for (const std::string* link : ImportLinks(*this)) f.linksAfter.push_back(*link);
 }
 
-bool frmAssistente::LaterFilesLeanOn(size_t i) {
+bool frmAssistente::LaterFilesLeanOn(size_t i, size_t end) {
   const int64_t id = m_Arquivos[i].id;
+  end = std::min(end, m_Arquivos.size());
   std::set<int64_t> later;
-  for (size_t j = i + 1; j < m_Arquivos.size(); ++j) later.insert(m_Arquivos[j].id);
+  for (size_t j = i + 1; j < end; ++j) later.insert(m_Arquivos[j].id);
   if (later.empty()) return false;
   // Lines each later file read, per code (the ledger knows the file of each line read).
   std::map<std::string, std::map<int64_t, int64_t>> read;
@@ -136,17 +153,17 @@ bool frmAssistente::LaterFilesLeanOn(size_t i) {
   // A code outside the layout whose first line this file held: a later
   // file's first line of it would have to be found again.
   for (const std::string& code : m_Arquivos[i].firstUnknown)
-    for (size_t j = i + 1; j < m_Arquivos.size(); ++j)
+    for (size_t j = i + 1; j < end; ++j)
       if (m_Arquivos[j].dropped.count(code) || read[code].count(m_Arquivos[j].id)) return true;
   return false;
 }
 
 bool frmAssistente::DropFileRows(size_t i) {
   const ListedFile removed = m_Arquivos[i];
-  // The parts of one CNPJ share one establishment: its units, items and
-  // codes are kept (or renamed) once for all parts, so each part leans on
-  // the parts before it.
-  if (i == 0 || m_MesmoCNPJ || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
+  if (i == 0 || removed.id <= 0 || LaterFilesLeanOn(i)) return false;
+  // The parts of one CNPJ share one establishment: a later part renamed its
+  // codes against the codes of the parts before it, this one's included.
+  if (m_MesmoCNPJ && i + 1 < m_Arquivos.size()) return false;
   run_.connection->Execute("BEGIN TRANSACTION");
   try {
     int64_t establishments = 0;
@@ -179,16 +196,58 @@ bool frmAssistente::DropFileRows(size_t i) {
   giveBack(m_LinhasLongas, removed.longLines);
   for (const std::string& code : removed.firstUnknown) m_ForaDoLeiaute.erase(code);
   m_Arquivos.erase(m_Arquivos.begin() + static_cast<std::ptrdiff_t>(i));
-  if (i == m_Arquivos.size()) {  // the last file went: the state stands as the new last one left it
-    const std::vector<std::string>& after = m_Arquivos.back().linksAfter;
-    const std::vector<std::string*> links = ImportLinks(*this);
-    for (size_t k = 0; k < links.size() && k < after.size(); ++k) *links[k] = after[k];
-  }
+  if (i == m_Arquivos.size()) TakeLastFileLinks();  // the last file went
   controls.ListBoxSelecionados.erase(controls.ListBoxSelecionados.begin() + static_cast<std::ptrdiff_t>(i));
   m_CamposLidos.clear();
   for (const ListedFile& f : m_Arquivos)
     for (const auto& [code, n] : f.widest)
       if (size_t& w = m_CamposLidos[code]; n > w) w = n;
+  return true;
+}
+
+void frmAssistente::TakeLastFileLinks() {
+  if (m_Arquivos.empty()) return;
+  const std::vector<std::string>& after = m_Arquivos.back().linksAfter;
+  const std::vector<std::string*> links = ImportLinks(*this);
+  for (size_t k = 0; k < links.size() && k < after.size(); ++k) *links[k] = after[k];
+}
+
+bool frmAssistente::SwapFileRows(size_t i) {
+  if (i == 0 || i + 1 >= m_Arquivos.size() || m_MesmoCNPJ) return false;
+  const int64_t a = m_Arquivos[i].id, b = m_Arquivos[i + 1].id;
+  if (a <= 0 || b <= a || LaterFilesLeanOn(i, i + 2)) return false;
+  run_.connection->Execute("BEGIN TRANSACTION");
+  try {
+    // The establishment codes were given along the list, one above the
+    // highest: file i's come just before file i + 1's. In the new order file
+    // i + 1's come first, moved down by file i's count, and file i's after
+    // them, moved up by file i + 1's count.
+    const std::map<int64_t, int64_t> establishments = md_RowsPerFile(run_, "0140", a);
+    auto count = [&](int64_t file) {
+      auto it = establishments.find(file);
+      return it == establishments.end() ? int64_t(0) : it->second;
+    };
+    const std::string ta = std::to_string(a), tb = std::to_string(b);
+    run_.connection->Execute("UPDATE ###0140 SET Cod_Est = CASE WHEN Id_Arquivo = " + ta + " THEN Cod_Est + " +
+                          std::to_string(count(b)) + " ELSE Cod_Est - " + std::to_string(count(a)) +
+                          " END WHERE Id_Arquivo = " + ta + " OR Id_Arquivo = " + tb);
+    for (const std::string& code : md_StagingCodes(run_)) md_SwapFileRows(run_, code, a, b);
+    run_.connection->Execute("COMMIT TRANSACTION");
+  } catch (...) {
+    try {
+      run_.connection->Execute("ROLLBACK TRANSACTION");
+    } catch (const std::exception&) {
+      // the transaction is already gone
+    }
+    throw;
+  }
+  run_.ledger.SwapFiles(a, b);
+  run_.SwapStagedFiles(a, b);
+  std::swap(m_Arquivos[i], m_Arquivos[i + 1]);
+  m_Arquivos[i].id = a;
+  m_Arquivos[i + 1].id = b;
+  std::swap(controls.ListBoxSelecionados[i], controls.ListBoxSelecionados[i + 1]);
+  if (i + 2 == m_Arquivos.size()) TakeLastFileLinks();
   return true;
 }
 
@@ -232,8 +291,16 @@ bool frmAssistente::MoveFile(size_t i, int delta) {
     ShowMessage("O primeiro arquivo da lista precisa ser o da Matriz (CNPJ com filial 0001).", MsgIcon::Exclamation);
     return false;
   }
-  RestageFiles(order);
-  // The moved file stays selected (when it was imported again).
+  bool swapped = false;
+  Busy(true);  // a scan of each staging table: a moment on long lists
+  try {
+    swapped = SwapFileRows(std::min(i, j));
+  } catch (const std::exception&) {
+    swapped = false;  // rolled back: importing the files again in the new order gives the same list
+  }
+  Busy(false);
+  if (!swapped) RestageFiles(order);
+  // The moved file stays selected (also when the files were imported again).
   for (size_t k = 0; k < m_Arquivos.size(); ++k)
     if (m_Arquivos[k].canonical == order[j].canonical) controls.ListBoxIndex = static_cast<int>(k);
   ShowPage();

@@ -49,11 +49,17 @@ void frmAssistente::Changed() {
 }
 
 // While a batch imports its files, a message belongs to the file being
-// imported and is reported with it at the end of the batch.
+// imported and is reported with it at the end of the batch (its log lines
+// are the batch's). Any other message is logged as it is shown.
 void frmAssistente::ShowMessage(std::string_view text, MsgIcon icon) {
   if (m_Collecting) {
     NoteFileMessage(text);
     return;
   }
+  LogMessage(text, icon);
+  ShowLoggedMessage(text, icon);
+}
+
+void frmAssistente::ShowLoggedMessage(std::string_view text, MsgIcon icon) {
   if (ports_.ui.messages) ports_.ui.messages->ShowMessage(text, icon);
 }

@@ -50,8 +50,9 @@ struct FormControls {
   Control lblResumo;
   // The result page after a successful run: open the output folder / the merged file.
   Control cmdAbrirPasta, cmdAbrirArquivo;
-  // The log of the batches and runs (Text, read-only) on the result page,
-  // and its save button (on the result page, or page 2 after a failed run).
+  // The log of the session (Text, read-only; every line as it is logged)
+  // and its save button, on the result page: page 4, or page 2 after a
+  // failed run.
   Control txtRegistro, cmdSalvarRegistro;
   std::vector<std::string> ListBoxSelecionados;  // paths of the imported files, in merge order
   int ListBoxIndex = -1;                         // the selected row, -1 none
@@ -210,7 +211,8 @@ class frmAssistente {
   std::string ProposedOutputFolder() const;
   // The log's lines, oldest first (each "dd/mm/yyyy hh:mm:ss  text"): files
   // imported and not taken with their reasons, the batches' notices, each
-  // run's result, notices, records left out and ledger totals.
+  // run's result, notices, records left out and ledger totals, and every
+  // other message box and question shown, once.
   const std::vector<std::string>& LogLines() const { return m_Registro; }
   // The log as one text, lines ended by CR LF; "" when empty.
   std::string LogText() const;
@@ -286,12 +288,15 @@ class frmAssistente {
   // Takes file i out of the merge, its staged rows with it. False (with a
   // message) when the head-office rule would no longer hold. A file other
   // than the first loses only its own rows (see file_list.cpp); the first
-  // (the reference the others were checked and stored against), a part of
-  // one CNPJ, or a file whose rows later files lean on makes the others be
-  // imported again.
+  // (the reference the others were checked and stored against), a file whose
+  // rows later files lean on, or a part of one CNPJ other than the last makes
+  // the others be imported again.
   bool RemoveFile(size_t i);
-  // Moves file i one place up (delta -1) or down (+1), the staging rebuilt in
-  // the new order. False (with a message) when not possible.
+  // Moves file i one place up (delta -1) or down (+1). Two files other than
+  // the first change places in the staging (SwapFileRows); a move of the
+  // first file, of a part of one CNPJ or of a file whose rows its neighbour
+  // leans on imports the files again in the new order. False (with a
+  // message) when not possible.
   bool MoveFile(size_t i, int delta);
   // Whether moving file i by `delta` keeps the head-office rule and the list's bounds.
   bool CanMoveFile(size_t i, int delta) const;
@@ -421,7 +426,12 @@ class frmAssistente {
   void Busy(bool on);
   // The header of the result page: the run's start, end and length.
   std::string RunTimesText() const;
+  // Shows a message box and logs it (LogMessage); during a batch the
+  // message is kept with the file being imported instead.
   void ShowMessage(std::string_view text, MsgIcon icon);
+  // Shows a message box whose content the log already holds in its own
+  // lines (a batch's report, a run's result): nothing is logged again.
+  void ShowLoggedMessage(std::string_view text, MsgIcon icon);
   // During a batch: keeps a message about the file being imported.
   void NoteFileMessage(std::string_view text);
   // Keeps in `f` (just imported) its number and what its import added to
@@ -432,15 +442,27 @@ class frmAssistente {
                         const std::map<std::string, std::string>& unknownBefore,
                         const std::map<std::string, int64_t>& shortLines,
                         const std::map<std::string, int64_t>& longLines, const std::map<std::string, size_t>& widest);
-  // Shows the last batch's report (BatchReportText) in one message, if any.
+  // Shows the last batch's report (BatchReportText) in one message, if any;
+  // not logged: the caller logs the batch's files (LogBatch).
   void ReportBatch(const std::string& heading, size_t chosen);
   // Deletes the staged rows of file i (not the first) and gives back what it
   // added; false when later files lean on its rows (see file_list.cpp) and
   // nothing was changed. Throws DatabaseError (the deletion is rolled back).
   bool DropFileRows(size_t i);
-  // Whether a later file's lines were left out because file i held the same
-  // rows (or its first line of a code outside the layout stands for theirs).
-  bool LaterFilesLeanOn(size_t i);
+  // Whether the lines of a file after file i (up to, not including, file
+  // `end`) were left out because file i held the same rows (or its first
+  // line of a code outside the layout stands for theirs).
+  bool LaterFilesLeanOn(size_t i, size_t end = static_cast<size_t>(-1));
+  // Files i and i + 1 (neither the first) change places without importing
+  // anything again: their staged rows exchange their file numbers, so that
+  // the numbers still follow the list, and their establishment codes are
+  // given in the new order. False, nothing changed, when file i + 1 leans on
+  // file i's rows (a fresh import in the new order would store other rows)
+  // or a file's number is not known. Throws DatabaseError (rolled back).
+  bool SwapFileRows(size_t i);
+  // The state the import leaves behind it (links, header, accountant and
+  // regime fields) becomes the one the last file of the list left.
+  void TakeLastFileLinks();
   // The file count beside the list ("3 arquivos na lista"), from the list itself.
   void UpdateFileCount();
   void SetPage1Note();
@@ -482,15 +504,21 @@ class frmAssistente {
   bool m_BusyShown = false;      // the view was told that long work goes on
   std::vector<std::string> m_FileMessages;  // of the file the batch imports now
   std::vector<std::string> m_Registro;      // the log (LogLines)
-  // The page that shows the last run's log save button (4, or 2 after a failed run); -1 none.
+  // The page that shows the last run's log and its save button (4, or 2 after a failed run); -1 none.
   int m_PaginaRegistro = -1;
   // The work of AddFiles for the open dialog and a drop alike: the batch,
   // its log lines and its one report; the folder of the first file remembered.
   void TakeFiles(const std::vector<std::string>& paths);
   // Adds a line to the log, stamped with the time.
   void Log(const std::string& text);
-  // Logs the last batch: its files taken (from list row `firstNew` on), not taken and their notices.
-  void LogBatch(size_t firstNew);
+  // Logs the last batch: its files taken (from list row `firstNew` on), not
+  // taken (each line opened by `notTaken`) and their notices.
+  void LogBatch(size_t firstNew, const char* notTaken = "Arquivo não importado");
+  // Logs a message box shown to the user: its kind by the icon ("Mensagem",
+  // "Atenção", "Erro"), then its text, the lines after the first indented.
+  void LogMessage(std::string_view text, MsgIcon icon);
+  // Logs a question asked and the user's answer.
+  void LogQuestion(std::string_view question, bool answer);
   // Logs the run just ended (m_Resultado) and remembers its output folder when it succeeded.
   void LogRun();
   // The state of the controls above for page `p` (ShowPage calls it):

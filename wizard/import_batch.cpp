@@ -144,5 +144,5 @@ std::string frmAssistente::BatchReportText(const std::string& heading, size_t ch
 
 void frmAssistente::ReportBatch(const std::string& heading, size_t chosen) {
   const std::string text = BatchReportText(heading, chosen);
-  if (!text.empty()) ShowMessage(text, m_Recusas.empty() ? MsgIcon::Information : MsgIcon::Exclamation);
+  if (!text.empty()) ShowLoggedMessage(text, m_Recusas.empty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }

@@ -114,7 +114,8 @@ void frmAssistente::cmdCancelar_Click() {
   }
   if (m_Importing && m_Restaging) {
     // Told at once (not gathered with the batch's messages).
-    if (ports_.ui.messages) ports_.ui.messages->ShowMessage(kRestagingGoesOn, MsgIcon::Information);
+    LogMessage(kRestagingGoesOn, MsgIcon::Information);
+    ShowLoggedMessage(kRestagingGoesOn, MsgIcon::Information);
     return;
   }
   if (m_Importing) {
@@ -179,8 +180,12 @@ bool frmAssistente::ConfirmLeave() {
   return Ask(kConfirmLeave);
 }
 
+// The question and its answer are logged (without a question port, the yes
+// given for the user).
 bool frmAssistente::Ask(std::string_view question) {
-  return ports_.questions ? ports_.questions->Ask(question) : true;
+  const bool answer = ports_.questions ? ports_.questions->Ask(question) : true;
+  LogQuestion(question, answer);
+  return answer;
 }
 
 void frmAssistente::cmdConciliacao_Click() {
@@ -370,8 +375,9 @@ void frmAssistente::RunFromLastPage() {
     m_RunEnd.clear();
     m_Page = 3;
     ShowPage();
-    ShowMessage("Unificação cancelada. O arquivo unificado não foi gravado; os arquivos importados foram mantidos.",
-                MsgIcon::Information);
+    ShowLoggedMessage(
+        "Unificação cancelada. O arquivo unificado não foi gravado; os arquivos importados foram mantidos.",
+        MsgIcon::Information);
     return;
   }
   if (!m_Resultado.ok) {
@@ -379,6 +385,8 @@ void frmAssistente::RunFromLastPage() {
     // again into another folder. The folder's own problem, when it has one,
     // is the clearest reason.
     std::string reason = OutputFolderProblem(m_CaminhoSalvo);
+    // The log holds the run's own error (LogRun); the folder's problem, shown as the reason, joins it.
+    if (!reason.empty()) Log("Pasta de destino " + m_CaminhoSalvo + ": " + reason);
     if (reason.empty()) reason = m_Resultado.error.empty() ? "erro desconhecido" : m_Resultado.error;
     const std::string next = m_Resultado.failedInTheMerge
                                  ? "Os arquivos importados foram mantidos."
@@ -390,8 +398,9 @@ void frmAssistente::RunFromLastPage() {
     if (!m_Resultado.ledger.empty())
       ledger = LedgerSummaryText(m_Resultado.ledger) + kCrLf +
                "Clique em 'Salvar conciliação...' para gravar as linhas por registro e estabelecimento." + kCrLf;
-    ShowMessage(std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf + ledger + next,
-                MsgIcon::Critical);
+    ShowLoggedMessage(
+        std::string("Arquivo Magnético NÃO foi gerado. ") + kCrLf + "Motivo: " + reason + kCrLf + ledger + next,
+        MsgIcon::Critical);
     return;
   }
   for (Control* c : {&controls.sspProgressoBlocosGeral, &controls.sspProgressoEmpresa,

@@ -1,9 +1,11 @@
-// What the wizard tells beside its pages: the log of the batches and runs
-// (shown on the result page, saved as text), the summary before the run,
+// What the wizard tells beside its pages: the log of the session (the
+// batches and runs, every message box and question; shown on the result
+// page, saved as text), the summary before the run,
 // the buttons that open the run's output, the window's title per step and
 // the "Sobre" text. Front-ends only draw these controls.
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "staging/output_file.h"
@@ -21,16 +23,54 @@ constexpr const char* kCrLf = "\r\n";
 constexpr const char* kSteps[frmAssistente::kPages] = {"Bem-vindo", "Arquivos", "Pasta de destino", "Confirmação",
                                                        "Unificação"};
 
+// The kind of a message box as the log names it, by its icon.
+const char* MessageKind(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::Exclamation: return "Atenção: ";
+    case MsgIcon::Critical: return "Erro: ";
+    case MsgIcon::Information: break;
+  }
+  return "Mensagem: ";
+}
+
+// `text` as one entry of the log: its lines (blank ones left out) joined by
+// CR LF, those after the first indented as the reasons of a file are.
+std::string LogEntryText(std::string_view text) {
+  std::string entry;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+    if (!line.empty()) entry += (entry.empty() ? "" : std::string(kCrLf) + "    ") + std::string(line);
+    start = end + 1;
+  }
+  return entry;
+}
+
 }  // namespace
 
-void frmAssistente::Log(const std::string& text) { m_Registro.push_back(NowText() + "  " + text); }
+// The shown log follows each line at once (a message told on the result page
+// appears in it after the box is closed).
+void frmAssistente::Log(const std::string& text) {
+  m_Registro.push_back(NowText() + "  " + text);
+  controls.txtRegistro.Text += m_Registro.back() + kCrLf;
+}
 
-void frmAssistente::LogBatch(size_t firstNew) {
+void frmAssistente::LogBatch(size_t firstNew, const char* notTaken) {
   for (size_t i = firstNew; i < m_Arquivos.size(); ++i)
     Log("Arquivo importado: " + platform::FileNameOf(m_Arquivos[i].path) + " (" + m_Arquivos[i].path + ")");
   for (const FileNote& n : m_Recusas)
-    Log("Arquivo não importado: " + platform::FileNameOf(n.path) + " (" + n.path + "): " + n.text);
+    Log(notTaken + (": " + platform::FileNameOf(n.path)) + " (" + n.path + "): " + n.text);
   for (const FileNote& n : m_Avisos) Log("Aviso do arquivo " + platform::FileNameOf(n.path) + ": " + n.text);
+}
+
+void frmAssistente::LogMessage(std::string_view text, MsgIcon icon) { Log(MessageKind(icon) + LogEntryText(text)); }
+
+void frmAssistente::LogQuestion(std::string_view question, bool answer) {
+  Log("Pergunta: " + LogEntryText(question) + " Resposta: " + (answer ? "Sim." : "Não."));
 }
 
 void frmAssistente::LogRun() {
@@ -61,8 +101,8 @@ void frmAssistente::ShowPageAids(int p) {
   const bool written = result && p == kPages - 1 && m_Resultado.ok;
   controls.cmdAbrirPasta.Visible = written;
   controls.cmdAbrirArquivo.Visible = written;
-  controls.txtRegistro.Visible = result && p == kPages - 1;
-  controls.txtRegistro.Text = LogText();
+  // The log on the result page: page 4, or page 2 after a failed run.
+  controls.txtRegistro.Visible = result;
   controls.cmdSalvarRegistro.Visible = result;
   if (p == 2 && m_CaminhoSalvo.empty()) {
     m_CaminhoSalvo = ProposedOutputFolder();

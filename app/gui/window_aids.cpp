@@ -1,7 +1,8 @@
 // What the wizard window offers beside its pages: files dropped onto the
 // list, Ctrl+O, "Sobre", the summary before the run, the result page's
-// "Abrir pasta", "Abrir arquivo" and log with "Salvar registro...", menus to
-// copy the result, the step in the title, and a size that fits the screen.
+// "Abrir pasta", "Abrir arquivo" and log with "Salvar registro..." (the log
+// on the folder page after a failed run), menus to copy the result, the
+// step in the title, and a size that fits the screen.
 // The rules live in the form (frmAssistente); this file only draws them.
 #include <algorithm>
 #include <functional>
@@ -175,7 +176,9 @@ QWidget* WizardWindow::BuildResultAids() {
     ShowCopyMenu(this, txtRegistro_->viewport()->mapToGlobal(at), txtRegistro_->textCursor().selection().toPlainText(),
                  txtRegistro_->toPlainText(), [this] { txtRegistro_->selectAll(); });
   });
-  v->addWidget(txtRegistro_, 1);
+  logOnResultPage_ = new QVBoxLayout;
+  logOnResultPage_->addWidget(txtRegistro_);
+  v->addLayout(logOnResultPage_, 1);
   connect(cmdAbrirPasta_, &QPushButton::clicked, this, [this] {
     form_->cmdAbrirPasta_Click();
     ControlsChanged();
@@ -196,6 +199,14 @@ void WizardWindow::ShowAids() {
   cmdAbrirPasta_->setVisible(c.cmdAbrirPasta.Visible);
   cmdAbrirArquivo_->setVisible(c.cmdAbrirArquivo.Visible);
   cmdSalvarRegistro_->setVisible(c.cmdSalvarRegistro.Visible);
+  // One log box, on the page that shows the run's result: the folder page
+  // after a failed run, else the last page.
+  const bool onFolderPage = c.fraAssistente[2].Visible;
+  QBoxLayout* home = onFolderPage ? logOnFolderPage_ : logOnResultPage_;
+  if (home->indexOf(txtRegistro_) < 0) {
+    (onFolderPage ? logOnResultPage_ : logOnFolderPage_)->removeWidget(txtRegistro_);
+    home->addWidget(txtRegistro_);
+  }
   txtRegistro_->setVisible(c.txtRegistro.Visible);
   // Set only when the log changed: a selection made for copying stays.
   const QString log = EngineText(c.txtRegistro.Text);

@@ -418,6 +418,10 @@ QWidget* WizardWindow::BuildPage2() {
   v->addSpacing(14);
   v->addWidget(TextLabel(U("Observação: Pra que o assistente possa continuar é necessário que destine um caminho "
                            "pro arquivo, onde será salvo.")));
+  // After a failed run the log is shown here (ShowAids moves it in).
+  v->addSpacing(10);
+  logOnFolderPage_ = new QVBoxLayout;
+  v->addLayout(logOnFolderPage_, 10);
   v->addStretch(1);
   return page;
 }

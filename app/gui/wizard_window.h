@@ -167,6 +167,9 @@ class WizardWindow : public QDialog, public FormView, public QuestionPort {
   QPushButton* cmdAbrirPasta_ = nullptr;
   QPushButton* cmdAbrirArquivo_ = nullptr;
   QPlainTextEdit* txtRegistro_ = nullptr;
+  // Where txtRegistro_ sits: on the result page, or on the folder page after a failed run.
+  QBoxLayout* logOnResultPage_ = nullptr;
+  QBoxLayout* logOnFolderPage_ = nullptr;
   QLabel* lblResumo_ = nullptr;
   QProgressBar* bars_[5] = {};
   QLabel* barLabels_[5] = {};

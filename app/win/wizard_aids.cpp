@@ -54,10 +54,12 @@ void WizardWindow::CreateAids() {
     column.pszText = header.data();
     ListView_InsertColumn(grdResumo_, static_cast<int>(k), &column);
   }
+  // The log: on the page that shows the run's result (the last page, or the
+  // folder page after a failed run), as the form says (no page of its own).
   txtRegistro_ = bind(Add(kIdTxtRegistro, WC_EDITW, L"",
                           WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL |
                               WS_HSCROLL,
-                          4, WS_EX_CLIENTEDGE),
+                          -1, WS_EX_CLIENTEDGE),
                       c.txtRegistro);
   // The button bar: "Sobre" at the left, "Salvar registro..." after "Salvar conciliação...".
   cmdSobre_ = Add(kIdCmdSobre, WC_BUTTONW, L"Sobre", button, -1);
@@ -224,7 +226,7 @@ LRESULT WizardWindow::SummaryCustomDraw(NMLVCUSTOMDRAW& draw) {
 void WizardWindow::LayoutResult(int x, int y, int w, int bottom) {
   const FormControls& c = form_->controls;
   const bool table = c.lblResultadoFinal.Visible && !shownSummary_.empty();
-  const bool log = c.txtRegistro.Visible;
+  const bool log = c.txtRegistro.Visible && c.fraAssistente[4].Visible;
   const bool open = c.cmdAbrirPasta.Visible || c.cmdAbrirArquivo.Visible;
   const int buttonH = S(26);
   // The table's rows as the list view draws them (up to six; more scroll),

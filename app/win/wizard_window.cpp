@@ -476,7 +476,13 @@ void WizardWindow::Layout() {
   Place(txtCaminhoSalvo_, x0, y, W - small - S(6), rowH);
   Place(buttonLocalidade_, x1 - small, y, small, rowH);
   y += rowH + S(14);
-  Place(p2Note_, x0, y, W, TextHeight(p2Note_, W));
+  h = TextHeight(p2Note_, W);
+  Place(p2Note_, x0, y, W, h);
+  // After a failed run the log under the note, down to the bottom of the page.
+  if (c.fraAssistente[2].Visible && c.txtRegistro.Visible) {
+    y += h + S(10);
+    Place(txtRegistro_, x0, y, W, std::max(S(60), y1 - y));
+  }
 
   // Page 3.
   y = y0;

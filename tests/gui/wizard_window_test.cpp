@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -305,6 +306,10 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   EXPECT_NE(messages_.shown[0].text.find("Motivo: a pasta não existe"), std::string::npos) << messages_.shown[0].text;
   EXPECT_TRUE(Button("cmdAvancar")->isVisible());
   EXPECT_EQ(Button("cmdCancelar")->text(), QStringLiteral("Cancelar"));
+  // The log of the failed run on the folder page, as on the result page after a success.
+  auto* log = Find<QPlainTextEdit>("txtRegistro");
+  EXPECT_TRUE(log->isVisible());
+  EXPECT_TRUE(log->toPlainText().contains(QString::fromUtf8("Arquivo unificado NÃO foi gerado: ")));
   Screenshot("page2_failed.png");
 
   // Retry into a good folder: one merged file, which passes the check, without the removed branch, and
@@ -316,6 +321,7 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
   const RunResult& result = window_->form().m_Resultado;
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(VisiblePage(), 4);
+  EXPECT_TRUE(log->isVisible()) << "back on the result page";
   EXPECT_TRUE(Button("cmdCancelar")->isDefault());
   int written = 0;
   for (const auto& entry : fs::directory_iterator(dir_ / "out")) written += entry.is_regular_file() ? 1 : 0;

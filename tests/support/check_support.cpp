@@ -115,6 +115,20 @@ ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSecond
 
 #endif  // !_WIN32
 
+MergeResult RunMerge(const std::vector<std::string>& files, const std::string& outDir,
+                     const std::vector<std::string>& options) {
+  std::vector<std::string> args = {"merge", "--no-progress"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.insert(args.end(), {"--output-dir", outDir});
+  args.insert(args.end(), files.begin(), files.end());
+  MergeResult r;
+  static_cast<ProcessResult&>(r) = RunQuelvar(args);
+  std::error_code error;
+  for (const auto& e : std::filesystem::directory_iterator(outDir, error))
+    if (e.path().string().ends_with("_Unificado.txt")) r.file = e.path().string();
+  return r;
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
   std::ostringstream s;

@@ -29,6 +29,17 @@ struct ProcessResult {
 // hanging the suite.
 ProcessResult RunQuelvar(const std::vector<std::string>& args, int timeoutSeconds = 0);
 
+// What `quelvar merge` did: its exit status and output, and the merged file.
+struct MergeResult : ProcessResult {
+  std::string file;  // the merged file (*_Unificado.txt) in the output folder, "" when there is none
+};
+
+// Runs `quelvar merge --no-progress OPTIONS --output-dir outDir FILES...` as
+// RunQuelvar does (no shell: any name goes as it is) and looks for the merged
+// file in `outDir`.
+MergeResult RunMerge(const std::vector<std::string>& files, const std::string& outDir,
+                     const std::vector<std::string>& options = {});
+
 // Reads a whole file as bytes; "" when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 // Writes `bytes` to `path` (replacing it); a fatal-free gtest failure when it cannot.
