@@ -159,26 +159,26 @@ TEST(SqlBackendBoundInsert, RefusedRowsAndRollbackAmongHeldRows) {
   db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Num INT,Txt VARCHAR(MAX))");
   BoundInsert& c100 = db->Insert("###C100", {"Num", "Txt"});
   db->Execute("BEGIN TRANSACTION");
-  for (int i = 1; i <= 10; ++i) c100.Add({std::to_string(i), "a"});
+  for (int i = 1; i <= 100; ++i) c100.Add({std::to_string(i), "a"});  // batched after the first 64
   try {
     c100.Add({"1x", "b"});
     FAIL() << "a text that is no number must not go into an INT column";
   } catch (const DatabaseError& e) {
     EXPECT_NE(std::string(e.what()).find("VALUES ('1x','b')"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(db->LastIdentity("###C100"), 10);
-  EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100")->Column(0).AsInt(), 10);
+  EXPECT_EQ(db->LastIdentity("###C100"), 100);
+  EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100")->Column(0).AsInt(), 100);
   db->Execute("COMMIT TRANSACTION");
   db->Execute("BEGIN TRANSACTION");
   for (int i = 0; i < 5; ++i) c100.Add({"7", "undone"});
-  EXPECT_EQ(db->LastIdentity("###C100"), 15);
+  EXPECT_EQ(db->LastIdentity("###C100"), 105);
   db->Execute("ROLLBACK TRANSACTION");
   c100.Add({"8", "after"});
   c100.Add({"9", "after"});
   const int64_t last = db->LastIdentity("###C100");
   auto r = db->Execute("SELECT MAX(ID) AS m, COUNT(*) AS n FROM ###C100");
   EXPECT_EQ(r->Column(0).AsInt(), last);
-  EXPECT_EQ(r->Column(1).AsInt(), 12);
+  EXPECT_EQ(r->Column(1).AsInt(), 102);
   EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100 WHERE Txt = 'undone'")->Column(0).AsInt(), 0);
 }
 

@@ -453,9 +453,7 @@ class SqliteInsert : public BoundInsert {
   SqliteInsert(std::shared_ptr<Engine> engine, CachedStatement* entry, std::unique_ptr<Prepared> prep,
                std::string_view table, const std::vector<std::string>& columns)
       : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), table_(table), columns_(columns),
-        slot_(&engine_->tables[UpperName(entry->tr.table)]) {
-    PrepareBatch();
-  }
+        slot_(&engine_->tables[UpperName(entry->tr.table)]) {}
   ~SqliteInsert() override {
     Release();
     if (batch_) sqlite3_finalize(batch_);
@@ -463,10 +461,12 @@ class SqliteInsert : public BoundInsert {
   }
 
   // Holds the row (storing the batch it completes), or stores it at once (see
-  // the class). Throws DatabaseError with the refused row as a statement.
+  // the class); the batch statement is prepared once the insert has been given
+// kBatchRows rows. Throws DatabaseError with the refused row as a statement.
   void Add(const std::vector<std::string_view>& values) override {
     assert(values.size() == columns_.size());
     if (slot_->holder && slot_->holder != this) slot_->holder->Flush();
+    if (added_ < kBatchRows && ++added_ == kBatchRows) PrepareBatch();  // tables of a few rows are never batched
     const bool identityKnown = !entry_->identity || (slot_->known && slot_->epoch == engine_->epoch);
     if (!batch_ || !identityKnown || !Holdable(values)) {
       Flush();
@@ -531,7 +531,7 @@ class SqliteInsert : public BoundInsert {
     const size_t width = columns_.size();
     if (width == 0 || exprs.size() != width) return;
     const int limit = sqlite3_limit(engine_->db, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
-    const size_t rows = std::min(kBatchRows, static_cast<size_t>(limit > 0 ? limit : 0) / width);
+    const size_t rows = std::min(kBatchRows, std::min(kBatchValues, static_cast<size_t>(limit > 0 ? limit : 0)) / width);
     if (rows < 2) return;
     checked_.resize(width);
     for (size_t i = 0; i < width; ++i) checked_[i] = exprs[i] != "?" + std::to_string(i + 1);
@@ -607,7 +607,8 @@ class SqliteInsert : public BoundInsert {
     h.erase(std::remove(h.begin(), h.end(), static_cast<BoundInsert*>(this)), h.end());
   }
 
-  static constexpr size_t kBatchRows = 64;
+  static constexpr size_t kBatchRows = 64;     // the most rows of a batch, and the rows stored before batching
+  static constexpr size_t kBatchValues = 640;  // the most values of a batch (wide records: fewer rows)
 
   std::shared_ptr<Engine> engine_;
   CachedStatement* entry_;
@@ -620,6 +621,7 @@ class SqliteInsert : public BoundInsert {
   std::vector<bool> checked_;      // per column: its value converts to a number
   std::vector<std::string> held_;  // batch_rows_ rows of values, the first held_rows_ held
   size_t held_rows_ = 0;
+  size_t added_ = 0;               // rows given to Add, up to kBatchRows
 };
 
 class SqliteConnection : public DatabaseConnection {
