@@ -182,6 +182,29 @@ TEST(SqlBackendBoundInsert, RefusedRowsAndRollbackAmongHeldRows) {
   EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100 WHERE Txt = 'undone'")->Column(0).AsInt(), 0);
 }
 
+// The insert of a table and column list is the same object however the
+// look-ups of other inserts reorder the connection's list.
+TEST(SqlBackendBoundInsert, EachTableAndColumnListKeepsItsInsert) {
+  auto db = OpenDb();
+  for (const char* t : {"###A", "###B", "###C"}) db->Execute(std::string("CREATE TABLE ") + t + "(X INT,Y VARCHAR(MAX))");
+  BoundInsert* a = &db->Insert("###A", {"X", "Y"});
+  BoundInsert* b = &db->Insert("###B", {"X", "Y"});
+  BoundInsert* bY = &db->Insert("###B", {"Y"});
+  BoundInsert* c = &db->Insert("###C", {"Y"});
+  EXPECT_NE(b, bY);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(&db->Insert("###C", {"Y"}), c);
+    EXPECT_EQ(&db->Insert("###A", {"X", "Y"}), a);
+    EXPECT_EQ(&db->Insert("###B", {"Y"}), bY);
+    EXPECT_EQ(&db->Insert("###B", {"X", "Y"}), b);
+  }
+  bY->Add({"only Y"});
+  b->Add({"1", "both"});
+  auto r = db->Execute("SELECT X, Y FROM ###B");
+  EXPECT_TRUE(r->Column(0).IsNull());
+  EXPECT_EQ(r->Column(1).AsText(), "only Y");
+}
+
 TEST(SqlBackendIdentity, PerTableAndNeverReused) {
   auto db = OpenDb();
   db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX))");
