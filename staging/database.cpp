@@ -1,7 +1,6 @@
 // Value, the empty result and the choice of backend for a target text.
 #include "staging/database.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -85,21 +84,19 @@ std::string InsertStatementText(std::string_view table, const std::vector<std::s
 }
 
 BoundInsert& DatabaseConnection::Insert(std::string_view table, const std::vector<std::string>& columns) {
-  auto matches = [&](const InsertEntry& e) { return e.table == table && e.columns == columns; };
-  if (lastInsert_ < inserts_.size() && matches(inserts_[lastInsert_])) return *inserts_[lastInsert_].insert;
-  // The entry found moves to the front: a file's lines alternate among a few
-  // record codes (C100, C170, C190...), whose entries stay the first looked at.
-  for (size_t i = 0; i < inserts_.size(); ++i)
-    if (matches(inserts_[i])) {
-      std::rotate(inserts_.begin(), inserts_.begin() + static_cast<std::ptrdiff_t>(i),
-                  inserts_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-      lastInsert_ = 0;
-      return *inserts_[0].insert;
-    }
+  if (lastInsert_ < inserts_.size() && inserts_[lastInsert_].table == table && inserts_[lastInsert_].columns == columns)
+    return *inserts_[lastInsert_].insert;
+  if (auto it = insertsOfTable_.find(table); it != insertsOfTable_.end())
+    for (size_t i : it->second)
+      if (inserts_[i].columns == columns) {
+        lastInsert_ = i;
+        return *inserts_[i].insert;
+      }
   std::unique_ptr<BoundInsert> made = MakeInsert(table, columns);
-  inserts_.insert(inserts_.begin(), InsertEntry{std::string(table), columns, std::move(made)});
-  lastInsert_ = 0;
-  return *inserts_.front().insert;
+  inserts_.push_back(InsertEntry{std::string(table), columns, std::move(made)});
+  lastInsert_ = inserts_.size() - 1;
+  insertsOfTable_[std::string(table)].push_back(lastInsert_);
+  return *inserts_.back().insert;
 }
 
 std::unique_ptr<BoundInsert> DatabaseConnection::MakeInsert(std::string_view table,

@@ -182,8 +182,8 @@ TEST(SqlBackendBoundInsert, RefusedRowsAndRollbackAmongHeldRows) {
   EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100 WHERE Txt = 'undone'")->Column(0).AsInt(), 0);
 }
 
-// The insert of a table and column list is the same object however the
-// look-ups of other inserts reorder the connection's list.
+// The insert of a table and column list is the same object whatever other
+// look-ups come between, and another column list of the table another one.
 TEST(SqlBackendBoundInsert, EachTableAndColumnListKeepsItsInsert) {
   auto db = OpenDb();
   for (const char* t : {"###A", "###B", "###C"}) db->Execute(std::string("CREATE TABLE ") + t + "(X INT,Y VARCHAR(MAX))");
