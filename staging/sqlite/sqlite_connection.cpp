@@ -140,7 +140,8 @@ struct Engine {
   // Bound inserts hold rows and store them as one multi-row INSERT (see
   // SqliteInsert). Per table: the insert holding rows now, and whether the
   // table's identity is known from a row this connection stored since the
-  // last ROLLBACK (`epoch` counts them), so that held rows can be given theirs.
+  // last ROLLBACK (`epoch` counts the ROLLBACKs), so that held rows can be
+  // given theirs.
   struct TableSlot {
     BoundInsert* holder = nullptr;
     bool known = false;
@@ -437,10 +438,10 @@ std::string ShiftParameters(std::string_view expr, int shift) {
 
 // A bound insert: one prepared statement for a row and one for a batch of
 // rows ("INSERT ... VALUES (...),(...),..."), kept for the connection's life.
-// Rows are held and stored a batch at a time, or at once when the batch is
-// full, before any other statement of the connection runs (Engine::FlushHeld)
-// and before another insert into the same table adds a row (so rows keep the
-// order they were given in). A held row of a table with an identity gets the
+// Rows are held and stored as one statement when the batch is full, or row
+// by row when they are needed sooner: before any other statement of the
+// connection runs (Engine::FlushHeld) and before another insert into the same
+// table adds a row (so rows keep the order they were given in). A held row of a table with an identity gets the
 // identity it will be stored with (the last one + 1: SQLite numbers them so
 // when nothing else inserts in between), which LastIdentity gives at once; a
 // row is stored at once, not held, when the table's identity is not known yet
@@ -589,9 +590,9 @@ class SqliteInsert : public BoundInsert {
     sqlite3_reset(st);
   }
 
-  // Stops `expected` and `got`, the last identity handed out and the one
-  // SQLite gave, from differing silently: the children of the held rows carry
-  // the identities handed out. Throws DatabaseError.
+  // Notes `got`, the last identity SQLite gave; throws DatabaseError when it
+  // is not `expected`, the last one handed out (the children of the held rows
+  // carry the identities handed out: they must not differ silently).
   void CheckIdentity(int64_t expected, int64_t got) {
     assert(expected == got && "a held row was given another identity than SQLite's");
     if (expected != got)
