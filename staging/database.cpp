@@ -84,16 +84,18 @@ std::string InsertStatementText(std::string_view table, const std::vector<std::s
 }
 
 BoundInsert& DatabaseConnection::Insert(std::string_view table, const std::vector<std::string>& columns) {
-  auto matches = [&](const InsertEntry& e) { return e.table == table && e.columns == columns; };
-  if (lastInsert_ < inserts_.size() && matches(inserts_[lastInsert_])) return *inserts_[lastInsert_].insert;
-  for (size_t i = 0; i < inserts_.size(); ++i)
-    if (matches(inserts_[i])) {
-      lastInsert_ = i;
-      return *inserts_[i].insert;
-    }
+  if (lastInsert_ < inserts_.size() && inserts_[lastInsert_].table == table && inserts_[lastInsert_].columns == columns)
+    return *inserts_[lastInsert_].insert;
+  if (auto it = insertsOfTable_.find(table); it != insertsOfTable_.end())
+    for (size_t i : it->second)
+      if (inserts_[i].columns == columns) {
+        lastInsert_ = i;
+        return *inserts_[i].insert;
+      }
   std::unique_ptr<BoundInsert> made = MakeInsert(table, columns);
   inserts_.push_back(InsertEntry{std::string(table), columns, std::move(made)});
   lastInsert_ = inserts_.size() - 1;
+  insertsOfTable_[std::string(table)].push_back(lastInsert_);
   return *inserts_.back().insert;
 }
 

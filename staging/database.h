@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // A column value of the current row: SQL NULL, a whole number, a floating
@@ -144,7 +145,10 @@ class DatabaseConnection {
   // Drops the rows every insert holds (before a rollback).
   void DiscardInserts();
   // Releases every insert (backends call it in Close, before their handles go).
-  void DropInserts() { inserts_.clear(); }
+  void DropInserts() {
+    inserts_.clear();
+    insertsOfTable_.clear();
+  }
 
  private:
   struct InsertEntry {
@@ -152,7 +156,13 @@ class DatabaseConnection {
     std::vector<std::string> columns;
     std::unique_ptr<BoundInsert> insert;
   };
-  std::vector<InsertEntry> inserts_;  // few: one per record code loaded
+  // Hashes a table name given as any kind of text (look-ups without a copy).
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<InsertEntry> inserts_;  // one per record code loaded, in the order made
+  std::unordered_map<std::string, std::vector<size_t>, NameHash, std::equal_to<>> insertsOfTable_;  // into inserts_
   size_t lastInsert_ = 0;             // where the previous look-up found its entry
 };
 

@@ -24,6 +24,39 @@ TEST(ExactDecimal, ReadsAndWritesTheFilesNumbers) {
     EXPECT_FALSE(ExactDecimal::Parse(bad).has_value()) << bad;
 }
 
+// Texts of up to 19 characters are read in 64 bits, longer ones in 128: both
+// give the same values and refuse the same texts, at the border too.
+TEST(ExactDecimal, ShortAndLongTextsReadAlike) {
+  struct Case {
+    const char* text;
+    const char* value;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {"9999999999999999999", "9999999999999999999"},        // 19 digits, the most of the short path
+      {"99999999999999999999", "99999999999999999999"},      // 20: the long path
+      {"-999999999999,999999", "-999999999999,999999"},      // 19 characters after the sign
+      {"9999999999999,999999", "9999999999999,999999"},      // 20 characters
+      {"  0000000000000000001,5  ", "1,5"},                  // blanks are trimmed before the count
+      {"+12.000001", "12,000001"},
+      {"0,0000001", nullptr},                                // 7 decimals
+      {"00000000000000,0000001", nullptr},
+      {"1..2", nullptr},
+      {"12 3", nullptr},
+      {"-", nullptr},
+      {",", "0"},
+      {"18446744073709551615", "18446744073709551615"},      // 2^64 - 1, long path
+  };
+  for (const Case& c : cases) {
+    std::optional<ExactDecimal> v = ExactDecimal::Parse(c.text);
+    if (!c.value) {
+      EXPECT_FALSE(v.has_value()) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(v.has_value()) << c.text;
+    EXPECT_EQ(v->Text(6), c.value) << c.text;
+  }
+}
+
 // Values up to 30 whole digits are held exactly (an amount without size in
 // the layout is read that far); a sum beyond the representation throws
 // instead of wrapping, and a quotient by such a value stays defined.

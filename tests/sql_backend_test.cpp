@@ -106,6 +106,105 @@ TEST(SqlBackendBoundInsert, StoresWhatTheQuotedTextStores) {
   EXPECT_THROW(db->Insert("###Nothing", {"Num"}), DatabaseError);
 }
 
+// Bound rows are held and stored in batches: whatever the number of rows
+// (one batch and a part, many batches), a parent's identity is the one its
+// row is stored with, any other statement sees every row added before it,
+// and rows of one table keep the order they were given in, from two inserts too.
+TEST(SqlBackendBoundInsert, HeldRowsAreStoredInOrderWithTheirIdentities) {
+  for (int parents : {1, 7, 64, 65, 200}) {
+    SCOPED_TRACE("parents " + std::to_string(parents));
+    auto db = OpenDb("");
+    db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Num VARCHAR(MAX))");
+    db->Execute("CREATE TABLE ###C170(ID INT,Id_CNPJ VARCHAR(MAX),Num VARCHAR(MAX))");
+    db->Execute("BEGIN TRANSACTION");
+    BoundInsert& c100 = db->Insert("###C100", {"Id_CNPJ", "Num"});
+    BoundInsert& c170 = db->Insert("###C170", {"ID", "Id_CNPJ", "Num"});
+    BoundInsert& c170Short = db->Insert("###C170", {"ID", "Num"});  // the same table through another insert
+    for (int p = 1; p <= parents; ++p) {
+      c100.Add({"1", std::to_string(p)});
+      const std::string id = std::to_string(db->LastIdentity("###C100"));
+      EXPECT_EQ(id, std::to_string(p));
+      for (int k = 1; k <= p % 4; ++k) c170.Add({id, "1", std::to_string(p) + "." + std::to_string(k)});
+      if (p % 5 == 0) c170Short.Add({id, std::to_string(p) + ".x"});
+    }
+    // A read between rows sees them all.
+    EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100")->Column(0).AsInt(), parents);
+    c100.Add({"1", "last"});
+    EXPECT_EQ(db->LastIdentity("###C100"), parents + 1);
+    db->Execute("COMMIT TRANSACTION");
+    auto rows = db->Execute("SELECT ID, Num FROM ###C100 ORDER BY ID");
+    for (int p = 1; p <= parents; ++p, rows->MoveNext()) {
+      ASSERT_FALSE(rows->Eof());
+      EXPECT_EQ(rows->Column(0).AsInt(), p);
+      EXPECT_EQ(rows->Column(1).AsText(), std::to_string(p));
+    }
+    EXPECT_EQ(rows->Column(1).AsText(), "last");
+    // Children in the order given (the table's own row order), each under its parent.
+    std::string expected, got;
+    for (int p = 1; p <= parents; ++p) {
+      for (int k = 1; k <= p % 4; ++k) expected += std::to_string(p) + ":" + std::to_string(p) + "." + std::to_string(k) + " ";
+      if (p % 5 == 0) expected += std::to_string(p) + ":" + std::to_string(p) + ".x ";
+    }
+    for (auto c = db->Execute("SELECT ID, Num FROM ###C170"); !c->Eof(); c->MoveNext())
+      got += c->Column(0).AsText() + ":" + c->Column(1).AsText() + " ";
+    EXPECT_EQ(got, expected);
+  }
+}
+
+// A row refused is reported by the Add that gave it, whatever rows are held
+// before it; those are kept. After a ROLLBACK the rows held are gone and the
+// next identities are SQLite's own again.
+TEST(SqlBackendBoundInsert, RefusedRowsAndRollbackAmongHeldRows) {
+  auto db = OpenDb("");
+  db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Num INT,Txt VARCHAR(MAX))");
+  BoundInsert& c100 = db->Insert("###C100", {"Num", "Txt"});
+  db->Execute("BEGIN TRANSACTION");
+  for (int i = 1; i <= 100; ++i) c100.Add({std::to_string(i), "a"});  // batched after the first 64
+  try {
+    c100.Add({"1x", "b"});
+    FAIL() << "a text that is no number must not go into an INT column";
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("VALUES ('1x','b')"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(db->LastIdentity("###C100"), 100);
+  EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100")->Column(0).AsInt(), 100);
+  db->Execute("COMMIT TRANSACTION");
+  db->Execute("BEGIN TRANSACTION");
+  for (int i = 0; i < 5; ++i) c100.Add({"7", "undone"});
+  EXPECT_EQ(db->LastIdentity("###C100"), 105);
+  db->Execute("ROLLBACK TRANSACTION");
+  c100.Add({"8", "after"});
+  c100.Add({"9", "after"});
+  const int64_t last = db->LastIdentity("###C100");
+  auto r = db->Execute("SELECT MAX(ID) AS m, COUNT(*) AS n FROM ###C100");
+  EXPECT_EQ(r->Column(0).AsInt(), last);
+  EXPECT_EQ(r->Column(1).AsInt(), 102);
+  EXPECT_EQ(db->Execute("SELECT COUNT(*) FROM ###C100 WHERE Txt = 'undone'")->Column(0).AsInt(), 0);
+}
+
+// The insert of a table and column list is the same object whatever other
+// look-ups come between, and another column list of the table another one.
+TEST(SqlBackendBoundInsert, EachTableAndColumnListKeepsItsInsert) {
+  auto db = OpenDb();
+  for (const char* t : {"###A", "###B", "###C"}) db->Execute(std::string("CREATE TABLE ") + t + "(X INT,Y VARCHAR(MAX))");
+  BoundInsert* a = &db->Insert("###A", {"X", "Y"});
+  BoundInsert* b = &db->Insert("###B", {"X", "Y"});
+  BoundInsert* bY = &db->Insert("###B", {"Y"});
+  BoundInsert* c = &db->Insert("###C", {"Y"});
+  EXPECT_NE(b, bY);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(&db->Insert("###C", {"Y"}), c);
+    EXPECT_EQ(&db->Insert("###A", {"X", "Y"}), a);
+    EXPECT_EQ(&db->Insert("###B", {"Y"}), bY);
+    EXPECT_EQ(&db->Insert("###B", {"X", "Y"}), b);
+  }
+  bY->Add({"only Y"});
+  b->Add({"1", "both"});
+  auto r = db->Execute("SELECT X, Y FROM ###B");
+  EXPECT_TRUE(r->Column(0).IsNull());
+  EXPECT_EQ(r->Column(1).AsText(), "only Y");
+}
+
 TEST(SqlBackendIdentity, PerTableAndNeverReused) {
   auto db = OpenDb();
   db->Execute("CREATE TABLE ###C100(ID INT IDENTITY(1,1),Id_CNPJ VARCHAR(MAX),Reg VARCHAR(MAX))");

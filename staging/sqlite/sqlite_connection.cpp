@@ -135,7 +135,45 @@ struct Engine {
   std::string shape;                     // its look-up key
   std::vector<tsql::LiteralSpan> spans;  // where its literals stand
   TemplateMemo memo;
-  int64_t statements = 0;  // texts run and bound rows stored (StatementsSent)
+  int64_t statements = 0;  // statements run, a batch of bound rows counting once (StatementsSent)
+
+  // Bound inserts hold rows and store them as one multi-row INSERT (see
+  // SqliteInsert). Per table: the insert holding rows now, and whether the
+  // table's identity is known from a row this connection stored since the
+  // last ROLLBACK (`epoch` counts the ROLLBACKs), so that held rows can be
+  // given theirs.
+  struct TableSlot {
+    BoundInsert* holder = nullptr;
+    bool known = false;
+    uint64_t epoch = 0;
+  };
+  std::unordered_map<std::string, TableSlot> tables;  // key: upper-cased table name
+  std::vector<BoundInsert*> holders;                  // inserts that hold rows
+  uint64_t epoch = 0;
+
+  // Stores the rows every insert holds, before any other statement runs so
+  // that it sees them. Throws the first DatabaseError; the rows of a rejected
+  // batch are dropped, the other inserts' rows are stored all the same.
+  void FlushHeld() {
+    if (holders.empty()) return;
+    std::exception_ptr first;
+    std::vector<BoundInsert*> now;
+    now.swap(holders);
+    for (BoundInsert* h : now) {
+      try {
+        h->Flush();
+      } catch (...) {
+        if (!first) first = std::current_exception();
+      }
+    }
+    if (first) std::rethrow_exception(first);
+  }
+  // Drops the rows every insert holds (before a ROLLBACK, which would undo them).
+  void DiscardHeld() {
+    std::vector<BoundInsert*> now;
+    now.swap(holders);
+    for (BoundInsert* h : now) h->Discard();
+  }
 
   // A prepared statement of `entry` that nobody is reading. Throws DatabaseError.
   std::unique_ptr<Prepared> Borrow(CachedStatement& entry, std::string_view sql) {
@@ -285,6 +323,7 @@ class SqliteRecordset : public Recordset {
   // Reads the next chunk of rows (all of them when `all`) into rows_, whose
   // values are refilled in place; throws DatabaseError.
   void Fetch(std::string_view sql, bool all) {
+    engine_->FlushHeld();  // later chunks too see the rows added meanwhile
     pos_ = 0;
     count_ = 0;
     const auto& cols = entry_->tr.columns;
@@ -342,20 +381,192 @@ class SqliteRecordset : public Recordset {
   Value null_;
 };
 
-// A bound insert: one prepared statement kept for the connection's life, each
-// row's values bound and stored at once.
+// Whether `v`, given to a column that converts texts to numbers (tsql_int,
+// tsql_float), converts without fail: 1 to 9 digits after an optional minus.
+bool SafeNumberText(std::string_view v) {
+  size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
+  if (v.size() == i || v.size() - i > 9) return false;
+  for (; i < v.size(); ++i)
+    if (v[i] < '0' || v[i] > '9') return false;
+  return true;
+}
+
+// The value expressions of the single-row INSERT `sql` ("INSERT INTO t(c1,c2)
+// VALUES (e1,e2)"), split at their top-level commas, after `head` set to the
+// text up to and including "VALUES"; empty when the text has another shape.
+std::vector<std::string> ValueExpressions(const std::string& sql, std::string& head) {
+  const size_t at = sql.rfind(" VALUES (");
+  if (at == std::string::npos || sql.back() != ')') return {};
+  head = sql.substr(0, at + 7);
+  std::vector<std::string> out(1);
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = at + 9; i + 1 < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'') quoted = !quoted;
+    if (!quoted && c == '(') ++depth;
+    if (!quoted && c == ')' && --depth < 0) return {};
+    if (!quoted && depth == 0 && c == ',') {
+      out.emplace_back();
+      continue;
+    }
+    out.back() += c;
+  }
+  if (quoted || depth != 0) return {};
+  return out;
+}
+
+// `expr` with each parameter ?N renumbered ?(N + shift); quoted texts kept as they are.
+std::string ShiftParameters(std::string_view expr, int shift) {
+  std::string out;
+  bool quoted = false;
+  for (size_t i = 0; i < expr.size(); ++i) {
+    const char c = expr[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted || c != '?' || i + 1 >= expr.size() || expr[i + 1] < '1' || expr[i + 1] > '9') {
+      out += c;
+      continue;
+    }
+    size_t j = i + 1;
+    int n = 0;
+    while (j < expr.size() && expr[j] >= '0' && expr[j] <= '9') n = n * 10 + (expr[j++] - '0');
+    out += '?' + std::to_string(n + shift);
+    i = j - 1;
+  }
+  return out;
+}
+
+// A bound insert: one prepared statement for a row and one for a batch of
+// rows ("INSERT ... VALUES (...),(...),..."), kept for the connection's life.
+// Rows are held and stored as one statement when the batch is full, or row
+// by row when they are needed sooner: before any other statement of the
+// connection runs (Engine::FlushHeld) and before another insert into the same
+// table adds a row (so rows keep the order they were given in). A held row of a table with an identity gets the
+// identity it will be stored with (the last one + 1: SQLite numbers them so
+// when nothing else inserts in between), which LastIdentity gives at once; a
+// row is stored at once, not held, when the table's identity is not known yet
+// (first row, after a ROLLBACK) or when one of its values goes to a numeric
+// column and might be refused (so a refused row is reported by the Add that
+// gave it). A batch SQLite refuses is stored row by row, so that the message
+// names the row refused.
 class SqliteInsert : public BoundInsert {
  public:
   SqliteInsert(std::shared_ptr<Engine> engine, CachedStatement* entry, std::unique_ptr<Prepared> prep,
                std::string_view table, const std::vector<std::string>& columns)
-      : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), table_(table), columns_(columns) {}
-  ~SqliteInsert() override { sqlite3_finalize(prep_->stmt); }
+      : engine_(std::move(engine)), entry_(entry), prep_(std::move(prep)), table_(table), columns_(columns),
+        slot_(&engine_->tables[UpperName(entry->tr.table)]) {}
+  ~SqliteInsert() override {
+    Release();
+    if (batch_) sqlite3_finalize(batch_);
+    sqlite3_finalize(prep_->stmt);
+  }
 
-  // Binds each value that differs from the one bound already (the texts kept
-  // in prep_, which the statement reads in place), steps once and notes the
-  // identity. Throws DatabaseError with the row as a statement.
+  // Holds the row (storing the batch it completes), or stores it at once (see
+  // the class); the batch statement is prepared once the insert has been given
+// kBatchRows rows. Throws DatabaseError with the refused row as a statement.
   void Add(const std::vector<std::string_view>& values) override {
     assert(values.size() == columns_.size());
+    if (slot_->holder && slot_->holder != this) slot_->holder->Flush();
+    if (added_ < kBatchRows && ++added_ == kBatchRows) PrepareBatch();  // tables of a few rows are never batched
+    const bool identityKnown = !entry_->identity || (slot_->known && slot_->epoch == engine_->epoch);
+    if (!batch_ || !identityKnown || !Holdable(values)) {
+      Flush();
+      StoreNow(values);
+      return;
+    }
+    const size_t width = columns_.size();
+    for (size_t i = 0; i < width; ++i) held_[held_rows_ * width + i].assign(values[i].data(), values[i].size());
+    if (held_rows_++ == 0) {
+      engine_->holders.push_back(this);
+      slot_->holder = this;
+    }
+    if (entry_->identity) ++*entry_->identity;
+    if (held_rows_ == batch_rows_) Flush();
+  }
+
+  // Stores the rows held: a full batch as one statement, fewer row by row.
+  // Throws DatabaseError for the first row refused (the rows after it are
+  // dropped), or when the identities SQLite gave differ from those handed out.
+  void Flush() override {
+    if (held_rows_ == 0) return;
+    const size_t rows = held_rows_;
+    held_rows_ = 0;
+    Release();
+    const int64_t expected = entry_->identity ? *entry_->identity : 0;
+    if (rows == batch_rows_) {
+      for (size_t k = 0; k < rows * columns_.size(); ++k)
+        sqlite3_bind_text(batch_, static_cast<int>(k) + 1, held_[k].data(), static_cast<int>(held_[k].size()),
+                          SQLITE_STATIC);
+      ++engine_->statements;
+      const int rc = sqlite3_step(batch_);
+      sqlite3_reset(batch_);
+      if (rc == SQLITE_DONE || rc == SQLITE_ROW) {
+        if (entry_->identity) CheckIdentity(expected, sqlite3_last_insert_rowid(engine_->db));
+        return;
+      }
+      // Nothing of the batch is stored: the rows are stored one by one below.
+    }
+    if (entry_->identity) *entry_->identity = expected - static_cast<int64_t>(rows);
+    std::vector<std::string_view> row(columns_.size());
+    for (size_t r = 0; r < rows; ++r) {
+      for (size_t i = 0; i < row.size(); ++i) row[i] = held_[r * row.size() + i];
+      StoreNow(row);
+    }
+    if (entry_->identity) CheckIdentity(expected, *entry_->identity);
+  }
+
+  // Drops the rows held, and the identities they were given.
+  void Discard() override {
+    if (entry_->identity) *entry_->identity -= static_cast<int64_t>(held_rows_);
+    held_rows_ = 0;
+    Release();
+  }
+
+ private:
+  // Prepares the batch statement, batch_rows_ rows of parameters (within
+  // SQLite's limit); leaves batch_ null, every row stored at once, when the
+  // insert's text has an unexpected shape or SQLite refuses the statement.
+  void PrepareBatch() {
+    std::string head;
+    const std::vector<std::string> exprs = ValueExpressions(entry_->tr.sql, head);
+    const size_t width = columns_.size();
+    if (width == 0 || exprs.size() != width) return;
+    const int limit = sqlite3_limit(engine_->db, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+    const size_t rows = std::min(kBatchRows, std::min(kBatchValues, static_cast<size_t>(limit > 0 ? limit : 0)) / width);
+    if (rows < 2) return;
+    checked_.resize(width);
+    for (size_t i = 0; i < width; ++i) checked_[i] = exprs[i] != "?" + std::to_string(i + 1);
+    std::string sql = head;
+    for (size_t r = 0; r < rows; ++r) {
+      sql += r ? ",(" : " (";
+      for (size_t i = 0; i < width; ++i) {
+        if (i) sql += ',';
+        sql += ShiftParameters(exprs[i], static_cast<int>(r * width));
+      }
+      sql += ')';
+    }
+    if (sqlite3_prepare_v3(engine_->db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &batch_, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(batch_);
+      batch_ = nullptr;
+      return;
+    }
+    held_.resize(rows * width);
+    batch_rows_ = rows;
+  }
+
+  // Whether every value that goes to a numeric column converts without fail.
+  bool Holdable(const std::vector<std::string_view>& values) const {
+    for (size_t i = 0; i < values.size(); ++i)
+      if (checked_[i] && !SafeNumberText(values[i])) return false;
+    return true;
+  }
+
+  // Stores one row now: binds each value that differs from the one bound
+  // already (the texts kept in prep_, which the statement reads in place),
+  // steps once and notes the identity. Throws DatabaseError with the row as a
+  // statement.
+  void StoreNow(const std::vector<std::string_view>& values) {
     ++engine_->statements;
     sqlite3_stmt* st = prep_->stmt;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -371,16 +582,47 @@ class SqliteInsert : public BoundInsert {
       sqlite3_reset(st);
       Fail(msg, InsertStatementText(table_, columns_, values));
     }
-    if (entry_->identity) *entry_->identity = sqlite3_last_insert_rowid(engine_->db);
+    if (entry_->identity) {
+      *entry_->identity = sqlite3_last_insert_rowid(engine_->db);
+      slot_->known = true;
+      slot_->epoch = engine_->epoch;
+    }
     sqlite3_reset(st);
   }
 
- private:
+  // Notes `got`, the last identity SQLite gave; throws DatabaseError when it
+  // is not `expected`, the last one handed out (the children of the held rows
+  // carry the identities handed out: they must not differ silently).
+  void CheckIdentity(int64_t expected, int64_t got) {
+    assert(expected == got && "a held row was given another identity than SQLite's");
+    if (expected != got)
+      throw DatabaseError("the identities of " + table_ + " went out of step (" + std::to_string(expected) +
+                          " handed out, " + std::to_string(got) + " stored)");
+    *entry_->identity = got;
+  }
+
+  // This insert no longer holds rows: off the table's slot and the engine's list.
+  void Release() {
+    if (slot_->holder == this) slot_->holder = nullptr;
+    auto& h = engine_->holders;
+    h.erase(std::remove(h.begin(), h.end(), static_cast<BoundInsert*>(this)), h.end());
+  }
+
+  static constexpr size_t kBatchRows = 64;     // the most rows of a batch, and the rows stored before batching
+  static constexpr size_t kBatchValues = 640;  // the most values of a batch (wide records: fewer rows)
+
   std::shared_ptr<Engine> engine_;
   CachedStatement* entry_;
   std::unique_ptr<Prepared> prep_;
   std::string table_;
   std::vector<std::string> columns_;
+  Engine::TableSlot* slot_;
+  sqlite3_stmt* batch_ = nullptr;  // null: every row stored at once
+  size_t batch_rows_ = 0;
+  std::vector<bool> checked_;      // per column: its value converts to a number
+  std::vector<std::string> held_;  // batch_rows_ rows of values, the first held_rows_ held
+  size_t held_rows_ = 0;
+  size_t added_ = 0;               // rows given to Add, up to kBatchRows
 };
 
 class SqliteConnection : public DatabaseConnection {
@@ -416,6 +658,7 @@ class SqliteConnection : public DatabaseConnection {
     ++e.statements;
     CachedStatement* entry = Lookup(sql);
     if (!entry) return MakeEmptyRecordset();
+    e.FlushHeld();  // the statement sees every row added
     std::unique_ptr<Prepared> p = e.Borrow(*entry, sql);
     if (entry->tr.kind == tsql::StmtKind::Select) {
       auto rs = std::make_unique<SqliteRecordset>(engine_, entry, std::move(p));
@@ -429,7 +672,10 @@ class SqliteConnection : public DatabaseConnection {
       e.Return(*entry, std::move(p));
       Fail(msg, sql);
     }
-    if (entry->identity) *entry->identity = sqlite3_last_insert_rowid(e.db);
+    if (entry->identity) {
+      *entry->identity = sqlite3_last_insert_rowid(e.db);
+      e.tables[UpperName(entry->tr.table)].known = false;  // the bound inserts learn it again
+    }
     e.Return(*entry, std::move(p));
     return MakeEmptyRecordset();
   }
@@ -519,8 +765,19 @@ class SqliteConnection : public DatabaseConnection {
         Fail(err.what(), sql);
       }
       switch (tr.kind) {
-        case tsql::StmtKind::Create: Create(tr, sql); return nullptr;
-        case tsql::StmtKind::Begin: case tsql::StmtKind::Commit: case tsql::StmtKind::Rollback:
+        case tsql::StmtKind::Create:
+          e.FlushHeld();
+          Create(tr, sql);
+          return nullptr;
+        case tsql::StmtKind::Begin: case tsql::StmtKind::Commit:
+          e.FlushHeld();
+          Exec(tr.sql, sql);
+          return nullptr;
+        case tsql::StmtKind::Rollback:
+          // The rows held are undone with the rest; the identities SQLite
+          // gives next are those before the transaction.
+          e.DiscardHeld();
+          ++e.epoch;
           Exec(tr.sql, sql);
           return nullptr;
         default: break;
