@@ -88,6 +88,22 @@ class FileListTest : public ::testing::Test {
     chooser_.nextBatch = 0;
     form_->cmdLocalArquivoMagnetico_Click();
   }
+  // A new form on page 1 (as Start) with `paths` chosen in one visit of the
+  // dialog; fails the test when the list is not `paths` in that order.
+  void StartWith(const std::vector<std::string>& paths, bool sameCnpj, bool checkHeadOffice) {
+    Start(sameCnpj, checkHeadOffice);
+    Choose(paths);
+    ASSERT_EQ(form_->controls.ListBoxSelecionados, paths);
+  }
+  // Replaces the first `from` in the file at `path` by `to`; fails the test
+  // when the file has no `from`.
+  static void ReplaceFirst(const std::string& path, const std::string& from, const std::string& to) {
+    std::string text = ReadAll(path);
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from << " not in " << path;
+    text.replace(at, from.size(), to);
+    std::ofstream(path, std::ios::binary) << text;
+  }
   // From page 1 to the merged file in `folder`; its text.
   std::string Merge(const std::string& folder) {
     form_->cmdAvancar_Click();
@@ -284,27 +300,17 @@ TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(k++))).string());
-    for (size_t f : c.otherAccountant) {
-      std::string text = ReadAll(all[f]);
-      const size_t at = text.find("|12345678909|");
-      ASSERT_NE(at, std::string::npos);
-      text.replace(at, 13, "|11144477735|");
-      std::ofstream(all[f], std::ios::binary) << text;
-    }
+    for (size_t f : c.otherAccountant) ASSERT_NO_FATAL_FAILURE(ReplaceFirst(all[f], "|12345678909|", "|11144477735|"));
     ASSERT_LT(c.removed, all.size());
     std::vector<std::string> rest = all;
     rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(c.removed));
 
-    Start(c.sameCnpj, c.checkHeadOffice);
-    Choose(rest);
-    ASSERT_EQ(form_->controls.ListBoxSelecionados, rest);
+    ASSERT_NO_FATAL_FAILURE(StartWith(rest, c.sameCnpj, c.checkHeadOffice));
     const std::string expected = Merge((dir_ / ("direct" + std::to_string(k))).string());
     const std::string expectedLedger = LedgerText();
     ASSERT_FALSE(expected.empty());
 
-    Start(c.sameCnpj, c.checkHeadOffice);
-    Choose(all);
-    ASSERT_EQ(form_->controls.ListBoxSelecionados, all);
+    ASSERT_NO_FATAL_FAILURE(StartWith(all, c.sameCnpj, c.checkHeadOffice));
     const int64_t staged = form_->Run().CurrentStagedFile();
     form_->SelectListRow(static_cast<int>(c.removed));
     form_->cmdRemoverArquivo_Click();
@@ -376,20 +382,10 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(++k))).string());
-    for (size_t f : c.otherAccountant) {
-      std::string text = ReadAll(all[f]);
-      const size_t at = text.find("|12345678909|");
-      ASSERT_NE(at, std::string::npos);
-      text.replace(at, 13, "|11144477735|");
-      std::ofstream(all[f], std::ios::binary) << text;
-    }
-    for (size_t f : c.otherAccountName) {
-      std::string text = ReadAll(all[f]);
-      const size_t at = text.find("|3.01.01.01.01|Receita de vendas de mercadorias|");
-      ASSERT_NE(at, std::string::npos);
-      text.replace(at, 48, "|3.01.01.01.01|Receita de vendas|");
-      std::ofstream(all[f], std::ios::binary) << text;
-    }
+    for (size_t f : c.otherAccountant) ASSERT_NO_FATAL_FAILURE(ReplaceFirst(all[f], "|12345678909|", "|11144477735|"));
+    for (size_t f : c.otherAccountName)
+      ASSERT_NO_FATAL_FAILURE(ReplaceFirst(all[f], "|3.01.01.01.01|Receita de vendas de mercadorias|",
+                                           "|3.01.01.01.01|Receita de vendas|"));
     std::vector<std::string> final = all;
     for (const Edit& e : c.edits) {
       ASSERT_LT(e.row, final.size());
@@ -399,18 +395,14 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
         std::swap(final[e.row], final[e.op == 'u' ? e.row - 1 : e.row + 1]);
     }
 
-    Start(c.sameCnpj, c.checkHeadOffice);
-    Choose(final);
-    ASSERT_EQ(form_->controls.ListBoxSelecionados, final);
+    ASSERT_NO_FATAL_FAILURE(StartWith(final, c.sameCnpj, c.checkHeadOffice));
     const std::string expected = Merge((dir_ / ("direct" + std::to_string(k))).string());
     ASSERT_FALSE(expected.empty());
     const std::string expectedLedger = LedgerText(), expectedSummary = SummaryText();
     const std::vector<std::string> expectedNotices = form_->m_Resultado.notices;
     if (!c.otherAccountName.empty()) EXPECT_FALSE(expectedNotices.empty());
 
-    Start(c.sameCnpj, c.checkHeadOffice);
-    Choose(all);
-    ASSERT_EQ(form_->controls.ListBoxSelecionados, all);
+    ASSERT_NO_FATAL_FAILURE(StartWith(all, c.sameCnpj, c.checkHeadOffice));
     const int64_t staged = form_->Run().CurrentStagedFile();
     for (const Edit& e : c.edits) {
       form_->SelectListRow(static_cast<int>(e.row));
