@@ -48,13 +48,32 @@
 
 namespace {
 
+// Runs `work` in one transaction of the run's staging connection: committed
+// when `work` returns; when it throws, rolled back (so the staging keeps
+// nothing of it) and the exception passed on.
+template <typename Work>
+void InTransaction(RunContext& run, Work&& work) {
+  run.connection->Execute("BEGIN TRANSACTION");
+  try {
+    work();
+    run.connection->Execute("COMMIT TRANSACTION");
+  } catch (...) {
+    try {
+      run.connection->Execute("ROLLBACK TRANSACTION");
+    } catch (const std::exception&) {
+      // the transaction is already gone
+    }
+    throw;
+  }
+}
+
 // The state an import leaves behind it, which the next import and the run
 // start from: the links of the last rows, the last header and the
 // accountant's and regime's fields last read.
 std::vector<std::string*> ImportLinks(frmAssistente& form) {
   RunContext& run = form.Run();
-  return {&run.currentCNPJ, &run.currentParentID, &run.currentEcfID, &run.currentCaixaID, &run.currentIdPai,
-          &run.currentCST,  &run.fileCNPJ,       &run.fileDtIni,   &run.fileDtFin,      &form.m_CPF,
+  return {&run.currentCNPJ,     &run.currentParentID,  &run.currentEcfID,    &run.currentCaixaID, &run.currentIdPai,
+          &run.currentCST,      &run.fileCNPJ,         &run.fileDtIni,       &run.fileDtFin,      &form.m_CPF,
           &form.m_Cod_Inc_Trib, &form.m_Ind_Apro_Cred, &form.m_Cod_Tipo_Cont};
 }
 
@@ -164,8 +183,7 @@ bool frmAssistente::DropFileRows(size_t i) {
   // The parts of one CNPJ share one establishment: a later part renamed its
   // codes against the codes of the parts before it, this one's included.
   if (m_MesmoCNPJ && i + 1 < m_Arquivos.size()) return false;
-  run_.connection->Execute("BEGIN TRANSACTION");
-  try {
+  InTransaction(run_, [&] {
     int64_t establishments = 0;
     for (const std::string& code : md_StagingCodes(run_)) {
       const std::map<int64_t, int64_t> rows = md_RowsPerFile(run_, code, removed.id);
@@ -176,16 +194,8 @@ bool frmAssistente::DropFileRows(size_t i) {
     }
     if (establishments > 0)
       run_.connection->Execute("UPDATE ###0140 SET Cod_Est = Cod_Est - " + std::to_string(establishments) +
-                            " WHERE Id_Arquivo > " + std::to_string(removed.id));
-    run_.connection->Execute("COMMIT TRANSACTION");
-  } catch (...) {
-    try {
-      run_.connection->Execute("ROLLBACK TRANSACTION");
-    } catch (const std::exception&) {
-      // the transaction is already gone
-    }
-    throw;
-  }
+                               " WHERE Id_Arquivo > " + std::to_string(removed.id));
+  });
   run_.ledger.ForgetFile(removed.id);
   auto giveBack = [](std::map<std::string, int64_t>& counts, const std::map<std::string, int64_t>& part) {
     for (const auto& [code, n] : part)
@@ -216,8 +226,7 @@ bool frmAssistente::SwapFileRows(size_t i) {
   if (i == 0 || i + 1 >= m_Arquivos.size() || m_MesmoCNPJ) return false;
   const int64_t a = m_Arquivos[i].id, b = m_Arquivos[i + 1].id;
   if (a <= 0 || b <= a || LaterFilesLeanOn(i, i + 2)) return false;
-  run_.connection->Execute("BEGIN TRANSACTION");
-  try {
+  InTransaction(run_, [&] {
     // The establishment codes were given along the list, one above the
     // highest: file i's come just before file i + 1's. In the new order file
     // i + 1's come first, moved down by file i's count, and file i's after
@@ -229,18 +238,10 @@ bool frmAssistente::SwapFileRows(size_t i) {
     };
     const std::string ta = std::to_string(a), tb = std::to_string(b);
     run_.connection->Execute("UPDATE ###0140 SET Cod_Est = CASE WHEN Id_Arquivo = " + ta + " THEN Cod_Est + " +
-                          std::to_string(count(b)) + " ELSE Cod_Est - " + std::to_string(count(a)) +
-                          " END WHERE Id_Arquivo = " + ta + " OR Id_Arquivo = " + tb);
+                             std::to_string(count(b)) + " ELSE Cod_Est - " + std::to_string(count(a)) +
+                             " END WHERE Id_Arquivo = " + ta + " OR Id_Arquivo = " + tb);
     for (const std::string& code : md_StagingCodes(run_)) md_SwapFileRows(run_, code, a, b);
-    run_.connection->Execute("COMMIT TRANSACTION");
-  } catch (...) {
-    try {
-      run_.connection->Execute("ROLLBACK TRANSACTION");
-    } catch (const std::exception&) {
-      // the transaction is already gone
-    }
-    throw;
-  }
+  });
   run_.ledger.SwapFiles(a, b);
   run_.SwapStagedFiles(a, b);
   std::swap(m_Arquivos[i], m_Arquivos[i + 1]);
