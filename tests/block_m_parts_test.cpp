@@ -189,13 +189,13 @@ TEST(BlockMParts, CommonBasesOfEveryPartOfOneCnpjAreSummed) {
       m105.push_back("|" + Code(t, "M105") + "|02|56|" + T(common) + "|" + T(s.cum) + "|" + T(s.nc) + "|" +
                      T(s.group[g]) + "||||");
     }
-    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M100")), m100);
-    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M105")), m105);
+    EXPECT_EQ(LinesOf(body, Code(t, "M100")), m100);
+    EXPECT_EQ(LinesOf(body, Code(t, "M105")), m105);
     const Cents due = apurSum - used101;
-    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M200")),
+    EXPECT_EQ(LinesOf(body, Code(t, "M200")),
               std::vector<std::string>{"|" + Code(t, "M200") + "|" + T(apurSum) + "|" + T(used101) + "|0|" + T(due) +
                                        "|0|0|" + T(due) + "|0|0|0|0|" + T(due) + "|"});
-    EXPECT_EQ(block_m::LinesOf(body, Code(t, "M205")),
+    EXPECT_EQ(LinesOf(body, Code(t, "M205")),
               std::vector<std::string>{"|" + Code(t, "M205") + "|08|" + t.revenueCode + "|" + T(due) + "|"});
   }
 }

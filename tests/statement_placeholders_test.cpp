@@ -74,6 +74,6 @@ TEST(StatementPlaceholders, BlockMCstHoldingPlaceholdersSelectsItsOwnDetails) {
   }
   stage.StageFile("11111111000191", file);
   const std::vector<std::string> lines = stage.Unify();
-  EXPECT_EQ(block_m::LinesOf(lines, "M400").size(), kPlaceholders.size());
-  EXPECT_EQ(block_m::LinesOf(lines, "M410").size(), kPlaceholders.size());
+  EXPECT_EQ(LinesOf(lines, "M400").size(), kPlaceholders.size());
+  EXPECT_EQ(LinesOf(lines, "M410").size(), kPlaceholders.size());
 }

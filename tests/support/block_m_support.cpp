@@ -100,12 +100,5 @@ std::vector<std::string> BlockMStage::Unify() {
 
 int64_t BlockMStage::Count(std::string_view reg) { return RegisteredCount(reg); }
 
-std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
-  std::vector<std::string> out;
-  const std::string prefix = "|" + std::string(reg) + "|";
-  for (const std::string& line : lines)
-    if (line.rfind(prefix, 0) == 0) out.push_back(line);
-  return out;
-}
 
 }  // namespace block_m

@@ -55,7 +55,4 @@ class BlockMStage {
   TempFolder dir_;
 };
 
-// The output lines whose record code is `reg`.
-std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg);
-
 }  // namespace block_m

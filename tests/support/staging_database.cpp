@@ -88,3 +88,11 @@ TempFolder::~TempFolder() {
 std::string TempFolder::File(std::string_view name) const {
   return platform::Utf8FromPath(platform::PathFromUtf8(path_) / platform::PathFromUtf8(std::string(name)));
 }
+
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
+  std::vector<std::string> out;
+  const std::string prefix = "|" + std::string(reg) + "|";
+  for (const std::string& line : lines)
+    if (line.rfind(prefix, 0) == 0) out.push_back(line);
+  return out;
+}

@@ -20,6 +20,8 @@ class StagingDatabase {
 // The lines of the file at `path` without their CR LF; throws
 // std::runtime_error for a line that does not end in CR LF.
 std::vector<std::string> ReadCrLfLines(const std::string& path);
+// The lines of `lines` whose record code is `reg` ("|reg|..."), in order.
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg);
 
 // The line counter of `reg` in ###Registros (-1 when the code is not registered).
 int64_t RegisteredCount(std::string_view reg);

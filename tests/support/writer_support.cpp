@@ -114,13 +114,6 @@ std::vector<std::string> WriteAndRead(const std::string& path, const std::functi
   return ReadLines(path);
 }
 
-std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg) {
-  std::vector<std::string> out;
-  std::string prefix = "|" + std::string(reg) + "|";
-  for (const std::string& l : lines)
-    if (l.rfind(prefix, 0) == 0) out.push_back(l);
-  return out;
-}
 
 int RunCheck(const std::string& path, std::string* output) {
 #ifdef _WIN32

@@ -34,9 +34,6 @@ std::string ReadFile(const std::string& path);
 // Writes `lines`, each followed by CR LF, to `path`.
 void WriteFileLines(const std::string& path, const std::vector<std::string>& lines);
 
-// The lines of `lines` whose record code is `reg`.
-std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::string_view reg);
-
 // Runs the built program's validator on `path` and returns its exit status;
 // `output` receives what it printed.
 int RunCheck(const std::string& path, std::string* output = nullptr);
