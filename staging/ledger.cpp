@@ -1,5 +1,7 @@
 #include "staging/ledger.h"
 
+#include "staging/swap_keys.h"
+
 RecordLedger::Counts& RecordLedger::Entry(std::string_view code, std::string_view cnpj) {
   if (last_ && code == lastCode_ && cnpj == lastCnpj_) return *last_;
   last_ = &entries_[Key(std::string(code), std::string(cnpj))];  // map nodes stay put
@@ -62,24 +64,6 @@ void RecordLedger::ForgetFile(int64_t file) {
   last_ = nullptr;
   lastFileCount_ = nullptr;
 }
-
-namespace {
-
-// Exchanges the values under keys `a` and `b` of `m` (either may be absent).
-template <class Map>
-void SwapKeys(Map& m, const typename Map::key_type& a, const typename Map::key_type& b) {
-  auto na = m.extract(a), nb = m.extract(b);
-  if (!na.empty()) {
-    na.key() = b;
-    m.insert(std::move(na));
-  }
-  if (!nb.empty()) {
-    nb.key() = a;
-    m.insert(std::move(nb));
-  }
-}
-
-}  // namespace
 
 void RecordLedger::SwapFiles(int64_t a, int64_t b) {
   for (auto& [key, files] : fileReads_) SwapKeys(files, a, b);

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/process.h"
+#include "staging/swap_keys.h"
 
 void RunContext::Reset() {
   for (std::string* s : {&currentCNPJ, &currentFileId, &currentParentID, &currentEcfID, &currentCaixaID, &currentIdPai,
@@ -30,16 +31,7 @@ std::string RunContext::StagedFileName(std::string_view fileId) const {
 }
 
 void RunContext::SwapStagedFiles(int64_t a, int64_t b) {
-  const std::string ka = std::to_string(a), kb = std::to_string(b);
-  auto na = fileNames.extract(ka), nb = fileNames.extract(kb);
-  if (!na.empty()) {
-    na.key() = kb;
-    fileNames.insert(std::move(na));
-  }
-  if (!nb.empty()) {
-    nb.key() = ka;
-    fileNames.insert(std::move(nb));
-  }
+  SwapKeys(fileNames, std::to_string(a), std::to_string(b));
 }
 
 std::string NowText() {
