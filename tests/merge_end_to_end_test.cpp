@@ -132,36 +132,20 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
     EXPECT_EQ(std::count(l.begin(), l.end(), '|'), std::count(given["C100"][0].begin(), given["C100"][0].end(), '|'));
 }
 
-// The sample network's merged file passes the check and is, byte for byte,
-// the one reviewed: any change to what the merge writes shows here first.
-TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
-  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
-  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
-  TempFolder out;
-  MergeResult m = RunMerge(SortedFiles(samples), out.path());
-  ASSERT_EQ(m.exitCode, 0) << m.err;
-  ASSERT_FALSE(m.file.empty()) << m.err;
-  ExpectValidFile(m.file);
-  auto lines = ReadLines(m.file);
-  EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
-  EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
-  EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;  // no blank line to tell of
-  std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
-  ASSERT_FALSE(expected.empty());
-  EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
-}
-
-// Generated networks of both kinds with every record of the layout, merged
-// byte for byte as the files under tests/golden/ give them: how the staging
-// tables hold the lines must never change what is written. The inputs come
-// from the generator's fixed seeds. QUELVAR_WRITE_GOLDEN=1 writes the golden
-// files from the current program instead of comparing (only after a reviewed
-// change of the output).
-TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
+// The sample network (samples/network) and generated networks of both kinds
+// with every record of the layout, merged byte for byte as the reviewed files
+// under tests/golden/ give them, each passing the check without a blank line
+// to tell of: any change to what the merge writes (how the staging tables hold
+// the lines included) shows here first. The generated inputs come from the
+// generator's fixed seeds. QUELVAR_WRITE_GOLDEN=1 writes the golden files from
+// the current program instead of comparing (only after a reviewed change of
+// the output).
+TEST(MergeEndToEnd, NetworksGiveTheirGoldenFiles) {
   struct Case {
     const char* golden;
     NetworkOptions options;
     std::vector<std::string> mergeOptions;
+    bool sample = false;  // the files of samples/network instead of a generated network
   };
   const Case cases[] = {
       {"every-record-network-merged.txt",
@@ -169,14 +153,20 @@ TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
       {"same-cnpj-every-record-merged.txt",
        {.targetLines = 1200, .seed = 22, .sameCnpjParts = 3, .everyRecord = true, .commonCredits = true},
        {"--same-cnpj"}},
+      {"sample-network-merged.txt", {}, {}, true},
   };
+  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
   const bool write = std::getenv("QUELVAR_WRITE_GOLDEN") != nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.golden);
+    if (c.sample && !fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
     TempFolder in, out;
-    MergeResult m = RunMerge(WriteNetwork(c.options, in.path()), out.path(), c.mergeOptions);
+    MergeResult m = RunMerge(c.sample ? SortedFiles(samples) : WriteNetwork(c.options, in.path()), out.path(),
+                             c.mergeOptions);
     ASSERT_EQ(m.exitCode, 0) << m.err;
     ASSERT_FALSE(m.file.empty()) << m.err;
+    ExpectValidFile(m.file);
+    EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;
     const std::string path = std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/" + c.golden;
     if (write) {
       std::ofstream(path, std::ios::binary) << ReadFile(m.file);
