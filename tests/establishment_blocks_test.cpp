@@ -175,7 +175,7 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
 
   std::vector<std::string> inputLines;
   for (const std::string& f : files)
-    for (const std::string& line : ReadLines(f)) inputLines.push_back(UpperLatin1(line));  // stored in capitals
+    for (const std::string& line : ReadCrLfLines(f)) inputLines.push_back(UpperLatin1(line));  // stored in capitals
   const MergeResult m = RunMerge(files, (dir / "out").string());
   ASSERT_EQ(m.exitCode, 0) << m.err;
   ASSERT_FALSE(m.file.empty());
@@ -183,7 +183,7 @@ TEST(BlocksCdEndToEnd, EveryDocumentLineOnceUnderItsOwnEstablishmentAndParent) {
   EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
 
   const std::vector<std::string> expected = PlacedDocumentLines(inputLines);
-  const std::vector<std::string> got = PlacedDocumentLines(ReadLines(m.file));
+  const std::vector<std::string> got = PlacedDocumentLines(ReadCrLfLines(m.file));
   std::set<std::string> codes;
   for (const std::string& placed : expected) codes.insert(placed.substr(placed.rfind(" > |") + 4, 4));
   EXPECT_EQ(codes.size(), 29u) << "the network should hold every document code of Blocks C and D";
