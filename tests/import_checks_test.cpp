@@ -166,7 +166,7 @@ TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
 TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
   const std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/samples/network/2-filial.txt";
   if (ReadFileBytes(sample).empty()) GTEST_SKIP() << "sample not present: " << sample;
-  const std::vector<std::string> lines = ReadLines(sample);
+  const std::vector<std::string> lines = ReadCrLfLines(sample);
   struct Case {
     const char* code;  // the first line of this record is edited
     size_t field;      // field number, REG = 1

@@ -50,14 +50,14 @@ TEST(MergeEndToEnd, GeneratedNetworksOfBothKinds) {
     ExpectValidFile(m.file);
     EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1)
         << "only the merged file is written";
-    auto lines = ReadLines(m.file);
+    auto lines = ReadCrLfLines(m.file);
     size_t est = c.options.sameCnpjParts > 0 ? 1 : static_cast<size_t>(c.options.establishments);
     EXPECT_EQ(LinesOf(lines, "0140").size(), est);
     EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
     // Every document and item reaches the merged file; tables and establishments are there.
     std::map<std::string, size_t> given;
     for (const std::string& f : files)
-      for (const char* code : {"C010", "C100", "C170", "0150", "0200"}) given[code] += LinesOf(ReadLines(f), code).size();
+      for (const char* code : {"C010", "C100", "C170", "0150", "0200"}) given[code] += LinesOf(ReadCrLfLines(f), code).size();
     EXPECT_EQ(LinesOf(lines, "C100").size(), given["C100"]);
     EXPECT_EQ(LinesOf(lines, "C170").size(), given["C170"]);
     for (const char* code : {"C010", "0150", "0200"}) {
@@ -74,7 +74,7 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
   ASSERT_FALSE(m.file.empty()) << m.err;
   ExpectValidFile(m.file);
   EXPECT_EQ(m.err.find("não unificados"), std::string::npos) << m.err;
-  auto lines = ReadLines(m.file);
+  auto lines = ReadCrLfLines(m.file);
   // Every line of the sample but those of Block M, which is recomputed.
   std::map<std::string, size_t> given, written;
   std::ifstream in(sample, std::ios::binary);
@@ -98,7 +98,7 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
   auto files = WriteNetwork({.establishments = 2, .targetLines = 400, .seed = 4}, in.path());
   std::map<std::string, std::vector<std::string>> given;
   for (const std::string& f : files) {
-    std::vector<std::string> lines = ReadLines(f);
+    std::vector<std::string> lines = ReadCrLfLines(f);
     for (std::string& l : lines) {
       if (l.rfind("|0000|", 0) == 0) l.replace(0, 10, "|0000|005|");
       if (l.rfind("|0110|", 0) == 0) l = l.substr(0, l.find_last_of('|', l.size() - 2) + 1);
@@ -121,7 +121,7 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
   MergeResult m = RunMerge(files, out.path());
   ASSERT_EQ(m.exitCode, 0) << m.err;
   ExpectValidFile(m.file);
-  auto lines = ReadLines(m.file);
+  auto lines = ReadCrLfLines(m.file);
   EXPECT_EQ(LinesOf(lines, "0000").front().substr(0, 10), "|0000|005|");
   EXPECT_EQ(LinesOf(lines, "0110"), std::vector<std::string>{given["0110"].front()});
   ASSERT_FALSE(LinesOf(lines, "M210").empty());

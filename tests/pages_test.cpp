@@ -246,7 +246,7 @@ TEST_F(PagesTest, SameCnpjKindUnticksAndDisablesTheBoxForGood) {
 TEST_F(PagesTest, TheResultPageListsTheRunsNotices) {
   files_.paths = Network(2);
   {
-    std::vector<std::string> lines = ReadLines(files_.paths[1]);
+    std::vector<std::string> lines = ReadCrLfLines(files_.paths[1]);
     for (std::string& l : lines)
       if (l.rfind("|0500|", 0) == 0) {
         l.insert(l.rfind('|', l.size() - 4) + 1, "OUTRO NOME ");  // a field before the last ones
