@@ -228,7 +228,7 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
     ExpectValidEfd(file);
     std::map<std::string, Micros> own;  // this part's common totals
     std::string credit;
-    for (const std::string& line : ReadLines(file)) {
+    for (const std::string& line : ReadCrLfLines(file)) {
       const std::vector<std::string> f = SplitRecord(line);
       if (f.size() < 3) continue;
       const std::string& reg = f[1];
@@ -268,7 +268,7 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
   ExpectValidEfd(merged);
   // The ledger names what each part's 0111 brought.
   const std::string report = ReadFileBytes(dir.File("conciliacao.csv"));
-  const std::string cnpj = SplitRecord(ReadLines(files[0])[0])[9];
+  const std::string cnpj = SplitRecord(ReadCrLfLines(files[0])[0])[9];
   for (const char* part : {"1", "2", "3"})
     EXPECT_NE(report.find("\n0111;" + cnpj + " (parte " + part + ");1;0;"), std::string::npos) << report;
 
@@ -280,7 +280,7 @@ TEST(BlockMParts, GeneratedPartsWithCommonCreditsAreApportionedAgain) {
   std::string credit;
   const Micros rate[2] = {Amount("1,65"), Amount("7,6")};
   std::map<std::string, Micros> usedTotal;
-  const std::vector<std::string> lines = ReadLines(merged);
+  const std::vector<std::string> lines = ReadCrLfLines(merged);
   for (const std::string& line : lines) {
     const std::vector<std::string> f = SplitRecord(line);
     if (f.size() < 3 || f[1].size() != 4 || f[1][0] != 'M') continue;

@@ -26,7 +26,7 @@ class CodeTables : public SampleNetworkTest {
   std::string Edited(int i, const std::string& name,
                      const std::function<std::vector<std::string>(const std::string&)>& edit) {
     std::vector<std::string> out;
-    for (const std::string& l : ReadLines(Sample(i)))
+    for (const std::string& l : ReadCrLfLines(Sample(i)))
       for (const std::string& e : edit(l)) out.push_back(e);
     WriteFileLines(dir.File(name), Recounted(out));
     return dir.File(name);
@@ -46,7 +46,7 @@ class CodeTables : public SampleNetworkTest {
   }
   std::vector<std::string> MergedLines() const {
     const std::string path = MergedPath();
-    return path.empty() ? std::vector<std::string>() : ReadLines(path);
+    return path.empty() ? std::vector<std::string>() : ReadCrLfLines(path);
   }
 
   TempFolder dir;
@@ -98,7 +98,7 @@ TEST_F(CodeTables, TwoLinesOfOneCodeInOneFileRefusedWhenDifferingWrittenOnceWhen
     SCOPED_TRACE(t.record);
     int64_t at = 0;  // line of the original
     int64_t n = 0;
-    for (const std::string& l : ReadLines(Sample(1))) {
+    for (const std::string& l : ReadCrLfLines(Sample(1))) {
       ++n;
       if (l.rfind(t.prefix, 0) == 0) at = n;
     }
@@ -306,7 +306,7 @@ TEST_F(CodeTables, PartsOfOneCnpjDescribingTheirEstablishmentOtherwiseAreNamed) 
 // than the inputs had), exit 0.
 TEST_F(CodeTables, AnEstablishmentDeclaredInTwoFilesIsRefusedNamingBoth) {
   std::string headEstablishment;
-  for (const std::string& l : ReadLines(Sample(0)))
+  for (const std::string& l : ReadCrLfLines(Sample(0)))
     if (l.rfind("|0140|", 0) == 0) headEstablishment = l;
   const std::string branch = Edited(1, "filial-com-matriz.txt", [&](const std::string& l) {
     if (l.rfind("|0140|", 0) == 0) return std::vector<std::string>{headEstablishment, l};

@@ -28,7 +28,7 @@ namespace {
 void AddCompanyRecords(const std::string& path, const std::vector<std::string>& block0,
                        const std::vector<std::string>& blockP, const std::vector<std::string>& block1) {
   std::vector<std::string> out;
-  for (const std::string& l : ReadLines(path)) {
+  for (const std::string& l : ReadCrLfLines(path)) {
     if (l.empty()) continue;
     if (l.rfind("|0990|", 0) == 0) out.insert(out.end(), block0.begin(), block0.end());
     const bool p = l.rfind("|P001|", 0) == 0 && !blockP.empty(), one = l.rfind("|1001|", 0) == 0 && !block1.empty();
@@ -68,7 +68,7 @@ std::vector<std::string> Lines(std::initializer_list<std::string> items) {
 }
 
 std::string CnpjOf(const std::string& path) {
-  const std::string header = ReadLines(path).front();
+  const std::string header = ReadCrLfLines(path).front();
   size_t start = 0;
   for (int i = 0; i < 9; ++i) start = header.find('|', start) + 1;
   return header.substr(start, 14);
@@ -146,7 +146,7 @@ TEST_F(CompanyRecords, EachRecordFollowsItsRuleAcrossThreeFiles) {
   const std::string merged = MergedFile();
   ASSERT_FALSE(merged.empty());
   ExpectValidEfd(merged);
-  const auto lines = ReadLines(merged);
+  const auto lines = ReadCrLfLines(merged);
 
   std::vector<std::string> accounts = LinesOf(lines, "0500");
   EXPECT_EQ(std::count(accounts.begin(), accounts.end(), "|0500|01012020|04|A|5|9.9|CONTA NOVE|||"), 1);
@@ -274,7 +274,7 @@ TEST_F(CompanyRecords, LaterDescriptionsOfAKeptKeyAreNamedInAWarning) {
     EXPECT_EQ(r.err.find("COD_CCUS CC2"), std::string::npos) << r.err;
     const std::string merged = MergedFile();
     ASSERT_FALSE(merged.empty());
-    const auto lines = ReadLines(merged);
+    const auto lines = ReadCrLfLines(merged);
     EXPECT_EQ(LinesOf(lines, "0035"), std::vector<std::string>{"|0035|00000000000001|SCP UM|INFO|"});
     EXPECT_EQ(LinesOf(lines, "0120"), std::vector<std::string>{"|0120|052023|SEM RECEITA|"});
     std::vector<std::string> centres = {"|0600|01012020|CC1|CENTRO UM|", "|0600|01012020|CC2|CENTRO DOIS|"};

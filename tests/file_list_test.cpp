@@ -259,80 +259,13 @@ TEST_F(FileListTest, ABatchReportsEveryFileItDidNotTakeInOneListAtItsEnd) {
         << messages_.shown[0].text;
 }
 
-// Removing a file leaves exactly what choosing the other files would have
-// given: the same merged file byte for byte and the same ledger. A file other
-// than the first loses only its own rows (no file is staged again); the
-// first, a file whose rows later files lean on, and a part of one CNPJ whose
-// later parts lean on it make the others be imported again.
-TEST_F(FileListTest, RemovingAFileGivesTheMergeOfTheOthers) {
-  enum class Again { No, Yes };
-  struct Case {
-    const char* name;
-    NetworkOptions options;
-    bool sameCnpj, checkHeadOffice;
-    size_t removed;
-    Again again;
-    std::vector<size_t> otherAccountant{};  // files whose accountant (0100 CPF) is not the head office's
-  };
-  NetworkOptions plain;
-  plain.establishments = 4;
-  plain.targetLines = 600;
-  NetworkOptions twoPerFile = plain;
-  twoPerFile.establishmentsPerFile = 2;  // establishment codes move down by two
-  NetworkOptions parts;
-  parts.sameCnpjParts = 3;  // units, participants and items shared by the parts
-  parts.targetLines = 600;
-  const Case cases[] = {
-      {"a branch in the middle", plain, false, true, 2, Again::No},
-      {"the last branch", plain, false, true, 3, Again::No},
-      {"a file of two establishments", twoPerFile, false, true, 1, Again::No},
-      {"the first file", plain, false, false, 0, Again::Yes},
-      // The accountant is kept once per CPF: the third file's 0100 was not
-      // stored, the second file's row stands for it.
-      {"a branch whose accountant a later branch repeats", plain, false, true, 1, Again::Yes, {1, 2}},
-      // The parts share their establishment's rows (part 3 repeats units
-      // that part 2 brought and part 1 did not).
-      {"a middle part of one CNPJ", parts, true, false, 1, Again::Yes},
-      // The last part: no part leans on it (its units merged at import leave the ledger with it).
-      {"the last part of one CNPJ", parts, true, false, 2, Again::No},
-  };
-  int k = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::vector<std::string> all = WriteNetwork(c.options, (dir_ / ("case" + std::to_string(k++))).string());
-    for (size_t f : c.otherAccountant) ASSERT_NO_FATAL_FAILURE(ReplaceFirst(all[f], "|12345678909|", "|11144477735|"));
-    ASSERT_LT(c.removed, all.size());
-    std::vector<std::string> rest = all;
-    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(c.removed));
-
-    ASSERT_NO_FATAL_FAILURE(StartWith(rest, c.sameCnpj, c.checkHeadOffice));
-    const std::string expected = Merge((dir_ / ("direct" + std::to_string(k))).string());
-    const std::string expectedLedger = LedgerText();
-    ASSERT_FALSE(expected.empty());
-
-    ASSERT_NO_FATAL_FAILURE(StartWith(all, c.sameCnpj, c.checkHeadOffice));
-    const int64_t staged = form_->Run().CurrentStagedFile();
-    form_->SelectListRow(static_cast<int>(c.removed));
-    form_->cmdRemoverArquivo_Click();
-    EXPECT_EQ(form_->controls.ListBoxSelecionados, rest);
-    EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
-    if (c.again == Again::No)
-      EXPECT_EQ(form_->Run().CurrentStagedFile(), staged) << "files were imported again";
-    else
-      EXPECT_GT(form_->Run().CurrentStagedFile(), staged) << "the others were not imported again";
-    EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption,
-              rest.size() == 1 ? std::string("1 arquivo na lista") : std::to_string(rest.size()) + " arquivos na lista");
-    const std::string merged = Merge((dir_ / ("edited" + std::to_string(k))).string());
-    EXPECT_EQ(merged, expected);
-    EXPECT_EQ(LedgerText(), expectedLedger);
-  }
-}
-
 // Any sequence of moves and removals leaves what choosing the final list
-// fresh would have given: the same merged file byte for byte, the same
-// ledger, notices and summary. Moving or removing a branch imports nothing
-// again; moving the first file, a part of one CNPJ or a file whose rows a
-// neighbour leans on imports the list again.
+// fresh would have given: the same list and count beside it, the same merged
+// file byte for byte, the same ledger, notices and summary. Moving or removing
+// a branch (or the last part of one CNPJ: no part leans on it) imports nothing
+// again; moving or removing the first file, a part of one CNPJ that later
+// parts lean on or a file whose rows a neighbour leans on imports the list
+// again.
 TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
   struct Edit {
     char op;  // 'u' up, 'd' down, 'r' remove
@@ -377,6 +310,15 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
       // The third file's accountant was not stored: the second's row stands for it.
       {"a branch whose accountant the next one repeats", plain, false, true, {{'d', 1}}, Again::Yes, {1, 2}},
       {"a part of one CNPJ moved", parts, true, false, {{'u', 2}}, Again::Yes},
+      {"the last branch removed", plain, false, true, {{'r', 4}}, Again::No},
+      {"a file of two establishments removed", twoPerFile, false, true, {{'r', 1}}, Again::No},
+      {"the head office removed", plain, false, false, {{'r', 0}}, Again::Yes},
+      {"a branch whose accountant the next one repeats removed", plain, false, true, {{'r', 1}}, Again::Yes, {1, 2}},
+      // The parts share their establishment's rows (part 3 repeats units
+      // that part 2 brought and part 1 did not).
+      {"a middle part of one CNPJ removed", parts, true, false, {{'r', 1}}, Again::Yes},
+      // Its units merged at import leave the ledger with it.
+      {"the last part of one CNPJ removed", parts, true, false, {{'r', 2}}, Again::No},
   };
   int k = 0;
   for (const Case& c : cases) {
@@ -416,6 +358,7 @@ TEST_F(FileListTest, EditsGiveTheMergeOfTheFinalListChosenFresh) {
       EXPECT_EQ(form_->Run().CurrentStagedFile(), staged) << "files were imported again";
     else
       EXPECT_GT(form_->Run().CurrentStagedFile(), staged) << "the files were not imported again";
+    EXPECT_EQ(form_->controls.lblQuantidadeArquivos.Caption, std::to_string(final.size()) + " arquivos na lista");
     EXPECT_EQ(Merge((dir_ / ("edited" + std::to_string(k))).string()), expected);
     EXPECT_EQ(LedgerText(), expectedLedger);
     EXPECT_EQ(SummaryText(), expectedSummary);

@@ -166,7 +166,7 @@ TEST(FileChecks, EmptyFilesAndBadHeadersAreRefused) {
 TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
   const std::string sample = std::string(QUELVAR_SOURCE_DIR) + "/samples/network/2-filial.txt";
   if (ReadFileBytes(sample).empty()) GTEST_SKIP() << "sample not present: " << sample;
-  const std::vector<std::string> lines = ReadLines(sample);
+  const std::vector<std::string> lines = ReadCrLfLines(sample);
   struct Case {
     const char* code;  // the first line of this record is edited
     size_t field;      // field number, REG = 1
@@ -228,20 +228,6 @@ TEST(FileChecks, AmountsAreAcceptedOnlyAsTheLayoutWritesThem) {
 
 namespace {
 
-// The lines of `path` (CR LF ends).
-std::vector<std::string> FileLines(const std::string& path) {
-  std::vector<std::string> lines;
-  const std::string bytes = ReadFileBytes(path);
-  size_t at = 0;
-  while (at < bytes.size()) {
-    size_t end = bytes.find("\r\n", at);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
 // The field `k` (REG = 1) of `line`.
 std::string Field(const std::string& line, size_t k) {
   size_t start = 0;
@@ -290,7 +276,7 @@ TEST(FileChecks, AFileTheCheckRefusesDuringItsStagingLeavesNothingAndOnlyTheRefu
     const std::vector<std::string> files = WriteNetwork(options, (s.dir / "rede").string());
     ASSERT_EQ(s.Import(files[0]), ImportOutcome::Imported);
     s.TakeMessages();
-    std::vector<std::string> lines = FileLines(files[1]);
+    std::vector<std::string> lines = ReadCrLfLines(files[1]);
     ASSERT_GT(lines.size(), 10000u);
     for (std::string& line : lines)
       if (line.rfind("|0110|", 0) == 0) {

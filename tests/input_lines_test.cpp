@@ -213,7 +213,7 @@ TEST(InputLines, BlankLinesLeaveTheMergedFileAsItIs) {
   const std::string lastOfSecond = std::to_string(std::count(second.begin(), second.end(), '\n') + 1);
 
   // Merged, it is the reviewed file of the network without them
-  // (MergeEndToEnd.SampleNetworkGivesTheReviewedFile, which also sees no
+  // (MergeEndToEnd.NetworksGiveTheirGoldenFiles, which also sees no
   // notice of blank lines there).
   MergeResult b = RunMerge(blank, dir.File("b"));
   ASSERT_EQ(b.exitCode, 0) << b.err;

@@ -50,14 +50,14 @@ TEST(MergeEndToEnd, GeneratedNetworksOfBothKinds) {
     ExpectValidFile(m.file);
     EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1)
         << "only the merged file is written";
-    auto lines = ReadLines(m.file);
+    auto lines = ReadCrLfLines(m.file);
     size_t est = c.options.sameCnpjParts > 0 ? 1 : static_cast<size_t>(c.options.establishments);
     EXPECT_EQ(LinesOf(lines, "0140").size(), est);
     EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
     // Every document and item reaches the merged file; tables and establishments are there.
     std::map<std::string, size_t> given;
     for (const std::string& f : files)
-      for (const char* code : {"C010", "C100", "C170", "0150", "0200"}) given[code] += LinesOf(ReadLines(f), code).size();
+      for (const char* code : {"C010", "C100", "C170", "0150", "0200"}) given[code] += LinesOf(ReadCrLfLines(f), code).size();
     EXPECT_EQ(LinesOf(lines, "C100").size(), given["C100"]);
     EXPECT_EQ(LinesOf(lines, "C170").size(), given["C170"]);
     for (const char* code : {"C010", "0150", "0200"}) {
@@ -74,7 +74,7 @@ TEST(MergeEndToEnd, RealSampleOfTheTaxAuthority) {
   ASSERT_FALSE(m.file.empty()) << m.err;
   ExpectValidFile(m.file);
   EXPECT_EQ(m.err.find("não unificados"), std::string::npos) << m.err;
-  auto lines = ReadLines(m.file);
+  auto lines = ReadCrLfLines(m.file);
   // Every line of the sample but those of Block M, which is recomputed.
   std::map<std::string, size_t> given, written;
   std::ifstream in(sample, std::ios::binary);
@@ -98,7 +98,7 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
   auto files = WriteNetwork({.establishments = 2, .targetLines = 400, .seed = 4}, in.path());
   std::map<std::string, std::vector<std::string>> given;
   for (const std::string& f : files) {
-    std::vector<std::string> lines = ReadLines(f);
+    std::vector<std::string> lines = ReadCrLfLines(f);
     for (std::string& l : lines) {
       if (l.rfind("|0000|", 0) == 0) l.replace(0, 10, "|0000|005|");
       if (l.rfind("|0110|", 0) == 0) l = l.substr(0, l.find_last_of('|', l.size() - 2) + 1);
@@ -121,7 +121,7 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
   MergeResult m = RunMerge(files, out.path());
   ASSERT_EQ(m.exitCode, 0) << m.err;
   ExpectValidFile(m.file);
-  auto lines = ReadLines(m.file);
+  auto lines = ReadCrLfLines(m.file);
   EXPECT_EQ(LinesOf(lines, "0000").front().substr(0, 10), "|0000|005|");
   EXPECT_EQ(LinesOf(lines, "0110"), std::vector<std::string>{given["0110"].front()});
   ASSERT_FALSE(LinesOf(lines, "M210").empty());
@@ -132,36 +132,20 @@ TEST(MergeEndToEnd, OlderLayoutKeepsItsOwnFields) {
     EXPECT_EQ(std::count(l.begin(), l.end(), '|'), std::count(given["C100"][0].begin(), given["C100"][0].end(), '|'));
 }
 
-// The sample network's merged file passes the check and is, byte for byte,
-// the one reviewed: any change to what the merge writes shows here first.
-TEST(MergeEndToEnd, SampleNetworkGivesTheReviewedFile) {
-  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
-  if (!fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
-  TempFolder out;
-  MergeResult m = RunMerge(SortedFiles(samples), out.path());
-  ASSERT_EQ(m.exitCode, 0) << m.err;
-  ASSERT_FALSE(m.file.empty()) << m.err;
-  ExpectValidFile(m.file);
-  auto lines = ReadLines(m.file);
-  EXPECT_EQ(LinesOf(lines, "0140").size(), SortedFiles(samples).size());
-  EXPECT_EQ(LinesOf(lines, "0000").size(), 1u);
-  EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;  // no blank line to tell of
-  std::string expected = ReadFile(std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/sample-network-merged.txt");
-  ASSERT_FALSE(expected.empty());
-  EXPECT_TRUE(ReadFile(m.file) == expected) << "the merged sample network differs from tests/golden/sample-network-merged.txt";
-}
-
-// Generated networks of both kinds with every record of the layout, merged
-// byte for byte as the files under tests/golden/ give them: how the staging
-// tables hold the lines must never change what is written. The inputs come
-// from the generator's fixed seeds. QUELVAR_WRITE_GOLDEN=1 writes the golden
-// files from the current program instead of comparing (only after a reviewed
-// change of the output).
-TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
+// The sample network (samples/network) and generated networks of both kinds
+// with every record of the layout, merged byte for byte as the reviewed files
+// under tests/golden/ give them, each passing the check without a blank line
+// to tell of: any change to what the merge writes (how the staging tables hold
+// the lines included) shows here first. The generated inputs come from the
+// generator's fixed seeds. QUELVAR_WRITE_GOLDEN=1 writes the golden files from
+// the current program instead of comparing (only after a reviewed change of
+// the output).
+TEST(MergeEndToEnd, NetworksGiveTheirGoldenFiles) {
   struct Case {
     const char* golden;
     NetworkOptions options;
     std::vector<std::string> mergeOptions;
+    bool sample = false;  // the files of samples/network instead of a generated network
   };
   const Case cases[] = {
       {"every-record-network-merged.txt",
@@ -169,14 +153,20 @@ TEST(MergeEndToEnd, GeneratedNetworksGiveTheirGoldenFiles) {
       {"same-cnpj-every-record-merged.txt",
        {.targetLines = 1200, .seed = 22, .sameCnpjParts = 3, .everyRecord = true, .commonCredits = true},
        {"--same-cnpj"}},
+      {"sample-network-merged.txt", {}, {}, true},
   };
+  const std::string samples = std::string(QUELVAR_SOURCE_DIR) + "/samples/network";
   const bool write = std::getenv("QUELVAR_WRITE_GOLDEN") != nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.golden);
+    if (c.sample && !fs::exists(samples)) GTEST_SKIP() << "samples/network is missing";
     TempFolder in, out;
-    MergeResult m = RunMerge(WriteNetwork(c.options, in.path()), out.path(), c.mergeOptions);
+    MergeResult m = RunMerge(c.sample ? SortedFiles(samples) : WriteNetwork(c.options, in.path()), out.path(),
+                             c.mergeOptions);
     ASSERT_EQ(m.exitCode, 0) << m.err;
     ASSERT_FALSE(m.file.empty()) << m.err;
+    ExpectValidFile(m.file);
+    EXPECT_EQ(m.err.find("em branco"), std::string::npos) << m.err;
     const std::string path = std::string(QUELVAR_SOURCE_DIR) + "/tests/golden/" + c.golden;
     if (write) {
       std::ofstream(path, std::ios::binary) << ReadFile(m.file);

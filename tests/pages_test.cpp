@@ -85,6 +85,13 @@ class PagesTest : public ::testing::Test {
     form_->cmdAvancar_Click();
     ASSERT_EQ(form_->m_Page, 2);
   }
+  // From page 1 with files listed: "out" chosen on page 2, then page 3.
+  void ToPage3() {
+    form_->cmdAvancar_Click();
+    folders_.folder = (dir_ / "out").string();
+    form_->ButtonLocalidadeSalvar_Click();
+    form_->cmdAvancar_Click();
+  }
   // A small network of `establishments` files written into the test folder.
   std::vector<std::string> Network(int establishments) {
     NetworkOptions options;
@@ -239,7 +246,7 @@ TEST_F(PagesTest, SameCnpjKindUnticksAndDisablesTheBoxForGood) {
 TEST_F(PagesTest, TheResultPageListsTheRunsNotices) {
   files_.paths = Network(2);
   {
-    std::vector<std::string> lines = ReadLines(files_.paths[1]);
+    std::vector<std::string> lines = ReadCrLfLines(files_.paths[1]);
     for (std::string& l : lines)
       if (l.rfind("|0500|", 0) == 0) {
         l.insert(l.rfind('|', l.size() - 4) + 1, "OUTRO NOME ");  // a field before the last ones
@@ -250,10 +257,7 @@ TEST_F(PagesTest, TheResultPageListsTheRunsNotices) {
   form_->cmdAvancar_Click();
   for (size_t i = 0; i < files_.paths.size(); ++i) form_->cmdLocalArquivoMagnetico_Click();
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 2u) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
-  form_->cmdAvancar_Click();
-  folders_.folder = (dir_ / "out").string();
-  form_->ButtonLocalidadeSalvar_Click();
-  form_->cmdAvancar_Click();
+  ToPage3();
   form_->cmdAvancar_Click();
   ASSERT_TRUE(form_->m_Resultado.ok) << form_->m_Resultado.error;
   ASSERT_EQ(form_->m_Resultado.notices.size(), 1u);
@@ -271,10 +275,7 @@ TEST_F(PagesTest, ConcluirRunsTheUnificationBeforeReturningAndLeavesFechar) {
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), files_.paths.size())
       << (messages_.shown.empty() ? "" : messages_.shown[0].text);
   EXPECT_EQ(files_.lastFilter, "Texto. TXT(*.txt)|*.txt");
-  form_->cmdAvancar_Click();
-  folders_.folder = (dir_ / "out").string();
-  form_->ButtonLocalidadeSalvar_Click();
-  form_->cmdAvancar_Click();
+  ToPage3();
   ASSERT_EQ(form_->m_Page, 3);
 
   form_->cmdAvancar_Click();  // "&Concluir"
@@ -488,10 +489,7 @@ TEST_F(PagesTest, CancelNeverClosesTheDatabaseUnderRunningWork) {
   form_->cmdLocalArquivoMagnetico_Click();
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 1u);
 
-  form_->cmdAvancar_Click();
-  folders_.folder = (dir_ / "out").string();
-  form_->ButtonLocalidadeSalvar_Click();
-  form_->cmdAvancar_Click();
+  ToPage3();
   // During the run: the button is enabled and asks; "no" lets the run go on.
   bool sawEnabled = false, pressedInRun = false;
   questions_.answer = false;
@@ -522,10 +520,7 @@ TEST_F(PagesTest, CancelDuringTheRunAsksAndStopsItOnYes) {
   form_->cmdLocalArquivoMagnetico_Click();
   form_->cmdLocalArquivoMagnetico_Click();
   ASSERT_EQ(form_->controls.ListBoxSelecionados.size(), 2u);
-  form_->cmdAvancar_Click();
-  folders_.folder = (dir_ / "out").string();
-  form_->ButtonLocalidadeSalvar_Click();
-  form_->cmdAvancar_Click();
+  ToPage3();
   ASSERT_EQ(form_->m_Page, 3);
   questions_.answer = true;
   questions_.asked.clear();
@@ -568,10 +563,7 @@ TEST_F(PagesTest, TheResultPageShowsTheRunsTimes) {
   files_.paths = Network(1);
   form_->cmdAvancar_Click();
   form_->cmdLocalArquivoMagnetico_Click();
-  form_->cmdAvancar_Click();
-  folders_.folder = (dir_ / "out").string();
-  form_->ButtonLocalidadeSalvar_Click();
-  form_->cmdAvancar_Click();
+  ToPage3();
   form_->Run().startTime = "01/01/2000 08:00:00";  // the program started long before the run
   form_->ShowPage();
   EXPECT_NE(form_->controls.lblRotulo.Caption.find("Dt. Início: 01/01/2000 08:00:00"), std::string::npos);

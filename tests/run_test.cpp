@@ -321,7 +321,7 @@ TEST_F(RunFixture, OpenersTellTheTruthAndDroppedCodesAreNamed) {
   // under "A001|0"; the branch has documents under "C001|0". Two lines of a
   // code outside the layout are not merged and are named.
   auto files = Network({.establishments = 2, .targetLines = 300, .seed = 7});
-  std::vector<std::string> head = ReadLines(files[0]), edited;
+  std::vector<std::string> head = ReadCrLfLines(files[0]), edited;
   std::string cnpj;
   bool inC = false;
   for (const std::string& l : head) {
@@ -353,7 +353,7 @@ TEST_F(RunFixture, OpenersTellTheTruthAndDroppedCodesAreNamed) {
   Import(files);
   RunResult r = Run(out());
   ASSERT_TRUE(r.ok) << r.error;
-  auto lines = ReadLines(r.path);
+  auto lines = ReadCrLfLines(r.path);
   EXPECT_EQ(LinesOf(lines, "A001"), std::vector<std::string>{"|A001|0|"});
   EXPECT_EQ(LinesOf(lines, "A010"), std::vector<std::string>{"|A010|" + cnpj + "|"});
   EXPECT_EQ(LinesOf(lines, "A100").size(), 1u);

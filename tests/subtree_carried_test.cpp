@@ -34,7 +34,7 @@ std::vector<std::string> MergeFiles(const std::vector<std::string>& files, const
   output = m.err + m.out;
   std::vector<std::string> lines;
   if (!m.file.empty()) {
-    lines = ReadLines(m.file);
+    lines = ReadCrLfLines(m.file);
     ExpectValidFile(m.file);
   }
   fs::remove_all(out);
@@ -44,7 +44,7 @@ std::vector<std::string> MergeFiles(const std::vector<std::string>& files, const
 std::map<std::string, int> PlacedIn(const std::vector<std::string>& files) {
   std::map<std::string, int> all;
   for (const std::string& f : files)
-    for (const auto& [key, n] : PlacedSubtreeLines(ReadLines(f))) all[key] += n;
+    for (const auto& [key, n] : PlacedSubtreeLines(ReadCrLfLines(f))) all[key] += n;
   return all;
 }
 
@@ -65,7 +65,7 @@ std::vector<std::string> WithRenames(const std::vector<std::string>& files, cons
       if (o != std::string::npos && n != std::string::npos)
         renames.emplace_back(line.substr(o + 1, oe - o - 1), line.substr(n + 13, ne - n - 13));
     }
-    std::vector<std::string> lines = ReadLines(f);
+    std::vector<std::string> lines = ReadCrLfLines(f);
     for (std::string& l : lines) {
       std::vector<std::string_view> fields = SplitBars(l);
       std::string rewritten;
@@ -186,7 +186,7 @@ TEST(SubtreesCarried, GeneratedNetworksWithEveryRecordOfBothKinds) {
     ASSERT_FALSE(merged.empty()) << output;
     EXPECT_EQ(output.find("não unificados"), std::string::npos) << output;
     std::vector<std::vector<std::string>> inputs;
-    for (const std::string& f : files) inputs.push_back(ReadLines(f));
+    for (const std::string& f : files) inputs.push_back(ReadCrLfLines(f));
     EXPECT_EQ(CompanyRulesBroken(inputs, merged), "") << c.flags;
     const std::map<std::string, int> placed = PlacedSubtreeLines(merged);
     // Parts of one CNPJ that give a code other contents (an item with its

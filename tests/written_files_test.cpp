@@ -50,7 +50,7 @@ class WrittenFiles : public ::testing::Test {
   // The head office with a line of code C17O (a typo of C170) after its
   // first C170, every count redone: a file whose every other line merges.
   std::string HeadOfficeWithC17O() {
-    std::vector<std::string> lines = ReadLines(Input(0)), edited;
+    std::vector<std::string> lines = ReadCrLfLines(Input(0)), edited;
     bool added = false;
     for (const std::string& l : lines) {
       edited.push_back(l);
@@ -185,7 +185,7 @@ TEST_F(WrittenFiles, LinesLeftOutAreWrittenWithExitStatusThree) {
   EXPECT_EQ(r.out, Merged() + "\n");
   EXPECT_NE(r.err.find("C17O (1; fora do leiaute 006, primeira: 1-matriz.txt, linha 54)"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("gravado, com linhas deixadas de fora"), std::string::npos) << r.err;
-  EXPECT_EQ(LinesOf(ReadLines(Merged()), "C17O").size(), 0u);
+  EXPECT_EQ(LinesOf(ReadCrLfLines(Merged()), "C17O").size(), 0u);
   EXPECT_NE(ReadFileBytes(dir.File("r.csv")).find("\nC17O;;0;0;0;1;0;registro não unificado\n"), std::string::npos);
 }
 

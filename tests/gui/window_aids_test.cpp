@@ -87,11 +87,7 @@ class WindowAidsTest : public WindowFixture {
     Button("cmdAvancar")->click();
     Button("cmdLocalArquivoMagnetico")->click();
     Button("cmdAvancar")->click();
-    folders_.folder = (dir_ / "out").string();
-    Button("ButtonLocalidadeSalvar")->click();
-    Button("cmdAvancar")->click();
-    Button("cmdAvancar")->click();
-    ASSERT_TRUE(window_->form().m_Resultado.ok) << window_->form().m_Resultado.error;
+    ASSERT_TRUE(MergeInto(dir_ / "out").ok) << window_->form().m_Resultado.error;
   }
   // Opens the context menu of `widget` and triggers its action `text`.
   void ChooseFromContextMenu(QWidget* widget, const QString& text) {
@@ -157,11 +153,7 @@ TEST_F(WindowAidsTest, TheWindowFitsA1600x1000ScreenAtScale2) {
   EXPECT_FALSE(Find<QScrollArea>("pageScroll")->verticalScrollBar()->isVisible()) << "page 1 needs no scrolling";
   ExpectButtonsInside("page 1");
   Button("cmdAvancar")->click();
-  folders_.folder = (dir_ / "out").string();
-  Button("ButtonLocalidadeSalvar")->click();
-  Button("cmdAvancar")->click();
-  Button("cmdAvancar")->click();
-  ASSERT_TRUE(window_->form().m_Resultado.ok) << window_->form().m_Resultado.error;
+  ASSERT_TRUE(MergeInto(dir_ / "out").ok) << window_->form().m_Resultado.error;
   QCoreApplication::processEvents();
   EXPECT_EQ(window_->size(), fitted.size()) << "the result page does not grow the window";
   ExpectButtonsInside("page 4");

@@ -57,6 +57,14 @@ class WindowFixture : public ::testing::Test {
     return w;
   }
   QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
+  // On the folder page: `folder` chosen and the run started; the run's result.
+  const RunResult& MergeInto(const std::filesystem::path& folder) {
+    folders_.folder = folder.string();
+    Button("ButtonLocalidadeSalvar")->click();
+    Button("cmdAvancar")->click();
+    Button("cmdAvancar")->click();
+    return window_->form().m_Resultado;
+  }
 
   std::string prefix_;
   std::filesystem::path dir_;

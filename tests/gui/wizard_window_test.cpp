@@ -314,11 +314,7 @@ TEST_F(WizardWindowTest, EditsTheListGoesBackAndRetriesAFailedWrite) {
 
   // Retry into a good folder: one merged file, which passes the check, without the removed branch, and
   // its summary per establishment (CSV and page).
-  folders_.folder = (dir_ / "out").string();
-  Button("ButtonLocalidadeSalvar")->click();
-  Button("cmdAvancar")->click();
-  Button("cmdAvancar")->click();
-  const RunResult& result = window_->form().m_Resultado;
+  const RunResult& result = MergeInto(dir_ / "out");
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(VisiblePage(), 4);
   EXPECT_TRUE(log->isVisible()) << "back on the result page";
@@ -377,11 +373,7 @@ TEST_F(WizardWindowTest, ABatchNamesEveryFileNotTakenAndARemovalEqualsAMergeWith
   Button("cmdRemoverArquivo")->click();
   ASSERT_EQ(window_->form().controls.ListBoxSelecionados, (std::vector<std::string>{files[0], files[2]}));
   Button("cmdAvancar")->click();
-  folders_.folder = (dir_ / "out").string();
-  Button("ButtonLocalidadeSalvar")->click();
-  Button("cmdAvancar")->click();
-  Button("cmdAvancar")->click();
-  const RunResult& result = window_->form().m_Resultado;
+  const RunResult& result = MergeInto(dir_ / "out");
   ASSERT_TRUE(result.ok) << result.error;
 
   fs::create_directories(dir_ / "cli");

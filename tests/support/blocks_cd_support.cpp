@@ -135,14 +135,3 @@ std::vector<std::string> PlacedDocumentLines(const std::vector<std::string>& lin
   std::sort(out.begin(), out.end());
   return out;
 }
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}

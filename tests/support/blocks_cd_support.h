@@ -54,5 +54,3 @@ std::vector<std::string> RecordFields(std::string_view line);
 // parents being the document a child follows and, for C481/C485, the C405.
 // Sorted, so that two files compare as multisets of placed lines.
 std::vector<std::string> PlacedDocumentLines(const std::vector<std::string>& lines);
-// The lines of a text file without their CR LF.
-std::vector<std::string> ReadLines(const std::string& path);

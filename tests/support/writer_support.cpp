@@ -85,23 +85,6 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::string text = ReadFile(path);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "last line without CR LF: " << text.substr(start);
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
 void WriteFileLines(const std::string& path, const std::vector<std::string>& lines) {
   std::ofstream out(path, std::ios::binary);
   for (const std::string& l : lines) out << l << "\r\n";
@@ -111,9 +94,8 @@ std::vector<std::string> WriteAndRead(const std::string& path, const std::functi
   TestRun().output.Open(path);
   write();
   TestRun().output.Commit();
-  return ReadLines(path);
+  return ReadCrLfLines(path);
 }
-
 
 int RunCheck(const std::string& path, std::string* output) {
 #ifdef _WIN32

@@ -27,8 +27,6 @@ double CounterOf(std::string_view reg);
 // Opens file number 1 at `path`, runs `write`, commits, and returns the lines
 // written (without their CR LF). Fails the test when a line does not end in CR LF.
 std::vector<std::string> WriteAndRead(const std::string& path, const std::function<void()>& write);
-// The lines of a file, split on CR LF.
-std::vector<std::string> ReadLines(const std::string& path);
 // The whole content of a file ("" when it cannot be read).
 std::string ReadFile(const std::string& path);
 // Writes `lines`, each followed by CR LF, to `path`.
