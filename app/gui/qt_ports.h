@@ -62,6 +62,7 @@ class QtProgress : public ProgressPort {
 
  private:
   void ApplyVisibility(int kind);
+  // Draws one bar and its label as `view` says, and shows or hides them.
   void Draw(const ProgressView& view);
   ProgressPanel panel_;
   QProgressBar* bars_[ProgressPanel::kKinds] = {};

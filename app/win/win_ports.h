@@ -72,6 +72,7 @@ class WinProgress : public ProgressPort {
   void SetShownChanged(std::function<void()> shown) { shown_ = std::move(shown); }
 
  private:
+  // Draws one bar (marquee or position) and its label as `view` says.
   void Draw(const ProgressView& view);
   ProgressPanel panel_;
   HWND bars_[ProgressPanel::kKinds] = {};
