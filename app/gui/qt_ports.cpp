@@ -66,59 +66,43 @@ void QtMessages::ReportError(std::string_view source, std::string_view procedure
 }
 
 void QtProgress::Attach(int kind, QProgressBar* bar, QLabel* label) {
-  Q_ASSERT(kind >= 0 && kind < 5);
+  Q_ASSERT(kind >= 0 && kind < ProgressPanel::kKinds);
   bars_[kind] = bar;
   labels_[kind] = label;
 }
 
 void QtProgress::Progress(const ProgressEvent& e) {
-  if (e.kind >= 0 && e.kind < 5) {
-    Pending& p = pending_[e.kind];
-    p.dirty = true;
-    p.text.assign(e.text.data(), e.text.size());
-    p.event = e;
-  }
-  // The overall bar of the run moves a few times a second: always shown at once.
-  auto now = std::chrono::steady_clock::now();
-  if (now < next_ && e.kind != 1) return;
-  next_ = now + kInterval;
+  if (!panel_.Take(e)) return;
   Flush();
   QCoreApplication::processEvents();
 }
 
 void QtProgress::Allow(int kind, bool bar, bool label) {
-  if (kind < 0 || kind >= 5) return;
-  pending_[kind].barAllowed = bar;
-  pending_[kind].labelAllowed = label;
+  if (kind < 0 || kind >= ProgressPanel::kKinds) return;
+  panel_.Allow(kind, bar, label);
   ApplyVisibility(kind);
 }
 
 void QtProgress::ApplyVisibility(int kind) {
-  const Pending& p = pending_[kind];
-  if (bars_[kind]) bars_[kind]->setVisible(p.barAllowed && !p.barHidden);
-  if (labels_[kind]) labels_[kind]->setVisible(p.labelAllowed && !p.labelHidden);
+  if (bars_[kind]) bars_[kind]->setVisible(panel_.BarShown(kind));
+  if (labels_[kind]) labels_[kind]->setVisible(panel_.LabelShown(kind));
 }
 
 void QtProgress::Flush() {
-  for (int kind = 0; kind < 5; ++kind) {
-    Pending& p = pending_[kind];
-    if (!p.dirty) continue;
-    p.dirty = false;
-    ProgressEvent e = p.event;
-    e.text = p.text;
-    p.barHidden = e.Hidden();
-    p.labelHidden = e.Hidden() && e.text.empty();
-    if (QProgressBar* bar = bars_[kind]) {
-      if (!e.Hidden() && !e.Determinate()) {
-        bar->setRange(0, 0);  // counting without a total: busy
-      } else {
-        bar->setRange(0, 100);
-        bar->setValue(e.Percent());
-      }
+  panel_.Flush([this](const ProgressView& view) { Draw(view); });
+}
+
+void QtProgress::Draw(const ProgressView& view) {
+  if (QProgressBar* bar = bars_[view.kind]) {
+    if (view.busy) {
+      bar->setRange(0, 0);  // counting without a total: busy
+    } else {
+      bar->setRange(0, 100);
+      bar->setValue(view.percent);
     }
-    if (labels_[kind] && !p.labelHidden) labels_[kind]->setText(EngineText(e.Label()));
-    ApplyVisibility(kind);
   }
+  if (labels_[view.kind] && view.hasLabel) labels_[view.kind]->setText(EngineText(view.label));
+  ApplyVisibility(view.kind);
 }
 
 std::string QtFileChooser::ChooseOpenFile(std::string_view filter) {

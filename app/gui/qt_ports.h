@@ -2,7 +2,6 @@
 // open-file dialog and the folder chooser.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +10,7 @@
 
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
+#include "wizard/progress_panel.h"
 
 class QCoreApplication;
 class QLabel;
@@ -47,12 +47,9 @@ class QtMessages : public MessagePort, public ErrorPort {
   int errorsShown_ = 0;
 };
 
-// The five progress bars and their labels. Every event is remembered; bars
-// and labels are repainted and window events run at most every 100 ms (and at
-// each event of the run's overall bar, kind 1, a few a second), and Flush()
-// shows the latest state of every bar (called when the work ends). A bar with
-// nothing to show is hidden (its label too when it has no text); a bar whose
-// total is unknown is drawn as busy, never as full.
+// The five progress bars and their labels, drawn as the ProgressPanel says
+// (which events are shown when, what each bar and label shows); a repaint
+// also runs the window's pending events.
 class QtProgress : public ProgressPort {
  public:
   void Attach(int kind, QProgressBar* bar, QLabel* label);
@@ -63,21 +60,13 @@ class QtProgress : public ProgressPort {
   // controls); an event may still hide them.
   void Allow(int kind, bool bar, bool label);
 
-  static constexpr std::chrono::milliseconds kInterval{100};
-
  private:
-  struct Pending {
-    bool dirty = false;
-    std::string text;
-    ProgressEvent event;  // its text points into `text`
-    bool barHidden = false, labelHidden = false;
-    bool barAllowed = true, labelAllowed = true;
-  };
   void ApplyVisibility(int kind);
-  QProgressBar* bars_[5] = {};
-  QLabel* labels_[5] = {};
-  Pending pending_[5];
-  std::chrono::steady_clock::time_point next_{};
+  // Draws one bar and its label as `view` says, and shows or hides them.
+  void Draw(const ProgressView& view);
+  ProgressPanel panel_;
+  QProgressBar* bars_[ProgressPanel::kKinds] = {};
+  QLabel* labels_[ProgressPanel::kKinds] = {};
 };
 
 // The open-file and save-file dialogs; "" (or no file) when cancelled.

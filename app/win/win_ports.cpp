@@ -140,59 +140,26 @@ void WinProgress::Attach(int kind, HWND bar, HWND label) {
 }
 
 void WinProgress::Progress(const ProgressEvent& e) {
-  if (e.kind >= 0 && e.kind < 5) {
-    Pending& p = pending_[e.kind];
-    p.dirty = true;
-    p.text.assign(e.text.data(), e.text.size());
-    p.event = e;
-  }
-  // The overall bar of the run moves a few times a second: always shown at once.
-  const auto now = std::chrono::steady_clock::now();
-  if (now < next_ && e.kind != 1) return;
-  next_ = now + kInterval;
+  if (!panel_.Take(e)) return;
   Flush();
   if (pump_) pump_();
 }
 
-void WinProgress::Allow(int kind, bool bar, bool label) {
-  if (kind < 0 || kind >= 5) return;
-  pending_[kind].barAllowed = bar;
-  pending_[kind].labelAllowed = label;
-}
-
-bool WinProgress::BarShown(int kind) const {
-  return kind >= 0 && kind < 5 && pending_[kind].barAllowed && !pending_[kind].barHidden;
-}
-
-bool WinProgress::LabelShown(int kind) const {
-  return kind >= 0 && kind < 5 && pending_[kind].labelAllowed && !pending_[kind].labelHidden;
-}
-
 void WinProgress::Flush() {
-  bool shownChanged = false;
-  for (int kind = 0; kind < 5; ++kind) {
-    Pending& p = pending_[kind];
-    if (!p.dirty) continue;
-    p.dirty = false;
-    ProgressEvent e = p.event;
-    e.text = p.text;
-    const bool barHidden = e.Hidden(), labelHidden = e.Hidden() && e.text.empty();
-    shownChanged = shownChanged || barHidden != p.barHidden || labelHidden != p.labelHidden;
-    p.barHidden = barHidden;
-    p.labelHidden = labelHidden;
-    if (HWND bar = bars_[kind]) {
-      // Counting without a total: a busy (marquee) bar, never a full one.
-      const bool busy = !e.Hidden() && !e.Determinate();
-      const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
-      if (busy != ((style & PBS_MARQUEE) != 0)) {
-        ::SetWindowLongPtrW(bar, GWL_STYLE, busy ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
-        ::SendMessageW(bar, PBM_SETMARQUEE, busy ? TRUE : FALSE, 30);
-      }
-      if (!busy) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(e.Percent()), 0);
+  if (panel_.Flush([this](const ProgressView& view) { Draw(view); }) && shown_) shown_();
+}
+
+void WinProgress::Draw(const ProgressView& view) {
+  if (HWND bar = bars_[view.kind]) {
+    const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
+    if (view.busy != ((style & PBS_MARQUEE) != 0)) {
+      ::SetWindowLongPtrW(bar, GWL_STYLE,
+                          view.busy ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+      ::SendMessageW(bar, PBM_SETMARQUEE, view.busy ? TRUE : FALSE, 30);
     }
-    if (labels_[kind] && !labelHidden) ::SetWindowTextW(labels_[kind], Wide(e.Label()).c_str());
+    if (!view.busy) ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(view.percent), 0);
   }
-  if (shownChanged && shown_) shown_();
+  if (labels_[view.kind] && view.hasLabel) ::SetWindowTextW(labels_[view.kind], Wide(view.label).c_str());
 }
 
 std::vector<std::string> WinFileChooser::Open(std::string_view filter, bool several, const std::wstring& folder) {

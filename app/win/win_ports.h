@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 
 #include "staging/ui_ports.h"
 #include "wizard/ports.h"
+#include "wizard/progress_panel.h"
 
 namespace winui {
 
@@ -49,12 +49,10 @@ class WinMessages : public MessagePort, public ErrorPort {
   int errorsShown_ = 0;
 };
 
-// The five progress bars and their labels. Every event is remembered; bars
-// and labels are repainted and window messages run at most every 100 ms (and
-// at each event of the run's overall bar, kind 1, a few a second), and
-// Flush() shows the latest state of every bar (called when the work ends). A
-// bar with nothing to show is hidden (its label too when it has no text); a
-// bar whose total is unknown is drawn as busy (marquee), never as full.
+// The five progress bars and their labels, drawn as the ProgressPanel says
+// (which events are shown when, what each bar and label shows); a bar
+// counting without a total is a marquee. A repaint also runs the pending
+// window messages.
 class WinProgress : public ProgressPort {
  public:
   void Attach(int kind, HWND bar, HWND label);
@@ -64,29 +62,21 @@ class WinProgress : public ProgressPort {
   void Flush();
   // Whether the window shows bar `kind` and its label at all (the form's
   // controls); an event may still hide them.
-  void Allow(int kind, bool bar, bool label);
+  void Allow(int kind, bool bar, bool label) { panel_.Allow(kind, bar, label); }
   // Whether bar `kind` / its label is to be shown now: allowed, and the last
   // event had something to show (a count, a total, or times; the label also
   // for a text alone).
-  bool BarShown(int kind) const;
-  bool LabelShown(int kind) const;
+  bool BarShown(int kind) const { return panel_.BarShown(kind); }
+  bool LabelShown(int kind) const { return panel_.LabelShown(kind); }
   // What runs when an event showed or hid a bar or a label (the window places them again).
   void SetShownChanged(std::function<void()> shown) { shown_ = std::move(shown); }
 
-  static constexpr std::chrono::milliseconds kInterval{100};
-
  private:
-  struct Pending {
-    bool dirty = false;
-    std::string text;
-    ProgressEvent event;  // its text points into `text`
-    bool barHidden = false, labelHidden = false;
-    bool barAllowed = true, labelAllowed = true;
-  };
-  HWND bars_[5] = {};
-  HWND labels_[5] = {};
-  Pending pending_[5];
-  std::chrono::steady_clock::time_point next_{};
+  // Draws one bar (marquee or position) and its label as `view` says.
+  void Draw(const ProgressView& view);
+  ProgressPanel panel_;
+  HWND bars_[ProgressPanel::kKinds] = {};
+  HWND labels_[ProgressPanel::kKinds] = {};
   std::function<void()> pump_;
   std::function<void()> shown_;
 };
